@@ -1,0 +1,54 @@
+/* velmor: the programmer's driver library.
+ *
+ * Eleven C entry points reach a 25-series SPI NOR flash chip in the programmer's
+ * socket. Every entry point returns a 32-bit integer; unless stated otherwise a
+ * non-zero result means success. The contract and the simulator's configuration
+ * are described in driver/README.md.
+ */
+#ifndef VELMOR_H
+#define VELMOR_H
+
+#include <stdint.h>
+
+#if defined(_WIN32)
+#define VELMOR_CALL __stdcall
+#define VELMOR_EXPORT __declspec(dllexport)
+#else
+#define VELMOR_CALL
+#define VELMOR_EXPORT __attribute__((visibility("default")))
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Number of attached programmers; greater than 0 means one is present. */
+VELMOR_EXPORT int32_t VELMOR_CALL QuovixEnum(void);
+/* Opens programmer `index`; returns a connection handle, negative on failure. */
+VELMOR_EXPORT int32_t VELMOR_CALL QuovixOpen(int32_t index);
+/* Closes a connection; the result carries no meaning. */
+VELMOR_EXPORT int32_t VELMOR_CALL QuovixClose(int32_t handle);
+/* Non-zero when the programmer answers. */
+VELMOR_EXPORT int32_t VELMOR_CALL QuovixUsbSelfTest(int32_t handle);
+/* Sets (value != 0) or clears the chip's block-protect bit BP1. */
+VELMOR_EXPORT int32_t VELMOR_CALL QuovixSetBP1(int32_t handle, int32_t value);
+/* Prepares the chip: kind 5 is a 25-series chip; size 0 = probe only, else the size in bytes. */
+VELMOR_EXPORT int32_t VELMOR_CALL QuovixSetFlashInfo(int32_t handle, int32_t kind, int32_t size);
+/* Sets the page-program time budget (5 when probing, 500 before programming). */
+VELMOR_EXPORT int32_t VELMOR_CALL QuovixSetWriteTime(int32_t handle, int32_t time);
+/* Erases the whole chip; non-zero when every byte reads 0xFF afterwards. */
+VELMOR_EXPORT int32_t VELMOR_CALL QuovixInitFlash(int32_t handle);
+/* Programs `length` (1..8192) bytes at `address`; on success *done = bytes programmed. */
+VELMOR_EXPORT int32_t VELMOR_CALL QuovixProgram(int32_t handle, const uint8_t* data, uint32_t length,
+                                                uint32_t address, uint32_t* done);
+/* Reads `length` (1..8192) bytes from `address`; on success *done = bytes delivered. */
+VELMOR_EXPORT int32_t VELMOR_CALL QuovixRead(int32_t handle, uint8_t* buffer, uint32_t length,
+                                             uint32_t address, uint32_t* done);
+/* Describes the chip: *kind 5 = 25-series, *code 16 + log2(size / 128 KiB). */
+VELMOR_EXPORT int32_t VELMOR_CALL QuovixGetFlashInfo(int32_t handle, int32_t* kind, int32_t* code);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* VELMOR_H */

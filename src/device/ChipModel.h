@@ -1,0 +1,55 @@
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+class ChipModelList;
+class ControlTexts;
+
+// One row of the chip model list; capacity 2^(row + 17) bytes.
+struct ChipModelRow {
+    const char* text;
+    uint32_t capacity;
+};
+
+inline constexpr std::array<ChipModelRow, 9> kChipModels{{
+    {"25X10", 131072},
+    {"25X20", 262144},
+    {"25X40", 524288},
+    {"25X80", 1048576},
+    {"25X16", 2097152},
+    {"25X32", 4194304},
+    {"25X64", 8388608},
+    {"25X128", 16777216},
+    {"25X256", 33554432},
+}};
+inline constexpr int kDefaultChipModelRow = 3;
+
+// Capacity label "%dKbytes" / "%dMbytes".
+std::string CapacityLabelText(uint32_t capacity);
+// Detection texts "%dKB" / "%dMB" and "(%dKbits)" / "(%dMbits)".
+std::string CapacityText(uint32_t capacity);
+std::string BitsText(uint32_t capacity);
+
+// The selected chip model and ChipCapacity. Changed by the user on the window
+// thread and by a detection on the worker; read by the operations.
+class ChipModelSelection {
+public:
+    ChipModelSelection(ChipModelList& list, ControlTexts& texts) : m_list(list), m_texts(texts) {}
+
+    // The user picked a row (or a detection selected one): recompute capacity and label.
+    void ApplyChipModel(int row);
+    // A detection selects a row in the list and applies it.
+    void SelectAndApply(int row);
+
+    int row() const { return m_row; }
+    uint32_t ChipCapacity() const { return m_capacity; }
+
+private:
+    ChipModelList& m_list;
+    ControlTexts& m_texts;
+    std::atomic<int> m_row{-1};
+    std::atomic<uint32_t> m_capacity{1048576};
+};

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <velmor.h>
+
+// The eleven entry points of the driver library, bound by name. A pointer stays
+// null when the library does not export the name; callers check before calling.
+struct DriverApi {
+    using EnumFn = int32_t(VELMOR_CALL*)();
+    using OpenFn = int32_t(VELMOR_CALL*)(int32_t index);
+    using HandleFn = int32_t(VELMOR_CALL*)(int32_t handle);
+    using SetBp1Fn = int32_t(VELMOR_CALL*)(int32_t handle, int32_t value);
+    using SetFlashInfoFn = int32_t(VELMOR_CALL*)(int32_t handle, int32_t kind, int32_t size);
+    using SetWriteTimeFn = int32_t(VELMOR_CALL*)(int32_t handle, int32_t time);
+    using ProgramFn = int32_t(VELMOR_CALL*)(int32_t handle, const uint8_t* data, uint32_t length,
+                                            uint32_t address, uint32_t* done);
+    using ReadFn = int32_t(VELMOR_CALL*)(int32_t handle, uint8_t* buffer, uint32_t length,
+                                         uint32_t address, uint32_t* done);
+    using GetFlashInfoFn = int32_t(VELMOR_CALL*)(int32_t handle, int32_t* kind, int32_t* code);
+
+    EnumFn QuovixEnum = nullptr;
+    OpenFn QuovixOpen = nullptr;
+    HandleFn QuovixClose = nullptr;
+    HandleFn QuovixUsbSelfTest = nullptr;
+    SetBp1Fn QuovixSetBP1 = nullptr;
+    SetFlashInfoFn QuovixSetFlashInfo = nullptr;
+    SetWriteTimeFn QuovixSetWriteTime = nullptr;
+    HandleFn QuovixInitFlash = nullptr;
+    ProgramFn QuovixProgram = nullptr;
+    ReadFn QuovixRead = nullptr;
+    GetFlashInfoFn QuovixGetFlashInfo = nullptr;
+};

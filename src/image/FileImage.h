@@ -1,0 +1,64 @@
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "platform/File.h"
+
+// The current image: the work copy on disk, read and written at explicit offsets,
+// and the source it was made from, kept open read-only as the reference for what
+// changed. No image is held in memory. `loaded` and `length` are read by the
+// worker, so they are atomic; everything else changes on the window thread only,
+// while the worker is idle or not using the image.
+class FileImage {
+public:
+    bool loaded() const { return m_loaded; }
+    uint32_t length() const { return m_length; }
+    uint64_t checksum() const { return m_checksum; }
+
+    const std::string& sourcePath() const { return m_sourcePath; }
+    const std::string& displayPath() const { return m_displayPath; }
+    const std::string& nameText() const { return m_nameText; }
+    const std::string& checksumText() const { return m_checksumText; }
+    const std::string& sizeText() const { return m_sizeText; }
+
+    // Work copy: bytes read (fewer at the end), or -1 on an I/O error.
+    int64_t ReadWork(uint64_t offset, uint8_t* buffer, size_t count) const;
+    // Work copy: true when all bytes were written.
+    bool WriteWork(uint64_t offset, const uint8_t* data, size_t count);
+    // Source: bytes read, 0 when the source is not open, -1 on an I/O error.
+    int64_t ReadSource(uint64_t offset, uint8_t* buffer, size_t count) const;
+    // Size of the source file as it is now; -1 when it is not open.
+    int64_t SourceLength() const;
+
+    bool IsSourceOpen() const { return m_source.IsOpen(); }
+    // Read chip empties the chip work file: the source is closed first when it is that file.
+    void CloseSource() { m_source.Close(); }
+    // Closes both files and forgets the image (nothing loaded).
+    void Unload();
+
+    // Used by the loader and by writers that change the length or the checksum.
+    void SetLoaded(bool loaded) { m_loaded = loaded; }
+    void SetLength(uint32_t length) { m_length = length; }
+    void SetChecksum(uint64_t checksum);
+    void SetSourcePath(const std::string& path) { m_sourcePath = path; }
+    void SetDisplayPath(const std::string& text) { m_displayPath = text; }
+    void SetNameText(const std::string& text) { m_nameText = text; }
+    void SetSizeText(const std::string& text) { m_sizeText = text; }
+    File& workCopy() { return m_workCopy; }
+    File& sourceFile() { return m_source; }
+
+private:
+    std::atomic<bool> m_loaded{false};
+    std::atomic<uint32_t> m_length{0};
+    uint64_t m_checksum = 0;
+    std::string m_sourcePath;
+    std::string m_displayPath = "支持文件拖放...";
+    std::string m_nameText = "空";
+    std::string m_checksumText = "0000000000";
+    std::string m_sizeText = "0";
+    File m_workCopy;
+    File m_source;
+};

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// A file read and written at explicit offsets (pread/pwrite), so several readers
+// never share a file position. Move-only; closes itself.
+class File {
+public:
+    enum class Mode {
+        ReadOnly,        // existing file, read only
+        ReadWrite,       // existing file, read and write
+        CreateReadWrite, // create or empty, read and write
+        OpenOrCreate,    // create when missing, never truncate, read and write
+    };
+
+    File() = default;
+    ~File() { Close(); }
+    File(File&& other) noexcept;
+    File& operator=(File&& other) noexcept;
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
+
+    // False when the file cannot be opened; the reason stays in errno.
+    bool Open(const std::string& path, Mode mode);
+    void Close();
+    bool IsOpen() const { return m_fd >= 0; }
+
+    // Bytes read (fewer only at the end of the file), or -1 on an error.
+    int64_t ReadAt(uint64_t offset, void* buffer, size_t count) const;
+    // True when every byte was written.
+    bool WriteAt(uint64_t offset, const void* data, size_t count);
+    // Current size, or -1.
+    int64_t Size() const;
+    bool Truncate(uint64_t size);
+
+    int Descriptor() const { return m_fd; }
+
+private:
+    int m_fd = -1;
+};
