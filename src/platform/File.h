@@ -34,9 +34,20 @@ public:
     // Current size, or -1.
     int64_t Size() const;
     bool Truncate(uint64_t size);
+    // Advisory exclusive lock (flock, non-blocking): other cooperating openers are
+    // kept out while it is held. Released on Close.
+    bool LockExclusive();
 
     int Descriptor() const { return m_fd; }
+    // Path given to Open (empty while closed).
+    const std::string& Path() const { return m_path; }
+
+    // Test seam: when set, runs before every ReadAt/WriteAt; a non-zero result
+    // fails that call with this errno value. Production code never sets it.
+    using FaultHook = int (*)(const File& file, uint64_t offset, size_t count, bool write);
+    static void SetFaultHook(FaultHook hook);
 
 private:
     int m_fd = -1;
+    std::string m_path;
 };

@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Prepares a work directory for the program: product data file, wave files,
+# manual and a commented configuration of the simulated programmer.
+# Usage: prepare-workdir.sh BUILD_DIR WORK_DIR [SERIAL]
+set -euo pipefail
+
+build_dir=$(realpath "$1")
+work_dir=$2
+serial=${3:-TARLO-2026-0001}
+top=$(cd "$(dirname "$0")/.." && pwd)
+
+mkdir -p "$work_dir/sound"
+work_dir=$(realpath "$work_dir")
+
+if [[ ! -f "$work_dir/XJQT.uc" ]]; then
+  "$build_dir/bin/make_product_data" "$work_dir/XJQT.uc" "$serial"
+fi
+cp "$top"/src/resources/sound/*.wav "$work_dir/sound/"
+
+manual="$work_dir/XJQT_Tarlo Flash编程器用户手册.chm"
+if command -v chmcmd >/dev/null 2>&1; then
+  tmp=$(mktemp -d)
+  cp "$top"/docs/manual/* "$tmp/"
+  (cd "$tmp" && chmcmd manual.hhp >/dev/null)
+  cp "$tmp/manual.chm" "$manual"
+  rm -rf "$tmp"
+fi
+mkdir -p "$work_dir/manual"
+cp "$top"/docs/manual/*.html "$work_dir/manual/"
+
+if [[ ! -f "$work_dir/velmor-sim.conf" ]]; then
+  cp "$top/driver/velmor-sim.conf.example" "$work_dir/velmor-sim.conf" 2>/dev/null || true
+fi
+echo "$work_dir"

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds and runs every test: a plain build, then
+# AddressSanitizer+UBSan over all tests, then ThreadSanitizer over the Qt-free
+# tests (Debian's Qt is not built for ThreadSanitizer).
+# Usage: test.sh [--quick]   (--quick: the plain build only)
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+jobs=$(nproc)
+
+"$top/scripts/install-deps.sh"
+
+run_tree() {  # name, ctest args, cmake args...
+  local dir="$top/build-$1"; local ctest_args=$2; shift 2
+  echo "=== $1: configure and build"
+  cmake -S "$top" -B "$dir" -DCMAKE_BUILD_TYPE=Debug -DFLASH_BUILD_TESTS=ON "$@" >/dev/null
+  cmake --build "$dir" -j"$jobs"
+  echo "=== $1: tests"
+  (cd "$dir" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$jobs" $ctest_args)
+}
+
+export LSAN_OPTIONS="suppressions=$top/scripts/lsan.supp:print_suppressions=0"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1"
+
+run_tree test ""
+if [[ "${1:-}" != "--quick" ]]; then
+  run_tree asan "" -DFLASH_SANITIZE=address
+  run_tree tsan "-L core" -DFLASH_SANITIZE=thread -DFLASH_BUILD_GUI=OFF
+fi
+echo "=== all tests passed"

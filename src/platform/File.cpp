@@ -1,0 +1,153 @@
+#include "platform/File.h"
+
+#include <atomic>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+std::atomic<File::FaultHook> g_faultHook{nullptr};
+
+int Injected(const File& file, uint64_t offset, size_t count, bool write) {
+    File::FaultHook hook = g_faultHook.load(std::memory_order_acquire);
+    return hook ? hook(file, offset, count, write) : 0;
+}
+}  // namespace
+
+void File::SetFaultHook(FaultHook hook) { g_faultHook.store(hook, std::memory_order_release); }
+
+File::File(File&& other) noexcept : m_fd(other.m_fd), m_path(std::move(other.m_path)) {
+    other.m_fd = -1;
+    other.m_path.clear();
+}
+
+File& File::operator=(File&& other) noexcept {
+    if (this != &other) {
+        Close();
+        m_fd = other.m_fd;
+        m_path = std::move(other.m_path);
+        other.m_fd = -1;
+        other.m_path.clear();
+    }
+    return *this;
+}
+
+bool File::Open(const std::string& path, Mode mode) {
+    Close();
+    int flags = O_CLOEXEC;
+    switch (mode) {
+    case Mode::ReadOnly: flags |= O_RDONLY; break;
+    case Mode::ReadWrite: flags |= O_RDWR; break;
+    case Mode::CreateReadWrite: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
+    case Mode::OpenOrCreate: flags |= O_RDWR | O_CREAT; break;
+    }
+    int fd;
+    do {
+        fd = ::open(path.c_str(), flags, 0644);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) return false;
+    // A directory opens read-only on Linux but is no file to read or write.
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        errno = EISDIR;
+        return false;
+    }
+    m_fd = fd;
+    m_path = path;
+    return true;
+}
+
+void File::Close() {
+    if (m_fd >= 0) {
+        ::close(m_fd);  // no retry on EINTR: the descriptor is gone either way on Linux
+        m_fd = -1;
+    }
+    m_path.clear();
+}
+
+int64_t File::ReadAt(uint64_t offset, void* buffer, size_t count) const {
+    if (m_fd < 0) {
+        errno = EBADF;
+        return -1;
+    }
+    if (int e = Injected(*this, offset, count, false)) {
+        errno = e;
+        return -1;
+    }
+    auto* out = static_cast<unsigned char*>(buffer);
+    size_t done = 0;
+    // Loop so that a short read means the end of the file, never an interruption.
+    while (done < count) {
+        ssize_t n = ::pread(m_fd, out + done, count - done, static_cast<off_t>(offset + done));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return -1;
+        }
+        if (n == 0) break;
+        done += static_cast<size_t>(n);
+    }
+    return static_cast<int64_t>(done);
+}
+
+bool File::WriteAt(uint64_t offset, const void* data, size_t count) {
+    if (m_fd < 0) {
+        errno = EBADF;
+        return false;
+    }
+    if (int e = Injected(*this, offset, count, true)) {
+        errno = e;
+        return false;
+    }
+    const auto* in = static_cast<const unsigned char*>(data);
+    size_t done = 0;
+    while (done < count) {
+        ssize_t n = ::pwrite(m_fd, in + done, count - done, static_cast<off_t>(offset + done));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (n == 0) {
+            errno = EIO;
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+int64_t File::Size() const {
+    if (m_fd < 0) {
+        errno = EBADF;
+        return -1;
+    }
+    struct stat st {};
+    if (::fstat(m_fd, &st) != 0) return -1;
+    return static_cast<int64_t>(st.st_size);
+}
+
+bool File::Truncate(uint64_t size) {
+    if (m_fd < 0) {
+        errno = EBADF;
+        return false;
+    }
+    int r;
+    do {
+        r = ::ftruncate(m_fd, static_cast<off_t>(size));
+    } while (r != 0 && errno == EINTR);
+    return r == 0;
+}
+
+bool File::LockExclusive() {
+    if (m_fd < 0) {
+        errno = EBADF;
+        return false;
+    }
+    int r;
+    do {
+        r = ::flock(m_fd, LOCK_EX | LOCK_NB);
+    } while (r != 0 && errno == EINTR);
+    return r == 0;
+}
