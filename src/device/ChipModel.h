@@ -47,6 +47,9 @@ public:
     int row() const { return m_row; }
     uint32_t ChipCapacity() const { return m_capacity; }
 
+    // 2^((row + 17) mod 32): the capacity a selected row stands for.
+    static uint32_t CapacityOfRow(int row);
+
 private:
     ChipModelList& m_list;
     ControlTexts& m_texts;

@@ -12,10 +12,13 @@ class FileImage;
 
 // The programmer connection: one handle for the whole program, opened by
 // CheckDevice and closed by CloseDevice. A missing entry point counts as a failed
-// call, never as a call through a null pointer.
+// call, never as a call through a null pointer. One thread at a time uses it.
 class Device {
 public:
     Device(const DriverApi& api, ChipModelSelection& model, CommandStates& commands, const FileImage& image);
+
+    // Replaces the entry point table (binding at start-up, before the worker runs).
+    void SetApi(const DriverApi& api) { m_api = api; }
 
     // 0 no programmer, 1 programmer without a usable chip, 2 chip ready. Leaves
     // the connection open whenever the open was reached.
@@ -24,8 +27,14 @@ public:
     // Asks the programmer for the chip and selects the matching model row.
     void QueryChip();
 
+    // The connection part of a check, shared with the detections: enumerate, open,
+    // self-test, prepare the chip and query it. Returns the state reached; the
+    // connection stays open whenever the open was reached.
+    int OpenAndPrepare();
+
     int32_t handle() const { return m_handle; }
     const DriverApi& api() const { return m_api; }
+    ChipModelSelection& model() { return m_model; }
 
     // Guarded driver calls: false (or -1 for transfers) when the entry point is missing.
     bool SetFlashInfo(int32_t kind, int32_t size);
@@ -36,9 +45,6 @@ public:
     int64_t Read(uint8_t* buffer, uint32_t length, uint32_t address);
 
 private:
-    // Steps 3..5 of the check, shared with the detections; reports how far it got.
-    int OpenAndPrepare();
-
     DriverApi m_api;
     ChipModelSelection& m_model;
     CommandStates& m_commands;

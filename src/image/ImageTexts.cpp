@@ -1,6 +1,8 @@
 #include "image/ImageTexts.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 std::string ChecksumText(uint64_t checksum) {
     char text[32];
@@ -19,7 +21,21 @@ std::string SizeText(uint32_t length) {
 }
 
 uint64_t ByteSum(const uint8_t* data, size_t count) {
+    // Eight bytes at a time into four 16-bit lanes; a lane takes at most 510 per
+    // word, so it is folded into the total every 128 words before it can overflow.
+    constexpr uint64_t kLow = 0x00FF00FF00FF00FFull;
     uint64_t sum = 0;
-    for (size_t i = 0; i < count; ++i) sum += data[i];
+    size_t i = 0;
+    while (count - i >= 8) {
+        uint64_t lanes = 0;
+        size_t words = std::min<size_t>((count - i) / 8, 128);
+        for (size_t w = 0; w < words; ++w, i += 8) {
+            uint64_t x;
+            std::memcpy(&x, data + i, 8);
+            lanes += (x & kLow) + ((x >> 8) & kLow);
+        }
+        sum += (lanes & 0xFFFF) + ((lanes >> 16) & 0xFFFF) + ((lanes >> 32) & 0xFFFF) + (lanes >> 48);
+    }
+    for (; i < count; ++i) sum += data[i];
     return sum;
 }

@@ -6,6 +6,7 @@
 
 class ChipModelSelection;
 class Device;
+class File;
 class FileImage;
 class MessageBoxes;
 class PromptSounds;
@@ -44,10 +45,18 @@ struct OperationContext {
 // The chip operations run by the worker. Each reports through the status line,
 // message boxes and prompt sounds, keeps its busy flag for its real work, and
 // tells a standalone run from an auto-sequence step by the command slot.
+//
+// A transfer the driver reports as successful but with no bytes, or with more
+// bytes than were asked for, counts as a failed call: the loops never stall and
+// never run past the buffer.
 class ChipOperations {
 public:
+    static constexpr uint32_t kBlockSize = 8192;
+
     explicit ChipOperations(OperationContext context) : m_ctx(context) {}
 
+    // checkDevice 1: open and check the programmer first (standalone command);
+    // any other value: the auto sequence has opened it already.
     bool EraseChip(int checkDevice);
     bool BlankCheck();
     bool ProgramChip(int checkDevice);
@@ -55,7 +64,29 @@ public:
     bool AutoSequence();
     void ReadChip();
 
+    // Text of the box shown for one difference found by VerifyChip.
+    static std::string DifferenceText(uint32_t address, uint8_t fileByte, uint8_t chipByte);
+    // (done * 100) / divisor in unsigned 32-bit arithmetic; 0 for a zero divisor.
+    static uint32_t Percent(uint32_t done, uint32_t divisor);
+
 private:
+    enum class LoopResult { Done, DriverFailed, FileFailed, Stopped };
+
+    // The run was started by this operation's own command, not by the auto sequence.
+    bool IsStandalone(uint8_t ownCode) const;
+    // Status and box for a check that did not find the chip ready.
+    void ReportDeviceState(int state);
+    // CheckDevice; on failure closes the connection and reports. True when ready.
+    bool OpenChecked();
+    void ReportFileNotOpen(const char* boxText, bool beep);
+    void ShowPercent(const char* captionFormat, uint32_t percent);
+    void PlayFinishSound();
+
+    LoopResult ProgramBlocks(uint32_t count, uint32_t length, uint32_t& done);
+    LoopResult VerifyBlocks(uint32_t count, uint32_t length, int32_t& errors);
+    LoopResult ReadBlocks(uint32_t capacity, File& chipFile);
+
     OperationContext m_ctx;
-    std::array<uint8_t, 8192> m_transferBuffer{};
+    std::array<uint8_t, kBlockSize> m_transferBuffer{};
+    std::array<uint8_t, kBlockSize> m_fileBuffer{};
 };

@@ -140,6 +140,54 @@ bool File::Truncate(uint64_t size) {
     return r == 0;
 }
 
+int64_t File::CopyTo(File& dest, uint64_t offset, size_t count) const {
+    if (m_fd < 0 || dest.m_fd < 0) {
+        errno = EBADF;
+        return -1;
+    }
+    if (int e = Injected(*this, offset, count, false)) {
+        errno = e;
+        return -1;
+    }
+    if (int e = Injected(dest, offset, count, true)) {
+        errno = e;
+        return -1;
+    }
+    for (;;) {
+        loff_t in = static_cast<loff_t>(offset);
+        loff_t out = static_cast<loff_t>(offset);
+        ssize_t n = ::copy_file_range(m_fd, &in, dest.m_fd, &out, count, 0);
+        if (n >= 0) return n;
+        if (errno == EINTR) continue;
+        if (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP || errno == EBADF ||
+            errno == EPERM || errno == ETXTBSY)
+            return -2;
+        return -1;
+    }
+}
+
+bool File::NextData(uint64_t from, uint64_t& start, uint64_t& end) const {
+    int64_t size = Size();
+    if (size < 0 || from >= static_cast<uint64_t>(size)) return false;
+    off_t data = ::lseek(m_fd, static_cast<off_t>(from), SEEK_DATA);
+    if (data < 0) {
+        if (errno == ENXIO) return false;  // a hole up to the end
+        start = from;                      // no hole support: all data
+        end = static_cast<uint64_t>(size);
+        return true;
+    }
+    off_t hole = ::lseek(m_fd, data, SEEK_HOLE);
+    start = static_cast<uint64_t>(data);
+    end = hole < 0 ? static_cast<uint64_t>(size) : static_cast<uint64_t>(hole);
+    if (end > static_cast<uint64_t>(size)) end = static_cast<uint64_t>(size);
+    return start < end;
+}
+
+bool File::IsRegular() const {
+    struct stat st {};
+    return m_fd >= 0 && ::fstat(m_fd, &st) == 0 && S_ISREG(st.st_mode);
+}
+
 bool File::LockExclusive() {
     if (m_fd < 0) {
         errno = EBADF;

@@ -34,6 +34,14 @@ public:
     // Current size, or -1.
     int64_t Size() const;
     bool Truncate(uint64_t size);
+    // In-kernel copy of up to `count` bytes at `offset` of this file to the same offset
+    // of `dest` (copy_file_range). Bytes copied (0 at the end of the file), -1 on an
+    // I/O error, -2 when the kernel cannot copy between these files (use ReadAt/WriteAt).
+    int64_t CopyTo(File& dest, uint64_t offset, size_t count) const;
+    // The first stretch of data at or after `from`: [start, end). False when only a
+    // hole follows up to the end. Without hole support the whole rest is data.
+    bool NextData(uint64_t from, uint64_t& start, uint64_t& end) const;
+    bool IsRegular() const;
     // Advisory exclusive lock (flock, non-blocking): other cooperating openers are
     // kept out while it is held. Released on Close.
     bool LockExclusive();

@@ -39,6 +39,10 @@ public:
     // Where the filled part ends for a client area `width` pixels wide.
     int splitX(int width) const;
 
+Q_SIGNALS:
+    void positionChanged(int position);
+    void captionChanged(const QString& caption);
+
 protected:
     void paintEvent(QPaintEvent* event) override;
 

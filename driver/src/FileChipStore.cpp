@@ -1,0 +1,98 @@
+#include "FileChipStore.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace velmor {
+
+namespace {
+
+bool writeAll(int fd, const uint8_t* data, size_t length, off_t offset)
+{
+    while (length > 0) {
+        const ssize_t n = ::pwrite(fd, data, length, offset);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        data += n;
+        length -= static_cast<size_t>(n);
+        offset += n;
+    }
+    return true;
+}
+
+size_t readAll(int fd, uint8_t* data, size_t length)
+{
+    size_t done = 0;
+    while (done < length) {
+        const ssize_t n = ::pread(fd, data + done, length - done, static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            break;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return done;
+}
+
+std::string describe(const std::string& path, const char* what)
+{
+    return path + ": " + what + ": " + std::strerror(errno);
+}
+
+} // namespace
+
+FileChipStore::Opened FileChipStore::open(const std::string& path, uint32_t size)
+{
+    Opened result;
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        result.error = describe(path, "cannot open");
+        return result;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        result.error = path + ": not a regular file";
+        ::close(fd);
+        return result;
+    }
+    result.contents.assign(size, 0xFF);
+    const size_t existing = static_cast<size_t>(std::min<off_t>(info.st_size, size));
+    if (readAll(fd, result.contents.data(), existing) != existing) {
+        result.error = describe(path, "cannot read");
+        ::close(fd);
+        return result;
+    }
+    if (static_cast<uint64_t>(info.st_size) != size) {
+        const bool padded = existing == size ||
+                            writeAll(fd, result.contents.data() + existing, size - existing, static_cast<off_t>(existing));
+        if (!padded || ::ftruncate(fd, size) != 0) {
+            result.error = describe(path, "cannot resize");
+            ::close(fd);
+            return result;
+        }
+    }
+    result.store.reset(new FileChipStore(fd));
+    return result;
+}
+
+FileChipStore::~FileChipStore()
+{
+    ::close(m_fd);
+}
+
+bool FileChipStore::write(uint32_t offset, std::span<const uint8_t> data)
+{
+    return writeAll(m_fd, data.data(), data.size(), offset);
+}
+
+} // namespace velmor

@@ -1,0 +1,47 @@
+#include "SimulatedBackend.h"
+
+#include <cstdio>
+#include <string>
+
+#include "FileChipStore.h"
+#include "SimulatedProgrammer.h"
+#include "SimulatorConfig.h"
+
+namespace velmor {
+
+int32_t SimulatedBackend::count()
+{
+    return loadSimulatorConfig(kSimulatorConfigFile).programmerPresent ? 1 : 0;
+}
+
+std::optional<OpenedProgrammer> SimulatedBackend::open(int32_t index)
+{
+    const SimulatorConfig config = loadSimulatorConfig(kSimulatorConfigFile);
+    if (!config.programmerPresent || index != 0) {
+        return std::nullopt;
+    }
+    std::unique_ptr<SimulatedChip> chip;
+    std::unique_ptr<ChipStore> store;
+    if (config.chip) {
+        FileChipStore::Opened file = FileChipStore::open(kSimulatedChipFile, config.chip->size);
+        if (file.store) {
+            chip = std::make_unique<SimulatedChip>(config.effectiveJedecId(), std::move(file.contents), file.store.get());
+            chip->setStuckBusy(config.stuckBusy);
+            store = std::move(file.store);
+        } else {
+            // Without its file the chip cannot keep what is written: leave the socket empty.
+            const std::string line = "velmor: simulated chip unavailable: " + file.error + "\n";
+            std::fwrite(line.data(), 1, line.size(), stderr);
+            std::fflush(stderr);
+        }
+    }
+    SimulatedProgrammer::Settings settings;
+    settings.present = true;
+    settings.selfTestPasses = config.selfTestPasses;
+    settings.blockDelayMs = config.blockDelayMs;
+    settings.eraseMs = config.eraseMs;
+    return OpenedProgrammer{std::make_unique<SimulatedProgrammer>(settings, std::move(chip), std::move(store)),
+                            config.faults};
+}
+
+} // namespace velmor

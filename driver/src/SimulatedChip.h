@@ -1,0 +1,78 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "ChipStore.h"
+
+namespace velmor {
+
+// Which operation leaves the chip busy for good (fault injection).
+enum class StuckBusy { None, Program, Erase };
+
+// A 25-series NOR flash chip at the level of its pins: one chip-select cycle at
+// a time. Erasing sets bytes to 0xFF, programming can only clear bits, a page
+// program wraps within its 256-byte page, and programs, erases and status writes
+// need the write-enable latch, which each of them clears. While busy the chip
+// answers only the status read. Time passes only through elapse(), so runs are
+// reproducible.
+class SimulatedChip {
+public:
+    // What a cycle started, so the programmer can charge its duration.
+    enum class Event { None, Programmed, Erased, StatusWritten };
+
+    struct Timing {
+        uint32_t programBusyUs = 100;
+        uint32_t eraseBusyUs = 5'000;
+        uint32_t statusBusyUs = 200;
+    };
+
+    // `contents.size()` is the chip size. `store`, when given, receives every
+    // change: neighbouring pages are gathered and written by flush(), before a
+    // change elsewhere, and when the chip goes away.
+    SimulatedChip(uint32_t jedecId, std::vector<uint8_t> contents, ChipStore* store);
+    ~SimulatedChip();
+    SimulatedChip(const SimulatedChip&) = delete;
+    SimulatedChip& operator=(const SimulatedChip&) = delete;
+
+    Event transact(std::span<const uint8_t> out, std::span<uint8_t> in);
+    // Writes the changes not yet in the store; false (and a dead chip) when that fails.
+    bool flush();
+    void elapse(uint32_t microseconds);
+
+    void setStuckBusy(StuckBusy stuck) { m_stuck = stuck; }
+    void setTiming(const Timing& timing) { m_timing = timing; }
+
+    uint8_t status() const;
+    uint32_t size() const { return static_cast<uint32_t>(m_memory.size()); }
+    std::span<const uint8_t> contents() const { return m_memory; }
+    // A chip whose store failed stops driving the bus, like a dead part.
+    bool failed() const { return m_failed; }
+
+private:
+    bool isProtected(uint32_t address) const;
+    Event pageProgram(std::span<const uint8_t> out, size_t addressBytes);
+    Event chipErase(std::span<const uint8_t> out);
+    Event writeStatus(std::span<const uint8_t> out);
+    void read(std::span<const uint8_t> out, std::span<uint8_t> in, size_t addressBytes) const;
+    uint32_t addressOf(std::span<const uint8_t> out, size_t addressBytes) const;
+    void startBusy(uint32_t microseconds, bool stuck);
+    void markChanged(uint32_t begin, uint32_t end);
+
+    uint32_t m_jedecId;
+    std::vector<uint8_t> m_memory;
+    ChipStore* m_store;
+    Timing m_timing;
+    StuckBusy m_stuck = StuckBusy::None;
+    bool m_writeEnabled = false;
+    bool m_stuckNow = false;
+    uint8_t m_protectBits = 0;
+    uint32_t m_busyUs = 0;
+    bool m_failed = false;
+    // Changed bytes not yet in the store: [m_dirtyBegin, m_dirtyEnd).
+    uint32_t m_dirtyBegin = 0;
+    uint32_t m_dirtyEnd = 0;
+};
+
+} // namespace velmor

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "ChipCatalog.h"
+#include "FaultPlan.h"
+#include "SimulatedChip.h"
+
+namespace velmor {
+
+inline constexpr const char* kSimulatorConfigFile = "velmor-sim.conf";
+inline constexpr const char* kSimulatedChipFile = "velmor-sim-chip.bin";
+
+// What the simulated programmer and its chip look like, read from
+// velmor-sim.conf. The defaults are a working programmer with a 25X80 chip and
+// delays a person can watch.
+struct SimulatorConfig {
+    bool programmerPresent = true;
+    bool selfTestPasses = true;
+    const SimulatedChipType* chip = findSimulatedChipType("25X80"); // null: no chip in the socket
+    std::optional<uint32_t> jedecId;                                // answer instead of the chip type's id
+    uint32_t blockDelayMs = 20;                                     // per 8192 programmed bytes; reads take half
+    uint32_t eraseMs = 1000;
+    StuckBusy stuckBusy = StuckBusy::None;
+    FaultPlan faults;
+
+    // The id the chip answers with.
+    uint32_t effectiveJedecId() const { return jedecId.value_or(chip ? chip->jedecId : 0xFFFFFF); }
+};
+
+// Receives one message per rejected line: "<file>:<line>: ...".
+using ConfigComplaint = std::function<void(const std::string&)>;
+
+// Parses `text`; bad lines are reported and skipped, later lines win.
+SimulatorConfig parseSimulatorConfig(std::string_view text, std::string_view fileName, const ConfigComplaint& complain);
+
+// Reads `path` (defaults when it does not exist); complaints go to standard error.
+SimulatorConfig loadSimulatorConfig(const std::string& path);
+
+} // namespace velmor

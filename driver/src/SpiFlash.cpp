@@ -1,0 +1,147 @@
+#include "SpiFlash.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+#include "SpiOpcodes.h"
+
+namespace velmor {
+
+namespace {
+constexpr size_t kMaxHeader = 5;
+} // namespace
+
+bool isNoChipAnswer(uint32_t jedecId)
+{
+    // MISO floats high or is pulled low when nothing drives it.
+    return jedecId == 0xFFFFFF || jedecId == 0x000000;
+}
+
+SpiFlash::SpiFlash(SpiTransport& transport) : m_transport(transport) {}
+
+std::optional<uint32_t> SpiFlash::readJedecId()
+{
+    const uint8_t opcode = spi::kJedecId;
+    std::array<uint8_t, 3> id{};
+    if (!m_transport.command({&opcode, 1}, id)) {
+        return std::nullopt;
+    }
+    return (uint32_t{id[0]} << 16) | (uint32_t{id[1]} << 8) | id[2];
+}
+
+std::optional<uint8_t> SpiFlash::readStatus()
+{
+    const uint8_t opcode = spi::kReadStatus;
+    uint8_t status = 0;
+    if (!m_transport.command({&opcode, 1}, {&status, 1})) {
+        return std::nullopt;
+    }
+    return status;
+}
+
+bool SpiFlash::simple(uint8_t opcode)
+{
+    return m_transport.command({&opcode, 1}, {});
+}
+
+bool SpiFlash::waitReady(uint32_t budgetUs, uint32_t pollUs)
+{
+    pollUs = std::max<uint32_t>(pollUs, 1);
+    uint64_t waited = 0;
+    for (;;) {
+        const std::optional<uint8_t> status = readStatus();
+        if (!status) {
+            return false;
+        }
+        if ((*status & spi::kStatusBusy) == 0) {
+            return true;
+        }
+        if (waited >= budgetUs) {
+            return false;
+        }
+        m_transport.delayUs(pollUs);
+        waited += pollUs;
+    }
+}
+
+size_t SpiFlash::putAddress(uint8_t* header, uint8_t opcode3, uint8_t opcode4, uint32_t address) const
+{
+    size_t n = 0;
+    header[n++] = m_fourByte ? opcode4 : opcode3;
+    if (m_fourByte) {
+        header[n++] = static_cast<uint8_t>(address >> 24);
+    }
+    header[n++] = static_cast<uint8_t>(address >> 16);
+    header[n++] = static_cast<uint8_t>(address >> 8);
+    header[n++] = static_cast<uint8_t>(address);
+    return n;
+}
+
+bool SpiFlash::read(uint32_t address, std::span<uint8_t> out)
+{
+    const size_t chunkLimit = m_transport.maxReadLength();
+    if (chunkLimit == 0) {
+        return false;
+    }
+    std::array<uint8_t, kMaxHeader> header{};
+    size_t offset = 0;
+    while (offset < out.size()) {
+        const size_t chunk = std::min(chunkLimit, out.size() - offset);
+        const size_t headerLength =
+            putAddress(header.data(), spi::kRead, spi::kRead4Byte, address + static_cast<uint32_t>(offset));
+        if (!m_transport.command({header.data(), headerLength}, out.subspan(offset, chunk))) {
+            return false;
+        }
+        offset += chunk;
+    }
+    return true;
+}
+
+bool SpiFlash::program(uint32_t address, std::span<const uint8_t> data)
+{
+    std::array<uint8_t, kMaxHeader + spi::kPageSize> frame{};
+    const size_t headerLength = m_fourByte ? 5 : 4;
+    const size_t writeLimit = m_transport.maxWriteLength();
+    if (writeLimit <= headerLength) {
+        return false;
+    }
+    size_t offset = 0;
+    while (offset < data.size()) {
+        const uint32_t at = address + static_cast<uint32_t>(offset);
+        const size_t pageLeft = spi::kPageSize - at % spi::kPageSize;
+        const size_t chunk = std::min({pageLeft, data.size() - offset, writeLimit - headerLength});
+        putAddress(frame.data(), spi::kPageProgram, spi::kPageProgram4Byte, at);
+        std::memcpy(frame.data() + headerLength, data.data() + offset, chunk);
+        if (!simple(spi::kWriteEnable)) {
+            return false;
+        }
+        if (!m_transport.command({frame.data(), headerLength + chunk}, {})) {
+            return false;
+        }
+        if (!waitReady(m_timing.pageProgramBudgetUs, m_timing.pageProgramPollUs)) {
+            return false;
+        }
+        offset += chunk;
+    }
+    return true;
+}
+
+bool SpiFlash::chipErase()
+{
+    if (!simple(spi::kWriteEnable) || !simple(spi::kChipErase)) {
+        return false;
+    }
+    return waitReady(m_timing.eraseBudgetUs, m_timing.erasePollUs);
+}
+
+bool SpiFlash::writeStatus(uint8_t value)
+{
+    const std::array<uint8_t, 2> frame{spi::kWriteStatus, value};
+    if (!simple(spi::kWriteEnable) || !m_transport.command(frame, {})) {
+        return false;
+    }
+    return waitReady(m_timing.statusWriteBudgetUs, m_timing.statusWritePollUs);
+}
+
+} // namespace velmor

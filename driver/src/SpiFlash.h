@@ -1,0 +1,59 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+
+#include "SpiTransport.h"
+
+namespace velmor {
+
+// A 25-series SPI NOR flash chip reached through a transport: JEDEC id, read,
+// page program, chip erase and the status register. Every wait for the busy
+// bit is bounded, so a chip that never finishes cannot hang the caller.
+class SpiFlash {
+public:
+    // How long a command may keep the chip busy, and how often to look.
+    struct Timing {
+        uint32_t pageProgramBudgetUs = 5'000;
+        uint32_t pageProgramPollUs = 50;
+        uint32_t eraseBudgetUs = 200'000'000;
+        uint32_t erasePollUs = 1'000;
+        uint32_t statusWriteBudgetUs = 100'000;
+        uint32_t statusWritePollUs = 100;
+    };
+
+    explicit SpiFlash(SpiTransport& transport);
+
+    // Manufacturer, memory type and capacity bytes as 0xMMTTCC; nullopt when
+    // the transport failed. An absent chip reads as 0xFFFFFF or 0x000000.
+    std::optional<uint32_t> readJedecId();
+    std::optional<uint8_t> readStatus();
+
+    // Chips above 16 MiB take four address bytes (commands 0x13 and 0x12).
+    void setFourByteAddressing(bool on) { m_fourByte = on; }
+    bool fourByteAddressing() const { return m_fourByte; }
+
+    Timing& timing() { return m_timing; }
+
+    bool read(uint32_t address, std::span<uint8_t> out);
+    // Splits at 256-byte page ends, enables writing before each page and waits
+    // for each page to finish.
+    bool program(uint32_t address, std::span<const uint8_t> data);
+    bool chipErase();
+    bool writeStatus(uint8_t value);
+
+private:
+    bool simple(uint8_t opcode);
+    bool waitReady(uint32_t budgetUs, uint32_t pollUs);
+    size_t putAddress(uint8_t* header, uint8_t opcode3, uint8_t opcode4, uint32_t address) const;
+
+    SpiTransport& m_transport;
+    Timing m_timing;
+    bool m_fourByte = false;
+};
+
+// True when a JEDEC answer is what a missing chip puts on the bus.
+bool isNoChipAnswer(uint32_t jedecId);
+
+} // namespace velmor

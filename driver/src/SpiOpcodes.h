@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstdint>
+
+namespace velmor::spi {
+
+// The 25-series command set the library uses.
+inline constexpr uint8_t kWriteStatus = 0x01;
+inline constexpr uint8_t kPageProgram = 0x02;
+inline constexpr uint8_t kRead = 0x03;
+inline constexpr uint8_t kWriteDisable = 0x04;
+inline constexpr uint8_t kReadStatus = 0x05;
+inline constexpr uint8_t kWriteEnable = 0x06;
+inline constexpr uint8_t kPageProgram4Byte = 0x12;
+inline constexpr uint8_t kRead4Byte = 0x13;
+inline constexpr uint8_t kChipErase = 0xC7;
+inline constexpr uint8_t kChipEraseAlt = 0x60;
+inline constexpr uint8_t kJedecId = 0x9F;
+
+// Status register bits.
+inline constexpr uint8_t kStatusBusy = 0x01;        // WIP
+inline constexpr uint8_t kStatusWriteEnabled = 0x02; // WEL
+inline constexpr uint8_t kStatusBp0 = 0x04;
+inline constexpr uint8_t kStatusBp1 = 0x08;
+inline constexpr uint8_t kStatusBp2 = 0x10;
+inline constexpr uint8_t kStatusBpMask = kStatusBp0 | kStatusBp1 | kStatusBp2;
+
+inline constexpr uint32_t kPageSize = 256;
+// Chips above this size need four address bytes.
+inline constexpr uint32_t kThreeByteLimit = 16u * 1024 * 1024;
+
+} // namespace velmor::spi

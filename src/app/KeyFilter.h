@@ -1,0 +1,29 @@
+#pragma once
+
+#include <functional>
+
+// Keys the main window's filter tells apart.
+enum class FilterKey { Esc, Enter, F3, F4, F5, F6, F7, F8, F9, O, S, Other };
+
+struct KeyPress {
+    FilterKey key = FilterKey::Other;
+    bool ctrl = false;
+    bool someWindowHasFocus = false;
+};
+
+struct KeyAction {
+    enum class Kind {
+        PassOn,          // normal dialog processing
+        Swallow,         // dropped
+        SendCommand,     // run `command`, then dropped
+        CommitCellEdit,  // commit the cell under edit, then dropped
+    };
+    Kind kind = Kind::PassOn;
+    int command = 0;
+
+    bool operator==(const KeyAction&) const = default;
+};
+
+// The main window's key filter, applied to every key press before normal
+// dispatch. `isEnabled` tells whether the button with an id is enabled.
+KeyAction FilterKeyPress(const KeyPress& press, const std::function<bool(int id)>& isEnabled);

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <string>
+
+#include "platform/File.h"
+
+// The product data file "XJQT.uc", open read only for the life of the main
+// window: checked once at start-up, read again by the serial-number command.
+class ProductDataFile {
+public:
+    static constexpr const char* FileName = "XJQT.uc";
+
+    bool Open(const std::string& path);
+    void Close();
+    bool IsOpen() const { return m_file.IsOpen(); }
+
+    // The sum of the unscrambled content bytes equals the scrambled big-endian
+    // checksum in the last four bytes. A file shorter than four bytes, or one that
+    // cannot be read, is damaged.
+    bool CheckIntegrity() const;
+    // The text between the first two unscrambled '*' of the content, read again
+    // from position 0. Empty when the content has fewer than two '*'.
+    std::string ReadSerialNumber() const;
+
+private:
+    File m_file;
+};

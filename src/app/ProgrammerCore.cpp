@@ -1,0 +1,202 @@
+#include "app/ProgrammerCore.h"
+
+#include "app/CommandIds.h"
+#include "app/ProductDataFile.h"
+#include "app/SerialNumberCommand.h"
+#include "platform/CurrentDirectory.h"
+
+MessageAnswer ProgrammerCore::ClosingBoxes::Show(const std::string& text, const std::string& title, MessageIcon icon,
+                                                 MessageButtons buttons) {
+    if (m_closing) {
+        switch (buttons) {
+        case MessageButtons::Ok: return MessageAnswer::Ok;
+        case MessageButtons::YesNo: return MessageAnswer::No;
+        case MessageButtons::YesNoCancel: return MessageAnswer::Cancel;
+        }
+    }
+    return m_boxes.Show(text, title, icon, buttons);
+}
+
+namespace {
+
+std::string WorkDirectoryOf(const std::string& given) {
+    if (given.empty()) return CurrentDirectory();
+    if (given.back() == '/') return given;
+    return given + "/";
+}
+
+}  // namespace
+
+ProgrammerCore::ProgrammerCore(ProgrammerPorts ports, ProgrammerResources resources)
+    : m_ports(ports),
+      m_resources(std::move(resources)),
+      m_workDirectory(WorkDirectoryOf(m_resources.workDirectory)),
+      m_chipWorkFilePath(m_workDirectory + ChipWorkFileName),
+      m_workCopyPath(m_workDirectory + WorkCopyFileName),
+      m_boxes(ports.boxes),
+      m_hexView(m_image, m_grid, ports.scrollBar, ports.commands, m_state),
+      m_model(ports.modelList, ports.texts),
+      m_device(m_resources.driver, m_model, ports.commands, m_image),
+      m_sounds(ports.sound, ports.commands, m_workDirectory),
+      m_detection(m_device, m_model, ports.status, m_boxes, ports.commands, m_image),
+      m_loader(m_image, m_hexView, m_grid, ports.status, m_boxes, ports.commands, ports.texts, m_workCopyPath,
+               m_chipWorkFilePath),
+      m_operations(OperationContext{m_state, m_device, m_model, m_image, ports.status, m_boxes, m_sounds,
+                                    ports.windowThread, *this, m_chipWorkFilePath}),
+      m_worker(m_state, [this](uint8_t code) { RunCommand(code); }) {
+    m_loader.SetEditModeQuery([this] { return m_editMode.load(); });
+}
+
+ProgrammerCore::~ProgrammerCore() {
+    // A window that never asked to close still must not leave the worker behind.
+    if (m_initialised && !m_shutDown) Shutdown();
+}
+
+void ProgrammerCore::Initialise() {
+    if (m_initialised) return;
+    m_initialised = true;
+    // The work paths were built from the current directory at construction.
+    m_hexView.SetUpHexGrid();
+    // Tool tips and the progress bar's set-up belong to the window's controls.
+    m_logPath = m_workDirectory + ChangeLogFileName;
+    m_hexView.ResetScrollBar();
+    m_ports.modelList.SelectRow(kDefaultChipModelRow);
+    m_model.ApplyChipModel(kDefaultChipModelRow);
+    m_sounds.Restore();
+    // The driver table was bound by the application when it loaded the library.
+    m_state.WorkerCommand = WorkerCode::DetectQuiet;
+    m_worker.Start();
+}
+
+void ProgrammerCore::HandleCommand(int id) {
+    if (!m_initialised || m_shutDown) return;
+    switch (id) {
+    case CommandId::Exit:
+        Shutdown();
+        m_ports.lifetime.EndWindow();
+        break;
+    case CommandId::Auto: RequestWorker(WorkerCode::Auto); break;
+    case CommandId::Erase: RequestWorker(WorkerCode::Erase); break;
+    case CommandId::Program:
+        if (m_state.ProgramBusy) return;
+        RequestWorker(WorkerCode::Program);
+        break;
+    case CommandId::Verify: RequestWorker(WorkerCode::Verify); break;
+    case CommandId::ReadChip: RequestWorker(WorkerCode::ReadChip); break;
+    case CommandId::BlankCheck: RequestWorker(WorkerCode::BlankCheck); break;
+    case CommandId::Detect: RequestWorker(WorkerCode::DetectWithMessage); break;
+    case CommandId::Open: OpenFile(); break;
+    case CommandId::SerialNumber: ShowSerialNumber(); break;
+    case CommandId::PromptSound: m_sounds.Toggle(); break;
+    case CommandId::Help: ShowHelp(); break;
+    case CommandId::About:
+    case CommandId::AboutSystemMenu: m_ports.aboutBox.ShowAboutBox(); break;
+    case CommandId::Save:
+    case CommandId::SaveAs:
+    case CommandId::EditModeMenu:
+    case CommandId::EditModeCheck:
+    case CommandId::ChangeLog:
+    case CommandId::GotoAddress:
+    case CommandId::DataView:
+    case CommandId::Find:
+    case CommandId::Fill: LaterCommand(id); break;
+    default: break;
+    }
+}
+
+void ProgrammerCore::OnChipModelChanged(int row) {
+    if (m_shutDown) return;
+    m_model.ApplyChipModel(row);
+}
+
+void ProgrammerCore::OnFilesDropped(const std::vector<std::string>& paths) {
+    if (!m_initialised || m_shutDown) return;
+    m_loader.HandleDroppedFiles(paths, m_worker.IsIdle());
+}
+
+void ProgrammerCore::CommitCellEdit() {
+    // Cell editing arrives with edit mode; until then no edit is ever pending.
+}
+
+void ProgrammerCore::DeviceChanged() {
+    if (!m_initialised || m_shutDown) return;
+    m_worker.DeviceChanged();
+}
+
+bool ProgrammerCore::RequestClose() {
+    if (m_state.AnyBusy()) return false;
+    Shutdown();
+    return true;
+}
+
+void ProgrammerCore::Shutdown() {
+    if (m_shutDown) return;
+    m_shutDown = true;
+    m_boxes.SetClosing();
+    if (m_initialised) {
+        // The worker may still run a detection, or with the exit command an
+        // operation; it may be waiting for the window, so keep serving it.
+        m_worker.RequestQuit();
+        m_ports.lifetime.ServeUntil([this] { return m_worker.HasEnded(); });
+        m_worker.Join();
+    }
+    // Only now, with nobody reading it any more, the work copy is closed.
+    m_image.Unload();
+    if (m_resources.release) m_resources.release();
+    m_resources.release = nullptr;
+}
+
+void ProgrammerCore::RunCommand(uint8_t code) {
+    switch (code) {
+    case WorkerCode::Auto: m_operations.AutoSequence(); break;
+    case WorkerCode::Erase: m_operations.EraseChip(1); break;
+    case WorkerCode::Program: m_operations.ProgramChip(1); break;
+    case WorkerCode::Verify: m_operations.VerifyChip(1); break;
+    case WorkerCode::ReadChip: m_operations.ReadChip(); break;
+    case WorkerCode::BlankCheck: m_operations.BlankCheck(); break;
+    case WorkerCode::DetectQuiet: m_detection.DetectQuiet(); break;
+    case WorkerCode::DetectWithMessage: m_detection.DetectWithMessage(); break;
+    default: break;  // 9, the find, arrives with its dialog
+    }
+}
+
+void ProgrammerCore::ForceViewMode() {
+    if (!m_editMode) return;
+    m_editMode = false;
+    // The check box shows the view-mode picture when unchecked.
+    m_ports.commands.SetChecked(CommandId::EditModeCheck, false);
+    m_ports.commands.SetChecked(CommandId::EditModeMenu, false);
+    m_ports.status.SetStatus(ViewModeText, false, false);
+}
+
+void ProgrammerCore::LoadChipImage() { m_loader.LoadImageFile(m_chipWorkFilePath, false); }
+
+void ProgrammerCore::ResolveTruncatedChipImage() { m_loader.ResolveTruncatedChipImage(); }
+
+void ProgrammerCore::RequestWorker(uint8_t code) {
+    // Dropped while the worker runs: the running operation finishes as started.
+    m_worker.Request(code);
+}
+
+void ProgrammerCore::OpenFile() {
+    // The loader recreates the work copy that the operations read.
+    if (!m_worker.IsIdle()) return;
+    const std::string path = m_ports.fileDialog.ChooseOpenFile(OpenDialogFilters(), kOpenDialogDefaultExtension);
+    if (path.empty() || m_state.AnyBusy()) return;
+    m_loader.LoadImageFile(path, true);
+}
+
+void ProgrammerCore::ShowSerialNumber() {
+    if (m_resources.productData == nullptr) return;
+    ::ShowSerialNumber(*m_resources.productData, m_ports.status, m_boxes);
+}
+
+void ProgrammerCore::ShowHelp() {
+    if (m_ports.shell.Open(m_workDirectory + ManualFileName) == ShellOpenResult::FileNotFound)
+        m_boxes.Show(ManualMissingText, "提示", MessageIcon::Exclamation, MessageButtons::Ok);
+}
+
+void ProgrammerCore::LaterCommand(int /*id*/) {
+    // Save, save as, edit mode, the change log and the address tools arrive with
+    // their own parts of the program.
+}

@@ -1,0 +1,167 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/MessageBoxes.h"
+#include "app/PromptSounds.h"
+#include "app/WindowPorts.h"
+#include "app/WindowServices.h"
+#include "device/ChipModel.h"
+#include "device/Detection.h"
+#include "device/Device.h"
+#include "device/DriverApi.h"
+#include "hexview/HexView.h"
+#include "hexview/ScrollBarPort.h"
+#include "image/FileImage.h"
+#include "image/ImageLoader.h"
+#include "operations/ChipOperations.h"
+#include "operations/OperationWorker.h"
+#include "operations/StatusLine.h"
+#include "operations/WorkerState.h"
+#include "widgets/GridModel.h"
+
+class ProductDataFile;
+
+// Everything of the window that the core reaches through ports. All of them
+// outlive the core.
+struct ProgrammerPorts {
+    StatusLine& status;
+    MessageBoxes& boxes;
+    CommandStates& commands;
+    ControlTexts& texts;
+    ChipModelList& modelList;
+    SoundOutput& sound;
+    WindowThread& windowThread;
+    ScrollBarPort& scrollBar;
+    FileDialogPort& fileDialog;
+    ShellPort& shell;
+    AboutBoxPort& aboutBox;
+    WindowLifetime& lifetime;
+};
+
+// What the application hands the window: the bound driver, the open product data
+// file, and how to let both go when the window closes.
+struct ProgrammerResources {
+    DriverApi driver;                         // all null: no programmer can be reached
+    const ProductDataFile* productData = nullptr;
+    std::function<void()> release;            // unloads the driver library, closes the data file
+    std::string workDirectory;                // ends with "/"; empty: the current directory
+};
+
+// The main window's state and decisions without Qt: owns the image, the hex view,
+// the chip model, the device, the sounds, the operations and the worker; routes
+// every command id; runs the worker's codes; closes down without leaving the
+// worker waiting for a window that is gone.
+class ProgrammerCore : private ReadChipView {
+public:
+    static constexpr const char* ManualFileName = "XJQT_Tarlo Flash编程器用户手册.chm";
+    static constexpr const char* ChipWorkFileName = "h_alor0.dll";
+    static constexpr const char* WorkCopyFileName = "h_alor1.dll";
+    static constexpr const char* ChangeLogFileName = "修改记录.txt";
+    static constexpr const char* ManualMissingText = "文件被破坏，未发现文件！";
+    static constexpr const char* ViewModeText = "您已选择查看模式，不能对数据进行修改。";
+
+    ProgrammerCore(ProgrammerPorts ports, ProgrammerResources resources);
+    ~ProgrammerCore() override;
+    ProgrammerCore(const ProgrammerCore&) = delete;
+    ProgrammerCore& operator=(const ProgrammerCore&) = delete;
+
+    // The window's initialisation after its controls exist: grid, scroll bar,
+    // default chip model, prompt sounds, then the worker with a quiet detection.
+    void Initialise();
+
+    // A button, menu item or key with this id (window thread).
+    void HandleCommand(int id);
+    // The model list's selection changed to `row` (window thread).
+    void OnChipModelChanged(int row);
+    // Files dropped on the hex view (window thread).
+    void OnFilesDropped(const std::vector<std::string>& paths);
+    // Enter with the keyboard focus in the window: commits the cell being edited.
+    void CommitCellEdit();
+    // One device-change notice of the system (window thread).
+    void DeviceChanged();
+
+    // The window's close request: refused (false) while a chip operation is busy;
+    // otherwise the core shuts down and the window may close.
+    bool RequestClose();
+    // Ends the worker, serving its calls to the window meanwhile (questions are
+    // answered No or Cancel), then closes the image and lets the driver and the
+    // data file go. Safe to call more than once.
+    void Shutdown();
+    bool IsShutDown() const { return m_shutDown; }
+
+    // The worker's dispatch of one command code.
+    void RunCommand(uint8_t code);
+
+    WorkerState& state() { return m_state; }
+    FileImage& image() { return m_image; }
+    GridModel& grid() { return m_grid; }
+    HexView& hexView() { return m_hexView; }
+    ChipModelSelection& model() { return m_model; }
+    PromptSounds& sounds() { return m_sounds; }
+    OperationWorker& worker() { return m_worker; }
+    const std::string& workDirectory() const { return m_workDirectory; }
+    const std::string& chipWorkFilePath() const { return m_chipWorkFilePath; }
+    const std::string& workCopyPath() const { return m_workCopyPath; }
+    const std::string& logPath() const { return m_logPath; }
+
+    // Edit mode. Its own switch arrives with cell editing; a chip read turns it off.
+    bool editMode() const { return m_editMode; }
+    void SetEditModeFlag(bool on) { m_editMode = on; }
+
+private:
+    // Boxes of the operations: once the window closes, questions are answered
+    // without being shown, so the worker finishes at once.
+    class ClosingBoxes : public MessageBoxes {
+    public:
+        explicit ClosingBoxes(MessageBoxes& boxes) : m_boxes(boxes) {}
+        MessageAnswer Show(const std::string& text, const std::string& title, MessageIcon icon,
+                           MessageButtons buttons) override;
+        void SetClosing() { m_closing = true; }
+
+    private:
+        MessageBoxes& m_boxes;
+        std::atomic<bool> m_closing{false};
+    };
+
+    // ReadChipView, run on the window thread for the worker's chip read.
+    void ForceViewMode() override;
+    void LoadChipImage() override;
+    void ResolveTruncatedChipImage() override;
+
+    void RequestWorker(uint8_t code);
+    void OpenFile();
+    void ShowSerialNumber();
+    void ShowHelp();
+    // Commands whose handlers arrive with later parts of the program.
+    void LaterCommand(int id);
+
+    ProgrammerPorts m_ports;
+    ProgrammerResources m_resources;
+    std::string m_workDirectory;
+    std::string m_chipWorkFilePath;
+    std::string m_workCopyPath;
+    std::string m_logPath;
+    std::atomic<bool> m_editMode{false};
+    bool m_initialised = false;
+    bool m_shutDown = false;
+
+    ClosingBoxes m_boxes;
+    WorkerState m_state;
+    FileImage m_image;
+    GridModel m_grid;
+    HexView m_hexView;
+    ChipModelSelection m_model;
+    Device m_device;
+    PromptSounds m_sounds;
+    Detection m_detection;
+    ImageLoader m_loader;
+    ChipOperations m_operations;
+    // Last: destroyed first, so the worker has ended before what it uses goes.
+    OperationWorker m_worker;
+};

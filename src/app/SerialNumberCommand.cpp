@@ -1,0 +1,11 @@
+#include "app/SerialNumberCommand.h"
+
+#include "app/MessageBoxes.h"
+#include "app/ProductDataFile.h"
+#include "operations/StatusLine.h"
+
+void ShowSerialNumber(const ProductDataFile& dataFile, StatusLine& status, MessageBoxes& boxes) {
+    const std::string serial = dataFile.ReadSerialNumber();
+    status.SetStatus("获取序列号成功...", false, false);
+    boxes.Show("通用版序列号:        \r\n" + serial, "产品信息", MessageIcon::Information);
+}

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "app/StartupSequence.h"
+#include "platform/InstanceLock.h"
+
+// The start-up's locks on lock files (InstanceLock). A lock that cannot be made
+// at all (no usable runtime directory) does not stop the program: it then runs
+// without the single-instance guard rather than not at all.
+class SystemInstanceLocks : public InstanceLocks {
+public:
+    // `directory` empty: InstanceLock::RuntimeDirectory().
+    explicit SystemInstanceLocks(std::string directory = {}) : m_directory(std::move(directory)) {}
+    bool IsHeldElsewhere(const std::string& name) override;
+    bool Hold(const std::string& name) override;
+
+private:
+    std::string m_directory;
+    std::vector<std::unique_ptr<InstanceLock>> m_held;
+};

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "image/ImageLoader.h"
+
+// Services of the main window that the core asks for on the window thread,
+// besides the ports of WindowPorts.h. The Qt side implements them; tests
+// implement them with recorders.
+
+// The standard open-file dialog.
+class FileDialogPort {
+public:
+    virtual ~FileDialogPort() = default;
+    // The chosen full path, or empty when the user cancelled.
+    virtual std::string ChooseOpenFile(const std::vector<OpenDialogFilter>& filters,
+                                       const std::string& defaultSuffix) = 0;
+};
+
+enum class ShellOpenResult { Opened, FileNotFound, Failed };
+
+// The desktop's "open" verb (help file, change log).
+class ShellPort {
+public:
+    virtual ~ShellPort() = default;
+    virtual ShellOpenResult Open(const std::string& path) = 0;
+};
+
+// The modal about box.
+class AboutBoxPort {
+public:
+    virtual ~AboutBoxPort() = default;
+    virtual void ShowAboutBox() = 0;
+};
+
+// Lifetime of the window as the shutdown needs it.
+class WindowLifetime {
+public:
+    virtual ~WindowLifetime() = default;
+    // Keeps serving the window thread's events (the worker's status updates and
+    // questions) until `done` is true, so a worker that waits for the window can
+    // finish. User input is not handled meanwhile.
+    virtual void ServeUntil(const std::function<bool()>& done) = 0;
+    // Ends the main window (the exit command); the core has shut down already.
+    virtual void EndWindow() = 0;
+};

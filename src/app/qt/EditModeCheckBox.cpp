@@ -1,0 +1,16 @@
+#include "app/qt/EditModeCheckBox.h"
+
+#include "app/CommandIds.h"
+#include "app/qt/AppResources.h"
+
+EditModeCheckBox::EditModeCheckBox(const QString& text, QWidget* parent) : QCheckBox(text, parent)
+{
+    setProperty("controlId", CommandId::EditModeCheck);
+    connect(this, &QAbstractButton::toggled, this, &EditModeCheckBox::showMode);
+    showMode(false);
+}
+
+void EditModeCheckBox::showMode(bool editMode)
+{
+    setIcon(ResourceIcon(editMode ? QStringLiteral("edit-mode-on") : QStringLiteral("edit-mode-off")));
+}

@@ -1,0 +1,72 @@
+#include "app/qt/FileDialog.h"
+
+#include <QFileDialog>
+
+#include <deque>
+
+namespace {
+
+struct TestHook {
+    bool testMode = false;
+    std::deque<QString> names;
+    int requests = 0;
+    QStringList lastFilters;
+};
+
+TestHook& Hook()
+{
+    static TestHook hook;
+    return hook;
+}
+
+}  // namespace
+
+QString FileDialog::getOpenFileName(QWidget* parent, const QString& title, const QStringList& nameFilters,
+                                    const QString& defaultSuffix)
+{
+    TestHook& hook = Hook();
+    if (hook.testMode) {
+        ++hook.requests;
+        hook.lastFilters = nameFilters;
+        if (hook.names.empty())
+            return {};
+        QString name = hook.names.front();
+        hook.names.pop_front();
+        return name;
+    }
+
+    // Qt's own dialog, so its texts follow the program's Chinese translation.
+    QFileDialog dialog(parent, title);
+    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilters(nameFilters);
+    dialog.setDefaultSuffix(defaultSuffix);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+void FileDialog::setTestMode(bool on)
+{
+    TestHook& hook = Hook();
+    hook.testMode = on;
+    hook.names.clear();
+    hook.requests = 0;
+    hook.lastFilters.clear();
+}
+
+void FileDialog::setNextFileName(const QString& path)
+{
+    Hook().names.push_back(path);
+}
+
+int FileDialog::requestCount()
+{
+    return Hook().requests;
+}
+
+QStringList FileDialog::lastNameFilters()
+{
+    return Hook().lastFilters;
+}

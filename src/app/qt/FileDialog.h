@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+
+// The open-file dialog of the program (window thread only). Tests switch on the
+// test mode: no dialog is shown and the answer is the next file name queued with
+// setNextFileName() (an empty name, or none queued, means Cancel).
+class FileDialog {
+public:
+    static QString getOpenFileName(QWidget* parent, const QString& title, const QStringList& nameFilters,
+                                   const QString& defaultSuffix);
+
+    // Test hooks.
+    static void setTestMode(bool on);
+    static void setNextFileName(const QString& path);
+    // How many dialogs were asked for since the test mode was switched on.
+    static int requestCount();
+    // The name filters of the last dialog asked for.
+    static QStringList lastNameFilters();
+};

@@ -1,0 +1,354 @@
+#include "app/qt/ProgrammerDialog.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScrollBar>
+#include <QWheelEvent>
+
+#include "app/CommandIds.h"
+#include "app/qt/AppResources.h"
+#include "app/qt/ApplicationKeyFilter.h"
+#include "app/qt/DeviceNoticeWatcher.h"
+#include "app/qt/DialogLayout.h"
+#include "app/qt/EditModeCheckBox.h"
+#include "app/qt/MenuLayout.h"
+#include "app/qt/QtChipModelList.h"
+#include "app/qt/QtCommandStates.h"
+#include "app/qt/QtControlTexts.h"
+#include "app/qt/QtMessageBoxes.h"
+#include "app/qt/QtScrollBar.h"
+#include "app/qt/QtSoundOutput.h"
+#include "app/qt/QtWindowServices.h"
+#include "device/ChipModel.h"
+#include "operations/qt/CaptionProgressBar.h"
+#include "operations/qt/StatusLineWidget.h"
+#include "platform/CurrentDirectory.h"
+#include "widgets/qt/ButtonSounds.h"
+#include "widgets/qt/GridControl.h"
+#include "widgets/qt/PictureButton.h"
+
+namespace {
+
+// Background of the decoration picture 1073.
+constexpr QRgb kDecorationBackground = 0xFFECE9D8;  // RGB(236, 233, 216)
+
+QRect PixelsOf(const ControlPlacement& place)
+{
+    return DialogUnitsToPixels(place.x, place.y, place.width, place.height);
+}
+
+}  // namespace
+
+ProgrammerDialog::ProgrammerDialog(ProgrammerResources resources, QWidget* parent) : QDialog(parent)
+{
+    if (resources.workDirectory.empty())
+        resources.workDirectory = CurrentDirectory();
+    const QString workDirectory = QString::fromStdString(resources.workDirectory);
+
+    setWindowTitle(QString::fromUtf8(Title));
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    setWindowFlag(Qt::WindowMinimizeButtonHint, true);
+    setWindowIcon(ResourceIcon(QStringLiteral("app")));
+    // The system menu's "关于 XJQT_Tarlo(&A)..." (command 16) has no place in the
+    // window menus of most Linux desktops; the about box is reached by 1025.
+
+    m_menuBar = new QMenuBar(this);
+    m_menuBar->setNativeMenuBar(false);
+    m_client = new QWidget(this);
+    m_client->setObjectName(QStringLiteral("clientArea"));
+    buildMenu();
+    buildControls();
+
+    m_commandStates = new QtCommandStates(this);
+    m_texts = new QtControlTexts(this);
+    m_modelPort = new QtChipModelList(m_modelList, this);
+    m_sound = new QtSoundOutput(workDirectory, this);
+    m_boxes = new QtMessageBoxes(this);
+    m_scrollPort = new QtScrollBar(m_scrollBar, this);
+    m_services = new QtWindowServices(this, workDirectory, this);
+    m_services->setEndWindow([this] { QDialog::done(QDialog::Accepted); });
+    m_statusLine->setSoundOutput(m_sound);
+
+    ProgrammerPorts ports{*m_statusLine, *m_boxes,    *m_commandStates, *m_texts,    *m_modelPort, *m_sound,
+                          *m_services,   *m_scrollPort, *m_services,    *m_services, *m_services,  *m_services};
+    m_core = std::make_unique<ProgrammerCore>(ports, std::move(resources));
+
+    // The grid draws the core's cell model, so it comes after the core.
+    const ControlPlacement* gridPlace = nullptr;
+    for (const ControlPlacement& place : kControlPlacements)
+        if (place.id == CommandId::HexGrid)
+            gridPlace = &place;
+    m_grid = new GridControl(m_core->grid(), m_client);
+    m_grid->setObjectName(QStringLiteral("control1057"));
+    m_grid->setProperty("controlId", CommandId::HexGrid);
+    m_grid->setGeometry(PixelsOf(*gridPlace));
+    m_grid->lower();
+    m_controls.insert(CommandId::HexGrid, m_grid);
+    connect(m_grid, &GridControl::filesDropped, this, [this](const QStringList& paths) {
+        std::vector<std::string> files;
+        for (const QString& path : paths)
+            files.push_back(path.toStdString());
+        m_core->OnFilesDropped(files);
+    });
+    m_cellEditor->setFont(m_grid->fontFor(GridFont{{}, 14, 7}));
+
+    m_scrollPort->setScrollHandler(
+        [this](ScrollCode code, int position) { return m_core->hexView().OnScroll(code, position); });
+    m_scrollBar->installEventFilter(this);
+
+    registerPorts();
+    applyToolTips();
+
+    m_keyFilter = new ApplicationKeyFilter(
+        this,
+        {[this](int id) { return m_commandStates->IsEnabled(id); }, [this](int id) { handleCommand(id); },
+         [this] { m_core->CommitCellEdit(); }},
+        this);
+    qApp->installEventFilter(m_keyFilter);
+
+    const QSize client = ClientSizePixels();
+    const int menuHeight = m_menuBar->sizeHint().height();
+    m_menuBar->setGeometry(0, 0, client.width(), menuHeight);
+    m_client->setGeometry(0, menuHeight, client.width(), client.height());
+    setFixedSize(client.width(), client.height() + menuHeight);
+}
+
+ProgrammerDialog::~ProgrammerDialog()
+{
+    qApp->removeEventFilter(m_keyFilter);
+    delete m_notices;
+    m_notices = nullptr;
+    m_core->Shutdown();
+    // The grid draws the core's model: it goes before the core does.
+    delete m_grid;
+    m_grid = nullptr;
+    m_core.reset();
+}
+
+void ProgrammerDialog::buildMenu()
+{
+    for (const MenuSpec& menuSpec : kMenus) {
+        QMenu* menu = m_menuBar->addMenu(QString::fromUtf8(menuSpec.title));
+        for (int i = 0; i < menuSpec.count; ++i) {
+            const MenuItemSpec& item = menuSpec.items[i];
+            if (item.id == 0) {
+                menu->addSeparator();
+                continue;
+            }
+            QAction* action = menu->addAction(QString::fromUtf8(item.text));
+            action->setData(item.id);
+            action->setEnabled(!item.grayed);
+            if (item.id == CommandId::PromptSound) {
+                action->setCheckable(true);
+                action->setChecked(item.checked);
+            } else if (item.id == CommandId::EditModeMenu) {
+                // The check state shows in the item's picture: one for each state.
+                action->setCheckable(true);
+                auto showState = [action](bool on) {
+                    action->setIcon(ResourceIcon(on ? QStringLiteral("edit-mode-on") : QStringLiteral("edit-mode-off")));
+                };
+                showState(false);
+                connect(action, &QAction::toggled, action, showState);
+            } else {
+                action->setIcon(ResourceIcon(QString::number(item.id)));
+            }
+            const int id = item.id;
+            // Checkable items keep the state the program gives them, not the click.
+            connect(action, &QAction::triggered, this, [this, action, id] {
+                if (action->isCheckable())
+                    action->setChecked(m_commandStates->IsChecked(id));
+                handleCommand(id);
+            });
+            m_actions.insert(id, action);
+        }
+    }
+}
+
+void ProgrammerDialog::buildControls()
+{
+    for (const ControlPlacement& place : kControlPlacements) {
+        const QString text = place.text != nullptr ? QString::fromUtf8(place.text) : QString();
+        const QRect rect = PixelsOf(place);
+        QWidget* widget = nullptr;
+        switch (place.kind) {
+        case ControlKind::PictureButton: {
+            auto* button = new PictureButton(place.id, ResourceIcon(QString::number(place.id)), text, m_client);
+            if (place.id == CommandId::Save)
+                button->setEnabled(false);
+            connect(button, &PictureButton::command, this, &ProgrammerDialog::handleCommand);
+            m_buttons.insert(place.id, button);
+            widget = button;
+            break;
+        }
+        case ControlKind::ComboBox: {
+            m_modelList = new QComboBox(m_client);
+            for (const ChipModelRow& row : kChipModels)
+                m_modelList->addItem(QString::fromUtf8(row.text));
+            m_modelList->setCurrentIndex(-1);
+            m_modelList->setMaxVisibleItems(static_cast<int>(kChipModels.size()));
+            connect(m_modelList, &QComboBox::currentIndexChanged, this,
+                    [this](int row) { m_core->OnChipModelChanged(row); });
+            widget = m_modelList;
+            break;
+        }
+        case ControlKind::Label: {
+            auto* label = new QLabel(text, m_client);
+            label->setTextFormat(Qt::PlainText);
+            widget = label;
+            break;
+        }
+        case ControlKind::CheckBox: {
+            m_editMode = new EditModeCheckBox(text, m_client);
+            connect(m_editMode, &QAbstractButton::clicked, this, [this] { handleCommand(CommandId::EditModeCheck); });
+            widget = m_editMode;
+            break;
+        }
+        case ControlKind::Picture: {
+            auto* picture = new QLabel(m_client);
+            picture->setEnabled(false);
+            picture->setAutoFillBackground(true);
+            QPalette colours = picture->palette();
+            colours.setColor(QPalette::Window, QColor::fromRgb(kDecorationBackground));
+            picture->setPalette(colours);
+            picture->setAlignment(Qt::AlignCenter);
+            const QIcon icon = ResourceIcon(QStringLiteral("decoration"));
+            if (!icon.isNull())
+                picture->setPixmap(icon.pixmap(rect.size()));
+            widget = picture;
+            break;
+        }
+        case ControlKind::Grid:
+            continue;  // made with the core's model
+        case ControlKind::ScrollBar:
+            m_scrollBar = new QScrollBar(Qt::Vertical, m_client);
+            widget = m_scrollBar;
+            break;
+        case ControlKind::Edit: {
+            auto* edit = new QLineEdit(text, m_client);
+            if (place.id == CommandId::CellEditor) {
+                edit->setMaxLength(2);
+                edit->hide();
+                m_cellEditor = edit;
+            } else {
+                edit->setReadOnly(true);
+                m_pathBox = edit;
+            }
+            widget = edit;
+            break;
+        }
+        case ControlKind::Status:
+            m_statusLine = new StatusLineWidget(m_client);
+            widget = m_statusLine;
+            m_controls.insert(CommandId::ProgressBar, m_statusLine->progressBar());
+            break;
+        }
+        if (place.kind == ControlKind::Status) {
+            // The bar is one unit wider than the text; the widget covers both.
+            widget->setGeometry(DialogUnitsToPixels(place.x, place.y, kProgressBarWidthUnits, place.height));
+            m_statusLine->statusLabel()->setProperty("controlId", CommandId::StatusText);
+        } else if (place.kind == ControlKind::ComboBox) {
+            // The height in the layout includes the dropped-down list.
+            widget->setGeometry(QRect(rect.topLeft(), QSize(rect.width(), widget->sizeHint().height())));
+        } else {
+            widget->setGeometry(rect);
+        }
+        widget->setObjectName(QStringLiteral("control%1").arg(place.id));
+        widget->setProperty("controlId", place.id);
+        m_controls.insert(place.id, place.kind == ControlKind::Status ? m_statusLine->statusLabel() : widget);
+    }
+    m_scrollBar->raise();
+
+    for (const LabelPlacement& place : kFieldLabels) {
+        auto* label = new QLabel(QString::fromUtf8(place.text), m_client);
+        label->setTextFormat(Qt::PlainText);
+        label->setGeometry(DialogUnitsToPixels(place.x, place.y, place.width, place.height));
+    }
+}
+
+void ProgrammerDialog::applyToolTips()
+{
+    for (const ToolTipSpec& tip : kToolTips)
+        if (QWidget* widget = control(tip.id))
+            widget->setToolTip(QString::fromUtf8(tip.text));
+}
+
+void ProgrammerDialog::registerPorts()
+{
+    for (auto it = m_buttons.cbegin(); it != m_buttons.cend(); ++it) {
+        m_commandStates->addWidget(it.key(), it.value());
+        m_sound->addPictureButton(it.value());
+    }
+    m_commandStates->addWidget(CommandId::EditModeCheck, m_editMode);
+    m_commandStates->addWidget(CommandId::ChipModelList, m_modelList);
+    for (auto it = m_actions.cbegin(); it != m_actions.cend(); ++it)
+        m_commandStates->addAction(it.key(), it.value());
+    m_sound->setCheckBoxSounds(new ButtonSounds(m_editMode));
+
+    for (int id : {CommandId::CapacityLabel, CommandId::NameLabel, CommandId::ChecksumLabel, CommandId::SizeLabel,
+                   CommandId::PathBox})
+        m_texts->addControl(id, control(id));
+}
+
+void ProgrammerDialog::initialise()
+{
+    m_core->Initialise();
+    if (m_notices == nullptr) {
+        m_notices = new DeviceNoticeWatcher([this] { m_core->DeviceChanged(); }, this);
+        m_notices->start();
+    }
+}
+
+QWidget* ProgrammerDialog::control(int id) const
+{
+    return m_controls.value(id, nullptr);
+}
+
+QAction* ProgrammerDialog::menuAction(int id) const
+{
+    return m_actions.value(id, nullptr);
+}
+
+void ProgrammerDialog::handleCommand(int id)
+{
+    m_core->HandleCommand(id);
+}
+
+void ProgrammerDialog::closeEvent(QCloseEvent* event)
+{
+    // Refused silently while a chip operation is busy.
+    if (!m_core->RequestClose()) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    QDialog::done(QDialog::Rejected);
+}
+
+void ProgrammerDialog::wheelEvent(QWheelEvent* event)
+{
+    onWheel(event->angleDelta().y());
+    event->accept();
+}
+
+bool ProgrammerDialog::eventFilter(QObject* watched, QEvent* event)
+{
+    // The wheel pages the view through the window, also over the scroll bar.
+    if (watched == m_scrollBar && event->type() == QEvent::Wheel) {
+        onWheel(static_cast<QWheelEvent*>(event)->angleDelta().y());
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void ProgrammerDialog::onWheel(int delta)
+{
+    QWidget* focus = QApplication::focusWidget();
+    const bool focusInView = focus == m_grid || focus == m_scrollBar || m_cellEditor->isVisible();
+    m_core->hexView().OnWheel(delta, focusInView);
+}

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+
+#include <functional>
+
+#include "app/WindowPorts.h"
+#include "app/WindowServices.h"
+
+// The window's services for the core: the open dialog, the shell's "open", the
+// about box, blocking runs on the window thread, and serving the worker while
+// the window waits for it to end.
+class QtWindowServices : public QObject,
+                         public FileDialogPort,
+                         public ShellPort,
+                         public AboutBoxPort,
+                         public WindowThread,
+                         public WindowLifetime {
+    Q_OBJECT
+
+public:
+    using Opener = std::function<bool(const QString& path)>;
+
+    // `workDirectory` ends with "/".
+    QtWindowServices(QWidget* window, const QString& workDirectory, QObject* parent = nullptr);
+
+    // What ending the window means (the dialog's accept).
+    void setEndWindow(std::function<void()> end) { m_endWindow = std::move(end); }
+    // Test hook: replaces the desktop's opener.
+    void setOpener(Opener opener) { m_opener = std::move(opener); }
+
+    std::string ChooseOpenFile(const std::vector<OpenDialogFilter>& filters, const std::string& defaultSuffix) override;
+    ShellOpenResult Open(const std::string& path) override;
+    void ShowAboutBox() override;
+    void Run(const std::function<void()>& work) override;
+    void ServeUntil(const std::function<bool()>& done) override;
+    void EndWindow() override;
+
+    // "label(patterns)" as Qt's file dialog reads it: the patterns in the
+    // parentheses separated by blanks.
+    static QString QtNameFilter(const OpenDialogFilter& filter);
+
+private:
+    QPointer<QWidget> m_window;
+    QString m_workDirectory;
+    std::function<void()> m_endWindow;
+    Opener m_opener;
+};

@@ -1,0 +1,69 @@
+#include "device/Detection.h"
+
+#include <cstdio>
+#include <string>
+
+#include "app/CommandIds.h"
+#include "app/MessageBoxes.h"
+#include "app/WindowPorts.h"
+#include "device/ChipModel.h"
+#include "device/Device.h"
+#include "device/DeviceTexts.h"
+#include "image/FileImage.h"
+#include "operations/StatusLine.h"
+
+namespace {
+std::string WithCapacity(const char* format, const std::string& capacity) {
+    char text[160];
+    std::snprintf(text, sizeof text, format, capacity.c_str());
+    return text;
+}
+}  // namespace
+
+Detection::Detection(Device& device, ChipModelSelection& model, StatusLine& status, MessageBoxes& boxes,
+                     CommandStates& commands, const FileImage& image)
+    : m_device(device), m_model(model), m_status(status), m_boxes(boxes), m_commands(commands), m_image(image) {}
+
+int Detection::Probe() {
+    if (!m_image.loaded()) m_commands.SetEnabled(CommandId::DataView, false);
+    if (m_device.handle() != 0) m_device.CloseDevice();
+    const int state = m_device.OpenAndPrepare();
+    m_device.CloseDevice();
+    if (state == ChipReady) m_commands.SetEnabled(CommandId::DataView, true);
+    return state;
+}
+
+int Detection::DetectQuiet() {
+    const int state = Probe();
+    switch (state) {
+    case NoProgrammer: m_status.SetStatus(DeviceText::NotConnected, true, true); break;
+    case NoChip: m_status.SetStatus(DeviceText::NoChip, true, true); break;
+    default:
+        m_status.SetStatus(WithCapacity(DeviceText::DetectedQuiet, CapacityText(m_model.ChipCapacity())), false,
+                           false);
+        break;
+    }
+    return state;
+}
+
+int Detection::DetectWithMessage() {
+    const int state = Probe();
+    switch (state) {
+    case NoProgrammer:
+        m_status.SetStatus(DeviceText::NotConnected, true, false);
+        m_boxes.Show(DeviceText::DetectNotConnectedBox, DeviceText::NoteTitle, MessageIcon::Exclamation);
+        break;
+    case NoChip:
+        m_status.SetStatus(DeviceText::NoChip, true, false);
+        m_boxes.Show(DeviceText::DetectNoChipBox, DeviceText::NoteTitle, MessageIcon::Exclamation);
+        break;
+    default: {
+        const uint32_t capacity = m_model.ChipCapacity();
+        m_status.SetStatus(WithCapacity(DeviceText::DetectedLoud, CapacityText(capacity)), false, false);
+        m_boxes.Show(WithCapacity(DeviceText::DetectedBox, CapacityText(capacity)) + BitsText(capacity),
+                     DeviceText::ChipInfoTitle, MessageIcon::Information);
+        break;
+    }
+    }
+    return state;
+}

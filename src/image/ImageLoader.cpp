@@ -1,0 +1,174 @@
+#include "image/ImageLoader.h"
+
+#include "app/CommandIds.h"
+#include "app/MessageBoxes.h"
+#include "app/WindowPorts.h"
+#include "hexview/HexView.h"
+#include "image/DisplayPath.h"
+#include "image/FileImage.h"
+#include "image/ImageFileCopy.h"
+#include "image/ImageTexts.h"
+#include "operations/StatusLine.h"
+#include "platform/File.h"
+#include "widgets/GridModel.h"
+
+namespace {
+// Beyond this many rows the view cannot show every row (signed 32-bit offsets of old).
+constexpr uint32_t kDisplayRowLimit = 134217748;
+}  // namespace
+
+std::vector<OpenDialogFilter> OpenDialogFilters() {
+    return {
+        {"*.bin;*.rom文件(*.bin;*.rom)", {"*.bin", "*.rom"}},
+        {"所有文件(*.*)", {"*"}},
+    };
+}
+
+ImageLoader::ImageLoader(FileImage& image, HexView& view, GridModel& grid, StatusLine& status, MessageBoxes& boxes,
+                         CommandStates& commands, ControlTexts& texts, std::string workCopyPath,
+                         std::string chipWorkFilePath)
+    : m_image(image), m_view(view), m_grid(grid), m_status(status), m_boxes(boxes), m_commands(commands),
+      m_texts(texts), m_workCopyPath(std::move(workCopyPath)), m_chipWorkFilePath(std::move(chipWorkFilePath)) {}
+
+void ImageLoader::ReportFailure(bool chipData) {
+    // Whatever was opened on the way is closed: nothing stays loaded.
+    m_image.Unload();
+    if (chipData) {
+        m_status.SetStatus("芯片读取失败！", true, false);
+        m_boxes.Show("芯片读取失败！", "错误", MessageIcon::Stop);
+    } else {
+        m_status.SetStatus("文件打开失败", true, false);
+        m_boxes.Show("无法打开文件！", "错误", MessageIcon::Stop);
+    }
+}
+
+void ImageLoader::LoadImageFile(const std::string& path, bool userOpened) {
+    if (userOpened && (path == m_workCopyPath || path == m_chipWorkFilePath)) {
+        m_boxes.Show("系统文件禁止打开！    ", "警告", MessageIcon::Exclamation);
+        return;
+    }
+    const bool chipData = path == m_chipWorkFilePath;
+    m_image.SetDisplayPath(DisplayPathOf(path));
+
+    // The previous image goes first, loaded or half-closed.
+    m_image.Unload();
+    m_view.ResetRows();
+    m_image.SetSourcePath(path);
+
+    File source;
+    if (!source.Open(path, File::Mode::ReadOnly)) {
+        ReportFailure(chipData);
+        return;
+    }
+    // The length is 32-bit: a longer file is refused before anything is copied.
+    if (source.IsRegular()) {
+        int64_t size = source.Size();
+        if (size < 0 || static_cast<uint64_t>(size) > kMaxImageLength) {
+            ReportFailure(chipData);
+            return;
+        }
+    }
+    File work;
+    if (!work.Open(m_workCopyPath, File::Mode::CreateReadWrite)) {
+        ReportFailure(chipData);
+        return;
+    }
+    if (CopyImageFile(source, work).status != CopyStatus::Ok) {
+        ReportFailure(chipData);
+        return;
+    }
+    work.Close();
+    // Reopened for this program alone: the lock keeps a second instance elsewhere off it.
+    if (!work.Open(m_workCopyPath, File::Mode::ReadWrite) || !work.LockExclusive()) {
+        ReportFailure(chipData);
+        return;
+    }
+    const int64_t size = work.Size();
+    if (size < 0 || static_cast<uint64_t>(size) > kMaxImageLength) {
+        ReportFailure(chipData);
+        return;
+    }
+    const uint32_t length = static_cast<uint32_t>(size);
+    uint64_t checksum = 0;
+    if (!SumImageFile(work, length, checksum)) {
+        ReportFailure(chipData);
+        return;
+    }
+
+    m_image.workCopy() = std::move(work);
+    m_image.sourceFile() = std::move(source);
+    m_image.SetLength(length);
+    m_image.SetSizeText(SizeText(length));
+    m_image.SetChecksum(checksum);
+    m_image.SetNameText(chipData ? std::string("芯片内数据") : NameTextOf(path));
+
+    if (RowCountOf(length) > kDisplayRowLimit)
+        m_boxes.Show("文件过大,无法全部显示，但可以烧录！", "警告", MessageIcon::Exclamation);
+
+    m_view.UpdateScrollRange();
+    m_view.SetTopRow(0);
+
+    const bool editMode = m_editMode && m_editMode();
+    if (!chipData) {
+        m_status.SetStatus("文件打开成功", false, false);
+        m_view.SetFocusFollow(false);
+        m_grid.SetCurrentCell(-1, -1);
+        if (m_closeCellEditor) m_closeCellEditor();
+        m_texts.SetText(CommandId::SizeLabel, m_image.sizeText());
+        m_texts.SetText(CommandId::ChecksumLabel, m_image.checksumText());
+        m_texts.SetText(CommandId::NameLabel, m_image.nameText());
+        m_texts.SetText(CommandId::PathBox, m_image.displayPath());
+        m_image.SetLoaded(true);
+        m_commands.SetEnabled(CommandId::SaveAs, true);
+        m_commands.SetEnabled(CommandId::Find, true);
+        if (editMode) m_commands.SetEnabled(CommandId::Fill, true);
+        m_commands.SetEnabled(CommandId::GotoAddress, true);
+        m_commands.SetEnabled(CommandId::EditModeMenu, true);
+        m_commands.SetEnabled(CommandId::DataView, true);
+        m_commands.SetEnabled(CommandId::Save, false);
+    } else {
+        m_status.SetStatus("读取成功！", false, false);
+        m_image.SetLoaded(true);
+        m_view.SetFocusFollow(false);
+        m_grid.SetCurrentCell(-1, -1);
+        if (m_closeCellEditor) m_closeCellEditor();
+        m_texts.SetText(CommandId::SizeLabel, m_image.sizeText());
+        m_texts.SetText(CommandId::ChecksumLabel, m_image.checksumText());
+        m_texts.SetText(CommandId::NameLabel, "芯片内数据");
+        m_commands.SetEnabled(CommandId::SaveAs, true);
+        m_commands.SetEnabled(CommandId::Find, true);
+        m_commands.SetEnabled(CommandId::DataView, true);
+        m_commands.SetEnabled(CommandId::EditModeMenu, true);
+        m_commands.SetEnabled(CommandId::Save, true);
+        if (editMode) m_commands.SetEnabled(CommandId::Fill, true);
+        m_commands.SetEnabled(CommandId::GotoAddress, true);
+        m_texts.SetText(CommandId::PathBox, "芯片内数据，尚未保存!");
+    }
+    m_view.RefreshPage();
+}
+
+bool ImageLoader::HandleDroppedFiles(const std::vector<std::string>& paths, bool workerIdle) {
+    if (!workerIdle || !m_commands.IsEnabled(CommandId::Open)) {
+        m_boxes.Show("当前不能执行此操作！   ", "提示", MessageIcon::Information);
+        return false;
+    }
+    if (paths.empty()) return false;
+    LoadImageFile(paths.front(), true);
+    return true;
+}
+
+bool ImageLoader::ResolveTruncatedChipImage() {
+    if (!m_image.loaded() || m_image.sourcePath() != m_chipWorkFilePath) return m_image.loaded();
+    if (!m_image.IsSourceOpen()) {
+        File source;
+        if (source.Open(m_chipWorkFilePath, File::Mode::ReadOnly)) {
+            m_image.sourceFile() = std::move(source);
+        } else {
+            m_image.Unload();
+            m_view.ResetRows();
+            m_view.UpdateScrollRange();
+        }
+    }
+    m_view.RefreshPage();
+    return m_image.loaded();
+}

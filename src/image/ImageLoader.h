@@ -1,0 +1,70 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+class CommandStates;
+class ControlTexts;
+class FileImage;
+class GridModel;
+class HexView;
+class MessageBoxes;
+class StatusLine;
+
+// One entry of the Open dialog's filter list.
+struct OpenDialogFilter {
+    std::string label;                  // shown in the dialog
+    std::vector<std::string> patterns;  // glob patterns
+};
+
+// "*.bin;*.rom文件(*.bin;*.rom)" and "所有文件(*.*)", in this order.
+std::vector<OpenDialogFilter> OpenDialogFilters();
+// Extension the Open dialog adds to a name typed without one.
+inline constexpr const char* kOpenDialogDefaultExtension = "bin";
+
+// The one loader: copies a file into the work copy, keeps the file open as the
+// source, computes length, checksum and texts, and shows the first page. Runs on
+// the window thread (the worker reaches it through WindowThread).
+class ImageLoader {
+public:
+    ImageLoader(FileImage& image, HexView& view, GridModel& grid, StatusLine& status, MessageBoxes& boxes,
+                CommandStates& commands, ControlTexts& texts, std::string workCopyPath, std::string chipWorkFilePath);
+
+    // The cell editor closes on every load so nothing typed for the old image reaches the new one.
+    void SetCloseCellEditor(std::function<void()> close) { m_closeCellEditor = std::move(close); }
+    // Edit mode decides whether the fill entry is enabled.
+    void SetEditModeQuery(std::function<bool()> editMode) { m_editMode = std::move(editMode); }
+
+    // `userOpened` refuses the two work files; the chip work file path is shown as chip data.
+    // The outcome is FileImage::loaded().
+    void LoadImageFile(const std::string& path, bool userOpened);
+
+    // Files dropped on the grid: the first one is loaded when the worker is idle and
+    // Open is enabled; otherwise a note. True when a load was attempted.
+    bool HandleDroppedFiles(const std::vector<std::string>& paths, bool workerIdle);
+
+    // After a chip read failed and emptied the chip work file that was shown: the
+    // shortened file becomes the source again (bytes it lost show as modified), or,
+    // when it cannot be opened, the image is unloaded so nothing reads a closed file.
+    // True when an image stays loaded.
+    bool ResolveTruncatedChipImage();
+
+    const std::string& workCopyPath() const { return m_workCopyPath; }
+    const std::string& chipWorkFilePath() const { return m_chipWorkFilePath; }
+
+private:
+    void ReportFailure(bool chipData);
+
+    FileImage& m_image;
+    HexView& m_view;
+    GridModel& m_grid;
+    StatusLine& m_status;
+    MessageBoxes& m_boxes;
+    CommandStates& m_commands;
+    ControlTexts& m_texts;
+    std::string m_workCopyPath;
+    std::string m_chipWorkFilePath;
+    std::function<void()> m_closeCellEditor;
+    std::function<bool()> m_editMode;
+};

@@ -1,0 +1,50 @@
+#include "app/MessageBoxes.h"
+#include "device/ChipModel.h"
+#include "device/Device.h"
+#include "device/DeviceTexts.h"
+#include "operations/ChipOperations.h"
+#include "operations/OperationTexts.h"
+#include "operations/StatusLine.h"
+#include "operations/WorkerState.h"
+
+bool ChipOperations::BlankCheck() {
+    if (!OpenChecked()) return false;
+
+    const uint32_t capacity = m_ctx.model.ChipCapacity();
+    int result = 0;  // 0 blank so far, 1 a programmed byte seen, -1 a read failed
+    {
+        BusyScope busy(m_ctx.state.BlankCheckBusy);
+        m_ctx.status.ShowProgress();
+        ShowPercent(OperationText::BlankCaption, 0);
+        uint32_t done = 0;
+        while (done < capacity) {
+            const int64_t got = m_ctx.device.Read(m_transferBuffer.data(), kBlockSize, done);
+            if (got <= 0 || got > kBlockSize) {
+                result = -1;
+                break;
+            }
+            for (int64_t i = 0; i < got; ++i)
+                if (m_transferBuffer[static_cast<size_t>(i)] != 0xFF) result = 1;
+            // The block holding the first programmed byte is not counted in the bar.
+            if (result == 1) break;
+            done += static_cast<uint32_t>(got);
+            ShowPercent(OperationText::BlankCaption, Percent(done, capacity));
+        }
+    }
+    m_ctx.status.HideProgress();
+    m_ctx.device.CloseDevice();
+
+    if (result < 0) {
+        m_ctx.status.SetStatus(OperationText::BlankFailed, true, true);
+        return false;
+    }
+    if (result == 0) {
+        PlayFinishSound();
+        m_ctx.status.SetStatus(OperationText::Blank, false, false);
+        m_ctx.boxes.Show(OperationText::BlankBox, OperationText::NoteTitle, MessageIcon::Information);
+        return true;
+    }
+    m_ctx.status.SetStatus(OperationText::NotBlank, true, false);
+    m_ctx.boxes.Show(OperationText::NotBlankBox, OperationText::NoteTitle, MessageIcon::Exclamation);
+    return false;
+}

@@ -1,0 +1,70 @@
+#include <algorithm>
+
+#include "app/PromptSounds.h"
+#include "app/WindowPorts.h"
+#include "device/ChipModel.h"
+#include "device/Device.h"
+#include "image/FileImage.h"
+#include "operations/ChipOperations.h"
+#include "operations/OperationTexts.h"
+#include "operations/StatusLine.h"
+#include "operations/WorkerState.h"
+#include "platform/File.h"
+
+ChipOperations::LoopResult ChipOperations::ReadBlocks(uint32_t capacity, File& chipFile) {
+    uint32_t done = 0;
+    while (done < capacity) {
+        const uint32_t want = std::min(kBlockSize, capacity - done);
+        const int64_t got = m_ctx.device.Read(m_transferBuffer.data(), want, done);
+        if (got <= 0 || got > want) return LoopResult::DriverFailed;
+        if (!chipFile.WriteAt(done, m_transferBuffer.data(), static_cast<size_t>(got))) return LoopResult::FileFailed;
+        done += static_cast<uint32_t>(got);
+        ShowPercent(OperationText::ReadCaption, Percent(done, capacity));
+    }
+    return LoopResult::Done;
+}
+
+void ChipOperations::ReadChip() {
+    if (!OpenChecked()) return;
+
+    // The chip work file is about to be emptied: an earlier read on screen must
+    // let go of it first, and be resolved again if this read fails.
+    const bool showingChipData = m_ctx.image.sourcePath() == m_ctx.chipWorkFilePath;
+    const bool chipDataLoaded = showingChipData && m_ctx.image.loaded();
+    if (showingChipData) m_ctx.image.CloseSource();
+
+    const auto fail = [&] {
+        m_ctx.device.CloseDevice();
+        // Before the failure text, so that whatever the view does to recover does
+        // not hide the news.
+        if (chipDataLoaded) m_ctx.window.Run([this] { m_ctx.readView.ResolveTruncatedChipImage(); });
+        m_ctx.status.SetStatus(OperationText::ReadFailed, true, true);
+    };
+
+    File chipFile;
+    if (!chipFile.Open(m_ctx.chipWorkFilePath, File::Mode::CreateReadWrite)) {
+        fail();
+        return;
+    }
+    m_ctx.window.Run([this] { m_ctx.readView.ForceViewMode(); });
+
+    const uint32_t capacity = m_ctx.model.ChipCapacity();
+    LoopResult result;
+    {
+        m_ctx.status.ShowProgress();
+        ShowPercent(OperationText::ReadCaption, 0);
+        BusyScope busy(m_ctx.state.ReadBusy);
+        result = ReadBlocks(capacity, chipFile);
+    }
+    m_ctx.status.HideProgress();
+    chipFile.Close();
+
+    if (result != LoopResult::Done) {
+        fail();
+        return;
+    }
+    m_ctx.device.CloseDevice();
+    m_ctx.status.SetStatus(OperationText::ReadDone, false, false);
+    if (IsStandalone(WorkerCode::ReadChip)) PlayFinishSound();
+    m_ctx.window.Run([this] { m_ctx.readView.LoadChipImage(); });
+}

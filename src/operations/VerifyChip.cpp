@@ -1,0 +1,88 @@
+#include <algorithm>
+#include <cstdio>
+
+#include "app/MessageBoxes.h"
+#include "device/ChipModel.h"
+#include "device/Device.h"
+#include "image/FileImage.h"
+#include "operations/ChipOperations.h"
+#include "operations/OperationTexts.h"
+#include "operations/StatusLine.h"
+#include "operations/WorkerState.h"
+
+ChipOperations::LoopResult ChipOperations::VerifyBlocks(uint32_t count, uint32_t length, int32_t& errors) {
+    bool prompt = true;
+    uint32_t done = 0;
+    while (done < count) {
+        const int64_t got = m_ctx.device.Read(m_transferBuffer.data(), kBlockSize, done);
+        if (got <= 0 || got > kBlockSize) return LoopResult::DriverFailed;
+        // Only the image's bytes within the chip are compared, even when the chip
+        // delivered a whole block past them.
+        const uint32_t want = std::min(static_cast<uint32_t>(got), count - done);
+        const int64_t m = m_ctx.image.ReadWork(done, m_fileBuffer.data(), want);
+        if (m <= 0) return LoopResult::FileFailed;
+        for (int64_t i = 0; i < m; ++i) {
+            const uint8_t fileByte = m_fileBuffer[static_cast<size_t>(i)];
+            const uint8_t chipByte = m_transferBuffer[static_cast<size_t>(i)];
+            if (fileByte == chipByte) continue;
+            ++errors;
+            if (!prompt) continue;
+            const MessageAnswer answer =
+                m_ctx.boxes.Show(DifferenceText(done + static_cast<uint32_t>(i), fileByte, chipByte),
+                                 OperationText::ErrorTitle, MessageIcon::Exclamation, MessageButtons::YesNoCancel);
+            if (answer == MessageAnswer::Yes) continue;
+            if (answer == MessageAnswer::No) {
+                prompt = false;
+                continue;
+            }
+            return LoopResult::Stopped;
+        }
+        done += static_cast<uint32_t>(m);
+        ShowPercent(OperationText::VerifyCaption, Percent(done, length));
+    }
+    return LoopResult::Done;
+}
+
+bool ChipOperations::VerifyChip(int checkDevice) {
+    if (!m_ctx.image.loaded()) {
+        ReportFileNotOpen(OperationText::FileNotOpenBox, false);
+        return false;
+    }
+    if (checkDevice == 1 && !OpenChecked()) return false;
+
+    const uint32_t length = m_ctx.image.length();
+    const uint32_t count = std::min(length, m_ctx.model.ChipCapacity());
+    int32_t errors = 0;
+    {
+        BusyScope busy(m_ctx.state.VerifyBusy);
+        m_ctx.status.ShowProgress();
+        ShowPercent(OperationText::VerifyCaption, 0);
+        const LoopResult result = VerifyBlocks(count, length, errors);
+        if (result == LoopResult::DriverFailed || result == LoopResult::FileFailed) errors = -1;
+    }
+    m_ctx.status.HideProgress();
+    const bool standalone = IsStandalone(WorkerCode::Verify);
+    if (standalone) m_ctx.device.CloseDevice();
+
+    if (errors < 0) {
+        m_ctx.status.SetStatus(OperationText::VerifyFailed, true, true);
+        return false;
+    }
+    const bool overflow = count < length;
+    if (errors == 0) {
+        if (standalone) PlayFinishSound();
+        if (overflow) {
+            m_ctx.status.SetStatus(OperationText::VerifiedOverflow, true, false);
+            m_ctx.boxes.Show(OperationText::VerifiedOverflowBox, OperationText::NoteTitle, MessageIcon::Exclamation);
+        } else {
+            m_ctx.status.SetStatus(OperationText::Verified, false, false);
+        }
+        return true;
+    }
+    char summary[128];
+    std::snprintf(summary, sizeof summary,
+                  overflow ? OperationText::VerifySummaryOverflow : OperationText::VerifySummary, errors);
+    m_ctx.status.SetStatus(std::string(summary) + "...", true, true);
+    m_ctx.boxes.Show(std::string(summary) + "!    ", OperationText::NoteTitle, MessageIcon::Exclamation);
+    return false;
+}

@@ -1,0 +1,552 @@
+#include "app/ProgrammerCore.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+#include "FakeDriver.h"
+#include "RecordingPorts.h"
+#include "RecordingScrollBar.h"
+#include "TempDirectory.h"
+#include "app/CommandIds.h"
+#include "app/ProductDataFile.h"
+#include "app/ProductDataScramble.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using Events = std::vector<std::string>;
+
+constexpr auto kWait = 10s;
+
+// open-dialog:FILTER;FILTER|SUFFIX ; answers from a queue (none: cancelled).
+class ScriptedFileDialog : public FileDialogPort {
+public:
+    explicit ScriptedFileDialog(EventLog& log) : m_log(log) {}
+    std::string ChooseOpenFile(const std::vector<OpenDialogFilter>& filters, const std::string& suffix) override {
+        std::string text = "open-dialog:";
+        for (const OpenDialogFilter& filter : filters) text += filter.label + ";";
+        m_log.Add(text + "|" + suffix);
+        if (m_names.empty()) return {};
+        std::string name = m_names.front();
+        m_names.pop_front();
+        return name;
+    }
+    void Queue(std::string name) { m_names.push_back(std::move(name)); }
+
+private:
+    EventLog& m_log;
+    std::deque<std::string> m_names;
+};
+
+// shell-open:PATH
+class RecordingShell : public ShellPort {
+public:
+    explicit RecordingShell(EventLog& log) : m_log(log) {}
+    ShellOpenResult Open(const std::string& path) override {
+        m_log.Add("shell-open:" + path);
+        return result;
+    }
+    ShellOpenResult result = ShellOpenResult::Opened;
+
+private:
+    EventLog& m_log;
+};
+
+// about-box
+class RecordingAboutBox : public AboutBoxPort {
+public:
+    explicit RecordingAboutBox(EventLog& log) : m_log(log) {}
+    void ShowAboutBox() override { m_log.Add("about-box"); }
+
+private:
+    EventLog& m_log;
+};
+
+// serve-until  end-window ; `serving` runs once when the window starts waiting.
+class RecordingLifetime : public WindowLifetime {
+public:
+    explicit RecordingLifetime(EventLog& log) : m_log(log) {}
+    void ServeUntil(const std::function<bool()>& done) override {
+        m_log.Add("serve-until");
+        if (serving) serving();
+        // The inline window thread runs the worker's calls itself: nothing to serve.
+        while (!done()) std::this_thread::yield();
+    }
+    void EndWindow() override { m_log.Add("end-window"); }
+    std::function<void()> serving;
+
+private:
+    EventLog& m_log;
+};
+
+// Holds a thread at a point until the test lets it go.
+class Gate {
+public:
+    void Arrive() {
+        std::unique_lock lock(m_mutex);
+        m_arrived = true;
+        m_changed.notify_all();
+        m_changed.wait(lock, [this] { return m_open; });
+    }
+    bool WaitArrived() {
+        std::unique_lock lock(m_mutex);
+        return m_changed.wait_for(lock, kWait, [this] { return m_arrived; });
+    }
+    void Open() {
+        std::lock_guard lock(m_mutex);
+        m_open = true;
+        m_changed.notify_all();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    bool m_arrived = false;
+    bool m_open = false;
+};
+
+class ProgrammerCoreTest : public ::testing::Test {
+protected:
+    ProgrammerCoreTest() {
+        driver.SetChipSize(1048576);
+        // The window's controls as they are at start.
+        commands.SetChecked(CommandId::PromptSound, true);
+        for (int id : {CommandId::Save, CommandId::SaveAs, CommandId::EditModeMenu, CommandId::GotoAddress,
+                       CommandId::DataView, CommandId::Find, CommandId::Fill})
+            commands.SetEnabled(id, false);
+        log.Clear();
+    }
+    ~ProgrammerCoreTest() override {
+        // A gate left closed would hold the worker for ever.
+        for (Gate* gate : gates) gate->Open();
+    }
+
+    ProgrammerCore& Core() {
+        if (!core) {
+            ProgrammerResources resources;
+            resources.driver = driver.Api();
+            resources.productData = dataFile.IsOpen() ? &dataFile : nullptr;
+            resources.release = [this] { log.Add("release"); };
+            resources.workDirectory = dir.dir();
+            core = std::make_unique<ProgrammerCore>(
+                ProgrammerPorts{status, boxes, commands, texts, modelList, sound, window, scrollBar, fileDialog, shell,
+                                aboutBox, lifetime},
+                std::move(resources));
+        }
+        return *core;
+    }
+
+    // Initialises and waits for the start-up detection to end.
+    void Start() {
+        Core().Initialise();
+        ASSERT_TRUE(core->worker().WaitUntilIdle(kWait));
+        log.Clear();
+        driver.ClearCalls();
+    }
+
+    void RunAndWait(int id) {
+        core->HandleCommand(id);
+        ASSERT_TRUE(core->worker().WaitUntilIdle(kWait));
+    }
+
+    // Blocks the worker in its next call of `entry`.
+    Gate& BlockNext(FakeEntry entry) {
+        auto gate = std::make_unique<Gate>();
+        Gate* raw = gate.get();
+        ownedGates.push_back(std::move(gate));
+        gates.push_back(raw);
+        auto used = std::make_shared<std::atomic<bool>>(false);
+        driver.SetHook([raw, entry, used](const FakeCall& call) {
+            if (call.entry == entry && !used->exchange(true)) raw->Arrive();
+        });
+        return *raw;
+    }
+
+    // Opens `bytes` as a user file through the open command.
+    void OpenFile(const std::vector<uint8_t>& bytes) {
+        dir.Write("image.bin", bytes);
+        fileDialog.Queue(dir.file("image.bin"));
+        RunAndWait(CommandId::Open);
+        ASSERT_TRUE(core->image().loaded());
+        log.Clear();
+    }
+
+    bool HasEvent(const std::string& event) const {
+        const Events events = log.Events();
+        return std::find(events.begin(), events.end(), event) != events.end();
+    }
+
+    size_t IndexOf(const std::string& event) const {
+        const Events events = log.Events();
+        return static_cast<size_t>(std::find(events.begin(), events.end(), event) - events.begin());
+    }
+
+    TempDirectory dir;
+    EventLog log;
+    RecordingStatusLine status{log};
+    ScriptedMessageBoxes boxes{log};
+    RecordingCommandStates commands{log};
+    RecordingControlTexts texts{log};
+    RecordingChipModelList modelList{log};
+    RecordingSoundOutput sound{log};
+    InlineWindowThread window;
+    RecordingScrollBar scrollBar{log};
+    ScriptedFileDialog fileDialog{log};
+    RecordingShell shell{log};
+    RecordingAboutBox aboutBox{log};
+    RecordingLifetime lifetime{log};
+    FakeDriver driver;
+    ProductDataFile dataFile;
+    std::vector<std::unique_ptr<Gate>> ownedGates;
+    std::vector<Gate*> gates;
+    std::unique_ptr<ProgrammerCore> core;
+};
+
+TEST_F(ProgrammerCoreTest, InitialisationRunsInOrderAndStartsWithAQuietDetection) {
+    Core().Initialise();
+    ASSERT_TRUE(core->worker().WaitUntilIdle(kWait));
+
+    EXPECT_EQ(core->workDirectory(), dir.dir());
+    EXPECT_EQ(core->chipWorkFilePath(), dir.dir() + "h_alor0.dll");
+    EXPECT_EQ(core->workCopyPath(), dir.dir() + "h_alor1.dll");
+    EXPECT_EQ(core->logPath(), dir.dir() + "修改记录.txt");
+
+    // Grid set-up (start-up page), scroll bar reset, default model, sounds, then the worker.
+    EXPECT_EQ(core->grid().CellText(21, 0), "00000140");
+    const size_t range = IndexOf("scroll-range:0|0");
+    const size_t row = IndexOf("select-row:3");
+    const size_t label = IndexOf("text:1082|1Mbytes");
+    const size_t soundsOff = IndexOf("check:32810|0");
+    const size_t detected = IndexOf("status:设备已连接，检测到1MB芯片");
+    const size_t end = log.Events().size();
+    ASSERT_LT(detected, end);
+    EXPECT_LT(range, row);
+    EXPECT_LT(row, label);
+    EXPECT_LT(label, soundsOff);
+    EXPECT_LT(soundsOff, detected);
+    EXPECT_EQ(core->model().ChipCapacity(), 1048576u);
+    // First run: the settings file is created holding 0.
+    EXPECT_EQ(dir.Read("halor2.dll"), std::vector<uint8_t>{0});
+    EXPECT_EQ(core->state().WorkerCommand, WorkerCode::Idle);
+    EXPECT_EQ(boxes.shown(), 0);
+    EXPECT_EQ(driver.CallTexts().front(), "QuovixEnum()");
+}
+
+TEST_F(ProgrammerCoreTest, NothingIsRoutedBeforeInitialisation) {
+    Core().HandleCommand(CommandId::Detect);
+    core->HandleCommand(CommandId::About);
+    core->DeviceChanged();
+    EXPECT_TRUE(log.Events().empty());
+    EXPECT_TRUE(driver.Calls().empty());
+}
+
+// Each worker command id reaches its own operation.
+TEST_F(ProgrammerCoreTest, WorkerCommandsReachTheirOperations) {
+    struct Row {
+        int id;
+        FakeEntry entry;   // driver entry point the operation must reach
+        int calls;         // how often
+        std::string lastStatus;
+        std::string box;   // empty: none
+    };
+    const Row rows[] = {
+        {CommandId::Auto, FakeEntry::Enum, 0, "status:文件尚未打开...|alert|beep", "box:提示|exclamation|文件尚未打开！    "},
+        {CommandId::Erase, FakeEntry::InitFlash, 1, "status:芯片擦除成功...", ""},
+        {CommandId::Program, FakeEntry::Enum, 0, "status:文件尚未打开...|alert", "box:提示|exclamation|文件尚未打开！     "},
+        {CommandId::Verify, FakeEntry::Enum, 0, "status:文件尚未打开...|alert", "box:提示|exclamation|文件尚未打开！    "},
+        {CommandId::ReadChip, FakeEntry::Read, 128, "status:读取成功！", ""},
+        {CommandId::BlankCheck, FakeEntry::Read, 128, "status:芯片为空...", "box:提示|information|芯片为空!   "},
+        {CommandId::Detect, FakeEntry::GetFlashInfo, 1, "status:设备已连接，检测到1MB芯片   ",
+         "box:芯片信息|information|设备已连接，并检测到芯片     \r\n芯片容量:1MB (8Mbits)"},
+    };
+    Start();
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.id);
+        log.Clear();
+        driver.ClearCalls();
+        RunAndWait(row.id);
+        EXPECT_EQ(driver.CallCount(row.entry), row.calls);
+        EXPECT_EQ(log.With("status:").back(), row.lastStatus);
+        const Events shown = log.With("box:");
+        if (row.box.empty())
+            EXPECT_TRUE(shown.empty());
+        else
+            EXPECT_EQ(shown, Events{row.box});
+        EXPECT_EQ(core->state().WorkerCommand, WorkerCode::Idle);
+    }
+}
+
+TEST_F(ProgrammerCoreTest, CommandsAreDroppedWhileTheWorkerRuns) {
+    Start();
+    Gate& erase = BlockNext(FakeEntry::InitFlash);
+    core->HandleCommand(CommandId::Erase);
+    ASSERT_TRUE(erase.WaitArrived());
+    for (int id : {CommandId::Auto, CommandId::Erase, CommandId::Program, CommandId::Verify, CommandId::ReadChip,
+                   CommandId::BlankCheck, CommandId::Detect}) {
+        core->HandleCommand(id);
+        // The running operation keeps the code it was started with.
+        EXPECT_EQ(core->state().WorkerCommand, WorkerCode::Erase) << id;
+    }
+    // Open is not offered while the worker runs: the dialog is never asked.
+    core->HandleCommand(CommandId::Open);
+    erase.Open();
+    ASSERT_TRUE(core->worker().WaitUntilIdle(kWait));
+
+    EXPECT_EQ(driver.CallCount(FakeEntry::InitFlash), 1);
+    EXPECT_EQ(driver.CallCount(FakeEntry::Read), 0);
+    EXPECT_EQ(driver.CallCount(FakeEntry::GetFlashInfo), 1);  // the erase's own check
+    EXPECT_TRUE(log.With("open-dialog:").empty());
+    EXPECT_TRUE(log.With("box:").empty());
+    EXPECT_EQ(status.lastText(), "芯片擦除成功...");
+}
+
+TEST_F(ProgrammerCoreTest, ProgramIsRefusedWhileProgramBusyButOtherCommandsRun) {
+    Start();
+    core->state().ProgramBusy = true;
+    core->HandleCommand(CommandId::Program);
+    EXPECT_EQ(core->state().WorkerCommand, WorkerCode::Idle);
+    EXPECT_TRUE(core->worker().IsIdle());
+    EXPECT_TRUE(log.Events().empty());
+
+    // The flag refuses the program request only.
+    RunAndWait(CommandId::Detect);
+    EXPECT_EQ(driver.CallCount(FakeEntry::GetFlashInfo), 1);
+    core->state().ProgramBusy = false;
+    RunAndWait(CommandId::Program);
+    EXPECT_EQ(log.With("box:").back(), "box:提示|exclamation|文件尚未打开！     ");
+}
+
+TEST_F(ProgrammerCoreTest, CloseIsIgnoredWhileAnyBusyFlagIsSet) {
+    Start();
+    OpenFile(std::vector<uint8_t>(100, 0x5A));
+    std::atomic<bool> WorkerState::*flags[] = {&WorkerState::ProgramBusy, &WorkerState::EraseBusy,
+                                               &WorkerState::VerifyBusy, &WorkerState::ReadBusy,
+                                               &WorkerState::BlankCheckBusy};
+    for (auto flag : flags) {
+        core->state().*flag = true;
+        EXPECT_FALSE(core->RequestClose());
+        core->state().*flag = false;
+        EXPECT_FALSE(core->IsShutDown());
+        EXPECT_FALSE(core->worker().HasEnded());
+        EXPECT_TRUE(core->image().loaded());
+    }
+    EXPECT_TRUE(log.Events().empty());
+
+    EXPECT_TRUE(core->RequestClose());
+    EXPECT_TRUE(core->worker().HasEnded());
+    EXPECT_FALSE(core->image().loaded());
+    EXPECT_FALSE(core->image().workCopy().IsOpen());
+    // The driver and the data file go last, once; the window closes on its own.
+    EXPECT_EQ(log.Events(), (Events{"serve-until", "release"}));
+    EXPECT_TRUE(core->RequestClose());
+    EXPECT_EQ(log.With("release").size(), 1u);
+    // Nothing is routed any more.
+    core->HandleCommand(CommandId::Detect);
+    EXPECT_EQ(driver.CallCount(FakeEntry::Enum), 0);
+}
+
+TEST_F(ProgrammerCoreTest, ExitIgnoresTheBusyFlagsAndEndsTheWindow) {
+    Start();
+    core->state().EraseBusy = true;
+    core->HandleCommand(CommandId::Exit);
+    EXPECT_TRUE(core->worker().HasEnded());
+    EXPECT_EQ(log.Events(), (Events{"serve-until", "release", "end-window"}));
+}
+
+// Exit while a verify is about to show its first difference box: the worker is
+// served until it ends, and its questions are answered without being shown.
+TEST_F(ProgrammerCoreTest, ExitDuringAnOperationWaitsForItAndAnswersItsQuestions) {
+    Start();
+    std::vector<uint8_t> bytes(4096, 0x00);
+    OpenFile(bytes);
+    // The chip holds 0xFF: every byte differs.
+    Gate& read = BlockNext(FakeEntry::Read);
+    core->HandleCommand(CommandId::Verify);
+    ASSERT_TRUE(read.WaitArrived());
+    lifetime.serving = [&read] { read.Open(); };
+    core->HandleCommand(CommandId::Exit);
+
+    EXPECT_TRUE(core->worker().HasEnded());
+    EXPECT_EQ(boxes.shown(), 0);
+    // Cancel at the first difference: one error counted.
+    EXPECT_TRUE(HasEvent("status:校验结束，共1个错误...|alert|beep"));
+    EXPECT_LT(IndexOf("status:校验结束，共1个错误...|alert|beep"), IndexOf("release"));
+    EXPECT_EQ(log.With("end-window").size(), 1u);
+    EXPECT_FALSE(core->state().VerifyBusy);
+}
+
+TEST_F(ProgrammerCoreTest, OpenAsksForAFileAndLoadsIt) {
+    Start();
+    const std::vector<uint8_t> bytes(20, 0xFF);
+    dir.Write("a.bin", bytes);
+
+    RunAndWait(CommandId::Open);  // cancelled
+    EXPECT_FALSE(core->image().loaded());
+    EXPECT_EQ(log.Events(), Events{"open-dialog:*.bin;*.rom文件(*.bin;*.rom);所有文件(*.*);|bin"});
+
+    log.Clear();
+    fileDialog.Queue(dir.file("a.bin"));
+    RunAndWait(CommandId::Open);
+    ASSERT_TRUE(core->image().loaded());
+    EXPECT_EQ(core->image().length(), 20u);
+    EXPECT_EQ(texts.Text(CommandId::NameLabel), "a.bin");
+    EXPECT_EQ(texts.Text(CommandId::ChecksumLabel), "00000013EC");
+    EXPECT_EQ(status.lastText(), "文件打开成功");
+}
+
+TEST_F(ProgrammerCoreTest, DroppedFilesLoadTheFirstOnlyWhileTheWorkerIsIdle) {
+    Start();
+    dir.Write("first.bin", {1, 2, 3});
+    dir.Write("second.bin", {4, 5, 6, 7});
+    Gate& detect = BlockNext(FakeEntry::GetFlashInfo);
+    core->HandleCommand(CommandId::Detect);
+    ASSERT_TRUE(detect.WaitArrived());
+    core->OnFilesDropped({dir.file("first.bin")});
+    EXPECT_FALSE(core->image().loaded());
+    EXPECT_EQ(log.With("box:"), Events{"box:提示|information|当前不能执行此操作！   "});
+    detect.Open();
+    ASSERT_TRUE(core->worker().WaitUntilIdle(kWait));
+
+    core->OnFilesDropped({dir.file("first.bin"), dir.file("second.bin")});
+    ASSERT_TRUE(core->image().loaded());
+    EXPECT_EQ(core->image().sourcePath(), dir.file("first.bin"));
+    EXPECT_EQ(core->image().length(), 3u);
+}
+
+TEST_F(ProgrammerCoreTest, SerialNumberCommandReadsTheDataFileAgain) {
+    dir.Write("XJQT.uc", ProductDataScramble::Build("XJQT*1234*XJQT_Tarlo Flash"));
+    ASSERT_TRUE(dataFile.Open(dir.file("XJQT.uc")));
+    Start();
+    core->HandleCommand(CommandId::SerialNumber);
+    EXPECT_EQ(log.Events(),
+              (Events{"status:获取序列号成功...", "box:产品信息|information|通用版序列号:        \r\n1234"}));
+}
+
+TEST_F(ProgrammerCoreTest, PromptSoundCommandTogglesTheSwitchAndItsFile) {
+    Start();
+    ASSERT_FALSE(core->sounds().enabled());
+    core->HandleCommand(CommandId::PromptSound);
+    EXPECT_TRUE(core->sounds().enabled());
+    EXPECT_EQ(dir.Read("halor2.dll"), std::vector<uint8_t>{1});
+    EXPECT_EQ(log.Events(), (Events{"button-sounds:sound/mouthsound.wav", "check:32810|1"}));
+
+    log.Clear();
+    core->HandleCommand(CommandId::PromptSound);
+    EXPECT_FALSE(core->sounds().enabled());
+    EXPECT_EQ(dir.Read("halor2.dll"), std::vector<uint8_t>{0});
+    EXPECT_EQ(log.Events(), (Events{"button-sounds:", "check:32810|0"}));
+}
+
+TEST_F(ProgrammerCoreTest, HelpReportsOnlyAMissingManual) {
+    struct Row {
+        ShellOpenResult result;
+        Events boxes;
+    };
+    const Row rows[] = {
+        {ShellOpenResult::FileNotFound, {"box:提示|exclamation|文件被破坏，未发现文件！"}},
+        {ShellOpenResult::Opened, {}},
+        {ShellOpenResult::Failed, {}},
+    };
+    Start();
+    for (const Row& row : rows) {
+        log.Clear();
+        shell.result = row.result;
+        core->HandleCommand(CommandId::Help);
+        EXPECT_EQ(log.With("shell-open:"), Events{"shell-open:" + dir.dir() + "XJQT_Tarlo Flash编程器用户手册.chm"});
+        EXPECT_EQ(log.With("box:"), row.boxes);
+    }
+}
+
+TEST_F(ProgrammerCoreTest, AboutBoxFromTheMenuAndTheSystemMenu) {
+    Start();
+    core->HandleCommand(CommandId::About);
+    core->HandleCommand(CommandId::AboutSystemMenu);
+    EXPECT_EQ(log.Events(), (Events{"about-box", "about-box"}));
+}
+
+// Commands whose handlers come with later parts: no effect, and no stand-in message.
+TEST_F(ProgrammerCoreTest, LaterCommandsDoNothingYet) {
+    Start();
+    for (int id : {CommandId::Save, CommandId::SaveAs, CommandId::EditModeMenu, CommandId::EditModeCheck,
+                   CommandId::ChangeLog, CommandId::GotoAddress, CommandId::DataView, CommandId::Find,
+                   CommandId::Fill}) {
+        core->HandleCommand(id);
+        EXPECT_TRUE(core->worker().IsIdle()) << id;
+    }
+    core->CommitCellEdit();
+    EXPECT_TRUE(log.Events().empty());
+    EXPECT_TRUE(driver.Calls().empty());
+}
+
+TEST_F(ProgrammerCoreTest, ModelChangeSetsTheCapacityAndItsLabel) {
+    struct Row {
+        int row;
+        uint32_t capacity;
+        std::string label;
+    };
+    const Row rows[] = {{6, 8388608, "8Mbytes"}, {0, 131072, "128Kbytes"}, {2, 524288, "512Kbytes"}};
+    Start();
+    for (const Row& row : rows) {
+        core->OnChipModelChanged(row.row);
+        EXPECT_EQ(core->model().ChipCapacity(), row.capacity);
+        EXPECT_EQ(texts.Text(CommandId::CapacityLabel), row.label);
+    }
+}
+
+TEST_F(ProgrammerCoreTest, DeviceChangeRunsAQuietDetection) {
+    Start();
+    core->DeviceChanged();
+    ASSERT_TRUE(core->worker().WaitUntilIdle(kWait));
+    EXPECT_EQ(log.With("status:"), Events{"status:设备已连接，检测到1MB芯片"});
+    EXPECT_EQ(core->state().DeviceChangeCount, 0);
+    EXPECT_FALSE(core->state().DeviceChangePending);
+}
+
+TEST_F(ProgrammerCoreTest, ChipReadTurnsEditModeOffBeforeReading) {
+    Start();
+    core->SetEditModeFlag(true);
+    RunAndWait(CommandId::ReadChip);
+    EXPECT_FALSE(core->editMode());
+    const size_t viewMode = IndexOf("status:您已选择查看模式，不能对数据进行修改。");
+    ASSERT_LT(viewMode, log.Events().size());
+    EXPECT_LT(IndexOf("check:1006|0"), viewMode);
+    EXPECT_LT(IndexOf("check:32783|0"), viewMode);
+    EXPECT_LT(viewMode, IndexOf("show-progress"));
+    EXPECT_EQ(status.lastText(), "读取成功！");
+    EXPECT_EQ(texts.Text(CommandId::PathBox), "芯片内数据，尚未保存!");
+
+    // Already in view mode: nothing of the switch shows.
+    log.Clear();
+    RunAndWait(CommandId::ReadChip);
+    EXPECT_FALSE(HasEvent("status:您已选择查看模式，不能对数据进行修改。"));
+}
+
+// A read that fails while the previous read is shown leaves nothing reading a closed file.
+TEST_F(ProgrammerCoreTest, FailedReadOverShownChipDataKeepsAReadableImage) {
+    Start();
+    RunAndWait(CommandId::ReadChip);
+    ASSERT_EQ(core->image().sourcePath(), core->chipWorkFilePath());
+    // Counted over the fake's life: the third block of the second read fails.
+    driver.FailCall(FakeEntry::Read, driver.CallCount(FakeEntry::Read) + 3);
+    RunAndWait(CommandId::ReadChip);
+    EXPECT_EQ(status.lastText(), "读取失败，请检查设备连接和芯片容量...");
+    EXPECT_TRUE(!core->image().loaded() || core->image().IsSourceOpen());
+}
+
+TEST_F(ProgrammerCoreTest, DestroyingTheCoreEndsTheWorker) {
+    Start();
+    Gate& detect = BlockNext(FakeEntry::GetFlashInfo);
+    core->HandleCommand(CommandId::Detect);
+    ASSERT_TRUE(detect.WaitArrived());
+    lifetime.serving = [&detect] { detect.Open(); };
+    core.reset();
+    EXPECT_EQ(log.With("release").size(), 1u);
+}
+
+}  // namespace

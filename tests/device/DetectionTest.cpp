@@ -1,0 +1,237 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "FakeDriver.h"
+#include "RecordingPorts.h"
+#include "device/ChipModel.h"
+#include "device/Detection.h"
+#include "device/Device.h"
+#include "image/FileImage.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+struct DetectCase {
+    const char* name;
+    std::function<void(FakeDriver&)> setup;
+    int state;
+    Lines calls;
+    Lines modelEvents;  // list selection and capacity label, in order
+    Lines quiet;        // status line of the quiet detection
+    Lines loud;         // status line and box of the detection with a box
+};
+
+void PrintTo(const DetectCase& c, std::ostream* os) { *os << c.name; }
+
+const Lines kReadyCalls = {"QuovixEnum()",
+                           "QuovixOpen(0)",
+                           "QuovixUsbSelfTest(7)",
+                           "QuovixSetFlashInfo(7,5,0)",
+                           "QuovixSetWriteTime(7,5)",
+                           "QuovixGetFlashInfo(7)",
+                           "QuovixClose(7)"};
+
+const DetectCase kCases[] = {
+    {"NoProgrammer",
+     [](FakeDriver& f) { f.SetResult(FakeEntry::Enum, 0); },
+     0,
+     {"QuovixEnum()"},
+     {},
+     {"status:设备未连接...|alert|beep"},
+     {"status:设备未连接...|alert", "box:提示|exclamation|设备未连接!    "}},
+    {"OpenReturnsNegativeHandle",
+     [](FakeDriver& f) { f.SetOpenHandle(-2); },
+     0,
+     {"QuovixEnum()", "QuovixOpen(0)", "QuovixClose(-2)"},
+     {},
+     {"status:设备未连接...|alert|beep"},
+     {"status:设备未连接...|alert", "box:提示|exclamation|设备未连接!    "}},
+    {"SelfTestFails",
+     [](FakeDriver& f) { f.SetResult(FakeEntry::UsbSelfTest, 0); },
+     0,
+     {"QuovixEnum()", "QuovixOpen(0)", "QuovixUsbSelfTest(7)", "QuovixClose(7)"},
+     {},
+     {"status:设备未连接...|alert|beep"},
+     {"status:设备未连接...|alert", "box:提示|exclamation|设备未连接!    "}},
+    {"NoChip",
+     [](FakeDriver& f) { f.SetResult(FakeEntry::SetFlashInfo, 0); },
+     1,
+     {"QuovixEnum()", "QuovixOpen(0)", "QuovixUsbSelfTest(7)", "QuovixSetFlashInfo(7,5,0)", "QuovixClose(7)"},
+     {},
+     {"status:设备已连接,未检测到芯片...|alert|beep"},
+     {"status:设备已连接,未检测到芯片...|alert", "box:提示|exclamation|设备已连接,未检测到芯片!    "}},
+    {"WriteTimeFails",
+     [](FakeDriver& f) { f.SetResult(FakeEntry::SetWriteTime, 0); },
+     1,
+     {"QuovixEnum()", "QuovixOpen(0)", "QuovixUsbSelfTest(7)", "QuovixSetFlashInfo(7,5,0)",
+      "QuovixSetWriteTime(7,5)", "QuovixClose(7)"},
+     {},
+     {"status:设备已连接,未检测到芯片...|alert|beep"},
+     {"status:设备已连接,未检测到芯片...|alert", "box:提示|exclamation|设备已连接,未检测到芯片!    "}},
+    {"Code18Selects25X40",
+     [](FakeDriver& f) { f.SetChipInfo(5, 18); },
+     2,
+     kReadyCalls,
+     {"select-row:2", "text:1082|512Kbytes"},
+     {"status:设备已连接，检测到512KB芯片"},
+     {"status:设备已连接，检测到512KB芯片   ",
+      "box:芯片信息|information|设备已连接，并检测到芯片     \r\n芯片容量:512KB (4Mbits)"}},
+    {"OtherKindKeepsTheUsersModel",
+     [](FakeDriver& f) { f.SetChipInfo(3, 18); },
+     2,
+     kReadyCalls,
+     {},
+     {"status:设备已连接，检测到1MB芯片"},
+     {"status:设备已连接，检测到1MB芯片   ",
+      "box:芯片信息|information|设备已连接，并检测到芯片     \r\n芯片容量:1MB (8Mbits)"}},
+    {"Code23Selects25X128",
+     [](FakeDriver& f) { f.SetChipInfo(5, 23); },
+     2,
+     kReadyCalls,
+     {"select-row:7", "text:1082|16Mbytes"},
+     {"status:设备已连接，检测到16MB芯片"},
+     {"status:设备已连接，检测到16MB芯片   ",
+      "box:芯片信息|information|设备已连接，并检测到芯片     \r\n芯片容量:16MB (128Mbits)"}},
+    {"Code24Selects25X256",
+     [](FakeDriver& f) { f.SetChipInfo(5, 24); },
+     2,
+     kReadyCalls,
+     {"select-row:8", "text:1082|32Mbytes"},
+     {"status:设备已连接，检测到32MB芯片"},
+     {"status:设备已连接，检测到32MB芯片   ",
+      "box:芯片信息|information|设备已连接，并检测到芯片     \r\n芯片容量:32MB (256Mbits)"}},
+    {"Code16Selects25X10",
+     [](FakeDriver& f) { f.SetChipInfo(5, 16); },
+     2,
+     kReadyCalls,
+     {"select-row:0", "text:1082|128Kbytes"},
+     {"status:设备已连接，检测到128KB芯片"},
+     {"status:设备已连接，检测到128KB芯片   ",
+      "box:芯片信息|information|设备已连接，并检测到芯片     \r\n芯片容量:128KB (1Mbits)"}},
+    {"FailedQueryStillReady",
+     [](FakeDriver& f) {
+         f.SetChipInfo(5, 18);
+         f.SetResult(FakeEntry::GetFlashInfo, 0);
+     },
+     2,
+     kReadyCalls,
+     {},
+     {"status:设备已连接，检测到1MB芯片"},
+     {"status:设备已连接，检测到1MB芯片   ",
+      "box:芯片信息|information|设备已连接，并检测到芯片     \r\n芯片容量:1MB (8Mbits)"}},
+};
+
+class DetectionTest : public ::testing::TestWithParam<DetectCase> {
+protected:
+    void SetUp() override {
+        model.SelectAndApply(kDefaultChipModelRow);
+        log.Clear();
+    }
+    void TearDown() override {
+        EXPECT_EQ(driver.CallCount(FakeEntry::SetBP1), 0);
+        EXPECT_TRUE(driver.Violations().empty()) << ::testing::PrintToString(driver.Violations());
+    }
+    Detection& Make() {
+        device = std::make_unique<Device>(driver.Api(), model, commands, image);
+        detection = std::make_unique<Detection>(*device, model, status, boxes, commands, image);
+        return *detection;
+    }
+    // What the user sees: status line and boxes, and the model list and label.
+    Lines Seen(const std::vector<std::string>& prefixes) const {
+        Lines out;
+        for (const auto& e : log.Events())
+            for (const auto& p : prefixes)
+                if (e.rfind(p, 0) == 0) out.push_back(e);
+        return out;
+    }
+
+    FakeDriver driver;
+    EventLog log;
+    RecordingStatusLine status{log};
+    ScriptedMessageBoxes boxes{log};
+    RecordingCommandStates commands{log};
+    RecordingChipModelList list{log};
+    RecordingControlTexts texts{log};
+    ChipModelSelection model{list, texts};
+    FileImage image;
+    std::unique_ptr<Device> device;
+    std::unique_ptr<Detection> detection;
+};
+
+TEST_P(DetectionTest, Quiet) {
+    const DetectCase& c = GetParam();
+    c.setup(driver);
+    EXPECT_EQ(Make().DetectQuiet(), c.state);
+    EXPECT_EQ(driver.CallTexts(), c.calls);
+    EXPECT_EQ(Seen({"select-row:", "text:"}), c.modelEvents);
+    EXPECT_EQ(Seen({"status:", "box:"}), c.quiet);
+    EXPECT_EQ(device->handle(), 0);
+}
+
+TEST_P(DetectionTest, WithMessage) {
+    const DetectCase& c = GetParam();
+    c.setup(driver);
+    EXPECT_EQ(Make().DetectWithMessage(), c.state);
+    EXPECT_EQ(driver.CallTexts(), c.calls);
+    EXPECT_EQ(Seen({"select-row:", "text:"}), c.modelEvents);
+    EXPECT_EQ(Seen({"status:", "box:"}), c.loud);
+    EXPECT_EQ(device->handle(), 0);
+}
+
+TEST_P(DetectionTest, DataViewFollowsTheResultWithoutFile) {
+    const DetectCase& c = GetParam();
+    c.setup(driver);
+    Make().DetectQuiet();
+    const Lines expected = c.state == 2 ? Lines{"enable:32803|0", "enable:32803|1"} : Lines{"enable:32803|0"};
+    EXPECT_EQ(Seen({"enable:"}), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(States, DetectionTest, ::testing::ValuesIn(kCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+class DetectionOrderTest : public DetectionTest {};
+
+TEST_F(DetectionOrderTest, ModelIsAppliedBeforeTheReportAndTheConnectionClosedBeforeIt) {
+    driver.SetChipInfo(5, 18);
+    bool closedBeforeReport = false;
+    Make();
+    driver.SetHook([&](const FakeCall& call) {
+        if (call.entry == FakeEntry::Close) closedBeforeReport = log.With("status:").empty();
+    });
+    detection->DetectWithMessage();
+    EXPECT_TRUE(closedBeforeReport);
+    EXPECT_EQ(Seen({"select-row:", "text:", "status:", "box:"}),
+              (Lines{"select-row:2", "text:1082|512Kbytes", "status:设备已连接，检测到512KB芯片   ",
+                     "box:芯片信息|information|设备已连接，并检测到芯片     \r\n芯片容量:512KB (4Mbits)"}));
+}
+
+TEST_F(DetectionOrderTest, AnOpenConnectionIsClosedBeforeDetecting) {
+    Make();
+    ASSERT_EQ(device->CheckDevice(), 2);
+    driver.ClearCalls();
+    detection->DetectQuiet();
+    ASSERT_FALSE(driver.CallTexts().empty());
+    EXPECT_EQ(driver.CallTexts().front(), "QuovixClose(7)");
+    EXPECT_EQ(driver.CallCount(FakeEntry::Close), 2);
+}
+
+TEST_F(DetectionOrderTest, MissingEnumMeansNoProgrammer) {
+    driver.Remove(FakeEntry::Enum);
+    EXPECT_EQ(Make().DetectQuiet(), 0);
+    EXPECT_TRUE(driver.CallTexts().empty());
+    EXPECT_EQ(Seen({"status:"}), Lines{"status:设备未连接...|alert|beep"});
+}
+
+TEST_F(DetectionOrderTest, WithAFileLoadedTheDataViewIsNotGrayed) {
+    image.SetLoaded(true);
+    driver.SetResult(FakeEntry::Enum, 0);
+    Make().DetectWithMessage();
+    EXPECT_TRUE(Seen({"enable:"}).empty());
+}
+
+}  // namespace

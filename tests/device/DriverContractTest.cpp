@@ -1,0 +1,181 @@
+// The calling contract the program relies on, run against both stand-ins for the
+// programmer: the in-process fake the operation tests use, and the real driver
+// library over its simulator. If the two drift apart, one of them fails here.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <vector>
+
+#include <unistd.h>
+
+#include "FakeDriver.h"
+#include "TempDirectory.h"
+#include "device/DriverApi.h"
+#include "platform/DriverLibrary.h"
+
+namespace {
+
+constexpr uint32_t kChipSize = 131072;
+
+class DriverUnderTest {
+public:
+    virtual ~DriverUnderTest() = default;
+    virtual DriverApi Api() = 0;
+};
+
+class FakeUnderTest : public DriverUnderTest {
+public:
+    FakeUnderTest() { m_fake.SetChipSize(kChipSize, 0x5A); }
+    DriverApi Api() override { return m_fake.Api(); }
+
+private:
+    FakeDriver m_fake;
+};
+
+// The simulator reads its set-up from the current directory: a 25X10 chip, no delays.
+class RealUnderTest : public DriverUnderTest {
+public:
+    RealUnderTest() : m_previous(std::filesystem::current_path()) {
+        std::ofstream(m_dir.file("velmor-sim.conf")) << "chip = 25X10\nblock_delay_ms = 0\nerase_ms = 0\n";
+        std::filesystem::current_path(m_dir.path());
+        m_loaded = m_library.LoadFrom(VELMOR_LIBRARY_PATH);
+    }
+    ~RealUnderTest() override {
+        m_library.Unload();
+        std::filesystem::current_path(m_previous);
+    }
+    DriverApi Api() override { return m_loaded ? m_library.Bind() : DriverApi{}; }
+
+private:
+    TempDirectory m_dir;
+    std::filesystem::path m_previous;
+    DriverLibrary m_library;
+    bool m_loaded = false;
+};
+
+enum class Kind { Fake, Real };
+
+class DriverContractTest : public ::testing::TestWithParam<Kind> {
+protected:
+    void SetUp() override {
+        if (GetParam() == Kind::Fake)
+            m_driver = std::make_unique<FakeUnderTest>();
+        else
+            m_driver = std::make_unique<RealUnderTest>();
+        api = m_driver->Api();
+        ASSERT_NE(api.QuovixEnum, nullptr);
+        ASSERT_NE(api.QuovixRead, nullptr);
+    }
+    void TearDown() override {
+        if (handle > 0) api.QuovixClose(handle);
+    }
+    // The connection check the program makes; true when the chip is ready.
+    bool Connect() {
+        if (api.QuovixEnum() <= 0) return false;
+        handle = api.QuovixOpen(0);
+        return handle > 0 && api.QuovixUsbSelfTest(handle) && api.QuovixSetFlashInfo(handle, 5, 0) &&
+               api.QuovixSetWriteTime(handle, 5);
+    }
+    int64_t Read(uint8_t* buffer, uint32_t length, uint32_t address) {
+        uint32_t done = address;
+        return api.QuovixRead(handle, buffer, length, address, &done) ? done : -1;
+    }
+    int64_t Program(const uint8_t* data, uint32_t length, uint32_t address) {
+        uint32_t done = address;
+        return api.QuovixProgram(handle, data, length, address, &done) ? done : -1;
+    }
+
+    DriverApi api;
+    int32_t handle = 0;
+
+private:
+    std::unique_ptr<DriverUnderTest> m_driver;
+};
+
+TEST_P(DriverContractTest, EveryEntryPointIsBound) {
+    EXPECT_NE(api.QuovixOpen, nullptr);
+    EXPECT_NE(api.QuovixClose, nullptr);
+    EXPECT_NE(api.QuovixUsbSelfTest, nullptr);
+    EXPECT_NE(api.QuovixSetBP1, nullptr);
+    EXPECT_NE(api.QuovixSetFlashInfo, nullptr);
+    EXPECT_NE(api.QuovixSetWriteTime, nullptr);
+    EXPECT_NE(api.QuovixInitFlash, nullptr);
+    EXPECT_NE(api.QuovixProgram, nullptr);
+    EXPECT_NE(api.QuovixGetFlashInfo, nullptr);
+}
+
+TEST_P(DriverContractTest, ConnectionCheckAndChipIdentity) {
+    ASSERT_TRUE(Connect());
+    int32_t kind = 0;
+    int32_t code = 0;
+    ASSERT_NE(api.QuovixGetFlashInfo(handle, &kind, &code), 0);
+    EXPECT_EQ(kind, 5);
+    EXPECT_EQ(code & 255, 16);
+    EXPECT_NE(api.QuovixSetFlashInfo(handle, 5, static_cast<int32_t>(kChipSize)), 0);
+    EXPECT_NE(api.QuovixSetWriteTime(handle, 500), 0);
+}
+
+TEST_P(DriverContractTest, EraseLeavesEveryByteFF) {
+    ASSERT_TRUE(Connect());
+    ASSERT_NE(api.QuovixInitFlash(handle), 0);
+    std::vector<uint8_t> block(8192);
+    for (uint32_t at = 0; at < kChipSize; at += 8192) {
+        ASSERT_EQ(Read(block.data(), 8192, at), 8192) << at;
+        ASSERT_TRUE(std::all_of(block.begin(), block.end(), [](uint8_t b) { return b == 0xFF; })) << at;
+    }
+}
+
+TEST_P(DriverContractTest, ProgrammedBlockReadsBackAndLeavesItsNeighbours) {
+    ASSERT_TRUE(Connect());
+    ASSERT_NE(api.QuovixInitFlash(handle), 0);
+    std::vector<uint8_t> data(8192);
+    for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i * 7 + 3);
+    EXPECT_EQ(Program(data.data(), 8192, 8192), 8192);
+    std::vector<uint8_t> back(8192);
+    EXPECT_EQ(Read(back.data(), 8192, 8192), 8192);
+    EXPECT_EQ(back, data);
+    EXPECT_EQ(Read(back.data(), 8192, 0), 8192);
+    EXPECT_TRUE(std::all_of(back.begin(), back.end(), [](uint8_t b) { return b == 0xFF; }));
+    EXPECT_EQ(Read(back.data(), 8192, 16384), 8192);
+    EXPECT_TRUE(std::all_of(back.begin(), back.end(), [](uint8_t b) { return b == 0xFF; }));
+}
+
+TEST_P(DriverContractTest, ProgrammingOnlyClearsBits) {
+    ASSERT_TRUE(Connect());
+    ASSERT_NE(api.QuovixInitFlash(handle), 0);
+    const uint8_t first[4] = {0xF0, 0xF0, 0xFF, 0x00};
+    const uint8_t second[4] = {0x3C, 0xFF, 0x0F, 0xFF};
+    EXPECT_EQ(Program(first, 4, 100), 4);
+    EXPECT_EQ(Program(second, 4, 100), 4);
+    uint8_t back[4] = {};
+    EXPECT_EQ(Read(back, 4, 100), 4);
+    EXPECT_EQ(std::vector<uint8_t>(back, back + 4), (std::vector<uint8_t>{0x30, 0xF0, 0x0F, 0x00}));
+}
+
+TEST_P(DriverContractTest, ReadDeliversNoMoreThanAsked) {
+    ASSERT_TRUE(Connect());
+    ASSERT_NE(api.QuovixInitFlash(handle), 0);
+    uint8_t buffer[4] = {0x11, 0x22, 0x33, 0x44};
+    EXPECT_EQ(Read(buffer, 1, 5), 1);
+    EXPECT_EQ(buffer[0], 0xFF);
+    EXPECT_EQ(buffer[1], 0x22);
+}
+
+TEST_P(DriverContractTest, ClosedConnectionRefusesWork) {
+    ASSERT_TRUE(Connect());
+    api.QuovixClose(handle);
+    const int32_t closed = handle;
+    handle = 0;
+    uint8_t buffer[16];
+    uint32_t done = 0;
+    EXPECT_EQ(api.QuovixRead(closed, buffer, 16, 0, &done), 0);
+    EXPECT_EQ(api.QuovixInitFlash(closed), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Drivers, DriverContractTest, ::testing::Values(Kind::Fake, Kind::Real),
+                         [](const auto& info) { return info.param == Kind::Fake ? "Fake" : "RealLibrary"; });
+
+}  // namespace

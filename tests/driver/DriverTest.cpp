@@ -1,0 +1,156 @@
+#include <memory>
+
+#include <gtest/gtest.h>
+
+#include "Driver.h"
+#include "SimulatedProgrammer.h"
+
+namespace velmor {
+namespace {
+
+// A programmer that can be pulled out of the USB port in the middle of a connection.
+class UnpluggableTransport : public SpiTransport {
+public:
+    UnpluggableTransport(SpiTransport& inner, const bool& plugged, const bool& storing)
+        : m_inner(inner), m_plugged(plugged), m_storing(storing)
+    {
+    }
+    bool present() const override { return m_plugged; }
+    bool selfTest() override { return m_plugged && m_inner.selfTest(); }
+    bool command(std::span<const uint8_t> out, std::span<uint8_t> in) override
+    {
+        return m_plugged && m_inner.command(out, in);
+    }
+    void delayUs(uint32_t us) override { m_inner.delayUs(us); }
+    bool flush() override { return m_plugged && m_inner.flush() && m_storing; }
+    size_t maxReadLength() const override { return m_inner.maxReadLength(); }
+    size_t maxWriteLength() const override { return m_inner.maxWriteLength(); }
+
+private:
+    SpiTransport& m_inner;
+    const bool& m_plugged;
+    const bool& m_storing;
+};
+
+class TestBackend : public ProgrammerBackend {
+public:
+    TestBackend()
+        : programmer(SimulatedProgrammer::Settings{},
+                     std::make_unique<SimulatedChip>(0xEF3011, std::vector<uint8_t>(128 * 1024, 0xFF), nullptr))
+    {
+    }
+    int32_t count() override { return plugged ? 1 : 0; }
+    std::optional<OpenedProgrammer> open(int32_t) override
+    {
+        ++opens;
+        if (!plugged) {
+            return std::nullopt;
+        }
+        return OpenedProgrammer{std::make_unique<UnpluggableTransport>(programmer, plugged, storing), faults};
+    }
+
+    SimulatedProgrammer programmer;
+    bool plugged = true;
+    bool storing = true;
+    int opens = 0;
+    FaultPlan faults;
+};
+
+class DriverTest : public testing::Test {
+protected:
+    DriverTest()
+    {
+        auto owned = std::make_unique<TestBackend>();
+        backend = owned.get();
+        driver = std::make_unique<Driver>(std::move(owned));
+    }
+    int32_t ready()
+    {
+        const int32_t h = driver->open(0);
+        EXPECT_GT(h, 0);
+        EXPECT_EQ(driver->setFlashInfo(h, 5, 0), 1);
+        return h;
+    }
+
+    TestBackend* backend;
+    std::unique_ptr<Driver> driver;
+};
+
+TEST_F(DriverTest, UnpluggingMidConnectionFailsEveryCallCleanly)
+{
+    const int32_t h = ready();
+    std::vector<uint8_t> buffer(64, 0x00);
+    uint32_t done = 9;
+    backend->plugged = false;
+    EXPECT_EQ(driver->enumerate(), 0);
+    EXPECT_EQ(driver->selfTest(h), 0);
+    EXPECT_EQ(driver->program(h, buffer.data(), 64, 0, &done), 0);
+    EXPECT_EQ(driver->read(h, buffer.data(), 64, 0, &done), 0);
+    EXPECT_EQ(driver->initFlash(h), 0);
+    int32_t kind = 0;
+    int32_t code = 0;
+    EXPECT_EQ(driver->getFlashInfo(h, &kind, &code), 0);
+    EXPECT_EQ(driver->setFlashInfo(h, 5, 0), 0);
+    EXPECT_EQ(done, 9u);
+    EXPECT_EQ(driver->close(h), 1);
+    EXPECT_EQ(driver->open(0), -1);
+    backend->plugged = true;
+    EXPECT_GT(driver->open(0), 0);
+}
+
+TEST_F(DriverTest, ChangesThatDoNotReachTheStoreFailTheCall)
+{
+    const int32_t h = ready();
+    std::vector<uint8_t> data(16, 0x00);
+    uint32_t done = 5;
+    backend->storing = false;
+    EXPECT_EQ(driver->program(h, data.data(), 16, 0, &done), 0);
+    EXPECT_EQ(driver->initFlash(h), 0);
+    EXPECT_EQ(done, 5u);
+    backend->storing = true;
+    EXPECT_EQ(driver->program(h, data.data(), 16, 16, &done), 1);
+    EXPECT_EQ(done, 16u);
+}
+
+TEST_F(DriverTest, OpenAsksTheBackendOnlyForIndexZeroWhenFree)
+{
+    EXPECT_EQ(driver->open(1), -1);
+    EXPECT_EQ(backend->opens, 0);
+    const int32_t h = driver->open(0);
+    EXPECT_EQ(driver->open(0), -1);
+    EXPECT_EQ(backend->opens, 1);
+    EXPECT_EQ(driver->close(h + 1), 0);
+    EXPECT_EQ(driver->close(h), 1);
+    EXPECT_EQ(driver->close(h), 0);
+}
+
+TEST_F(DriverTest, WriteTimeBoundsThePageProgramWait)
+{
+    const int32_t h = ready();
+    backend->programmer.chip()->setStuckBusy(StuckBusy::Program);
+    std::vector<uint8_t> data(1, 0x00);
+    uint32_t done = 0;
+    // Whatever the time asked for, the wait is bounded and the call returns.
+    for (int32_t time : {-5, 0, 5, 500, INT32_MAX}) {
+        EXPECT_EQ(driver->setWriteTime(h, time), 1);
+        EXPECT_EQ(driver->program(h, data.data(), 1, 0, &done), 0) << time;
+    }
+}
+
+TEST_F(DriverTest, EraseThatLeavesDataBehindIsAFailure)
+{
+    const int32_t h = ready();
+    std::vector<uint8_t> data(16, 0x00);
+    uint32_t done = 0;
+    ASSERT_EQ(driver->program(h, data.data(), 16, 0, &done), 1);
+    // With a block protected the chip silently refuses the chip erase.
+    ASSERT_EQ(driver->setBp1(h, 1), 1);
+    EXPECT_EQ(driver->initFlash(h), 0);
+    EXPECT_EQ(backend->programmer.chip()->contents()[0], 0x00);
+    ASSERT_EQ(driver->setBp1(h, 0), 1);
+    EXPECT_EQ(driver->initFlash(h), 1);
+    EXPECT_EQ(backend->programmer.chip()->contents()[0], 0xFF);
+}
+
+} // namespace
+} // namespace velmor

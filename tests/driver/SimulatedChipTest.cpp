@@ -1,0 +1,288 @@
+#include <algorithm>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "SimulatedChip.h"
+#include "SpiOpcodes.h"
+
+namespace velmor {
+namespace {
+
+constexpr uint32_t kSize = 64 * 1024;
+
+class RecordingStore : public ChipStore {
+public:
+    bool write(uint32_t offset, std::span<const uint8_t> data) override
+    {
+        writes.push_back({offset, static_cast<uint32_t>(data.size())});
+        return !failing;
+    }
+    std::vector<std::pair<uint32_t, uint32_t>> writes;
+    bool failing = false;
+};
+
+class SimulatedChipTest : public testing::Test {
+protected:
+    SimulatedChipTest() : chip(0xEF3014, std::vector<uint8_t>(kSize, 0xFF), &store) {}
+
+    SimulatedChip::Event send(std::vector<uint8_t> out, size_t inLength = 0)
+    {
+        in.assign(inLength, 0);
+        return chip.transact(out, in);
+    }
+    void wren() { send({spi::kWriteEnable}); }
+    SimulatedChip::Event program(uint32_t address, const std::vector<uint8_t>& data)
+    {
+        std::vector<uint8_t> out{spi::kPageProgram, static_cast<uint8_t>(address >> 16),
+                                 static_cast<uint8_t>(address >> 8), static_cast<uint8_t>(address)};
+        out.insert(out.end(), data.begin(), data.end());
+        return send(out);
+    }
+    void settle() { chip.elapse(1'000'000); }
+    std::vector<uint8_t> bytes(uint32_t address, uint32_t length) const
+    {
+        const auto c = chip.contents();
+        return std::vector<uint8_t>(c.begin() + address, c.begin() + address + length);
+    }
+
+    RecordingStore store;
+    SimulatedChip chip;
+    std::vector<uint8_t> in;
+};
+
+TEST_F(SimulatedChipTest, AnswersJedecIdThenFloatsHigh)
+{
+    send({spi::kJedecId}, 5);
+    EXPECT_EQ(in, (std::vector<uint8_t>{0xEF, 0x30, 0x14, 0xFF, 0xFF}));
+}
+
+TEST_F(SimulatedChipTest, WriteEnableLatchFollowsWrenAndWrdi)
+{
+    EXPECT_EQ(chip.status(), 0x00);
+    wren();
+    EXPECT_EQ(chip.status(), spi::kStatusWriteEnabled);
+    send({spi::kWriteDisable});
+    EXPECT_EQ(chip.status(), 0x00);
+    // Chip select must rise after exactly eight clocks.
+    send({spi::kWriteEnable, 0x00});
+    EXPECT_EQ(chip.status(), 0x00);
+    send({spi::kReadStatus}, 3);
+    EXPECT_EQ(in, (std::vector<uint8_t>{0, 0, 0}));
+}
+
+TEST_F(SimulatedChipTest, ProgramWithoutWriteEnableIsIgnored)
+{
+    EXPECT_EQ(program(0x100, {0x00, 0x00}), SimulatedChip::Event::None);
+    EXPECT_EQ(bytes(0x100, 2), (std::vector<uint8_t>{0xFF, 0xFF}));
+    EXPECT_TRUE(store.writes.empty());
+}
+
+TEST_F(SimulatedChipTest, ProgramAndsIntoTheCellsAndClearsTheLatch)
+{
+    wren();
+    ASSERT_EQ(program(0x10, {0xF0, 0x3C}), SimulatedChip::Event::Programmed);
+    EXPECT_EQ(chip.status() & spi::kStatusWriteEnabled, 0);
+    settle();
+    wren();
+    ASSERT_EQ(program(0x10, {0x0F, 0xFF}), SimulatedChip::Event::Programmed);
+    EXPECT_EQ(bytes(0x10, 2), (std::vector<uint8_t>{0x00, 0x3C}));
+}
+
+using Writes = std::vector<std::pair<uint32_t, uint32_t>>;
+
+TEST_F(SimulatedChipTest, ChangedPagesReachTheStoreGatheredWhenFlushed)
+{
+    for (uint32_t address : {0x200u, 0x300u, 0x280u, 0x100u}) {
+        wren();
+        program(address, {0x00});
+        settle();
+    }
+    EXPECT_TRUE(store.writes.empty());
+    EXPECT_TRUE(chip.flush());
+    EXPECT_EQ(store.writes, (Writes{{0x100, 0x300}}));
+    EXPECT_TRUE(chip.flush());
+    EXPECT_EQ(store.writes.size(), 1u) << "nothing left to write";
+}
+
+TEST_F(SimulatedChipTest, ChangeFarFromThePendingOnesWritesThoseFirst)
+{
+    wren();
+    program(0x000, {0x00});
+    settle();
+    wren();
+    program(0x800, {0x00});
+    EXPECT_EQ(store.writes, (Writes{{0x000, 0x100}}));
+    chip.flush();
+    EXPECT_EQ(store.writes, (Writes{{0x000, 0x100}, {0x800, 0x100}}));
+}
+
+TEST(SimulatedChipLifetime, PendingChangesAreWrittenWhenTheChipGoesAway)
+{
+    RecordingStore store;
+    {
+        SimulatedChip chip(0xEF3014, std::vector<uint8_t>(kSize, 0xFF), &store);
+        std::vector<uint8_t> none;
+        chip.transact(std::vector<uint8_t>{spi::kWriteEnable}, none);
+        chip.transact(std::vector<uint8_t>{spi::kPageProgram, 0, 0x12, 0x00, 0x00}, none);
+        EXPECT_TRUE(store.writes.empty());
+    }
+    EXPECT_EQ(store.writes, (Writes{{0x1200, 0x100}}));
+}
+
+TEST_F(SimulatedChipTest, ProgramWrapsWithinItsPage)
+{
+    wren();
+    program(0x1FC, {1, 2, 3, 4, 5, 6, 7, 8});
+    EXPECT_EQ(bytes(0x1FC, 4), (std::vector<uint8_t>{1, 2, 3, 4}));
+    EXPECT_EQ(bytes(0x100, 4), (std::vector<uint8_t>{5, 6, 7, 8}));
+    EXPECT_EQ(bytes(0x200, 4), (std::vector<uint8_t>(4, 0xFF)));
+}
+
+TEST_F(SimulatedChipTest, MoreThanAPageKeepsTheLast256Bytes)
+{
+    std::vector<uint8_t> data(300);
+    for (size_t i = 0; i < data.size(); ++i) {
+        data[i] = static_cast<uint8_t>(i < 256 ? 0xA0 : 0x05);
+    }
+    wren();
+    program(0x300, data);
+    EXPECT_EQ(bytes(0x300, 44), std::vector<uint8_t>(44, 0x05));
+    EXPECT_EQ(bytes(0x300 + 44, 212), std::vector<uint8_t>(212, 0xA0));
+    EXPECT_EQ(bytes(0x400, 1), std::vector<uint8_t>(1, 0xFF));
+}
+
+TEST_F(SimulatedChipTest, BusyChipAnswersOnlyTheStatusRead)
+{
+    SimulatedChip::Timing timing;
+    timing.programBusyUs = 100;
+    chip.setTiming(timing);
+    wren();
+    program(0, {0x00});
+    EXPECT_EQ(chip.status() & spi::kStatusBusy, spi::kStatusBusy);
+    send({spi::kRead, 0, 0, 0}, 2);
+    EXPECT_EQ(in, (std::vector<uint8_t>{0xFF, 0xFF})) << "reads are ignored while busy";
+    send({spi::kWriteEnable});
+    EXPECT_EQ(chip.status() & spi::kStatusWriteEnabled, 0);
+    chip.elapse(99);
+    EXPECT_EQ(chip.status() & spi::kStatusBusy, spi::kStatusBusy);
+    chip.elapse(1);
+    EXPECT_EQ(chip.status(), 0);
+    send({spi::kRead, 0, 0, 0}, 2);
+    EXPECT_EQ(in, (std::vector<uint8_t>{0x00, 0xFF}));
+}
+
+TEST_F(SimulatedChipTest, StuckBusyNeverClears)
+{
+    chip.setStuckBusy(StuckBusy::Erase);
+    wren();
+    ASSERT_EQ(send({spi::kChipErase}), SimulatedChip::Event::Erased);
+    chip.elapse(UINT32_MAX);
+    EXPECT_EQ(chip.status() & spi::kStatusBusy, spi::kStatusBusy);
+}
+
+TEST_F(SimulatedChipTest, ChipEraseNeedsTheLatchAndAOneByteCommand)
+{
+    wren();
+    program(0x20, {0x00});
+    settle();
+    EXPECT_EQ(send({spi::kChipErase}), SimulatedChip::Event::None);
+    wren();
+    EXPECT_EQ(send({spi::kChipErase, 0x00}), SimulatedChip::Event::None);
+    EXPECT_EQ(bytes(0x20, 1), std::vector<uint8_t>{0x00});
+    for (uint8_t opcode : {spi::kChipErase, spi::kChipEraseAlt}) {
+        wren();
+        program(0x20, {0x00});
+        settle();
+        wren();
+        EXPECT_EQ(send({opcode}), SimulatedChip::Event::Erased);
+        settle();
+        EXPECT_TRUE(std::all_of(chip.contents().begin(), chip.contents().end(), [](uint8_t b) { return b == 0xFF; }));
+    }
+    chip.flush();
+    EXPECT_EQ(store.writes, (Writes{{0, kSize}}));
+}
+
+TEST_F(SimulatedChipTest, SequentialReadWrapsAtTheEndAndIgnoresHighAddressBits)
+{
+    wren();
+    program(0, {0x11});
+    settle();
+    wren();
+    program(kSize - 1, {0x22});
+    settle();
+    send({spi::kRead, 0x00, 0xFF, 0xFF}, 3);
+    EXPECT_EQ(in, (std::vector<uint8_t>{0x22, 0x11, 0xFF}));
+    send({spi::kRead, 0x01, 0x00, 0x00}, 1); // 64 KiB + 0 on a 64 KiB chip
+    EXPECT_EQ(in, std::vector<uint8_t>{0x11});
+}
+
+TEST_F(SimulatedChipTest, FourByteCommandsOnlyOnChipsAbove16MiB)
+{
+    send({spi::kRead4Byte, 0, 0, 0, 0}, 1);
+    EXPECT_EQ(in, std::vector<uint8_t>{0xFF});
+    wren();
+    EXPECT_EQ(send({spi::kPageProgram4Byte, 0, 0, 0, 0, 0x00}), SimulatedChip::Event::None);
+
+    SimulatedChip big(0xEF4019, std::vector<uint8_t>(32u << 20, 0xFF), nullptr);
+    std::vector<uint8_t> none;
+    big.transact(std::vector<uint8_t>{spi::kWriteEnable}, none);
+    EXPECT_EQ(big.transact(std::vector<uint8_t>{spi::kPageProgram4Byte, 0x01, 0x80, 0x00, 0x10, 0x42}, none),
+              SimulatedChip::Event::Programmed);
+    EXPECT_EQ(big.contents()[0x01800010], 0x42);
+    big.elapse(1'000'000);
+    std::vector<uint8_t> got(1);
+    big.transact(std::vector<uint8_t>{spi::kRead4Byte, 0x01, 0x80, 0x00, 0x10}, got);
+    EXPECT_EQ(got[0], 0x42);
+}
+
+TEST_F(SimulatedChipTest, BlockProtectGuardsTheTopAndRefusesChipErase)
+{
+    wren();
+    ASSERT_EQ(send({spi::kWriteStatus, spi::kStatusBp1}), SimulatedChip::Event::StatusWritten);
+    settle();
+    EXPECT_EQ(chip.status(), spi::kStatusBp1);
+    // BP = 2: the upper eighth.
+    wren();
+    EXPECT_EQ(program(kSize - kSize / 8, {0x00}), SimulatedChip::Event::None);
+    EXPECT_EQ(chip.status() & spi::kStatusWriteEnabled, 0);
+    wren();
+    EXPECT_EQ(program(kSize - kSize / 8 - 1, {0x00}), SimulatedChip::Event::Programmed);
+    settle();
+    wren();
+    EXPECT_EQ(send({spi::kChipErase}), SimulatedChip::Event::None);
+    EXPECT_EQ(bytes(kSize - kSize / 8 - 1, 1), std::vector<uint8_t>{0x00});
+    // Status bits other than the block-protect ones cannot be written.
+    wren();
+    send({spi::kWriteStatus, 0xFF});
+    settle();
+    EXPECT_EQ(chip.status(), spi::kStatusBpMask);
+    wren();
+    EXPECT_EQ(program(0, {0x00}), SimulatedChip::Event::None) << "BP = 7 guards everything";
+}
+
+TEST_F(SimulatedChipTest, FailedStoreKillsTheChip)
+{
+    store.failing = true;
+    wren();
+    EXPECT_EQ(program(0, {0x00}), SimulatedChip::Event::Programmed);
+    EXPECT_FALSE(chip.failed());
+    EXPECT_FALSE(chip.flush());
+    EXPECT_TRUE(chip.failed());
+    EXPECT_FALSE(chip.flush());
+    send({spi::kJedecId}, 3);
+    EXPECT_EQ(in, (std::vector<uint8_t>{0xFF, 0xFF, 0xFF}));
+    send({spi::kReadStatus}, 1);
+    EXPECT_EQ(in, std::vector<uint8_t>{0xFF}) << "a dead chip reads as busy";
+}
+
+TEST_F(SimulatedChipTest, UnknownCommandsAreIgnored)
+{
+    wren();
+    send({0xAB, 0, 0, 0}, 2);
+    EXPECT_EQ(in, (std::vector<uint8_t>{0xFF, 0xFF}));
+    EXPECT_EQ(chip.status(), spi::kStatusWriteEnabled);
+}
+
+} // namespace
+} // namespace velmor
