@@ -8,7 +8,7 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$top/build-bench}
 mib=${1:-1024}
-rounds=${2:-3}
+rounds=${2:-5}
 
 cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=Release -DFLASH_BUILD_GUI=OFF -DFLASH_BUILD_TESTS=ON >/dev/null
 cmake --build "$build" -j2 --target image_bench >/dev/null

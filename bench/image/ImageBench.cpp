@@ -147,6 +147,7 @@ int Load(const std::string& dir, const std::string& image, int rounds) {
             std::printf("load: FAILED (cp %.3f s, ours %.3f s)\n", cp.back(), ours.back());
             return 1;
         }
+        std::printf("  round %d: cp %.3f s, load %.3f s\n", i + 1, cp.back(), ours.back());
     }
     const double cpS = Median(cp), oursS = Median(ours);
     std::printf("load: image %.0f MiB, %d rounds, medians\n", mib, rounds);
@@ -228,7 +229,7 @@ int main(int argc, char** argv) {
     }
     const std::string dir = argv[1];
     const uint64_t mib = argc >= 3 ? std::strtoull(argv[2], nullptr, 10) : 1024;
-    const int rounds = argc >= 4 ? std::atoi(argv[3]) : 3;
+    const int rounds = argc >= 4 ? std::atoi(argv[3]) : 5;
     const std::string image = dir + "/bench-image.bin";
     if (!MakeImage(image, mib << 20)) {
         std::fprintf(stderr, "cannot write %s\n", image.c_str());

@@ -19,9 +19,13 @@ int64_t ContentLength(const File& file) {
 
 }  // namespace
 
-bool ProductDataFile::Open(const std::string& path) { return m_file.Open(path, File::Mode::ReadOnly); }
+bool ProductDataFile::Open(const std::string& path) {
+    return m_file.Open(path, File::Mode::ReadOnly);
+}
 
-void ProductDataFile::Close() { m_file.Close(); }
+void ProductDataFile::Close() {
+    m_file.Close();
+}
 
 bool ProductDataFile::CheckIntegrity() const {
     if (!m_file.IsOpen()) return false;
@@ -35,7 +39,8 @@ bool ProductDataFile::CheckIntegrity() const {
         const int64_t got = m_file.ReadAt(static_cast<uint64_t>(p), buffer.data(), want);
         if (got <= 0) return false;  // an error, or the file shrank under us
         for (int64_t i = 0; i < got; ++i)
-            sum += ProductDataScramble::Unscramble(buffer[static_cast<size_t>(i)], static_cast<uint64_t>(p + i));
+            sum +=
+                ProductDataScramble::Unscramble(buffer[static_cast<size_t>(i)], static_cast<uint64_t>(p + i));
         p += got;
     }
 
@@ -62,8 +67,8 @@ std::string ProductDataFile::ReadSerialNumber() const {
         const int64_t got = m_file.ReadAt(static_cast<uint64_t>(p), buffer.data(), want);
         if (got <= 0) return {};
         for (int64_t i = 0; i < got; ++i) {
-            const auto c = static_cast<char>(
-                ProductDataScramble::Unscramble(buffer[static_cast<size_t>(i)], static_cast<uint64_t>(p + i)));
+            const auto c = static_cast<char>(ProductDataScramble::Unscramble(buffer[static_cast<size_t>(i)],
+                                                                             static_cast<uint64_t>(p + i)));
             if (c == '*') {
                 if (inSerial) return serial;
                 inSerial = true;

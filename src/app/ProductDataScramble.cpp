@@ -44,7 +44,9 @@ const ProductDataScramble::Tables kTables = {
 
 }  // namespace
 
-const ProductDataScramble::Tables& ProductDataScramble::Constants() { return kTables; }
+const ProductDataScramble::Tables& ProductDataScramble::Constants() {
+    return kTables;
+}
 
 ProductDataScramble::Table ProductDataScramble::BuildUnscrambleTable(const Table& scrambleTable) {
     Table inverse{};

@@ -10,7 +10,11 @@ constexpr const char* kError = "错误";
 
 StartupSequence::StartupSequence(MessageBoxes& boxes, InstanceLocks& locks, DriverLoader& driver,
                                  ProductDataFile& dataFile, std::string workDirectory)
-    : m_boxes(boxes), m_locks(locks), m_driver(driver), m_dataFile(dataFile), m_workDirectory(std::move(workDirectory)) {}
+    : m_boxes(boxes),
+      m_locks(locks),
+      m_driver(driver),
+      m_dataFile(dataFile),
+      m_workDirectory(std::move(workDirectory)) {}
 
 bool StartupSequence::Run() {
     if (m_locks.IsHeldElsewhere(InstanceName::Sibling)) {

@@ -33,8 +33,8 @@ public:
 // The first failing check shows its box (no owner window) and ends the start.
 class StartupSequence {
 public:
-    StartupSequence(MessageBoxes& boxes, InstanceLocks& locks, DriverLoader& driver, ProductDataFile& dataFile,
-                    std::string workDirectory);
+    StartupSequence(MessageBoxes& boxes, InstanceLocks& locks, DriverLoader& driver,
+                    ProductDataFile& dataFile, std::string workDirectory);
     // True when the main window may open; the data file is then open.
     bool Run();
 

@@ -6,7 +6,8 @@ bool DeviceChangeRuleRepeats(int32_t noticeCount) {
     return n >= 48;
 }
 
-OperationWorker::OperationWorker(WorkerState& state, RunCommand run) : m_state(state), m_run(std::move(run)) {}
+OperationWorker::OperationWorker(WorkerState& state, RunCommand run)
+    : m_state(state), m_run(std::move(run)) {}
 
 OperationWorker::~OperationWorker() {
     RequestQuit();

@@ -1,17 +1,23 @@
 #include "platform/DeviceMonitor.h"
 
 #if defined(FLASH_HAVE_UDEV)
-#include <libudev.h>
 #include <fcntl.h>
+#include <libudev.h>
 #endif
 
-DeviceMonitor::~DeviceMonitor() { Stop(); }
+DeviceMonitor::~DeviceMonitor() {
+    Stop();
+}
 
 #if defined(FLASH_HAVE_UDEV)
 
 namespace {
-udev* Udev(void* p) { return static_cast<udev*>(p); }
-udev_monitor* Monitor(void* p) { return static_cast<udev_monitor*>(p); }
+udev* Udev(void* p) {
+    return static_cast<udev*>(p);
+}
+udev_monitor* Monitor(void* p) {
+    return static_cast<udev_monitor*>(p);
+}
 }  // namespace
 
 bool DeviceMonitor::Start() {
@@ -61,9 +67,15 @@ int DeviceMonitor::Drain() {
 
 #else
 
-bool DeviceMonitor::Start() { return false; }
+bool DeviceMonitor::Start() {
+    return false;
+}
 void DeviceMonitor::Stop() {}
-int DeviceMonitor::Descriptor() const { return -1; }
-int DeviceMonitor::Drain() { return 0; }
+int DeviceMonitor::Descriptor() const {
+    return -1;
+}
+int DeviceMonitor::Drain() {
+    return 0;
+}
 
 #endif

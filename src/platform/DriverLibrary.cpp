@@ -17,14 +17,16 @@ void Assign(Fn& slot, void* symbol) {
 
 const std::array<const char*, 11>& DriverLibrary::EntryPointNames() {
     static const std::array<const char*, 11> names = {
-        "QuovixEnum",         "QuovixOpen",      "QuovixClose",   "QuovixUsbSelfTest",
-        "QuovixSetBP1",       "QuovixSetFlashInfo", "QuovixSetWriteTime", "QuovixInitFlash",
-        "QuovixProgram",      "QuovixRead",      "QuovixGetFlashInfo",
+        "QuovixEnum",    "QuovixOpen",         "QuovixClose",        "QuovixUsbSelfTest",
+        "QuovixSetBP1",  "QuovixSetFlashInfo", "QuovixSetWriteTime", "QuovixInitFlash",
+        "QuovixProgram", "QuovixRead",         "QuovixGetFlashInfo",
     };
     return names;
 }
 
-DriverLibrary::~DriverLibrary() { Unload(); }
+DriverLibrary::~DriverLibrary() {
+    Unload();
+}
 
 std::string DriverLibrary::ExecutableDirectory() {
     std::vector<char> buffer(256);

@@ -28,7 +28,9 @@ public:
     // Exactly this file.
     bool LoadFrom(const std::string& path);
     void Unload();
-    bool IsLoaded() const { return m_handle != nullptr; }
+    bool IsLoaded() const {
+        return m_handle != nullptr;
+    }
 
     // Looks up the eleven names; a name the library lacks leaves its pointer null.
     // All null when nothing is loaded.

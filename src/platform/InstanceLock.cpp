@@ -32,7 +32,9 @@ InstanceLock::InstanceLock(std::string name, std::string directory) {
     if (!directory.empty()) m_path = directory + "/" + name + ".lock";
 }
 
-InstanceLock::~InstanceLock() { Release(); }
+InstanceLock::~InstanceLock() {
+    Release();
+}
 
 std::string InstanceLock::RuntimeDirectory() {
     const char* xdg = std::getenv("XDG_RUNTIME_DIR");

@@ -37,7 +37,9 @@ uint32_t Sum(const Bytes& bytes) {
     return s;
 }
 
-Bytes Text(const std::string& s) { return Bytes(s.begin(), s.end()); }
+Bytes Text(const std::string& s) {
+    return Bytes(s.begin(), s.end());
+}
 
 class ProductDataFileTest : public ::testing::Test {
 protected:
@@ -59,13 +61,6 @@ TEST(ProductDataScrambleTest, TableIsAPermutationAndTheInverseUndoesIt) {
     for (int i = 0; i < 256; ++i) EXPECT_EQ(inverse[kTables.ScrambleTable[i]], i);
     // The key must not be all zeros, or positions would not matter.
     EXPECT_NE(std::set<int>(kTables.ScrambleKey.begin(), kTables.ScrambleKey.end()).size(), 1u);
-}
-
-TEST(ProductDataScrambleTest, BuildingTheInverseFollowsTheTable) {
-    ProductDataScramble::Table reversed{};
-    for (int i = 0; i < 256; ++i) reversed[i] = static_cast<uint8_t>(255 - i);
-    const auto inverse = ProductDataScramble::BuildUnscrambleTable(reversed);
-    for (int i = 0; i < 256; ++i) EXPECT_EQ(inverse[i], 255 - i);
 }
 
 TEST(ProductDataScrambleTest, KeyIndexWrapsAt256) {
@@ -227,8 +222,8 @@ TEST_F(ProductDataFileTest, WriterRoundTrip) {
 class MakeProductDataTool : public ::testing::Test {
 protected:
     int Run(const std::string& args) {
-        const std::string command = std::string("\"") + FLASH_TEST_BINARY_DIR + "/bin/make_product_data\" " + args +
-                                    " 2>/dev/null";
+        const std::string command =
+            std::string("\"") + FLASH_TEST_BINARY_DIR + "/bin/make_product_data\" " + args + " 2>/dev/null";
         const int status = std::system(command.c_str());
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }

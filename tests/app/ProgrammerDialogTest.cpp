@@ -49,8 +49,12 @@ public:
 protected:
     bool eventFilter(QObject*, QEvent* event) override
     {
-        if (event->type() == QEvent::KeyPress)
-            keys.append(static_cast<QKeyEvent*>(event)->key());
+        // Modifier keys pressed on their own are no commands.
+        if (event->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            if (key != Qt::Key_Control && key != Qt::Key_Shift && key != Qt::Key_Alt)
+                keys.append(key);
+        }
         return false;
     }
 };

@@ -28,7 +28,9 @@ protected:
         m_commands.SetChecked(CommandId::PromptSound, true);
         m_log.Clear();
     }
-    PromptSounds Make(const std::string& workDirectory) { return PromptSounds(m_sound, m_commands, workDirectory); }
+    PromptSounds Make(const std::string& workDirectory) {
+        return PromptSounds(m_sound, m_commands, workDirectory);
+    }
     bool Checked() const { return m_commands.IsChecked(CommandId::PromptSound); }
 
     TempDirectory m_dir;
@@ -55,7 +57,12 @@ TEST_F(PromptSoundsTest, RestoreFromTheSettingFile) {
         {"byte 255", true, {255}, {0}, false, {kSoundsOff, kUnchecked}},
         {"ASCII '1'", true, {'1'}, {0}, false, {kSoundsOff, kUnchecked}},
         {"1 then more bytes", true, {1, 7, 7}, {1, 7, 7}, true, {kSoundsOn}},
-        {"2 then more bytes, never truncated", true, {2, 'A', 'B'}, {0, 'A', 'B'}, false, {kSoundsOff, kUnchecked}},
+        {"2 then more bytes, never truncated",
+         true,
+         {2, 'A', 'B'},
+         {0, 'A', 'B'},
+         false,
+         {kSoundsOff, kUnchecked}},
     };
     for (const Row& row : rows) {
         TempDirectory dir;

@@ -85,7 +85,8 @@ TEST_F(StartupSequenceTest, SecondInstanceStops) {
     WriteDataFile();
     m_locks.held = {"XJQT_Tarlo Flash编程器.exe"};
     EXPECT_FALSE(Run());
-    EXPECT_EQ(m_log.Events(), (Events{kProbe, kHold, "box:提示|exclamation|XJQT_Tarlo Flash编程器已经在运行！    "}));
+    EXPECT_EQ(m_log.Events(),
+              (Events{kProbe, kHold, "box:提示|exclamation|XJQT_Tarlo Flash编程器已经在运行！    "}));
     EXPECT_FALSE(m_dataFile.IsOpen());
 }
 

@@ -58,6 +58,8 @@ private:
 
 enum class Kind { Fake, Real };
 
+void PrintTo(Kind kind, std::ostream* os) { *os << (kind == Kind::Fake ? "Fake" : "RealLibrary"); }
+
 class DriverContractTest : public ::testing::TestWithParam<Kind> {
 protected:
     void SetUp() override {
@@ -143,13 +145,15 @@ TEST_P(DriverContractTest, ProgrammedBlockReadsBackAndLeavesItsNeighbours) {
     EXPECT_TRUE(std::all_of(back.begin(), back.end(), [](uint8_t b) { return b == 0xFF; }));
 }
 
-TEST_P(DriverContractTest, ProgrammingOnlyClearsBits) {
+TEST_P(DriverContractTest, ProgrammingOnlyClearsBitsAndFailsWhenItWouldSetOne) {
     ASSERT_TRUE(Connect());
     ASSERT_NE(api.QuovixInitFlash(handle), 0);
     const uint8_t first[4] = {0xF0, 0xF0, 0xFF, 0x00};
-    const uint8_t second[4] = {0x3C, 0xFF, 0x0F, 0xFF};
+    const uint8_t fewerBits[4] = {0x30, 0xF0, 0x0F, 0x00};
+    const uint8_t moreBits[4] = {0x3C, 0xFF, 0x0F, 0xFF};
     EXPECT_EQ(Program(first, 4, 100), 4);
-    EXPECT_EQ(Program(second, 4, 100), 4);
+    EXPECT_EQ(Program(fewerBits, 4, 100), 4);
+    EXPECT_EQ(Program(moreBits, 4, 100), -1);
     uint8_t back[4] = {};
     EXPECT_EQ(Read(back, 4, 100), 4);
     EXPECT_EQ(std::vector<uint8_t>(back, back + 4), (std::vector<uint8_t>{0x30, 0xF0, 0x0F, 0x00}));

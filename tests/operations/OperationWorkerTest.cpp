@@ -69,8 +69,8 @@ TEST(DeviceChangeRule, RepeatsOnlyForTheLongBursts) {
         bool repeats;
     };
     const Row rows[] = {
-        {0, 47, false},   {48, 63, true},  {64, 64, false}, {65, 79, true},   {80, 80, false},
-        {81, 95, true},   {96, 96, true},  {97, 111, true}, {112, 112, false}, {113, 127, true},
+        {0, 47, false},    {48, 63, true},   {64, 64, false},  {65, 79, true},    {80, 80, false},
+        {81, 95, true},    {96, 96, true},   {97, 111, true},  {112, 112, false}, {113, 127, true},
         {128, 128, false}, {129, 143, true}, {144, 144, true}, {160, 160, false}, {176, 176, false},
     };
     for (const Row& row : rows)
@@ -211,10 +211,10 @@ TEST(WorkerDeviceChange, BurstsGiveOneOrMoreDetections) {
         int detections;
     };
     const std::vector<Row> rows = {
-        {1, {}, 1},     {2, {}, 1},      {47, {}, 1},     {48, {}, 2},    {55, {}, 2},
-        {63, {}, 2},    {64, {}, 1},     {65, {}, 2},     {79, {}, 2},    {80, {}, 1},
-        {81, {}, 2},    {95, {}, 2},     {96, {}, 2},     {112, {}, 1},   {128, {}, 1},
-        {40, {10}, 2},  {40, {24}, 1},   {40, {8}, 2},    {60, {0, 20}, 2}, {48, {0, 48}, 3},
+        {1, {}, 1},       {2, {}, 1},          {47, {}, 1},  {48, {}, 2},      {55, {}, 2},
+        {63, {}, 2},      {64, {}, 1},         {65, {}, 2},  {79, {}, 2},      {80, {}, 1},
+        {81, {}, 2},      {95, {}, 2},         {96, {}, 2},  {112, {}, 1},     {128, {}, 1},
+        {40, {10}, 2},    {40, {24}, 1},       {40, {8}, 2}, {60, {0, 20}, 2}, {48, {0, 48}, 3},
         {50, {0, 64}, 2}, {48, {0, 60, 3}, 3},
     };
     for (const Row& row : rows) {
@@ -297,9 +297,12 @@ TEST_F(WorkerTest, DeviceChangesRacingWithRequestsNeverOverlapAndEndSettled) {
     EXPECT_FALSE(m_log.overlapped());
     int verifies = 0, detections = 0;
     for (uint8_t code : m_log.Runs()) {
-        if (code == WorkerCode::Verify) ++verifies;
-        else if (code == WorkerCode::DetectQuiet) ++detections;
-        else ADD_FAILURE() << "unexpected code " << int(code);
+        if (code == WorkerCode::Verify)
+            ++verifies;
+        else if (code == WorkerCode::DetectQuiet)
+            ++detections;
+        else
+            ADD_FAILURE() << "unexpected code " << int(code);
     }
     EXPECT_EQ(verifies, accepted.load());
     // Every notice was either covered by the rule or started a detection that ran it.

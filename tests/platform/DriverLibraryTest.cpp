@@ -12,10 +12,12 @@
 namespace {
 
 std::vector<bool> Bound(const DriverApi& api) {
-    return {api.QuovixEnum != nullptr,         api.QuovixOpen != nullptr,         api.QuovixClose != nullptr,
-            api.QuovixUsbSelfTest != nullptr,  api.QuovixSetBP1 != nullptr,       api.QuovixSetFlashInfo != nullptr,
-            api.QuovixSetWriteTime != nullptr, api.QuovixInitFlash != nullptr,    api.QuovixProgram != nullptr,
-            api.QuovixRead != nullptr,         api.QuovixGetFlashInfo != nullptr};
+    return {api.QuovixEnum != nullptr,         api.QuovixOpen != nullptr,
+            api.QuovixClose != nullptr,        api.QuovixUsbSelfTest != nullptr,
+            api.QuovixSetBP1 != nullptr,       api.QuovixSetFlashInfo != nullptr,
+            api.QuovixSetWriteTime != nullptr, api.QuovixInitFlash != nullptr,
+            api.QuovixProgram != nullptr,      api.QuovixRead != nullptr,
+            api.QuovixGetFlashInfo != nullptr};
 }
 
 bool StillMapped(const std::string& path) {
@@ -26,9 +28,9 @@ bool StillMapped(const std::string& path) {
 
 TEST(DriverLibraryTest, BindsTheElevenNamesInOrder) {
     const std::vector<std::string> expected = {
-        "QuovixEnum",         "QuovixOpen",      "QuovixClose",   "QuovixUsbSelfTest",
-        "QuovixSetBP1",       "QuovixSetFlashInfo", "QuovixSetWriteTime", "QuovixInitFlash",
-        "QuovixProgram",      "QuovixRead",      "QuovixGetFlashInfo"};
+        "QuovixEnum",    "QuovixOpen",         "QuovixClose",        "QuovixUsbSelfTest",
+        "QuovixSetBP1",  "QuovixSetFlashInfo", "QuovixSetWriteTime", "QuovixInitFlash",
+        "QuovixProgram", "QuovixRead",         "QuovixGetFlashInfo"};
     std::vector<std::string> asked;
     // Each name resolves to a distinct address, so a name bound into the wrong
     // member shows up.

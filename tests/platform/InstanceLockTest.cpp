@@ -151,7 +151,8 @@ TEST_F(RuntimeDirectoryTest, UsesXdgRuntimeDir) {
 
 TEST_F(RuntimeDirectoryTest, FallsBackToAPrivateTmpDirectory) {
     const std::string expected = "/tmp/xjqt-" + std::to_string(getuid());
-    for (const char* xdg : {static_cast<const char*>(nullptr), "", "relative/dir", "/nonexistent-flash-test-dir"}) {
+    for (const char* xdg :
+         {static_cast<const char*>(nullptr), "", "relative/dir", "/nonexistent-flash-test-dir"}) {
         if (xdg)
             setenv("XDG_RUNTIME_DIR", xdg, 1);
         else

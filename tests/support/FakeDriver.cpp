@@ -283,8 +283,15 @@ int32_t FakeDriver::Execute(const FakeCall& call, int index, uint8_t* readBuffer
         if (static_cast<uint64_t>(address) + moved > m_chip.size()) return 0;  // past the chip's end
         if (entry == FakeEntry::Read && readBuffer)
             std::copy_n(m_chip.begin() + address, moved, readBuffer);
-        if (entry == FakeEntry::Program && programData)
-            for (uint32_t i = 0; i < moved; ++i) m_chip[address + i] &= programData[i];
+        if (entry == FakeEntry::Program && programData) {
+            // NOR flash only clears bits; a byte that does not read back failed.
+            bool readsBack = true;
+            for (uint32_t i = 0; i < moved; ++i) {
+                m_chip[address + i] &= programData[i];
+                readsBack = readsBack && m_chip[address + i] == programData[i];
+            }
+            if (!readsBack) return 0;
+        }
         if (done) *done = over.hasReport ? over.report : moved;
         return result;
     }

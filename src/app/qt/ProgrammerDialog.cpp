@@ -69,7 +69,7 @@ ProgrammerDialog::ProgrammerDialog(ProgrammerResources resources, QWidget* paren
     m_texts = new QtControlTexts(this);
     m_modelPort = new QtChipModelList(m_modelList, this);
     m_sound = new QtSoundOutput(workDirectory, this);
-    m_boxes = new QtMessageBoxes(this);
+    m_boxes = new QtMessageBoxes(this, this);
     m_scrollPort = new QtScrollBar(m_scrollBar, this);
     m_services = new QtWindowServices(this, workDirectory, this);
     m_services->setEndWindow([this] { QDialog::done(QDialog::Accepted); });
@@ -250,7 +250,11 @@ void ProgrammerDialog::buildControls()
         }
         if (place.kind == ControlKind::Status) {
             // The bar is one unit wider than the text; the widget covers both.
-            widget->setGeometry(DialogUnitsToPixels(place.x, place.y, kProgressBarWidthUnits, place.height));
+            const QRect both = DialogUnitsToPixels(place.x, place.y, kProgressBarWidthUnits, place.height);
+            widget->setGeometry(both);
+            // Placed now as well: a hidden widget gets its resize event only when shown.
+            m_statusLine->statusLabel()->setGeometry(QRect(QPoint(0, 0), both.size()));
+            m_statusLine->progressBar()->setGeometry(QRect(QPoint(0, 0), both.size()));
             m_statusLine->statusLabel()->setProperty("controlId", CommandId::StatusText);
         } else if (place.kind == ControlKind::ComboBox) {
             // The height in the layout includes the dropped-down list.

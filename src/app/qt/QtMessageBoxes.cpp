@@ -3,7 +3,7 @@
 #include "app/qt/MessageBox.h"
 #include "widgets/qt/GuiThread.h"
 
-QtMessageBoxes::QtMessageBoxes(QWidget* owner) : m_owner(owner) {}
+QtMessageBoxes::QtMessageBoxes(QWidget* owner, QObject* parent) : QObject(parent), m_owner(owner) {}
 
 MessageAnswer QtMessageBoxes::Show(const std::string& text, const std::string& title, MessageIcon icon,
                                    MessageButtons buttons)

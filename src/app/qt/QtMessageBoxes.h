@@ -13,7 +13,7 @@ class QtMessageBoxes : public QObject, public MessageBoxes {
     Q_OBJECT
 
 public:
-    explicit QtMessageBoxes(QWidget* owner = nullptr);
+    explicit QtMessageBoxes(QWidget* owner = nullptr, QObject* parent = nullptr);
 
     MessageAnswer Show(const std::string& text, const std::string& title, MessageIcon icon,
                        MessageButtons buttons = MessageButtons::Ok) override;
