@@ -1,14 +1,14 @@
 // Programs, reads and erases an 8 MiB chip through the driver's entry points
 // with the simulator's delays off, and prints how long each took. Exits with 1
 // when programming or reading takes a second or more.
+#include <dlfcn.h>
+#include <unistd.h>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <dlfcn.h>
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include "device/DriverApi.h"
@@ -16,20 +16,17 @@
 namespace {
 
 template <typename Fn>
-void bind(void* library, const char* name, Fn& slot)
-{
+void bind(void* library, const char* name, Fn& slot) {
     slot = reinterpret_cast<Fn>(::dlsym(library, name));
 }
 
-double millisecondsSince(std::chrono::steady_clock::time_point start)
-{
+double millisecondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
 }
 
-} // namespace
+}  // namespace
 
-int main()
-{
+int main() {
     namespace fs = std::filesystem;
     const fs::path previous = fs::current_path();
     const fs::path dir = fs::temp_directory_path() / ("velmor-bench-" + std::to_string(::getpid()));
@@ -64,7 +61,8 @@ int main()
     auto start = std::chrono::steady_clock::now();
     const int32_t h = api.QuovixEnum() > 0 ? api.QuovixOpen(0) : -1;
     const bool ready = h > 0 && api.QuovixSetFlashInfo(h, 5, 0) && api.QuovixSetWriteTime(h, 5) &&
-                       api.QuovixSetFlashInfo(h, 5, static_cast<int32_t>(kSize)) && api.QuovixSetWriteTime(h, 500);
+                       api.QuovixSetFlashInfo(h, 5, static_cast<int32_t>(kSize)) &&
+                       api.QuovixSetWriteTime(h, 500);
     std::printf("open and set-up:   %8.1f ms\n", millisecondsSince(start));
     if (!ready) {
         std::fprintf(stderr, "set-up failed\n");

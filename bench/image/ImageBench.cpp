@@ -2,15 +2,15 @@
 // peak resident memory of a large image paged end to end against an empty one.
 // Run through bench/run-image.sh (Release build); prints figures and ratios.
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 
 #include "app/MessageBoxes.h"
@@ -57,7 +57,8 @@ struct NullScrollBar : ScrollBarPort {
 struct Core {
     explicit Core(const std::string& dir)
         : view(image, grid, scrollBar, commands, state),
-          loader(image, view, grid, status, boxes, commands, texts, dir + "/h_alor1.dll", dir + "/h_alor0.dll") {
+          loader(image, view, grid, status, boxes, commands, texts, dir + "/h_alor1.dll",
+                 dir + "/h_alor0.dll") {
         view.SetUpHexGrid();
         view.ResetScrollBar();
     }
@@ -73,7 +74,9 @@ struct Core {
     ImageLoader loader;
 };
 
-double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+double Seconds(Clock::duration d) {
+    return std::chrono::duration<double>(d).count();
+}
 
 long PeakRssKiB() {
     rusage u{};
@@ -86,7 +89,8 @@ bool MakeImage(const std::string& path, uint64_t bytes) {
     if (!f.Open(path, File::Mode::CreateReadWrite)) return false;
     std::vector<uint8_t> block(1 << 20);
     for (uint64_t off = 0; off < bytes; off += block.size()) {
-        for (size_t i = 0; i < block.size(); ++i) block[i] = static_cast<uint8_t>((off + i) * 131 + (off >> 20));
+        for (size_t i = 0; i < block.size(); ++i)
+            block[i] = static_cast<uint8_t>((off + i) * 131 + (off >> 20));
         size_t n = static_cast<size_t>(std::min<uint64_t>(block.size(), bytes - off));
         if (!f.WriteAt(off, block.data(), n)) return false;
     }
@@ -153,7 +157,8 @@ int Load(const std::string& dir, const std::string& image, int rounds) {
     std::printf("load: image %.0f MiB, %d rounds, medians\n", mib, rounds);
     std::printf("  cp                   %8.3f s  %8.0f MiB/s\n", cpS, mib / cpS);
     std::printf("  copy+checksum+page   %8.3f s  %8.0f MiB/s\n", oursS, mib / oursS);
-    std::printf("  ratio ours/cp throughput %.2f (goal >= 0.50): %s\n", cpS / oursS, cpS / oursS >= 0.5 ? "ok" : "MISSED");
+    std::printf("  ratio ours/cp throughput %.2f (goal >= 0.50): %s\n", cpS / oursS,
+                cpS / oursS >= 0.5 ? "ok" : "MISSED");
     return cpS / oursS >= 0.5 ? 0 : 2;
 }
 
@@ -172,8 +177,8 @@ int Refresh(const std::string& dir, const std::string& image) {
     const int jumps = 32768;
     for (int p = 0; p < jumps; ++p) view.OnScroll(ScrollCode::ThumbTrack, (p * 7919) % 32768);
     const double jumpUs = Seconds(Clock::now() - t0) * 1e6 / jumps;
-    std::printf("refresh: %d line steps %.2f us/page, %d thumb jumps %.2f us/page (goal < 50): %s\n", steps, lineUs,
-                jumps, jumpUs, std::max(lineUs, jumpUs) < 50 ? "ok" : "MISSED");
+    std::printf("refresh: %d line steps %.2f us/page, %d thumb jumps %.2f us/page (goal < 50): %s\n", steps,
+                lineUs, jumps, jumpUs, std::max(lineUs, jumpUs) < 50 ? "ok" : "MISSED");
     return std::max(lineUs, jumpUs) < 50 ? 0 : 2;
 }
 
@@ -212,9 +217,10 @@ int Rss(const std::string& self, const std::string& dir, const std::string& imag
     long full = RunChild(self, "rss-full '" + dir + "' '" + image + "'");
     if (empty < 0 || full < 0) return 1;
     const double diffMiB = static_cast<double>(full - empty) / 1024.0;
-    std::printf("memory: peak RSS empty image %ld KiB, 1 GiB image paged end to end %ld KiB, difference %.2f MiB "
-                "(goal <= 20): %s\n",
-                empty, full, diffMiB, diffMiB <= 20 ? "ok" : "MISSED");
+    std::printf(
+        "memory: peak RSS empty image %ld KiB, 1 GiB image paged end to end %ld KiB, difference %.2f MiB "
+        "(goal <= 20): %s\n",
+        empty, full, diffMiB, diffMiB <= 20 ? "ok" : "MISSED");
     return diffMiB <= 20 ? 0 : 2;
 }
 

@@ -9,9 +9,9 @@ namespace velmor {
 
 // A chip the simulator can put in the socket.
 struct SimulatedChipType {
-    std::string_view name; // as written in the configuration, e.g. "25X80"
-    uint32_t jedecId;      // 0xMMTTCC
-    uint32_t size;         // bytes
+    std::string_view name;  // as written in the configuration, e.g. "25X80"
+    uint32_t jedecId;       // 0xMMTTCC
+    uint32_t size;          // bytes
 };
 
 // A manufacturer and memory type whose parts are 25-series chips with the
@@ -46,4 +46,4 @@ std::optional<uint32_t> sizeFromJedec(uint32_t jedecId);
 // kind 1 otherwise, with the same capacity code or 0 when the byte is out of range.
 ChipIdentity identify(uint32_t jedecId);
 
-} // namespace velmor
+}  // namespace velmor

@@ -13,4 +13,4 @@ public:
     virtual bool write(uint32_t offset, std::span<const uint8_t> data) = 0;
 };
 
-} // namespace velmor
+}  // namespace velmor

@@ -14,25 +14,22 @@ constexpr uint32_t kVerifyChunk = 64 * 1024;
 constexpr int32_t kMinWriteTimeMs = 5;
 constexpr int32_t kMaxWriteTimeMs = 10'000;
 
-} // namespace
+}  // namespace
 
 Driver::Driver(std::unique_ptr<ProgrammerBackend> backend) : m_backend(std::move(backend)) {}
 
 Driver::~Driver() = default;
 
-Driver::Connection* Driver::find(int32_t handle)
-{
+Driver::Connection* Driver::find(int32_t handle) {
     return m_connection && handle > 0 && m_connection->handle == handle ? m_connection.get() : nullptr;
 }
 
-int32_t Driver::enumerate()
-{
+int32_t Driver::enumerate() {
     std::lock_guard lock(m_mutex);
     return std::max(m_backend->count(), 0);
 }
 
-int32_t Driver::open(int32_t index)
-{
+int32_t Driver::open(int32_t index) {
     std::lock_guard lock(m_mutex);
     // The one programmer is held by one connection at a time.
     if (index != 0 || m_connection) {
@@ -52,8 +49,7 @@ int32_t Driver::open(int32_t index)
     return m_lastHandle;
 }
 
-int32_t Driver::close(int32_t handle)
-{
+int32_t Driver::close(int32_t handle) {
     std::lock_guard lock(m_mutex);
     if (!find(handle)) {
         return 0;
@@ -62,15 +58,13 @@ int32_t Driver::close(int32_t handle)
     return 1;
 }
 
-int32_t Driver::selfTest(int32_t handle)
-{
+int32_t Driver::selfTest(int32_t handle) {
     std::lock_guard lock(m_mutex);
     Connection* c = find(handle);
     return c && c->programmer.transport->selfTest() ? 1 : 0;
 }
 
-std::optional<uint32_t> Driver::chipId(Connection& connection)
-{
+std::optional<uint32_t> Driver::chipId(Connection& connection) {
     const std::optional<uint32_t> id = connection.flash->readJedecId();
     if (!id || isNoChipAnswer(*id)) {
         return std::nullopt;
@@ -78,8 +72,7 @@ std::optional<uint32_t> Driver::chipId(Connection& connection)
     return id;
 }
 
-int32_t Driver::setFlashInfo(int32_t handle, int32_t kind, int32_t size)
-{
+int32_t Driver::setFlashInfo(int32_t handle, int32_t kind, int32_t size) {
     std::lock_guard lock(m_mutex);
     Connection* c = find(handle);
     if (!c) {
@@ -103,25 +96,21 @@ int32_t Driver::setFlashInfo(int32_t handle, int32_t kind, int32_t size)
     }
     c->flash->setFourByteAddressing(limit > spi::kThreeByteLimit);
     c->chipSize = limit;
-    c->intendedSize = static_cast<uint32_t>(size);
     return 1;
 }
 
-int32_t Driver::setWriteTime(int32_t handle, int32_t time)
-{
+int32_t Driver::setWriteTime(int32_t handle, int32_t time) {
     std::lock_guard lock(m_mutex);
     Connection* c = find(handle);
     if (!c) {
         return 0;
     }
-    c->writeTime = time;
     const int32_t ms = std::clamp(time, kMinWriteTimeMs, kMaxWriteTimeMs);
     c->flash->timing().pageProgramBudgetUs = static_cast<uint32_t>(ms) * 1000;
     return 1;
 }
 
-int32_t Driver::setBp1(int32_t handle, int32_t value)
-{
+int32_t Driver::setBp1(int32_t handle, int32_t value) {
     std::lock_guard lock(m_mutex);
     Connection* c = find(handle);
     if (!c || !chipId(*c)) {
@@ -140,8 +129,7 @@ int32_t Driver::setBp1(int32_t handle, int32_t value)
     return after && (*after & spi::kStatusBpMask) == wanted ? 1 : 0;
 }
 
-bool Driver::isBlank(Connection& c, uint32_t size)
-{
+bool Driver::isBlank(Connection& c, uint32_t size) {
     for (uint32_t at = 0; at < size; at += kVerifyChunk) {
         const uint32_t n = std::min(kVerifyChunk, size - at);
         const std::span<uint8_t> chunk(c.scratch.data(), n);
@@ -156,8 +144,7 @@ bool Driver::isBlank(Connection& c, uint32_t size)
     return true;
 }
 
-int32_t Driver::initFlash(int32_t handle)
-{
+int32_t Driver::initFlash(int32_t handle) {
     std::lock_guard lock(m_mutex);
     Connection* c = find(handle);
     if (!c) {
@@ -174,9 +161,8 @@ int32_t Driver::initFlash(int32_t handle)
     return isBlank(*c, *c->chipSize) ? 1 : 0;
 }
 
-Driver::Connection* Driver::transferTarget(int32_t handle, const void* data, uint32_t length, uint32_t address,
-                                           const uint32_t* done)
-{
+Driver::Connection* Driver::transferTarget(int32_t handle, const void* data, uint32_t length,
+                                           uint32_t address, const uint32_t* done) {
     Connection* c = find(handle);
     if (!c || !data || !done || length == 0 || length > kMaxTransfer || !c->chipSize) {
         return nullptr;
@@ -187,8 +173,8 @@ Driver::Connection* Driver::transferTarget(int32_t handle, const void* data, uin
     return c;
 }
 
-int32_t Driver::program(int32_t handle, const uint8_t* data, uint32_t length, uint32_t address, uint32_t* done)
-{
+int32_t Driver::program(int32_t handle, const uint8_t* data, uint32_t length, uint32_t address,
+                        uint32_t* done) {
     std::lock_guard lock(m_mutex);
     Connection* c = find(handle);
     if (c) {
@@ -221,8 +207,7 @@ int32_t Driver::program(int32_t handle, const uint8_t* data, uint32_t length, ui
     return 1;
 }
 
-int32_t Driver::read(int32_t handle, uint8_t* buffer, uint32_t length, uint32_t address, uint32_t* done)
-{
+int32_t Driver::read(int32_t handle, uint8_t* buffer, uint32_t length, uint32_t address, uint32_t* done) {
     std::lock_guard lock(m_mutex);
     Connection* c = find(handle);
     if (c) {
@@ -249,8 +234,7 @@ int32_t Driver::read(int32_t handle, uint8_t* buffer, uint32_t length, uint32_t 
     return 1;
 }
 
-int32_t Driver::getFlashInfo(int32_t handle, int32_t* kind, int32_t* code)
-{
+int32_t Driver::getFlashInfo(int32_t handle, int32_t* kind, int32_t* code) {
     std::lock_guard lock(m_mutex);
     Connection* c = find(handle);
     if (!c || !kind || !code || c->programmer.faults.failFlashInfo) {
@@ -266,4 +250,4 @@ int32_t Driver::getFlashInfo(int32_t handle, int32_t* kind, int32_t* code)
     return 1;
 }
 
-} // namespace velmor
+}  // namespace velmor

@@ -43,8 +43,6 @@ private:
         std::unique_ptr<SpiFlash> flash;
         // Addresses the chip accepts; set by a successful QuovixSetFlashInfo.
         std::optional<uint32_t> chipSize;
-        uint32_t intendedSize = 0;
-        int32_t writeTime = 0;
         uint32_t programCalls = 0;
         uint32_t readCalls = 0;
         uint32_t eraseCalls = 0;
@@ -64,4 +62,4 @@ private:
     int32_t m_lastHandle = 0;
 };
 
-} // namespace velmor
+}  // namespace velmor

@@ -29,4 +29,4 @@ struct FaultPlan {
     static constexpr uint32_t kExtraReported = 8192;
 };
 
-} // namespace velmor
+}  // namespace velmor

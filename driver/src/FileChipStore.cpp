@@ -1,18 +1,17 @@
 #include "FileChipStore.h"
 
-#include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 namespace velmor {
 
 namespace {
 
-bool writeAll(int fd, const uint8_t* data, size_t length, off_t offset)
-{
+bool writeAll(int fd, const uint8_t* data, size_t length, off_t offset) {
     while (length > 0) {
         const ssize_t n = ::pwrite(fd, data, length, offset);
         if (n < 0 && errno == EINTR) {
@@ -28,8 +27,7 @@ bool writeAll(int fd, const uint8_t* data, size_t length, off_t offset)
     return true;
 }
 
-size_t readAll(int fd, uint8_t* data, size_t length)
-{
+size_t readAll(int fd, uint8_t* data, size_t length) {
     size_t done = 0;
     while (done < length) {
         const ssize_t n = ::pread(fd, data + done, length - done, static_cast<off_t>(done));
@@ -44,15 +42,13 @@ size_t readAll(int fd, uint8_t* data, size_t length)
     return done;
 }
 
-std::string describe(const std::string& path, const char* what)
-{
+std::string describe(const std::string& path, const char* what) {
     return path + ": " + what + ": " + std::strerror(errno);
 }
 
-} // namespace
+}  // namespace
 
-FileChipStore::Opened FileChipStore::open(const std::string& path, uint32_t size)
-{
+FileChipStore::Opened FileChipStore::open(const std::string& path, uint32_t size) {
     Opened result;
     const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0) {
@@ -73,8 +69,8 @@ FileChipStore::Opened FileChipStore::open(const std::string& path, uint32_t size
         return result;
     }
     if (static_cast<uint64_t>(info.st_size) != size) {
-        const bool padded = existing == size ||
-                            writeAll(fd, result.contents.data() + existing, size - existing, static_cast<off_t>(existing));
+        const bool padded = existing == size || writeAll(fd, result.contents.data() + existing,
+                                                         size - existing, static_cast<off_t>(existing));
         if (!padded || ::ftruncate(fd, size) != 0) {
             result.error = describe(path, "cannot resize");
             ::close(fd);
@@ -85,14 +81,12 @@ FileChipStore::Opened FileChipStore::open(const std::string& path, uint32_t size
     return result;
 }
 
-FileChipStore::~FileChipStore()
-{
+FileChipStore::~FileChipStore() {
     ::close(m_fd);
 }
 
-bool FileChipStore::write(uint32_t offset, std::span<const uint8_t> data)
-{
+bool FileChipStore::write(uint32_t offset, std::span<const uint8_t> data) {
     return writeAll(m_fd, data.data(), data.size(), offset);
 }
 
-} // namespace velmor
+}  // namespace velmor

@@ -14,9 +14,9 @@ namespace velmor {
 class FileChipStore : public ChipStore {
 public:
     struct Opened {
-        std::unique_ptr<FileChipStore> store; // null when the file is unusable
-        std::vector<uint8_t> contents;        // the chip as the file holds it
-        std::string error;                    // why the file is unusable
+        std::unique_ptr<FileChipStore> store;  // null when the file is unusable
+        std::vector<uint8_t> contents;         // the chip as the file holds it
+        std::string error;                     // why the file is unusable
     };
 
     // Opens or creates `path` for a chip of `size` bytes. A new chip is all 0xFF;
@@ -35,4 +35,4 @@ private:
     int m_fd;
 };
 
-} // namespace velmor
+}  // namespace velmor

@@ -4,9 +4,8 @@
 
 namespace velmor {
 
-std::unique_ptr<ProgrammerBackend> createProgrammerBackend()
-{
+std::unique_ptr<ProgrammerBackend> createProgrammerBackend() {
     return std::make_unique<SimulatedBackend>();
 }
 
-} // namespace velmor
+}  // namespace velmor

@@ -28,4 +28,4 @@ public:
 // The one place that decides which back end the entry points use.
 std::unique_ptr<ProgrammerBackend> createProgrammerBackend();
 
-} // namespace velmor
+}  // namespace velmor

@@ -9,13 +9,11 @@
 
 namespace velmor {
 
-int32_t SimulatedBackend::count()
-{
+int32_t SimulatedBackend::count() {
     return loadSimulatorConfig(kSimulatorConfigFile).programmerPresent ? 1 : 0;
 }
 
-std::optional<OpenedProgrammer> SimulatedBackend::open(int32_t index)
-{
+std::optional<OpenedProgrammer> SimulatedBackend::open(int32_t index) {
     const SimulatorConfig config = loadSimulatorConfig(kSimulatorConfigFile);
     if (!config.programmerPresent || index != 0) {
         return std::nullopt;
@@ -25,7 +23,8 @@ std::optional<OpenedProgrammer> SimulatedBackend::open(int32_t index)
     if (config.chip) {
         FileChipStore::Opened file = FileChipStore::open(kSimulatedChipFile, config.chip->size);
         if (file.store) {
-            chip = std::make_unique<SimulatedChip>(config.effectiveJedecId(), std::move(file.contents), file.store.get());
+            chip = std::make_unique<SimulatedChip>(config.effectiveJedecId(), std::move(file.contents),
+                                                   file.store.get());
             chip->setStuckBusy(config.stuckBusy);
             store = std::move(file.store);
         } else {
@@ -40,8 +39,8 @@ std::optional<OpenedProgrammer> SimulatedBackend::open(int32_t index)
     settings.selfTestPasses = config.selfTestPasses;
     settings.blockDelayMs = config.blockDelayMs;
     settings.eraseMs = config.eraseMs;
-    return OpenedProgrammer{std::make_unique<SimulatedProgrammer>(settings, std::move(chip), std::move(store)),
-                            config.faults};
+    return OpenedProgrammer{
+        std::make_unique<SimulatedProgrammer>(settings, std::move(chip), std::move(store)), config.faults};
 }
 
-} // namespace velmor
+}  // namespace velmor

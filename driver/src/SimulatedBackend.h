@@ -13,4 +13,4 @@ public:
     std::optional<OpenedProgrammer> open(int32_t index) override;
 };
 
-} // namespace velmor
+}  // namespace velmor

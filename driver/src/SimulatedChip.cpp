@@ -8,20 +8,17 @@
 namespace velmor {
 
 SimulatedChip::SimulatedChip(uint32_t jedecId, std::vector<uint8_t> contents, ChipStore* store)
-    : m_jedecId(jedecId), m_memory(std::move(contents)), m_store(store)
-{
+    : m_jedecId(jedecId), m_memory(std::move(contents)), m_store(store) {
     if (m_memory.empty()) {
         m_failed = true;
     }
 }
 
-SimulatedChip::~SimulatedChip()
-{
+SimulatedChip::~SimulatedChip() {
     flush();
 }
 
-bool SimulatedChip::flush()
-{
+bool SimulatedChip::flush() {
     if (m_dirtyEnd > m_dirtyBegin && m_store && !m_failed) {
         const std::span<const uint8_t> changed(m_memory.data() + m_dirtyBegin, m_dirtyEnd - m_dirtyBegin);
         if (!m_store->write(m_dirtyBegin, changed)) {
@@ -32,8 +29,7 @@ bool SimulatedChip::flush()
     return !m_failed;
 }
 
-void SimulatedChip::markChanged(uint32_t begin, uint32_t end)
-{
+void SimulatedChip::markChanged(uint32_t begin, uint32_t end) {
     if (m_dirtyEnd > m_dirtyBegin && (end < m_dirtyBegin || begin > m_dirtyEnd)) {
         flush();
     }
@@ -46,8 +42,7 @@ void SimulatedChip::markChanged(uint32_t begin, uint32_t end)
     }
 }
 
-uint8_t SimulatedChip::status() const
-{
+uint8_t SimulatedChip::status() const {
     uint8_t status = m_protectBits;
     if (m_busyUs > 0 || m_stuckNow) {
         status |= spi::kStatusBusy;
@@ -58,19 +53,16 @@ uint8_t SimulatedChip::status() const
     return status;
 }
 
-void SimulatedChip::elapse(uint32_t microseconds)
-{
+void SimulatedChip::elapse(uint32_t microseconds) {
     m_busyUs = m_busyUs > microseconds ? m_busyUs - microseconds : 0;
 }
 
-void SimulatedChip::startBusy(uint32_t microseconds, bool stuck)
-{
+void SimulatedChip::startBusy(uint32_t microseconds, bool stuck) {
     m_busyUs = microseconds;
     m_stuckNow = stuck;
 }
 
-bool SimulatedChip::isProtected(uint32_t address) const
-{
+bool SimulatedChip::isProtected(uint32_t address) const {
     // Block protection as on W25X parts: BP = 1..4 guards the upper 1/16 .. 1/2,
     // 5 and above the whole chip.
     const uint32_t bp = m_protectBits >> 2;
@@ -84,8 +76,7 @@ bool SimulatedChip::isProtected(uint32_t address) const
     return address >= size() - guarded;
 }
 
-uint32_t SimulatedChip::addressOf(std::span<const uint8_t> out, size_t addressBytes) const
-{
+uint32_t SimulatedChip::addressOf(std::span<const uint8_t> out, size_t addressBytes) const {
     uint32_t address = 0;
     for (size_t i = 1; i <= addressBytes; ++i) {
         address = (address << 8) | out[i];
@@ -94,8 +85,7 @@ uint32_t SimulatedChip::addressOf(std::span<const uint8_t> out, size_t addressBy
     return address % size();
 }
 
-SimulatedChip::Event SimulatedChip::transact(std::span<const uint8_t> out, std::span<uint8_t> in)
-{
+SimulatedChip::Event SimulatedChip::transact(std::span<const uint8_t> out, std::span<uint8_t> in) {
     std::fill(in.begin(), in.end(), uint8_t{0xFF});
     if (m_failed || out.empty()) {
         return Event::None;
@@ -110,46 +100,46 @@ SimulatedChip::Event SimulatedChip::transact(std::span<const uint8_t> out, std::
     }
     const bool fourByteCapable = size() > spi::kThreeByteLimit;
     switch (opcode) {
-    case spi::kJedecId: {
-        const std::array<uint8_t, 3> id{static_cast<uint8_t>(m_jedecId >> 16), static_cast<uint8_t>(m_jedecId >> 8),
-                                        static_cast<uint8_t>(m_jedecId)};
-        std::copy_n(id.begin(), std::min(in.size(), id.size()), in.begin());
-        return Event::None;
-    }
-    case spi::kWriteEnable:
-        if (out.size() == 1) {
-            m_writeEnabled = true;
+        case spi::kJedecId: {
+            const std::array<uint8_t, 3> id{static_cast<uint8_t>(m_jedecId >> 16),
+                                            static_cast<uint8_t>(m_jedecId >> 8),
+                                            static_cast<uint8_t>(m_jedecId)};
+            std::copy_n(id.begin(), std::min(in.size(), id.size()), in.begin());
+            return Event::None;
         }
-        return Event::None;
-    case spi::kWriteDisable:
-        if (out.size() == 1) {
-            m_writeEnabled = false;
-        }
-        return Event::None;
-    case spi::kWriteStatus:
-        return writeStatus(out);
-    case spi::kRead:
-        read(out, in, 3);
-        return Event::None;
-    case spi::kRead4Byte:
-        if (fourByteCapable) {
-            read(out, in, 4);
-        }
-        return Event::None;
-    case spi::kPageProgram:
-        return pageProgram(out, 3);
-    case spi::kPageProgram4Byte:
-        return fourByteCapable ? pageProgram(out, 4) : Event::None;
-    case spi::kChipErase:
-    case spi::kChipEraseAlt:
-        return chipErase(out);
-    default:
-        return Event::None;
+        case spi::kWriteEnable:
+            if (out.size() == 1) {
+                m_writeEnabled = true;
+            }
+            return Event::None;
+        case spi::kWriteDisable:
+            if (out.size() == 1) {
+                m_writeEnabled = false;
+            }
+            return Event::None;
+        case spi::kWriteStatus:
+            return writeStatus(out);
+        case spi::kRead:
+            read(out, in, 3);
+            return Event::None;
+        case spi::kRead4Byte:
+            if (fourByteCapable) {
+                read(out, in, 4);
+            }
+            return Event::None;
+        case spi::kPageProgram:
+            return pageProgram(out, 3);
+        case spi::kPageProgram4Byte:
+            return fourByteCapable ? pageProgram(out, 4) : Event::None;
+        case spi::kChipErase:
+        case spi::kChipEraseAlt:
+            return chipErase(out);
+        default:
+            return Event::None;
     }
 }
 
-void SimulatedChip::read(std::span<const uint8_t> out, std::span<uint8_t> in, size_t addressBytes) const
-{
+void SimulatedChip::read(std::span<const uint8_t> out, std::span<uint8_t> in, size_t addressBytes) const {
     if (out.size() < 1 + addressBytes) {
         return;
     }
@@ -164,8 +154,7 @@ void SimulatedChip::read(std::span<const uint8_t> out, std::span<uint8_t> in, si
     }
 }
 
-SimulatedChip::Event SimulatedChip::pageProgram(std::span<const uint8_t> out, size_t addressBytes)
-{
+SimulatedChip::Event SimulatedChip::pageProgram(std::span<const uint8_t> out, size_t addressBytes) {
     const size_t header = 1 + addressBytes;
     if (out.size() <= header || !m_writeEnabled) {
         return Event::None;
@@ -200,8 +189,7 @@ SimulatedChip::Event SimulatedChip::pageProgram(std::span<const uint8_t> out, si
     return Event::Programmed;
 }
 
-SimulatedChip::Event SimulatedChip::chipErase(std::span<const uint8_t> out)
-{
+SimulatedChip::Event SimulatedChip::chipErase(std::span<const uint8_t> out) {
     if (out.size() != 1 || !m_writeEnabled) {
         return Event::None;
     }
@@ -216,8 +204,7 @@ SimulatedChip::Event SimulatedChip::chipErase(std::span<const uint8_t> out)
     return Event::Erased;
 }
 
-SimulatedChip::Event SimulatedChip::writeStatus(std::span<const uint8_t> out)
-{
+SimulatedChip::Event SimulatedChip::writeStatus(std::span<const uint8_t> out) {
     if (out.size() < 2 || !m_writeEnabled) {
         return Event::None;
     }
@@ -227,4 +214,4 @@ SimulatedChip::Event SimulatedChip::writeStatus(std::span<const uint8_t> out)
     return Event::StatusWritten;
 }
 
-} // namespace velmor
+}  // namespace velmor

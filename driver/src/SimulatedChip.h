@@ -75,4 +75,4 @@ private:
     uint32_t m_dirtyEnd = 0;
 };
 
-} // namespace velmor
+}  // namespace velmor

@@ -12,22 +12,18 @@ namespace {
 // Short waits are gathered so that a page program does not sleep 32 times per block.
 constexpr uint64_t kSleepThresholdUs = 2'000;
 constexpr uint64_t kBlockBytes = 8192;
-} // namespace
+}  // namespace
 
 SimulatedProgrammer::SimulatedProgrammer(const Settings& settings, std::unique_ptr<SimulatedChip> chip,
                                          std::unique_ptr<ChipStore> store)
-    : m_settings(settings), m_store(std::move(store)), m_chip(std::move(chip))
-{
-}
+    : m_settings(settings), m_store(std::move(store)), m_chip(std::move(chip)) {}
 
-SimulatedProgrammer::~SimulatedProgrammer()
-{
+SimulatedProgrammer::~SimulatedProgrammer() {
     // The chip refers to the store; it goes first.
     m_chip.reset();
 }
 
-void SimulatedProgrammer::charge(uint64_t microseconds)
-{
+void SimulatedProgrammer::charge(uint64_t microseconds) {
     m_owedUs += microseconds;
     if (m_owedUs >= kSleepThresholdUs) {
         std::this_thread::sleep_for(std::chrono::microseconds(m_owedUs));
@@ -35,8 +31,7 @@ void SimulatedProgrammer::charge(uint64_t microseconds)
     }
 }
 
-bool SimulatedProgrammer::command(std::span<const uint8_t> out, std::span<uint8_t> in)
-{
+bool SimulatedProgrammer::command(std::span<const uint8_t> out, std::span<uint8_t> in) {
     if (!m_settings.present) {
         return false;
     }
@@ -61,11 +56,10 @@ bool SimulatedProgrammer::command(std::span<const uint8_t> out, std::span<uint8_
     return true;
 }
 
-void SimulatedProgrammer::delayUs(uint32_t microseconds)
-{
+void SimulatedProgrammer::delayUs(uint32_t microseconds) {
     if (m_chip) {
         m_chip->elapse(microseconds);
     }
 }
 
-} // namespace velmor
+}  // namespace velmor

@@ -19,7 +19,7 @@ public:
     struct Settings {
         bool present = true;
         bool selfTestPasses = true;
-        uint32_t blockDelayMs = 0; // per 8192 programmed bytes; reads take half
+        uint32_t blockDelayMs = 0;  // per 8192 programmed bytes; reads take half
         uint32_t eraseMs = 0;
     };
 
@@ -47,4 +47,4 @@ private:
     uint64_t m_owedUs = 0;
 };
 
-} // namespace velmor
+}  // namespace velmor

@@ -12,8 +12,7 @@ namespace velmor {
 
 namespace {
 
-std::string_view trim(std::string_view s)
-{
+std::string_view trim(std::string_view s) {
     const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
     while (!s.empty() && blank(s.front())) {
         s.remove_prefix(1);
@@ -24,16 +23,14 @@ std::string_view trim(std::string_view s)
     return s;
 }
 
-std::string lower(std::string_view s)
-{
+std::string lower(std::string_view s) {
     std::string out(s);
     std::transform(out.begin(), out.end(), out.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return out;
 }
 
-std::optional<uint32_t> parseUnsigned(std::string_view value, uint32_t max)
-{
+std::optional<uint32_t> parseUnsigned(std::string_view value, uint32_t max) {
     uint32_t n = 0;
     const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), n);
     if (ec != std::errc{} || end != value.data() + value.size() || n > max) {
@@ -42,8 +39,7 @@ std::optional<uint32_t> parseUnsigned(std::string_view value, uint32_t max)
     return n;
 }
 
-std::optional<int32_t> parseSigned(std::string_view value)
-{
+std::optional<int32_t> parseSigned(std::string_view value) {
     int32_t n = 0;
     const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), n);
     if (ec != std::errc{} || end != value.data() + value.size()) {
@@ -52,8 +48,7 @@ std::optional<int32_t> parseSigned(std::string_view value)
     return n;
 }
 
-std::optional<bool> parseBool(std::string_view value)
-{
+std::optional<bool> parseBool(std::string_view value) {
     const std::string v = lower(value);
     if (v == "yes" || v == "true" || v == "on" || v == "1") {
         return true;
@@ -65,10 +60,10 @@ std::optional<bool> parseBool(std::string_view value)
 }
 
 // "program", "read", both (separated by ',', '|' or blanks) or "none".
-std::optional<std::pair<bool, bool>> parseTransfers(std::string_view value)
-{
+std::optional<std::pair<bool, bool>> parseTransfers(std::string_view value) {
     std::string v = lower(value);
-    std::replace_if(v.begin(), v.end(), [](char c) { return c == ',' || c == '|' || c == '\t'; }, ' ');
+    std::replace_if(
+        v.begin(), v.end(), [](char c) { return c == ',' || c == '|' || c == '\t'; }, ' ');
     std::istringstream words(v);
     std::pair<bool, bool> chosen{false, false};
     bool none = false;
@@ -90,12 +85,12 @@ std::optional<std::pair<bool, bool>> parseTransfers(std::string_view value)
     return chosen;
 }
 
-std::optional<uint32_t> parseJedec(std::string_view value)
-{
+std::optional<uint32_t> parseJedec(std::string_view value) {
     if (value.size() == 8 && (value.substr(0, 2) == "0x" || value.substr(0, 2) == "0X")) {
         value.remove_prefix(2);
     }
-    if (value.size() != 6 || !std::all_of(value.begin(), value.end(), [](unsigned char c) { return std::isxdigit(c); })) {
+    if (value.size() != 6 ||
+        !std::all_of(value.begin(), value.end(), [](unsigned char c) { return std::isxdigit(c); })) {
         return std::nullopt;
     }
     uint32_t id = 0;
@@ -108,8 +103,7 @@ constexpr uint32_t kMaxBlockDelayMs = 60'000;
 constexpr uint32_t kMaxEraseMs = 600'000;
 
 // Applies one key; returns the reason when the line is rejected.
-std::optional<std::string> apply(SimulatorConfig& config, const std::string& key, std::string_view value)
-{
+std::optional<std::string> apply(SimulatorConfig& config, const std::string& key, std::string_view value) {
     const std::string word = lower(value);
     const auto unsignedInto = [&](uint32_t& target, uint32_t max) -> std::optional<std::string> {
         const std::optional<uint32_t> n = parseUnsigned(value, max);
@@ -153,7 +147,8 @@ std::optional<std::string> apply(SimulatorConfig& config, const std::string& key
         } else if (const SimulatedChipType* type = findSimulatedChipType(value)) {
             config.chip = type;
         } else {
-            return std::string("expected 25X10, 25X20, 25X40, 25X80, 25X16, 25X32, 25X64, 25X128, 25X256 or absent");
+            return std::string(
+                "expected 25X10, 25X20, 25X40, 25X80, 25X16, 25X32, 25X64, 25X128, 25X256 or absent");
         }
     } else if (key == "jedec") {
         const std::optional<uint32_t> id = parseJedec(value);
@@ -203,10 +198,10 @@ std::optional<std::string> apply(SimulatorConfig& config, const std::string& key
     return std::nullopt;
 }
 
-} // namespace
+}  // namespace
 
-SimulatorConfig parseSimulatorConfig(std::string_view text, std::string_view fileName, const ConfigComplaint& complain)
-{
+SimulatorConfig parseSimulatorConfig(std::string_view text, std::string_view fileName,
+                                     const ConfigComplaint& complain) {
     SimulatorConfig config;
     size_t lineNumber = 0;
     while (!text.empty()) {
@@ -237,15 +232,14 @@ SimulatorConfig parseSimulatorConfig(std::string_view text, std::string_view fil
             }
         }
         if (reason && complain) {
-            complain(std::string(fileName) + ":" + std::to_string(lineNumber) + ": ignored \"" + std::string(raw) +
-                     "\": " + *reason);
+            complain(std::string(fileName) + ":" + std::to_string(lineNumber) + ": ignored \"" +
+                     std::string(raw) + "\": " + *reason);
         }
     }
     return config;
 }
 
-SimulatorConfig loadSimulatorConfig(const std::string& path)
-{
+SimulatorConfig loadSimulatorConfig(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         return SimulatorConfig{};
@@ -259,4 +253,4 @@ SimulatorConfig loadSimulatorConfig(const std::string& path)
     });
 }
 
-} // namespace velmor
+}  // namespace velmor

@@ -21,9 +21,9 @@ inline constexpr const char* kSimulatedChipFile = "velmor-sim-chip.bin";
 struct SimulatorConfig {
     bool programmerPresent = true;
     bool selfTestPasses = true;
-    const SimulatedChipType* chip = findSimulatedChipType("25X80"); // null: no chip in the socket
-    std::optional<uint32_t> jedecId;                                // answer instead of the chip type's id
-    uint32_t blockDelayMs = 20;                                     // per 8192 programmed bytes; reads take half
+    const SimulatedChipType* chip = findSimulatedChipType("25X80");  // null: no chip in the socket
+    std::optional<uint32_t> jedecId;                                 // answer instead of the chip type's id
+    uint32_t blockDelayMs = 20;  // per 8192 programmed bytes; reads take half
     uint32_t eraseMs = 1000;
     StuckBusy stuckBusy = StuckBusy::None;
     FaultPlan faults;
@@ -36,9 +36,10 @@ struct SimulatorConfig {
 using ConfigComplaint = std::function<void(const std::string&)>;
 
 // Parses `text`; bad lines are reported and skipped, later lines win.
-SimulatorConfig parseSimulatorConfig(std::string_view text, std::string_view fileName, const ConfigComplaint& complain);
+SimulatorConfig parseSimulatorConfig(std::string_view text, std::string_view fileName,
+                                     const ConfigComplaint& complain);
 
 // Reads `path` (defaults when it does not exist); complaints go to standard error.
 SimulatorConfig loadSimulatorConfig(const std::string& path);
 
-} // namespace velmor
+}  // namespace velmor

@@ -10,18 +10,16 @@ namespace velmor {
 
 namespace {
 constexpr size_t kMaxHeader = 5;
-} // namespace
+}  // namespace
 
-bool isNoChipAnswer(uint32_t jedecId)
-{
+bool isNoChipAnswer(uint32_t jedecId) {
     // MISO floats high or is pulled low when nothing drives it.
     return jedecId == 0xFFFFFF || jedecId == 0x000000;
 }
 
 SpiFlash::SpiFlash(SpiTransport& transport) : m_transport(transport) {}
 
-std::optional<uint32_t> SpiFlash::readJedecId()
-{
+std::optional<uint32_t> SpiFlash::readJedecId() {
     const uint8_t opcode = spi::kJedecId;
     std::array<uint8_t, 3> id{};
     if (!m_transport.command({&opcode, 1}, id)) {
@@ -30,8 +28,7 @@ std::optional<uint32_t> SpiFlash::readJedecId()
     return (uint32_t{id[0]} << 16) | (uint32_t{id[1]} << 8) | id[2];
 }
 
-std::optional<uint8_t> SpiFlash::readStatus()
-{
+std::optional<uint8_t> SpiFlash::readStatus() {
     const uint8_t opcode = spi::kReadStatus;
     uint8_t status = 0;
     if (!m_transport.command({&opcode, 1}, {&status, 1})) {
@@ -40,13 +37,11 @@ std::optional<uint8_t> SpiFlash::readStatus()
     return status;
 }
 
-bool SpiFlash::simple(uint8_t opcode)
-{
+bool SpiFlash::simple(uint8_t opcode) {
     return m_transport.command({&opcode, 1}, {});
 }
 
-bool SpiFlash::waitReady(uint32_t budgetUs, uint32_t pollUs)
-{
+bool SpiFlash::waitReady(uint32_t budgetUs, uint32_t pollUs) {
     pollUs = std::max<uint32_t>(pollUs, 1);
     uint64_t waited = 0;
     for (;;) {
@@ -65,8 +60,7 @@ bool SpiFlash::waitReady(uint32_t budgetUs, uint32_t pollUs)
     }
 }
 
-size_t SpiFlash::putAddress(uint8_t* header, uint8_t opcode3, uint8_t opcode4, uint32_t address) const
-{
+size_t SpiFlash::putAddress(uint8_t* header, uint8_t opcode3, uint8_t opcode4, uint32_t address) const {
     size_t n = 0;
     header[n++] = m_fourByte ? opcode4 : opcode3;
     if (m_fourByte) {
@@ -78,8 +72,7 @@ size_t SpiFlash::putAddress(uint8_t* header, uint8_t opcode3, uint8_t opcode4, u
     return n;
 }
 
-bool SpiFlash::read(uint32_t address, std::span<uint8_t> out)
-{
+bool SpiFlash::read(uint32_t address, std::span<uint8_t> out) {
     const size_t chunkLimit = m_transport.maxReadLength();
     if (chunkLimit == 0) {
         return false;
@@ -98,8 +91,7 @@ bool SpiFlash::read(uint32_t address, std::span<uint8_t> out)
     return true;
 }
 
-bool SpiFlash::program(uint32_t address, std::span<const uint8_t> data)
-{
+bool SpiFlash::program(uint32_t address, std::span<const uint8_t> data) {
     std::array<uint8_t, kMaxHeader + spi::kPageSize> frame{};
     const size_t headerLength = m_fourByte ? 5 : 4;
     const size_t writeLimit = m_transport.maxWriteLength();
@@ -127,16 +119,14 @@ bool SpiFlash::program(uint32_t address, std::span<const uint8_t> data)
     return true;
 }
 
-bool SpiFlash::chipErase()
-{
+bool SpiFlash::chipErase() {
     if (!simple(spi::kWriteEnable) || !simple(spi::kChipErase)) {
         return false;
     }
     return waitReady(m_timing.eraseBudgetUs, m_timing.erasePollUs);
 }
 
-bool SpiFlash::writeStatus(uint8_t value)
-{
+bool SpiFlash::writeStatus(uint8_t value) {
     const std::array<uint8_t, 2> frame{spi::kWriteStatus, value};
     if (!simple(spi::kWriteEnable) || !m_transport.command(frame, {})) {
         return false;
@@ -144,4 +134,4 @@ bool SpiFlash::writeStatus(uint8_t value)
     return waitReady(m_timing.statusWriteBudgetUs, m_timing.statusWritePollUs);
 }
 
-} // namespace velmor
+}  // namespace velmor

@@ -56,4 +56,4 @@ private:
 // True when a JEDEC answer is what a missing chip puts on the bus.
 bool isNoChipAnswer(uint32_t jedecId);
 
-} // namespace velmor
+}  // namespace velmor

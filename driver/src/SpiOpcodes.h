@@ -18,8 +18,8 @@ inline constexpr uint8_t kChipEraseAlt = 0x60;
 inline constexpr uint8_t kJedecId = 0x9F;
 
 // Status register bits.
-inline constexpr uint8_t kStatusBusy = 0x01;        // WIP
-inline constexpr uint8_t kStatusWriteEnabled = 0x02; // WEL
+inline constexpr uint8_t kStatusBusy = 0x01;          // WIP
+inline constexpr uint8_t kStatusWriteEnabled = 0x02;  // WEL
 inline constexpr uint8_t kStatusBp0 = 0x04;
 inline constexpr uint8_t kStatusBp1 = 0x08;
 inline constexpr uint8_t kStatusBp2 = 0x10;
@@ -29,4 +29,4 @@ inline constexpr uint32_t kPageSize = 256;
 // Chips above this size need four address bytes.
 inline constexpr uint32_t kThreeByteLimit = 16u * 1024 * 1024;
 
-} // namespace velmor::spi
+}  // namespace velmor::spi

@@ -31,4 +31,4 @@ public:
     virtual size_t maxWriteLength() const = 0;
 };
 
-} // namespace velmor
+}  // namespace velmor

@@ -15,9 +15,12 @@ constexpr char kHexDigits[] = "0123456789ABCDEF";
 
 GridColour TextColourOf(int mark) {
     switch (mark) {
-    case HexView::Unchanged: return HexView::kBlack;
-    case HexView::Modified: return HexView::kRed;
-    default: return HexView::kGrey;
+        case HexView::Unchanged:
+            return HexView::kBlack;
+        case HexView::Modified:
+            return HexView::kRed;
+        default:
+            return HexView::kGrey;
     }
 }
 
@@ -25,12 +28,18 @@ GridColour TextColourOf(int mark) {
 
 HexView::HexView(FileImage& image, GridModel& grid, ScrollBarPort& scrollBar, CommandStates& commands,
                  const WorkerState& state)
-    : m_image(image), m_grid(grid), m_scrollBar(scrollBar), m_commands(commands), m_state(state),
+    : m_image(image),
+      m_grid(grid),
+      m_scrollBar(scrollBar),
+      m_commands(commands),
+      m_state(state),
       m_editor(&m_noEditor) {
     m_marks.fill(Outside);
 }
 
-void HexView::SetEditor(HexViewEditor* editor) { m_editor = editor ? editor : &m_noEditor; }
+void HexView::SetEditor(HexViewEditor* editor) {
+    m_editor = editor ? editor : &m_noEditor;
+}
 
 void HexView::FormatAddress(uint64_t offset, char* out) {
     // "%8X" with blanks as "0": at least eight digits, more only beyond 32 bits.
@@ -138,8 +147,8 @@ int HexView::ScrollPositionOf(uint32_t topRow) const {
 uint64_t HexView::TopRowOfThumb(int position) const {
     if (position < 0) position = 0;
     if (m_rowCount < kProportionalRows) return static_cast<uint64_t>(position);
-    return static_cast<uint64_t>(
-        std::floor(static_cast<double>(position) * static_cast<double>(m_rowCount - kPageRows) / kScrollMaximum));
+    return static_cast<uint64_t>(std::floor(static_cast<double>(position) *
+                                            static_cast<double>(m_rowCount - kPageRows) / kScrollMaximum));
 }
 
 void HexView::RefreshPage() {
@@ -220,7 +229,8 @@ void HexView::FollowFocus() {
         m_grid.SetCurrentCell(static_cast<int>(row), column);
         if (editing) {
             if (row != -1)
-                m_editor->ReopenEditor(static_cast<int>(row), column, m_grid.CellText(static_cast<int>(row), column));
+                m_editor->ReopenEditor(static_cast<int>(row), column,
+                                       m_grid.CellText(static_cast<int>(row), column));
             else
                 m_editor->HideEditor();
         }
@@ -243,20 +253,21 @@ bool HexView::OnScroll(ScrollCode code, int thumbPosition) {
     if (!CanPage()) return false;
     m_scrollBar.TakeFocus();
     switch (code) {
-    case ScrollCode::LineUp:
-    case ScrollCode::PageUp:
-        if (m_topRow >= 1) --m_topRow;
-        break;
-    case ScrollCode::LineDown:
-    case ScrollCode::PageDown:
-        if (static_cast<uint64_t>(m_topRow) + kPageRows < m_rowCount) ++m_topRow;
-        break;
-    case ScrollCode::ThumbTrack: {
-        const uint64_t top = TopRowOfThumb(thumbPosition);
-        if (top + kPageRows <= m_rowCount) m_topRow = static_cast<uint32_t>(top);
-        break;
-    }
-    default: return true;
+        case ScrollCode::LineUp:
+        case ScrollCode::PageUp:
+            if (m_topRow >= 1) --m_topRow;
+            break;
+        case ScrollCode::LineDown:
+        case ScrollCode::PageDown:
+            if (static_cast<uint64_t>(m_topRow) + kPageRows < m_rowCount) ++m_topRow;
+            break;
+        case ScrollCode::ThumbTrack: {
+            const uint64_t top = TopRowOfThumb(thumbPosition);
+            if (top + kPageRows <= m_rowCount) m_topRow = static_cast<uint32_t>(top);
+            break;
+        }
+        default:
+            return true;
     }
     RefreshPage();
     return true;

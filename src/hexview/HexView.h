@@ -13,7 +13,17 @@ class FileImage;
 struct WorkerState;
 
 // Scroll bar notification codes handled by the view.
-enum class ScrollCode { LineUp, LineDown, PageUp, PageDown, ThumbTrack, ThumbPosition, Top, Bottom, EndScroll };
+enum class ScrollCode {
+    LineUp,
+    LineDown,
+    PageUp,
+    PageDown,
+    ThumbTrack,
+    ThumbPosition,
+    Top,
+    Bottom,
+    EndScroll
+};
 
 // One page of the image (21 rows of 16 bytes) in the grid: addresses, bytes and
 // their text, each byte coloured by comparing the work copy with the source.

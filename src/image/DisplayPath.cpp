@@ -30,10 +30,12 @@ std::string ShortenDisplayPath(std::string_view path, char separator, size_t hea
     int passes = 0;
     while (total > limit) {
         size_t found = head;
-        while (found < units.size() && !(units[found].text.size() == 1 && units[found].text[0] == separator)) ++found;
+        while (found < units.size() && !(units[found].text.size() == 1 && units[found].text[0] == separator))
+            ++found;
         if (found >= units.size()) break;
         for (size_t k = head; k <= found; ++k) total -= units[k].gbkBytes;
-        units.erase(units.begin() + static_cast<std::ptrdiff_t>(head), units.begin() + static_cast<std::ptrdiff_t>(found) + 1);
+        units.erase(units.begin() + static_cast<std::ptrdiff_t>(head),
+                    units.begin() + static_cast<std::ptrdiff_t>(found) + 1);
         ++passes;
     }
 

@@ -18,9 +18,13 @@ std::string ShortenDisplayPath(std::string_view path, char separator, size_t hea
                                size_t limit = kDisplayPathLimit);
 
 // The rule for paths of this platform ('/' with an empty head).
-inline std::string DisplayPathOf(std::string_view path) { return ShortenDisplayPath(path, '/', 0); }
+inline std::string DisplayPathOf(std::string_view path) {
+    return ShortenDisplayPath(path, '/', 0);
+}
 // The rule for drive paths ('\' after a two-byte drive head).
-inline std::string WindowsDisplayPathOf(std::string_view path) { return ShortenDisplayPath(path, '\\', 2); }
+inline std::string WindowsDisplayPathOf(std::string_view path) {
+    return ShortenDisplayPath(path, '\\', 2);
+}
 
 // The part after the last separator; the whole text when there is none.
 std::string NameTextOf(std::string_view path, char separator = '/');

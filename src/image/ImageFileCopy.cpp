@@ -14,8 +14,8 @@ struct Buffer {
 
 // Copies [from, to) through the kernel, falling back to the buffer; `copied` falls
 // short of the stretch when the source ended early.
-CopyStatus CopyStretch(const File& source, File& dest, uint64_t from, uint64_t to, Buffer& buffer, bool& kernel,
-                       uint64_t& copied) {
+CopyStatus CopyStretch(const File& source, File& dest, uint64_t from, uint64_t to, Buffer& buffer,
+                       bool& kernel, uint64_t& copied) {
     copied = 0;
     uint64_t offset = from;
     while (offset < to) {
@@ -27,7 +27,7 @@ CopyStatus CopyStretch(const File& source, File& dest, uint64_t from, uint64_t t
                 continue;
             }
             if (n < 0) return CopyStatus::ReadFailed;  // either side: the same failure for the user
-            if (n == 0) return CopyStatus::Ok;  // ended early: the generic loop picks up the rest
+            if (n == 0) return CopyStatus::Ok;         // ended early: the generic loop picks up the rest
             offset += static_cast<uint64_t>(n);
             copied += static_cast<uint64_t>(n);
             continue;

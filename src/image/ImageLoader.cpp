@@ -13,7 +13,7 @@
 #include "widgets/GridModel.h"
 
 namespace {
-// Beyond this many rows the view cannot show every row (signed 32-bit offsets of old).
+// Above this many rows the user is told the view is limited; the image still loads.
 constexpr uint32_t kDisplayRowLimit = 134217748;
 }  // namespace
 
@@ -24,11 +24,18 @@ std::vector<OpenDialogFilter> OpenDialogFilters() {
     };
 }
 
-ImageLoader::ImageLoader(FileImage& image, HexView& view, GridModel& grid, StatusLine& status, MessageBoxes& boxes,
-                         CommandStates& commands, ControlTexts& texts, std::string workCopyPath,
-                         std::string chipWorkFilePath)
-    : m_image(image), m_view(view), m_grid(grid), m_status(status), m_boxes(boxes), m_commands(commands),
-      m_texts(texts), m_workCopyPath(std::move(workCopyPath)), m_chipWorkFilePath(std::move(chipWorkFilePath)) {}
+ImageLoader::ImageLoader(FileImage& image, HexView& view, GridModel& grid, StatusLine& status,
+                         MessageBoxes& boxes, CommandStates& commands, ControlTexts& texts,
+                         std::string workCopyPath, std::string chipWorkFilePath)
+    : m_image(image),
+      m_view(view),
+      m_grid(grid),
+      m_status(status),
+      m_boxes(boxes),
+      m_commands(commands),
+      m_texts(texts),
+      m_workCopyPath(std::move(workCopyPath)),
+      m_chipWorkFilePath(std::move(chipWorkFilePath)) {}
 
 void ImageLoader::ReportFailure(bool chipData) {
     // Whatever was opened on the way is closed: nothing stays loaded.

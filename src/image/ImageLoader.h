@@ -29,7 +29,8 @@ inline constexpr const char* kOpenDialogDefaultExtension = "bin";
 class ImageLoader {
 public:
     ImageLoader(FileImage& image, HexView& view, GridModel& grid, StatusLine& status, MessageBoxes& boxes,
-                CommandStates& commands, ControlTexts& texts, std::string workCopyPath, std::string chipWorkFilePath);
+                CommandStates& commands, ControlTexts& texts, std::string workCopyPath,
+                std::string chipWorkFilePath);
 
     // The cell editor closes on every load so nothing typed for the old image reaches the new one.
     void SetCloseCellEditor(std::function<void()> close) { m_closeCellEditor = std::move(close); }

@@ -1,11 +1,11 @@
 #include "platform/File.h"
 
-#include <atomic>
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <atomic>
+#include <cerrno>
 
 namespace {
 std::atomic<File::FaultHook> g_faultHook{nullptr};
@@ -16,7 +16,9 @@ int Injected(const File& file, uint64_t offset, size_t count, bool write) {
 }
 }  // namespace
 
-void File::SetFaultHook(FaultHook hook) { g_faultHook.store(hook, std::memory_order_release); }
+void File::SetFaultHook(FaultHook hook) {
+    g_faultHook.store(hook, std::memory_order_release);
+}
 
 File::File(File&& other) noexcept : m_fd(other.m_fd), m_path(std::move(other.m_path)) {
     other.m_fd = -1;
@@ -38,10 +40,18 @@ bool File::Open(const std::string& path, Mode mode) {
     Close();
     int flags = O_CLOEXEC;
     switch (mode) {
-    case Mode::ReadOnly: flags |= O_RDONLY; break;
-    case Mode::ReadWrite: flags |= O_RDWR; break;
-    case Mode::CreateReadWrite: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
-    case Mode::OpenOrCreate: flags |= O_RDWR | O_CREAT; break;
+        case Mode::ReadOnly:
+            flags |= O_RDONLY;
+            break;
+        case Mode::ReadWrite:
+            flags |= O_RDWR;
+            break;
+        case Mode::CreateReadWrite:
+            flags |= O_RDWR | O_CREAT | O_TRUNC;
+            break;
+        case Mode::OpenOrCreate:
+            flags |= O_RDWR | O_CREAT;
+            break;
     }
     int fd;
     do {

@@ -9,10 +9,10 @@
 class File {
 public:
     enum class Mode {
-        ReadOnly,        // existing file, read only
-        ReadWrite,       // existing file, read and write
-        CreateReadWrite, // create or empty, read and write
-        OpenOrCreate,    // create when missing, never truncate, read and write
+        ReadOnly,         // existing file, read only
+        ReadWrite,        // existing file, read and write
+        CreateReadWrite,  // create or empty, read and write
+        OpenOrCreate,     // create when missing, never truncate, read and write
     };
 
     File() = default;

@@ -21,6 +21,8 @@ size_t Length(std::string_view utf8);
 // Bytes the one character at the start of `utf8` takes in GBK, and its UTF-8 length in `utf8Bytes`.
 size_t CharLength(std::string_view utf8, size_t& utf8Bytes);
 // True for a byte that starts a double-byte GBK character.
-inline bool IsLeadByte(unsigned char b) { return b >= 0x81 && b <= 0xFE; }
+inline bool IsLeadByte(unsigned char b) {
+    return b >= 0x81 && b <= 0xFE;
+}
 
 }  // namespace Gbk

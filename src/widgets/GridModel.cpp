@@ -22,7 +22,8 @@ void GridModel::Resize(int rows, int columns) {
     std::vector<GridCell> cells(static_cast<size_t>(rows) * static_cast<size_t>(columns));
     for (int r = 0; r < std::min(rows, m_rows); ++r)
         for (int c = 0; c < std::min(columns, m_columns); ++c)
-            cells[static_cast<size_t>(r) * columns + c] = std::move(m_cells[static_cast<size_t>(r) * m_columns + c]);
+            cells[static_cast<size_t>(r) * columns + c] =
+                std::move(m_cells[static_cast<size_t>(r) * m_columns + c]);
     m_cells = std::move(cells);
     m_rowHeights.resize(static_cast<size_t>(rows), kDefaultRowHeight);
     m_columnWidths.resize(static_cast<size_t>(columns), kDefaultColumnWidth);
@@ -38,10 +39,18 @@ void GridModel::Resize(int rows, int columns) {
     }
 }
 
-void GridModel::SetRowCount(int rows) { Resize(rows, m_columns); }
-void GridModel::SetColumnCount(int columns) { Resize(m_rows, columns); }
-void GridModel::SetFixedRowCount(int rows) { m_fixedRows = std::clamp(rows, 0, m_rows); }
-void GridModel::SetFixedColumnCount(int columns) { m_fixedColumns = std::clamp(columns, 0, m_columns); }
+void GridModel::SetRowCount(int rows) {
+    Resize(rows, m_columns);
+}
+void GridModel::SetColumnCount(int columns) {
+    Resize(m_rows, columns);
+}
+void GridModel::SetFixedRowCount(int rows) {
+    m_fixedRows = std::clamp(rows, 0, m_rows);
+}
+void GridModel::SetFixedColumnCount(int columns) {
+    m_fixedColumns = std::clamp(columns, 0, m_columns);
+}
 void GridModel::SetTrailingFixedColumnCount(int count) {
     m_trailingFixedColumns = std::clamp(count, 0, m_columns - m_fixedColumns);
 }
@@ -108,7 +117,8 @@ bool GridModel::CellRectangle(int row, int column, GridRect& rect) const {
 
 GridCellId GridModel::CellAt(int x, int y) const {
     if (x < 0 || y < 0) return {};
-    if ((m_viewportWidth > 0 && x >= m_viewportWidth) || (m_viewportHeight > 0 && y >= m_viewportHeight)) return {};
+    if ((m_viewportWidth > 0 && x >= m_viewportWidth) || (m_viewportHeight > 0 && y >= m_viewportHeight))
+        return {};
     int row = -1;
     for (int r = 0, top = 0; r < m_rows; ++r) {
         int h = m_rowHeights[static_cast<size_t>(r)];
@@ -235,7 +245,9 @@ void GridModel::SetDefaultCell(GridCellKind kind, const GridDefaultCell& cell) {
     m_defaults[static_cast<int>(kind)] = cell;
 }
 
-const GridDefaultCell& GridModel::DefaultCell(GridCellKind kind) const { return m_defaults[static_cast<int>(kind)]; }
+const GridDefaultCell& GridModel::DefaultCell(GridCellKind kind) const {
+    return m_defaults[static_cast<int>(kind)];
+}
 
 void GridModel::SetDefaultColours(GridCellKind kind, GridColour text, GridColour back) {
     m_defaults[static_cast<int>(kind)].textColour = text;
@@ -246,14 +258,18 @@ void GridModel::SetDefaultFont(const GridFont& font) {
     for (auto& d : m_defaults) d.font = font;
 }
 
-void GridModel::SetGridLineColour(GridColour colour) { m_gridLineColour = colour; }
+void GridModel::SetGridLineColour(GridColour colour) {
+    m_gridLineColour = colour;
+}
 
 void GridModel::SetHighlightColours(GridColour text, GridColour back) {
     m_highlightText = text;
     m_highlightBack = back;
 }
 
-void GridModel::SetFixedShadowColour(GridColour colour) { m_shadowColour = colour; }
+void GridModel::SetFixedShadowColour(GridColour colour) {
+    m_shadowColour = colour;
+}
 
 void GridModel::SetTextWidening(int normalCells, int fixedCells) {
     m_wideningNormal = normalCells;
@@ -272,7 +288,8 @@ GridCellId GridModel::SetCurrentCell(int row, int column) {
     if (row != -1) row = std::max(std::min(row, LastFocusRow()), FirstFocusRow());
     if (column != -1) column = std::max(std::min(column, LastFocusColumn()), FirstFocusColumn());
     // Half a cell is no cell; nothing focusable at all leaves no focus either.
-    if (row == -1 || column == -1 || LastFocusRow() < FirstFocusRow() || LastFocusColumn() < FirstFocusColumn()) {
+    if (row == -1 || column == -1 || LastFocusRow() < FirstFocusRow() ||
+        LastFocusColumn() < FirstFocusColumn()) {
         row = -1;
         column = -1;
     }
@@ -310,33 +327,53 @@ bool GridModel::Navigate(GridKey key) {
         target = {firstRow, firstColumn};
     } else {
         switch (key) {
-        case GridKey::Up: target.row = std::max(target.row - 1, firstRow); break;
-        case GridKey::Down: target.row = std::min(target.row + 1, lastRow); break;
-        case GridKey::Left: target.column = std::max(target.column - 1, firstColumn); break;
-        case GridKey::Right: target.column = std::min(target.column + 1, lastColumn); break;
-        case GridKey::Tab:
-            if (target.column < lastColumn) {
-                ++target.column;
-            } else if (target.row < lastRow) {
-                ++target.row;
+            case GridKey::Up:
+                target.row = std::max(target.row - 1, firstRow);
+                break;
+            case GridKey::Down:
+                target.row = std::min(target.row + 1, lastRow);
+                break;
+            case GridKey::Left:
+                target.column = std::max(target.column - 1, firstColumn);
+                break;
+            case GridKey::Right:
+                target.column = std::min(target.column + 1, lastColumn);
+                break;
+            case GridKey::Tab:
+                if (target.column < lastColumn) {
+                    ++target.column;
+                } else if (target.row < lastRow) {
+                    ++target.row;
+                    target.column = firstColumn;
+                }
+                break;
+            case GridKey::BackTab:
+                if (target.column > firstColumn) {
+                    --target.column;
+                } else if (target.row > firstRow) {
+                    --target.row;
+                    target.column = lastColumn;
+                }
+                break;
+            // The page never scrolls inside the grid: paging keys reach the first or last row.
+            case GridKey::PageUp:
+                target.row = firstRow;
+                break;
+            case GridKey::PageDown:
+                target.row = lastRow;
+                break;
+            case GridKey::Home:
                 target.column = firstColumn;
-            }
-            break;
-        case GridKey::BackTab:
-            if (target.column > firstColumn) {
-                --target.column;
-            } else if (target.row > firstRow) {
-                --target.row;
+                break;
+            case GridKey::End:
                 target.column = lastColumn;
-            }
-            break;
-        // The page never scrolls inside the grid: paging keys reach the first or last row.
-        case GridKey::PageUp: target.row = firstRow; break;
-        case GridKey::PageDown: target.row = lastRow; break;
-        case GridKey::Home: target.column = firstColumn; break;
-        case GridKey::End: target.column = lastColumn; break;
-        case GridKey::CtrlHome: target = {firstRow, firstColumn}; break;
-        case GridKey::CtrlEnd: target = {lastRow, lastColumn}; break;
+                break;
+            case GridKey::CtrlHome:
+                target = {firstRow, firstColumn};
+                break;
+            case GridKey::CtrlEnd:
+                target = {lastRow, lastColumn};
+                break;
         }
     }
     if (target == m_current) return false;

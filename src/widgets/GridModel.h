@@ -17,9 +17,15 @@ inline constexpr GridColour kGridDefaultColour = 0xFF000000u;  // "use the defau
 constexpr GridColour GridRgb(unsigned r, unsigned g, unsigned b) {
     return static_cast<GridColour>((r & 0xFF) | ((g & 0xFF) << 8) | ((b & 0xFF) << 16));
 }
-constexpr unsigned GridRed(GridColour c) { return c & 0xFF; }
-constexpr unsigned GridGreen(GridColour c) { return (c >> 8) & 0xFF; }
-constexpr unsigned GridBlue(GridColour c) { return (c >> 16) & 0xFF; }
+constexpr unsigned GridRed(GridColour c) {
+    return c & 0xFF;
+}
+constexpr unsigned GridGreen(GridColour c) {
+    return (c >> 8) & 0xFF;
+}
+constexpr unsigned GridBlue(GridColour c) {
+    return (c >> 16) & 0xFF;
+}
 
 // A cell address; (-1, -1) means "no cell".
 struct GridCellId {
@@ -84,19 +90,19 @@ public:
     GridModel();
 
     // --- Size and fixed cells ---
-    void SetRowCount(int rows);                  // keeps existing cells' contents where they still exist
-    void SetColumnCount(int columns);            // likewise
+    void SetRowCount(int rows);        // keeps existing cells' contents where they still exist
+    void SetColumnCount(int columns);  // likewise
     int RowCount() const { return m_rows; }
     int ColumnCount() const { return m_columns; }
-    void SetFixedRowCount(int rows);             // leading header rows
-    void SetFixedColumnCount(int columns);       // leading header columns
+    void SetFixedRowCount(int rows);        // leading header rows
+    void SetFixedColumnCount(int columns);  // leading header columns
     int FixedRowCount() const { return m_fixedRows; }
     int FixedColumnCount() const { return m_fixedColumns; }
-    void SetTrailingFixedColumnCount(int count); // columns at the right end drawn as fixed, never focused
-    void SetTrailingFixedRowCount(int count);    // rows at the bottom drawn as fixed, never focused
+    void SetTrailingFixedColumnCount(int count);  // columns at the right end drawn as fixed, never focused
+    void SetTrailingFixedRowCount(int count);     // rows at the bottom drawn as fixed, never focused
     int TrailingFixedColumnCount() const { return m_trailingFixedColumns; }
     int TrailingFixedRowCount() const { return m_trailingFixedRows; }
-    bool IsFixed(int row, int column) const;     // header or trailing fixed cell (false when out of range)
+    bool IsFixed(int row, int column) const;  // header or trailing fixed cell (false when out of range)
     GridCellKind KindOf(int row, int column) const;  // which default cell applies
 
     // --- Geometry (pixels) ---
@@ -111,29 +117,29 @@ public:
     bool CellRectangle(int row, int column, GridRect& rect) const;
     // Cell under a client point, or (-1, -1).
     GridCellId CellAt(int x, int y) const;
-    int TotalWidth() const;                      // sum of column widths
-    int TotalHeight() const;                     // sum of row heights
+    int TotalWidth() const;   // sum of column widths
+    int TotalHeight() const;  // sum of row heights
 
     // --- Cells ---
     bool SetCellText(int row, int column, std::string_view text);  // false when the cell does not exist
     const std::string& CellText(int row, int column) const;        // empty text out of range
     bool SetCellTextColour(int row, int column, GridColour colour);
-    bool SetCellBackColour(int row, int column, GridColour colour); // kGridDefaultColour returns to default
-    GridColour CellTextColour(int row, int column) const;           // as stored (may be default); default out of range
+    bool SetCellBackColour(int row, int column, GridColour colour);  // kGridDefaultColour returns to default
+    GridColour CellTextColour(int row, int column) const;  // as stored (may be default); default out of range
     GridColour CellBackColour(int row, int column) const;
-    GridColour EffectiveTextColour(int row, int column) const;      // default value resolved by kind
+    GridColour EffectiveTextColour(int row, int column) const;  // default value resolved by kind
     GridColour EffectiveBackColour(int row, int column) const;
     bool SetCellFont(int row, int column, const GridFont& font);
-    GridFont EffectiveFont(int row, int column) const;              // empty face / 0 sizes filled from the default cell
+    GridFont EffectiveFont(int row, int column) const;  // empty face / 0 sizes filled from the default cell
     bool SetCellFormat(int row, int column, uint32_t format);
-    uint32_t CellFormat(int row, int column) const;                 // GridFormat::Default out of range
-    const GridCell* Cell(int row, int column) const;                // nullptr out of range
+    uint32_t CellFormat(int row, int column) const;   // GridFormat::Default out of range
+    const GridCell* Cell(int row, int column) const;  // nullptr out of range
 
     // --- Grid-wide look ---
     void SetDefaultCell(GridCellKind kind, const GridDefaultCell& cell);
     const GridDefaultCell& DefaultCell(GridCellKind kind) const;
     void SetDefaultColours(GridCellKind kind, GridColour text, GridColour back);
-    void SetDefaultFont(const GridFont& font);   // face/size of every default cell
+    void SetDefaultFont(const GridFont& font);  // face/size of every default cell
     void SetGridLineColour(GridColour colour);
     GridColour GridLineColour() const { return m_gridLineColour; }
     void SetHighlightColours(GridColour text, GridColour back);
@@ -156,10 +162,13 @@ public:
     bool TitleTips() const { return m_titleTips; }
     void SetRightButton(bool on) { m_rightButton = on; }
     bool RightButton() const { return m_rightButton; }
-    void SetResizing(bool rows, bool columns) { m_resizeRows = rows; m_resizeColumns = columns; }
+    void SetResizing(bool rows, bool columns) {
+        m_resizeRows = rows;
+        m_resizeColumns = columns;
+    }
     bool RowResizing() const { return m_resizeRows; }
     bool ColumnResizing() const { return m_resizeColumns; }
-    void ClearSelection() {}                     // range selection is never kept: nothing to clear
+    void ClearSelection() {}  // range selection is never kept: nothing to clear
     // When on, SetCurrentCell marks the new focus cell as focused (drawn with a frame).
     void SetFocusMarking(bool on) { m_focusMarking = on; }
     bool FocusMarking() const { return m_focusMarking; }

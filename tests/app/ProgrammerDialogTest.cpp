@@ -675,6 +675,7 @@ private Q_SLOTS:
         QTimer poll;
         poll.setInterval(5);
         connect(&poll, &QTimer::timeout, this, [&] {
+            // The window runs modally.
             auto* dialog = qobject_cast<ProgrammerDialog*>(QApplication::activeModalWidget());
             if (dialog == nullptr || !dialog->core().worker().IsIdle())
                 return;

@@ -268,10 +268,14 @@ TEST_F(DeviceTest, TransfersPassTheAddressInDoneAndReturnWhatTheDriverReports) {
     EXPECT_EQ(d.Read(buffer.data(), 8192, 8192), 100);
     driver.FailCall(FakeEntry::Read, 3);
     EXPECT_EQ(d.Read(buffer.data(), 8192, 0), -1);
-    std::vector<uint8_t> data(300, 0x0F);
+    std::vector<uint8_t> data(300, 0x05);
     EXPECT_EQ(d.Program(data.data(), 300, 512), 300);
-    EXPECT_EQ(driver.Chip()[512], 0x05);  // programming only clears bits
-    EXPECT_EQ(driver.CallTexts(FakeEntry::Program), Calls{"QuovixProgram(7,300,512)"});
+    EXPECT_EQ(driver.Chip()[512], 0x05);
+    EXPECT_EQ(d.Program(data.data(), 300, 512), 300);
+    data.assign(300, 0x0F);  // would need bits set again: the part refuses
+    EXPECT_EQ(d.Program(data.data(), 300, 512), -1);
+    EXPECT_EQ(driver.CallTexts(FakeEntry::Program),
+              (Calls{"QuovixProgram(7,300,512)", "QuovixProgram(7,300,512)", "QuovixProgram(7,300,512)"}));
     // Violations (done not holding the address) are checked in TearDown.
 }
 

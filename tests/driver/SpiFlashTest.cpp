@@ -20,8 +20,7 @@ public:
 
     bool present() const override { return m_inner.present(); }
     bool selfTest() override { return m_inner.selfTest(); }
-    bool command(std::span<const uint8_t> out, std::span<uint8_t> in) override
-    {
+    bool command(std::span<const uint8_t> out, std::span<uint8_t> in) override {
         std::ostringstream line;
         line << std::hex << std::uppercase;
         const size_t header = out.empty() ? 0 : headerLength(out[0]);
@@ -38,8 +37,7 @@ public:
         log.push_back(line.str());
         return m_inner.command(out, in);
     }
-    void delayUs(uint32_t us) override
-    {
+    void delayUs(uint32_t us) override {
         log.push_back("wait " + std::to_string(us));
         m_inner.delayUs(us);
     }
@@ -52,17 +50,16 @@ public:
     size_t writeLimit = 0;
 
 private:
-    static size_t headerLength(uint8_t opcode)
-    {
+    static size_t headerLength(uint8_t opcode) {
         switch (opcode) {
-        case spi::kRead:
-        case spi::kPageProgram:
-            return 4;
-        case spi::kRead4Byte:
-        case spi::kPageProgram4Byte:
-            return 5;
-        default:
-            return 1;
+            case spi::kRead:
+            case spi::kPageProgram:
+                return 4;
+            case spi::kRead4Byte:
+            case spi::kPageProgram4Byte:
+                return 5;
+            default:
+                return 1;
         }
     }
     SpiTransport& m_inner;
@@ -70,15 +67,15 @@ private:
 
 class SpiFlashTest : public testing::Test {
 protected:
-    explicit SpiFlashTest(uint32_t size = 1u << 20, uint32_t jedec = 0xEF3014)
-    {
+    explicit SpiFlashTest(uint32_t size = 1u << 20, uint32_t jedec = 0xEF3014) {
         auto chip = std::make_unique<SimulatedChip>(jedec, std::vector<uint8_t>(size, 0xFF), nullptr);
         SimulatedChip::Timing timing;
         timing.programBusyUs = 100;
         timing.eraseBusyUs = 2'000;
         timing.statusBusyUs = 100;
         chip->setTiming(timing);
-        m_programmer = std::make_unique<SimulatedProgrammer>(SimulatedProgrammer::Settings{}, std::move(chip));
+        m_programmer =
+            std::make_unique<SimulatedProgrammer>(SimulatedProgrammer::Settings{}, std::move(chip));
         m_transport = std::make_unique<RecordingTransport>(*m_programmer);
         m_flash = std::make_unique<SpiFlash>(*m_transport);
         m_flash->timing().pageProgramPollUs = 50;
@@ -96,15 +93,13 @@ protected:
 
 using Log = std::vector<std::string>;
 
-TEST_F(SpiFlashTest, ReadsJedecIdAndStatus)
-{
+TEST_F(SpiFlashTest, ReadsJedecIdAndStatus) {
     EXPECT_EQ(m_flash->readJedecId(), 0xEF3014u);
     EXPECT_EQ(m_flash->readStatus(), 0u);
     EXPECT_EQ(log(), (Log{"9F /3", "5 /1"}));
 }
 
-TEST_F(SpiFlashTest, ProgramSplitsAtPageEndsWithWriteEnableAndPollsEachPage)
-{
+TEST_F(SpiFlashTest, ProgramSplitsAtPageEndsWithWriteEnableAndPollsEachPage) {
     std::vector<uint8_t> data(300);
     for (size_t i = 0; i < data.size(); ++i) {
         data[i] = static_cast<uint8_t>(i);
@@ -118,8 +113,7 @@ TEST_F(SpiFlashTest, ProgramSplitsAtPageEndsWithWriteEnableAndPollsEachPage)
     EXPECT_EQ(c[400], 0xFF);
 }
 
-TEST_F(SpiFlashTest, ProgramHonoursASmallWriteLimit)
-{
+TEST_F(SpiFlashTest, ProgramHonoursASmallWriteLimit) {
     m_transport->writeLimit = 4 + 64;
     ASSERT_TRUE(m_flash->program(0xF0, std::vector<uint8_t>(100, 0x00)));
     Log commands;
@@ -133,16 +127,14 @@ TEST_F(SpiFlashTest, ProgramHonoursASmallWriteLimit)
     EXPECT_FALSE(m_flash->program(0, std::vector<uint8_t>(1, 0x00)));
 }
 
-TEST_F(SpiFlashTest, ReadIsOneCommandPerTransportChunk)
-{
+TEST_F(SpiFlashTest, ReadIsOneCommandPerTransportChunk) {
     m_transport->readLimit = 1000;
     std::vector<uint8_t> out(2500);
     ASSERT_TRUE(m_flash->read(0x12345, out));
     EXPECT_EQ(log(), (Log{"3 1 23 45 /1000", "3 1 27 2D /1000", "3 1 2B 15 /500"}));
 }
 
-TEST_F(SpiFlashTest, ChipEraseEnablesWritingAndWaitsForTheChip)
-{
+TEST_F(SpiFlashTest, ChipEraseEnablesWritingAndWaitsForTheChip) {
     ASSERT_TRUE(m_flash->program(0, std::vector<uint8_t>(4, 0x00)));
     log().clear();
     ASSERT_TRUE(m_flash->chipErase());
@@ -150,15 +142,13 @@ TEST_F(SpiFlashTest, ChipEraseEnablesWritingAndWaitsForTheChip)
     EXPECT_EQ(chip().contents()[0], 0xFF);
 }
 
-TEST_F(SpiFlashTest, WriteStatusEnablesWritingFirst)
-{
+TEST_F(SpiFlashTest, WriteStatusEnablesWritingFirst) {
     ASSERT_TRUE(m_flash->writeStatus(spi::kStatusBp1));
     EXPECT_EQ(log(), (Log{"6", "1 +1", "5 /1", "wait 100", "5 /1"}));
     EXPECT_EQ(chip().status(), spi::kStatusBp1);
 }
 
-TEST_F(SpiFlashTest, WaitForAStuckChipEndsAtTheBudget)
-{
+TEST_F(SpiFlashTest, WaitForAStuckChipEndsAtTheBudget) {
     chip().setStuckBusy(StuckBusy::Program);
     m_flash->timing().pageProgramBudgetUs = 500;
     EXPECT_FALSE(m_flash->program(0, std::vector<uint8_t>(1, 0x00)));
@@ -172,8 +162,7 @@ TEST_F(SpiFlashTest, WaitForAStuckChipEndsAtTheBudget)
     EXPECT_EQ(polls, 11u);
 }
 
-TEST_F(SpiFlashTest, FourByteAddressingUsesTheFourByteCommands)
-{
+TEST_F(SpiFlashTest, FourByteAddressingUsesTheFourByteCommands) {
     m_flash->setFourByteAddressing(true);
     std::vector<uint8_t> out(4);
     m_flash->read(0x01020304, out);
@@ -184,8 +173,7 @@ TEST_F(SpiFlashTest, FourByteAddressingUsesTheFourByteCommands)
     EXPECT_EQ(log()[2], "12 1 2 3 4 +2");
 }
 
-TEST_F(SpiFlashTest, UnpluggedProgrammerFailsEveryOperation)
-{
+TEST_F(SpiFlashTest, UnpluggedProgrammerFailsEveryOperation) {
     SimulatedProgrammer::Settings gone;
     gone.present = false;
     SimulatedProgrammer absent(gone, nullptr);
@@ -200,8 +188,7 @@ TEST_F(SpiFlashTest, UnpluggedProgrammerFailsEveryOperation)
     EXPECT_FALSE(absent.selfTest());
 }
 
-TEST_F(SpiFlashTest, EmptySocketReadsAsNoChip)
-{
+TEST_F(SpiFlashTest, EmptySocketReadsAsNoChip) {
     SimulatedProgrammer empty(SimulatedProgrammer::Settings{}, nullptr);
     SpiFlash flash(empty);
     const std::optional<uint32_t> id = flash.readJedecId();
@@ -213,5 +200,5 @@ TEST_F(SpiFlashTest, EmptySocketReadsAsNoChip)
     EXPECT_FALSE(flash.program(0, std::vector<uint8_t>(1, 0x00)));
 }
 
-} // namespace
-} // namespace velmor
+}  // namespace
+}  // namespace velmor

@@ -10,8 +10,7 @@ using VelmorConcurrency = VelmorTest;
 
 // The worker programs and reads while the window thread looks up single bytes
 // and the chip identity on the same connection.
-TEST_F(VelmorConcurrency, TwoThreadsShareOneConnection)
-{
+TEST_F(VelmorConcurrency, TwoThreadsShareOneConnection) {
     const int32_t h = connect();
     const std::vector<uint8_t> data = pattern(64 * kBlock, 21);
     std::atomic<bool> workerDone{false};
@@ -47,8 +46,7 @@ TEST_F(VelmorConcurrency, TwoThreadsShareOneConnection)
 
 // Two threads take turns at the one programmer: each open/operate/close cycle
 // must find the chip exactly as its own previous cycle left its region.
-TEST_F(VelmorConcurrency, ConnectionsFromTwoThreadsNeverOverlap)
-{
+TEST_F(VelmorConcurrency, ConnectionsFromTwoThreadsNeverOverlap) {
     constexpr int kCycles = 20;
     const auto cycles = [&](uint32_t region, bool& ok) {
         ok = true;
@@ -63,11 +61,11 @@ TEST_F(VelmorConcurrency, ConnectionsFromTwoThreadsNeverOverlap)
             std::vector<uint8_t> back(kBlock);
             // Each cycle writes a fresh block of its own region and reads it back.
             ok = ok && api().QuovixSetFlashInfo(h, 5, 0) == 1 &&
-                 api().QuovixProgram(h, data.data(), kBlock, region * kBlock * 64 + static_cast<uint32_t>(i) * kBlock,
-                                     &done) == 1 &&
+                 api().QuovixProgram(h, data.data(), kBlock,
+                                     region * kBlock * 64 + static_cast<uint32_t>(i) * kBlock, &done) == 1 &&
                  done == kBlock &&
-                 api().QuovixRead(h, back.data(), kBlock, region * kBlock * 64 + static_cast<uint32_t>(i) * kBlock,
-                                  &done) == 1 &&
+                 api().QuovixRead(h, back.data(), kBlock,
+                                  region * kBlock * 64 + static_cast<uint32_t>(i) * kBlock, &done) == 1 &&
                  back == data;
             api().QuovixClose(h);
         }
@@ -89,5 +87,5 @@ TEST_F(VelmorConcurrency, ConnectionsFromTwoThreadsNeverOverlap)
     }
 }
 
-} // namespace
-} // namespace velmortest
+}  // namespace
+}  // namespace velmortest

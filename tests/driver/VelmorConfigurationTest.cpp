@@ -18,8 +18,7 @@ struct IdentityCase {
 
 class VelmorIdentity : public VelmorTest, public testing::WithParamInterface<IdentityCase> {};
 
-TEST_P(VelmorIdentity, GetFlashInfoDescribesTheChip)
-{
+TEST_P(VelmorIdentity, GetFlashInfoDescribesTheChip) {
     const IdentityCase row = GetParam();
     configure(row.lines);
     const int32_t h = connect();
@@ -41,23 +40,23 @@ INSTANTIATE_TEST_SUITE_P(
 
 INSTANTIATE_TEST_SUITE_P(
     CustomJedec, VelmorIdentity,
-    testing::Values(IdentityCase{"jedec = C22015\n", 5, 20},   // Macronix MX25L1605
-                    IdentityCase{"jedec = c84017\n", 5, 22},   // GigaDevice GD25Q64, lower case
-                    IdentityCase{"jedec = 0xEF4018\n", 5, 23}, // Winbond W25Q128
-                    IdentityCase{"jedec = 9D4014\n", 1, 19},   // manufacturer not in the table
-                    IdentityCase{"jedec = EF9914\n", 1, 19},   // memory type not in the table
-                    IdentityCase{"jedec = EF3010\n", 1, 0},    // 64 KiB: below the range
-                    IdentityCase{"jedec = EF301A\n", 1, 0},    // 64 MiB: above the range
-                    IdentityCase{"jedec = BF258E\n", 1, 0}));  // SST, capacity not a power
+    testing::Values(IdentityCase{"jedec = C22015\n", 5, 20},    // Macronix MX25L1605
+                    IdentityCase{"jedec = c84017\n", 5, 22},    // GigaDevice GD25Q64, lower case
+                    IdentityCase{"jedec = 0xEF4018\n", 5, 23},  // Winbond W25Q128
+                    IdentityCase{"jedec = 9D4014\n", 1, 19},    // manufacturer not in the table
+                    IdentityCase{"jedec = EF9914\n", 1, 19},    // memory type not in the table
+                    IdentityCase{"jedec = EF3010\n", 1, 0},     // 64 KiB: below the range
+                    IdentityCase{"jedec = EF301A\n", 1, 0},     // 64 MiB: above the range
+                    IdentityCase{"jedec = BF258E\n", 1, 0}));   // SST, capacity not a power
 
-INSTANTIATE_TEST_SUITE_P(
-    Forced, VelmorIdentity,
-    testing::Values(IdentityCase{"kind = 7\n", 7, 19}, IdentityCase{"code = 300\n", 5, 300},
-                    IdentityCase{"jedec = 123456\nkind = 5\ncode = 18\n", 5, 18},
-                    IdentityCase{"chip = 25X40\nkind = 0\n", 0, 18}, IdentityCase{"code = -1\n", 5, -1}));
+INSTANTIATE_TEST_SUITE_P(Forced, VelmorIdentity,
+                         testing::Values(IdentityCase{"kind = 7\n", 7, 19},
+                                         IdentityCase{"code = 300\n", 5, 300},
+                                         IdentityCase{"jedec = 123456\nkind = 5\ncode = 18\n", 5, 18},
+                                         IdentityCase{"chip = 25X40\nkind = 0\n", 0, 18},
+                                         IdentityCase{"code = -1\n", 5, -1}));
 
-TEST_F(VelmorConfiguration, IdOfAMissingChipCountsAsNoChip)
-{
+TEST_F(VelmorConfiguration, IdOfAMissingChipCountsAsNoChip) {
     for (const char* id : {"FFFFFF", "000000"}) {
         configure(std::string("jedec = ") + id + "\n");
         const int32_t h = open();
@@ -70,8 +69,7 @@ TEST_F(VelmorConfiguration, IdOfAMissingChipCountsAsNoChip)
     }
 }
 
-TEST_F(VelmorConfiguration, ChipWithoutASizeInItsIdIsBoundedByTheCallersSize)
-{
+TEST_F(VelmorConfiguration, ChipWithoutASizeInItsIdIsBoundedByTheCallersSize) {
     configure("jedec = 123456\n");
     const int32_t h = connect();
     std::vector<uint8_t> buffer(16);
@@ -83,15 +81,13 @@ TEST_F(VelmorConfiguration, ChipWithoutASizeInItsIdIsBoundedByTheCallersSize)
 
 // ---- Programmer and chip presence ------------------------------------------------
 
-TEST_F(VelmorConfiguration, AbsentProgrammerIsNotCountedAndDoesNotOpen)
-{
+TEST_F(VelmorConfiguration, AbsentProgrammerIsNotCountedAndDoesNotOpen) {
     configure("programmer = absent\n");
     EXPECT_EQ(api().QuovixEnum(), 0);
     EXPECT_EQ(api().QuovixOpen(0), -1);
 }
 
-TEST_F(VelmorConfiguration, FailingSelfTestStillOpens)
-{
+TEST_F(VelmorConfiguration, FailingSelfTestStillOpens) {
     configure("self_test = fail\n");
     EXPECT_EQ(api().QuovixEnum(), 1);
     const int32_t h = open();
@@ -99,8 +95,7 @@ TEST_F(VelmorConfiguration, FailingSelfTestStillOpens)
     EXPECT_EQ(api().QuovixUsbSelfTest(h), 0);
 }
 
-TEST_F(VelmorConfiguration, EmptySocketFailsChipSetUpOnly)
-{
+TEST_F(VelmorConfiguration, EmptySocketFailsChipSetUpOnly) {
     configure("chip = absent\n");
     EXPECT_EQ(api().QuovixEnum(), 1);
     const int32_t h = open();
@@ -116,8 +111,7 @@ TEST_F(VelmorConfiguration, EmptySocketFailsChipSetUpOnly)
     EXPECT_FALSE(std::filesystem::exists(kChipFile));
 }
 
-TEST_F(VelmorConfiguration, IsReadAgainAtEveryEnumAndOpen)
-{
+TEST_F(VelmorConfiguration, IsReadAgainAtEveryEnumAndOpen) {
     EXPECT_EQ(api().QuovixEnum(), 1);
     configure("programmer = absent\n");
     EXPECT_EQ(api().QuovixEnum(), 0);
@@ -142,47 +136,48 @@ TEST_F(VelmorConfiguration, IsReadAgainAtEveryEnumAndOpen)
     EXPECT_EQ(api().QuovixRead(h, buffer.data(), 16, 0, &done), 0);
 }
 
-TEST_F(VelmorConfiguration, UnusableChipFileLeavesTheSocketEmptyAndSaysWhy)
-{
+TEST_F(VelmorConfiguration, UnusableChipFileLeavesTheSocketEmptyAndSaysWhy) {
     std::filesystem::create_directory(kChipFile);
     StderrCapture capture;
     const int32_t h = open();
     ASSERT_GT(h, 0);
     EXPECT_EQ(api().QuovixSetFlashInfo(h, 5, 0), 0);
-    EXPECT_EQ(capture.finish(), "velmor: simulated chip unavailable: velmor-sim-chip.bin: cannot open: Is a directory\n");
+    EXPECT_EQ(capture.finish(),
+              "velmor: simulated chip unavailable: velmor-sim-chip.bin: cannot open: Is a directory\n");
 }
 
-TEST_F(VelmorConfiguration, ChipFileThatIsNotARegularFileIsRefused)
-{
+TEST_F(VelmorConfiguration, ChipFileThatIsNotARegularFileIsRefused) {
     std::filesystem::create_symlink("/dev/full", kChipFile);
     StderrCapture capture;
     const int32_t h = open();
     ASSERT_GT(h, 0);
     EXPECT_EQ(api().QuovixSetFlashInfo(h, 5, 0), 0);
-    EXPECT_EQ(capture.finish(), "velmor: simulated chip unavailable: velmor-sim-chip.bin: not a regular file\n");
+    EXPECT_EQ(capture.finish(),
+              "velmor: simulated chip unavailable: velmor-sim-chip.bin: not a regular file\n");
 }
 
 // ---- Bad lines -----------------------------------------------------------------
 
-TEST_F(VelmorConfiguration, BadLinesAreReportedOnStandardErrorAndSkipped)
-{
-    writeText(kConfigFile, "# simulator\n"
-                           "block_delay_ms = 0\n"
-                           "erase_ms = 0\n"
-                           "colour = blue\n"
-                           "chip = 25X40\n"
-                           "short_read = lots\n"
-                           "just some words\n"
-                           "chip = 25X99\n"
-                           "   \n"
-                           "report_zero = program   # trailing comment\n");
+TEST_F(VelmorConfiguration, BadLinesAreReportedOnStandardErrorAndSkipped) {
+    writeText(kConfigFile,
+              "# simulator\n"
+              "block_delay_ms = 0\n"
+              "erase_ms = 0\n"
+              "colour = blue\n"
+              "chip = 25X40\n"
+              "short_read = lots\n"
+              "just some words\n"
+              "chip = 25X99\n"
+              "   \n"
+              "report_zero = program   # trailing comment\n");
     StderrCapture capture;
     EXPECT_EQ(api().QuovixEnum(), 1);
     const std::string expected =
         "velmor: velmor-sim.conf:4: ignored \"colour = blue\": unknown key \"colour\"\n"
         "velmor: velmor-sim.conf:6: ignored \"short_read = lots\": expected a whole number from 0 to 8192\n"
         "velmor: velmor-sim.conf:7: ignored \"just some words\": expected key = value\n"
-        "velmor: velmor-sim.conf:8: ignored \"chip = 25X99\": expected 25X10, 25X20, 25X40, 25X80, 25X16, 25X32, "
+        "velmor: velmor-sim.conf:8: ignored \"chip = 25X99\": expected 25X10, 25X20, 25X40, 25X80, 25X16, "
+        "25X32, "
         "25X64, 25X128, 25X256 or absent\n";
     EXPECT_EQ(capture.finish(), expected);
 
@@ -199,8 +194,7 @@ TEST_F(VelmorConfiguration, BadLinesAreReportedOnStandardErrorAndSkipped)
     EXPECT_EQ(done, 0u) << "report_zero after the bad lines applies";
 }
 
-TEST_F(VelmorConfiguration, BinaryGarbageDoesNotCrash)
-{
+TEST_F(VelmorConfiguration, BinaryGarbageDoesNotCrash) {
     std::string garbage;
     for (int i = 0; i < 2048; ++i) {
         garbage.push_back(static_cast<char>((i * 37) & 0xFF));
@@ -213,8 +207,7 @@ TEST_F(VelmorConfiguration, BinaryGarbageDoesNotCrash)
 
 // ---- Delays ----------------------------------------------------------------------
 
-TEST_F(VelmorConfiguration, DelaysDoNotChangeResults)
-{
+TEST_F(VelmorConfiguration, DelaysDoNotChangeResults) {
     writeText(kConfigFile, "block_delay_ms = 1\nerase_ms = 1\n");
     const int32_t h = connect();
     const std::vector<uint8_t> data = pattern(3 * kBlock, 8);
@@ -224,5 +217,5 @@ TEST_F(VelmorConfiguration, DelaysDoNotChangeResults)
     EXPECT_EQ(chipFile(), std::vector<uint8_t>(kOneMiB, 0xFF));
 }
 
-} // namespace
-} // namespace velmortest
+}  // namespace
+}  // namespace velmortest

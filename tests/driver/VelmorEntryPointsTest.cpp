@@ -8,8 +8,7 @@ namespace {
 
 using VelmorEntryPoints = VelmorTest;
 
-TEST_F(VelmorEntryPoints, ProgramReadAndEraseInTheProgramsCallOrder)
-{
+TEST_F(VelmorEntryPoints, ProgramReadAndEraseInTheProgramsCallOrder) {
     configure("chip = 25X80\n");
     ASSERT_EQ(api().QuovixEnum(), 1);
     const int32_t h = open();
@@ -32,7 +31,7 @@ TEST_F(VelmorEntryPoints, ProgramReadAndEraseInTheProgramsCallOrder)
     while (done < image.size()) {
         const uint32_t block = std::min<uint32_t>(kBlock, static_cast<uint32_t>(image.size()) - done);
         std::memcpy(transfer.data(), image.data() + done, block);
-        uint32_t written = done; // the program passes the address in the done variable
+        uint32_t written = done;  // the program passes the address in the done variable
         ASSERT_EQ(api().QuovixProgram(h, transfer.data(), block, done, &written), 1);
         reported.push_back(written);
         done += written;
@@ -72,8 +71,7 @@ struct NorCase {
 
 class VelmorNorSemantics : public VelmorTest, public testing::WithParamInterface<NorCase> {};
 
-TEST_P(VelmorNorSemantics, ProgrammingOnlyClearsBitsAndFailsWhenItWouldSetOne)
-{
+TEST_P(VelmorNorSemantics, ProgrammingOnlyClearsBitsAndFailsWhenItWouldSetOne) {
     const NorCase row = GetParam();
     const int32_t h = connect();
     ASSERT_EQ(api().QuovixInitFlash(h), 1);
@@ -102,8 +100,7 @@ INSTANTIATE_TEST_SUITE_P(AndOfOldAndNew, VelmorNorSemantics,
                                          NorCase{0xFF, 0xA5, 1, 0xA5}, NorCase{0x00, 0xFF, 0, 0x00},
                                          NorCase{0x5A, 0x5A, 1, 0x5A}, NorCase{0x81, 0x80, 1, 0x80}));
 
-TEST_F(VelmorEntryPoints, EraseSetsEveryByteAfterProgramming)
-{
+TEST_F(VelmorEntryPoints, EraseSetsEveryByteAfterProgramming) {
     const int32_t h = connect();
     ASSERT_TRUE(programAll(h, pattern(3 * kBlock, 4), 5 * kBlock));
     ASSERT_NE(chipFile(), std::vector<uint8_t>(kOneMiB, 0xFF));
@@ -123,8 +120,7 @@ class VelmorPlacement : public VelmorTest, public testing::WithParamInterface<Pl
 
 // Blocks that start mid-page, end mid-page and (on the 32 MiB chip) cross the
 // 16 MiB line where four address bytes take over.
-TEST_P(VelmorPlacement, BlockLandsExactlyWhereItWasSent)
-{
+TEST_P(VelmorPlacement, BlockLandsExactlyWhereItWasSent) {
     const PlacementCase row = GetParam();
     configure(std::string("chip = ") + row.chip + "\n");
     const int32_t h = connect();
@@ -136,20 +132,22 @@ TEST_P(VelmorPlacement, BlockLandsExactlyWhereItWasSent)
     ASSERT_EQ(file.size(), row.chipSize);
     EXPECT_TRUE(std::equal(data.begin(), data.end(), file.begin() + row.address));
     EXPECT_TRUE(std::all_of(file.begin(), file.begin() + row.address, [](uint8_t b) { return b == 0xFF; }));
-    EXPECT_TRUE(std::all_of(file.begin() + row.address + row.length, file.end(), [](uint8_t b) { return b == 0xFF; }));
+    EXPECT_TRUE(std::all_of(file.begin() + row.address + row.length, file.end(),
+                            [](uint8_t b) { return b == 0xFF; }));
     EXPECT_EQ(readRange(h, row.address, row.length), data);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    PageSplitting, VelmorPlacement,
-    testing::Values(PlacementCase{"25X80", kOneMiB, 100, 8192}, PlacementCase{"25X80", kOneMiB, 255, 2},
-                    PlacementCase{"25X80", kOneMiB, 0, 1}, PlacementCase{"25X80", kOneMiB, kOneMiB - 8192, 8192},
-                    PlacementCase{"25X80", kOneMiB, kOneMiB - 1, 1}, PlacementCase{"25X10", 131072, 131072 - 300, 300},
-                    PlacementCase{"25X256", 32 * kOneMiB, 16 * kOneMiB - 100, 8192},
-                    PlacementCase{"25X256", 32 * kOneMiB, 32 * kOneMiB - 8192, 8192}));
+INSTANTIATE_TEST_SUITE_P(PageSplitting, VelmorPlacement,
+                         testing::Values(PlacementCase{"25X80", kOneMiB, 100, 8192},
+                                         PlacementCase{"25X80", kOneMiB, 255, 2},
+                                         PlacementCase{"25X80", kOneMiB, 0, 1},
+                                         PlacementCase{"25X80", kOneMiB, kOneMiB - 8192, 8192},
+                                         PlacementCase{"25X80", kOneMiB, kOneMiB - 1, 1},
+                                         PlacementCase{"25X10", 131072, 131072 - 300, 300},
+                                         PlacementCase{"25X256", 32 * kOneMiB, 16 * kOneMiB - 100, 8192},
+                                         PlacementCase{"25X256", 32 * kOneMiB, 32 * kOneMiB - 8192, 8192}));
 
-TEST_F(VelmorEntryPoints, ContentsSurviveReloadingTheLibrary)
-{
+TEST_F(VelmorEntryPoints, ContentsSurviveReloadingTheLibrary) {
     const std::vector<uint8_t> data = pattern(20000, 9);
     int32_t h = connect();
     ASSERT_TRUE(programAll(h, data, 4096));
@@ -161,8 +159,7 @@ TEST_F(VelmorEntryPoints, ContentsSurviveReloadingTheLibrary)
     EXPECT_EQ(readRange(h, 0, 4096), std::vector<uint8_t>(4096, 0xFF));
 }
 
-TEST_F(VelmorEntryPoints, ChipFileIsWrittenBeforeTheCallReturns)
-{
+TEST_F(VelmorEntryPoints, ChipFileIsWrittenBeforeTheCallReturns) {
     const int32_t h = connect();
     const std::vector<uint8_t> data = pattern(300, 2);
     uint32_t done = 0;
@@ -179,8 +176,7 @@ struct ResizeCase {
 
 class VelmorResize : public VelmorTest, public testing::WithParamInterface<ResizeCase> {};
 
-TEST_P(VelmorResize, ChipFileOfAnotherSizeKeepsWhatFitsAndPadsWithFF)
-{
+TEST_P(VelmorResize, ChipFileOfAnotherSizeKeepsWhatFitsAndPadsWithFF) {
     const ResizeCase row = GetParam();
     const std::vector<uint8_t> old = pattern(kOneMiB, 5);
     writeFile(kChipFile, old);
@@ -196,8 +192,7 @@ INSTANTIATE_TEST_SUITE_P(Sizes, VelmorResize,
                          testing::Values(ResizeCase{"25X10", 131072}, ResizeCase{"25X40", 524288},
                                          ResizeCase{"25X80", kOneMiB}, ResizeCase{"25X16", 2 * kOneMiB}));
 
-TEST_F(VelmorEntryPoints, NewChipIsBlankAndOnlyCreatedWhenOpened)
-{
+TEST_F(VelmorEntryPoints, NewChipIsBlankAndOnlyCreatedWhenOpened) {
     EXPECT_FALSE(std::filesystem::exists(kChipFile));
     EXPECT_EQ(api().QuovixEnum(), 1);
     EXPECT_FALSE(std::filesystem::exists(kChipFile));
@@ -208,8 +203,7 @@ TEST_F(VelmorEntryPoints, NewChipIsBlankAndOnlyCreatedWhenOpened)
 
 // ---- Connections and handles -------------------------------------------------
 
-TEST_F(VelmorEntryPoints, OpenAcceptsOnlyIndexZeroAndOneConnectionAtATime)
-{
+TEST_F(VelmorEntryPoints, OpenAcceptsOnlyIndexZeroAndOneConnectionAtATime) {
     EXPECT_EQ(api().QuovixOpen(1), -1);
     EXPECT_EQ(api().QuovixOpen(-1), -1);
     EXPECT_EQ(api().QuovixOpen(INT32_MAX), -1);
@@ -224,8 +218,7 @@ TEST_F(VelmorEntryPoints, OpenAcceptsOnlyIndexZeroAndOneConnectionAtATime)
     EXPECT_EQ(api().QuovixUsbSelfTest(second), 1);
 }
 
-TEST_F(VelmorEntryPoints, ClosingUnknownHandlesIsHarmless)
-{
+TEST_F(VelmorEntryPoints, ClosingUnknownHandlesIsHarmless) {
     const int32_t h = connect();
     for (int32_t unknown : {0, -1, h + 1, INT32_MIN, INT32_MAX}) {
         api().QuovixClose(unknown);
@@ -233,12 +226,11 @@ TEST_F(VelmorEntryPoints, ClosingUnknownHandlesIsHarmless)
     EXPECT_EQ(api().QuovixUsbSelfTest(h), 1);
     EXPECT_EQ(readRange(h, 0, 16), std::vector<uint8_t>(16, 0xFF));
     close(h);
-    api().QuovixClose(h); // twice
+    api().QuovixClose(h);  // twice
     EXPECT_GT(open(), 0);
 }
 
-TEST_F(VelmorEntryPoints, CallsOnAHandleThatIsNotOpenFail)
-{
+TEST_F(VelmorEntryPoints, CallsOnAHandleThatIsNotOpenFail) {
     const int32_t h = connect();
     std::vector<uint8_t> buffer(16, 0x11);
     uint32_t done = 99;
@@ -261,8 +253,7 @@ TEST_F(VelmorEntryPoints, CallsOnAHandleThatIsNotOpenFail)
     EXPECT_EQ(chipFile(), std::vector<uint8_t>(kOneMiB, 0xFF));
 }
 
-TEST_F(VelmorEntryPoints, TransfersNeedTheChipSetUpFirst)
-{
+TEST_F(VelmorEntryPoints, TransfersNeedTheChipSetUpFirst) {
     const int32_t h = open();
     ASSERT_GT(h, 0);
     std::vector<uint8_t> buffer(16, 0);
@@ -291,8 +282,7 @@ struct ArgumentCase {
 
 class VelmorArguments : public VelmorTest, public testing::WithParamInterface<ArgumentCase> {};
 
-TEST_P(VelmorArguments, RejectedTransferTouchesNothing)
-{
+TEST_P(VelmorArguments, RejectedTransferTouchesNothing) {
     const ArgumentCase row = GetParam();
     const int32_t h = connect();
     // Intended size beyond the chip: the chip's own 1 MiB still bounds the addresses.
@@ -311,8 +301,10 @@ TEST_P(VelmorArguments, RejectedTransferTouchesNothing)
 
 INSTANTIATE_TEST_SUITE_P(
     Bad, VelmorArguments,
-    testing::Values(ArgumentCase{"NullBuffer", true, false, 16, 0}, ArgumentCase{"NullDone", false, true, 16, 0},
-                    ArgumentCase{"LengthZero", false, false, 0, 0}, ArgumentCase{"Length8193", false, false, 8193, 0},
+    testing::Values(ArgumentCase{"NullBuffer", true, false, 16, 0},
+                    ArgumentCase{"NullDone", false, true, 16, 0},
+                    ArgumentCase{"LengthZero", false, false, 0, 0},
+                    ArgumentCase{"Length8193", false, false, 8193, 0},
                     ArgumentCase{"LengthHuge", false, false, UINT32_MAX, 0},
                     ArgumentCase{"AddressAtEnd", false, false, 1, kOneMiB},
                     ArgumentCase{"RunsPastEnd", false, false, 8192, kOneMiB - 8191},
@@ -320,8 +312,7 @@ INSTANTIATE_TEST_SUITE_P(
                     ArgumentCase{"FarBeyond", false, false, 16, 0x7FFFFFF0}),
     [](const testing::TestParamInfo<ArgumentCase>& info) { return std::string(info.param.name); });
 
-TEST_F(VelmorEntryPoints, LargestAllowedTransfersSucceedAtTheEdges)
-{
+TEST_F(VelmorEntryPoints, LargestAllowedTransfersSucceedAtTheEdges) {
     const int32_t h = connect();
     std::vector<uint8_t> buffer(kBlock, 0);
     uint32_t done = 0;
@@ -331,8 +322,7 @@ TEST_F(VelmorEntryPoints, LargestAllowedTransfersSucceedAtTheEdges)
     EXPECT_EQ(done, 1u);
 }
 
-TEST_F(VelmorEntryPoints, ReadWritesOnlyTheRequestedBytes)
-{
+TEST_F(VelmorEntryPoints, ReadWritesOnlyTheRequestedBytes) {
     const int32_t h = connect();
     ASSERT_TRUE(programAll(h, pattern(64, 3)));
     std::vector<uint8_t> buffer(64, 0x77);
@@ -343,8 +333,7 @@ TEST_F(VelmorEntryPoints, ReadWritesOnlyTheRequestedBytes)
     EXPECT_EQ(std::vector<uint8_t>(buffer.begin() + 1, buffer.end()), std::vector<uint8_t>(63, 0x77));
 }
 
-TEST_F(VelmorEntryPoints, GetFlashInfoNeedsBothPointers)
-{
+TEST_F(VelmorEntryPoints, GetFlashInfoNeedsBothPointers) {
     const int32_t h = connect();
     int32_t value = 7;
     EXPECT_EQ(api().QuovixGetFlashInfo(h, nullptr, &value), 0);
@@ -355,8 +344,7 @@ TEST_F(VelmorEntryPoints, GetFlashInfoNeedsBothPointers)
 
 // ---- Block protection -------------------------------------------------------------
 
-TEST_F(VelmorEntryPoints, Bp1GuardsTheUpperEighthAndBlocksChipErase)
-{
+TEST_F(VelmorEntryPoints, Bp1GuardsTheUpperEighthAndBlocksChipErase) {
     const int32_t h = connect();
     const std::vector<uint8_t> data(16, 0x00);
     uint32_t done = 0;
@@ -373,13 +361,12 @@ TEST_F(VelmorEntryPoints, Bp1GuardsTheUpperEighthAndBlocksChipErase)
     EXPECT_EQ(api().QuovixProgram(h, data.data(), 16, kOneMiB - 16, &done), 1);
 }
 
-TEST_F(VelmorEntryPoints, Bp1NeedsAChip)
-{
+TEST_F(VelmorEntryPoints, Bp1NeedsAChip) {
     configure("chip = absent\n");
     const int32_t h = open();
     ASSERT_GT(h, 0);
     EXPECT_EQ(api().QuovixSetBP1(h, 1), 0);
 }
 
-} // namespace
-} // namespace velmortest
+}  // namespace
+}  // namespace velmortest

@@ -17,25 +17,23 @@ struct NthCallCase {
 
 class VelmorNthCall : public VelmorTest, public testing::WithParamInterface<NthCallCase> {
 protected:
-    int32_t call(int32_t h, Op op, uint32_t index)
-    {
+    int32_t call(int32_t h, Op op, uint32_t index) {
         std::vector<uint8_t> buffer(kBlock, static_cast<uint8_t>(index));
         uint32_t done = 0;
         switch (op) {
-        case Op::Program:
-            // Each call on its own block, so every call can succeed on its own.
-            return api().QuovixProgram(h, buffer.data(), kBlock, index * kBlock, &done);
-        case Op::Read:
-            return api().QuovixRead(h, buffer.data(), kBlock, index * kBlock, &done);
-        case Op::Erase:
-            return api().QuovixInitFlash(h);
+            case Op::Program:
+                // Each call on its own block, so every call can succeed on its own.
+                return api().QuovixProgram(h, buffer.data(), kBlock, index * kBlock, &done);
+            case Op::Read:
+                return api().QuovixRead(h, buffer.data(), kBlock, index * kBlock, &done);
+            case Op::Erase:
+                return api().QuovixInitFlash(h);
         }
         return -1;
     }
 };
 
-TEST_P(VelmorNthCall, OnlyTheNthCallOfEachConnectionFails)
-{
+TEST_P(VelmorNthCall, OnlyTheNthCallOfEachConnectionFails) {
     const NthCallCase row = GetParam();
     configure(std::string(row.line) + "\n");
     for (int connection = 0; connection < 2; ++connection) {
@@ -59,8 +57,7 @@ INSTANTIATE_TEST_SUITE_P(Switches, VelmorNthCall,
                                          NthCallCase{"fail_erase_call = 2", Op::Erase, {1, 0, 1}},
                                          NthCallCase{"fail_read_call = 0", Op::Read, {1, 1, 1}}));
 
-TEST_F(VelmorFaults, FailedProgramCallLeavesItsBlockUnwritten)
-{
+TEST_F(VelmorFaults, FailedProgramCallLeavesItsBlockUnwritten) {
     configure("fail_program_call = 2\n");
     const int32_t h = connect();
     const std::vector<uint8_t> data = pattern(3 * kBlock, 6);
@@ -74,8 +71,7 @@ TEST_F(VelmorFaults, FailedProgramCallLeavesItsBlockUnwritten)
     EXPECT_EQ(chipFile(), expected);
 }
 
-TEST_F(VelmorFaults, FailedFlashInfoLeavesTheAnswerUntouched)
-{
+TEST_F(VelmorFaults, FailedFlashInfoLeavesTheAnswerUntouched) {
     configure("fail_flash_info = yes\n");
     const int32_t h = connect();
     int32_t kind = 0;
@@ -87,8 +83,7 @@ TEST_F(VelmorFaults, FailedFlashInfoLeavesTheAnswerUntouched)
 
 // ---- Short transfers ----------------------------------------------------------------
 
-TEST_F(VelmorFaults, ShortProgramTakesOnlyTheFirstBytes)
-{
+TEST_F(VelmorFaults, ShortProgramTakesOnlyTheFirstBytes) {
     configure("short_program = 4096\n");
     const int32_t h = connect();
     const std::vector<uint8_t> data = pattern(kBlock, 11);
@@ -103,8 +98,7 @@ TEST_F(VelmorFaults, ShortProgramTakesOnlyTheFirstBytes)
     EXPECT_EQ(done, 1000u);
 }
 
-TEST_F(VelmorFaults, ShortReadFillsOnlyWhatItReports)
-{
+TEST_F(VelmorFaults, ShortReadFillsOnlyWhatItReports) {
     configure("short_read = 4096\n");
     const int32_t h = connect();
     const std::vector<uint8_t> data = pattern(kBlock, 12);
@@ -117,8 +111,7 @@ TEST_F(VelmorFaults, ShortReadFillsOnlyWhatItReports)
     EXPECT_EQ(std::vector<uint8_t>(buffer.begin() + 4096, buffer.end()), std::vector<uint8_t>(4096, 0x5A));
 }
 
-TEST_F(VelmorFaults, ShortTransfersStillMoveAWholeImageWhenTheCallerResumes)
-{
+TEST_F(VelmorFaults, ShortTransfersStillMoveAWholeImageWhenTheCallerResumes) {
     configure("short_program = 100\nshort_read = 3000\n");
     const int32_t h = connect();
     const std::vector<uint8_t> data = pattern(20000, 13);
@@ -128,8 +121,7 @@ TEST_F(VelmorFaults, ShortTransfersStillMoveAWholeImageWhenTheCallerResumes)
 
 // ---- Misreported counts --------------------------------------------------------------
 
-TEST_F(VelmorFaults, ZeroReportsTransferNothing)
-{
+TEST_F(VelmorFaults, ZeroReportsTransferNothing) {
     configure("report_zero = program, read\n");
     const int32_t h = connect();
     const std::vector<uint8_t> data(kBlock, 0x00);
@@ -144,8 +136,7 @@ TEST_F(VelmorFaults, ZeroReportsTransferNothing)
     EXPECT_EQ(buffer, std::vector<uint8_t>(kBlock, 0x5A));
 }
 
-TEST_F(VelmorFaults, ZeroReportCanBeLimitedToOneDirection)
-{
+TEST_F(VelmorFaults, ZeroReportCanBeLimitedToOneDirection) {
     configure("report_zero = read\n");
     const int32_t h = connect();
     const std::vector<uint8_t> data(16, 0x00);
@@ -157,8 +148,7 @@ TEST_F(VelmorFaults, ZeroReportCanBeLimitedToOneDirection)
     EXPECT_EQ(done, 0u);
 }
 
-TEST_F(VelmorFaults, ExtraReportsNeverWriteBeyondTheCallersBuffer)
-{
+TEST_F(VelmorFaults, ExtraReportsNeverWriteBeyondTheCallersBuffer) {
     configure("report_extra = program|read\n");
     const int32_t h = connect();
     const std::vector<uint8_t> data = pattern(1000, 14);
@@ -178,8 +168,7 @@ TEST_F(VelmorFaults, ExtraReportsNeverWriteBeyondTheCallersBuffer)
 
 // ---- A chip that never finishes --------------------------------------------------------
 
-TEST_F(VelmorFaults, ChipStuckBusyAfterProgramFailsInsteadOfHanging)
-{
+TEST_F(VelmorFaults, ChipStuckBusyAfterProgramFailsInsteadOfHanging) {
     configure("stuck_busy = program\n");
     const int32_t h = connect();
     const std::vector<uint8_t> data(kBlock, 0x00);
@@ -198,12 +187,11 @@ TEST_F(VelmorFaults, ChipStuckBusyAfterProgramFailsInsteadOfHanging)
     EXPECT_EQ(api().QuovixProgram(again, data.data() + 256, 256, 256, &done), 1);
 }
 
-TEST_F(VelmorFaults, ChipStuckBusyAfterEraseFailsInsteadOfHanging)
-{
+TEST_F(VelmorFaults, ChipStuckBusyAfterEraseFailsInsteadOfHanging) {
     configure("stuck_busy = erase\n");
     const int32_t h = connect();
     EXPECT_EQ(api().QuovixInitFlash(h), 0);
 }
 
-} // namespace
-} // namespace velmortest
+}  // namespace
+}  // namespace velmortest

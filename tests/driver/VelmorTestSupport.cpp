@@ -1,11 +1,11 @@
 #include "VelmorTestSupport.h"
 
-#include <algorithm>
-#include <atomic>
 #include <dlfcn.h>
 #include <fcntl.h>
-#include <fstream>
 #include <unistd.h>
+#include <algorithm>
+#include <atomic>
+#include <fstream>
 
 namespace velmortest {
 
@@ -13,37 +13,32 @@ namespace fs = std::filesystem;
 
 namespace {
 
-fs::path uniquePath(const std::string& stem)
-{
+fs::path uniquePath(const std::string& stem) {
     static std::atomic<unsigned> counter{0};
     return fs::temp_directory_path() /
            (stem + "-" + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1)));
 }
 
 template <typename Fn>
-void bind(void* library, const char* name, Fn& slot)
-{
+void bind(void* library, const char* name, Fn& slot) {
     slot = reinterpret_cast<Fn>(::dlsym(library, name));
 }
 
-} // namespace
+}  // namespace
 
-WorkDirectory::WorkDirectory() : m_previous(fs::current_path()), m_path(uniquePath("velmor-test"))
-{
+WorkDirectory::WorkDirectory() : m_previous(fs::current_path()), m_path(uniquePath("velmor-test")) {
     fs::create_directories(m_path);
     fs::current_path(m_path);
 }
 
-WorkDirectory::~WorkDirectory()
-{
+WorkDirectory::~WorkDirectory() {
     std::error_code ignored;
     fs::current_path(m_previous, ignored);
     fs::permissions(m_path, fs::perms::owner_all, fs::perm_options::add, ignored);
     fs::remove_all(m_path, ignored);
 }
 
-VelmorLibrary::VelmorLibrary()
-{
+VelmorLibrary::VelmorLibrary() {
     m_handle = ::dlopen(VELMOR_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
     if (!m_handle) {
         ADD_FAILURE() << "dlopen failed: " << ::dlerror();
@@ -62,15 +57,13 @@ VelmorLibrary::VelmorLibrary()
     bind(m_handle, "QuovixGetFlashInfo", m_api.QuovixGetFlashInfo);
 }
 
-VelmorLibrary::~VelmorLibrary()
-{
+VelmorLibrary::~VelmorLibrary() {
     if (m_handle) {
         ::dlclose(m_handle);
     }
 }
 
-StderrCapture::StderrCapture() : m_file(uniquePath("velmor-stderr"))
-{
+StderrCapture::StderrCapture() : m_file(uniquePath("velmor-stderr")) {
     std::fflush(stderr);
     m_saved = ::dup(2);
     const int fd = ::open(m_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
@@ -78,13 +71,11 @@ StderrCapture::StderrCapture() : m_file(uniquePath("velmor-stderr"))
     ::close(fd);
 }
 
-StderrCapture::~StderrCapture()
-{
+StderrCapture::~StderrCapture() {
     finish();
 }
 
-std::string StderrCapture::finish()
-{
+std::string StderrCapture::finish() {
     if (m_finished) {
         return {};
     }
@@ -99,8 +90,7 @@ std::string StderrCapture::finish()
     return text;
 }
 
-std::vector<uint8_t> readFile(const fs::path& path)
-{
+std::vector<uint8_t> readFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary | std::ios::ate);
     if (!in) {
         return {};
@@ -112,20 +102,17 @@ std::vector<uint8_t> readFile(const fs::path& path)
     return bytes;
 }
 
-void writeFile(const fs::path& path, const std::vector<uint8_t>& bytes)
-{
+void writeFile(const fs::path& path, const std::vector<uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
-void writeText(const fs::path& path, const std::string& text)
-{
+void writeText(const fs::path& path, const std::string& text) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << text;
 }
 
-std::vector<uint8_t> pattern(size_t length, uint32_t seed)
-{
+std::vector<uint8_t> pattern(size_t length, uint32_t seed) {
     std::vector<uint8_t> bytes(length);
     uint32_t x = seed * 2654435761u + 1;
     for (uint8_t& b : bytes) {
@@ -135,16 +122,14 @@ std::vector<uint8_t> pattern(size_t length, uint32_t seed)
     return bytes;
 }
 
-void VelmorTest::SetUp()
-{
+void VelmorTest::SetUp() {
     m_dir = std::make_unique<WorkDirectory>();
     m_library = std::make_unique<VelmorLibrary>();
     ASSERT_TRUE(m_library->loaded());
     configure();
 }
 
-void VelmorTest::TearDown()
-{
+void VelmorTest::TearDown() {
     for (int32_t handle : m_open) {
         api().QuovixClose(handle);
     }
@@ -153,13 +138,11 @@ void VelmorTest::TearDown()
     m_dir.reset();
 }
 
-void VelmorTest::configure(const std::string& lines)
-{
+void VelmorTest::configure(const std::string& lines) {
     writeText(kConfigFile, "block_delay_ms = 0\nerase_ms = 0\n" + lines);
 }
 
-int32_t VelmorTest::open()
-{
+int32_t VelmorTest::open() {
     const int32_t handle = api().QuovixOpen(0);
     if (handle > 0) {
         m_open.push_back(handle);
@@ -167,14 +150,12 @@ int32_t VelmorTest::open()
     return handle;
 }
 
-void VelmorTest::close(int32_t handle)
-{
+void VelmorTest::close(int32_t handle) {
     api().QuovixClose(handle);
     m_open.erase(std::remove(m_open.begin(), m_open.end(), handle), m_open.end());
 }
 
-int32_t VelmorTest::connect()
-{
+int32_t VelmorTest::connect() {
     EXPECT_GT(api().QuovixEnum(), 0);
     const int32_t handle = open();
     EXPECT_GT(handle, 0);
@@ -184,18 +165,17 @@ int32_t VelmorTest::connect()
     return handle;
 }
 
-std::vector<uint8_t> VelmorTest::chipFile() const
-{
+std::vector<uint8_t> VelmorTest::chipFile() const {
     return readFile(m_dir->path() / kChipFile);
 }
 
-bool VelmorTest::programAll(int32_t handle, const std::vector<uint8_t>& data, uint32_t address)
-{
+bool VelmorTest::programAll(int32_t handle, const std::vector<uint8_t>& data, uint32_t address) {
     uint32_t done = 0;
     while (done < data.size()) {
         const uint32_t block = std::min<uint32_t>(kBlock, static_cast<uint32_t>(data.size()) - done);
         uint32_t written = 0;
-        if (api().QuovixProgram(handle, data.data() + done, block, address + done, &written) == 0 || written == 0) {
+        if (api().QuovixProgram(handle, data.data() + done, block, address + done, &written) == 0 ||
+            written == 0) {
             return false;
         }
         done += written;
@@ -203,8 +183,7 @@ bool VelmorTest::programAll(int32_t handle, const std::vector<uint8_t>& data, ui
     return true;
 }
 
-std::vector<uint8_t> VelmorTest::readRange(int32_t handle, uint32_t address, uint32_t length)
-{
+std::vector<uint8_t> VelmorTest::readRange(int32_t handle, uint32_t address, uint32_t length) {
     std::vector<uint8_t> out;
     out.reserve(length);
     std::vector<uint8_t> buffer(kBlock);
@@ -212,7 +191,8 @@ std::vector<uint8_t> VelmorTest::readRange(int32_t handle, uint32_t address, uin
     while (done < length) {
         const uint32_t want = std::min(kBlock, length - done);
         uint32_t got = 0;
-        if (api().QuovixRead(handle, buffer.data(), want, address + done, &got) == 0 || got == 0 || got > want) {
+        if (api().QuovixRead(handle, buffer.data(), want, address + done, &got) == 0 || got == 0 ||
+            got > want) {
             ADD_FAILURE() << "read failed at " << address + done;
             return out;
         }
@@ -222,8 +202,7 @@ std::vector<uint8_t> VelmorTest::readRange(int32_t handle, uint32_t address, uin
     return out;
 }
 
-void VelmorTest::reloadLibrary()
-{
+void VelmorTest::reloadLibrary() {
     for (int32_t handle : m_open) {
         api().QuovixClose(handle);
     }
@@ -233,4 +212,4 @@ void VelmorTest::reloadLibrary()
     ASSERT_TRUE(m_library->loaded());
 }
 
-} // namespace velmortest
+}  // namespace velmortest

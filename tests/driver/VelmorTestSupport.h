@@ -92,4 +92,4 @@ protected:
     std::vector<int32_t> m_open;
 };
 
-} // namespace velmortest
+}  // namespace velmortest

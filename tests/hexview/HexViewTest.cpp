@@ -1,7 +1,7 @@
 #include "hexview/HexView.h"
 
-#include <cstdio>
 #include <gtest/gtest.h>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -194,7 +194,8 @@ TEST_F(HexViewTest, ImageOf337BytesScrollsOneRow) {
     EXPECT_EQ(view.topRow(), 0u);
     // Codes that do not move: focus taken, no refresh.
     log.Clear();
-    for (ScrollCode code : {ScrollCode::ThumbPosition, ScrollCode::Top, ScrollCode::Bottom, ScrollCode::EndScroll})
+    for (ScrollCode code :
+         {ScrollCode::ThumbPosition, ScrollCode::Top, ScrollCode::Bottom, ScrollCode::EndScroll})
         EXPECT_TRUE(view.OnScroll(code, 1));
     EXPECT_EQ(log.Events(), (Events(4, "scroll-focus")));
     EXPECT_EQ(view.topRow(), 0u);
@@ -266,13 +267,14 @@ TEST_F(HexViewTest, FoundMarkIsResetByTheNextMove) {
         EXPECT_EQ(grid.EffectiveBackColour(r, c), HexView::kWhite);
         EXPECT_EQ(grid.EffectiveTextColour(r, c), HexView::kBlack);
     }
-    view.MarkFound(0, 3);   // not a byte cell: ignored
+    view.MarkFound(0, 3);  // not a byte cell: ignored
     view.MarkFound(3, 17);
     EXPECT_EQ(grid.CellBackColour(3, 17), kGridDefaultColour);
 }
 
 TEST_F(HexViewTest, AsciiColumn) {
-    std::vector<uint8_t> row = {0x20, 0x21, 0x7E, 0x7F, 0x80, 0xFF, 'A', 'z', '0', 0x00, 0x0A, 0x1F, '.', '~', ' ', 0xA1};
+    std::vector<uint8_t> row = {0x20, 0x21, 0x7E, 0x7F, 0x80, 0xFF, 'A', 'z',
+                                '0',  0x00, 0x0A, 0x1F, '.',  '~',  ' ', 0xA1};
     Open(row);
     EXPECT_EQ(grid.CellText(1, 17), ".!~...Az0....~..");
     EXPECT_EQ(grid.CellText(2, 17), "................");  // past the end: FF bytes
@@ -288,8 +290,8 @@ TEST_F(HexViewTest, AddressesOfTheTopRow) {
         uint64_t offset;
         const char* text;
     };
-    const Case cases[] = {{0, "00000000"},         {0x12340, "00012340"},      {0x7FFFFFF0, "7FFFFFF0"},
-                          {0x80000000, "80000000"}, {0xFFFFFFF0, "FFFFFFF0"},   {0x100000000ull, "100000000"}};
+    const Case cases[] = {{0, "00000000"},          {0x12340, "00012340"},    {0x7FFFFFF0, "7FFFFFF0"},
+                          {0x80000000, "80000000"}, {0xFFFFFFF0, "FFFFFFF0"}, {0x100000000ull, "100000000"}};
     for (const Case& c : cases) {
         char out[17];
         HexView::FormatAddress(c.offset, out);
@@ -308,8 +310,8 @@ TEST_F(HexViewTest, ScrollRangeTable) {
         int maximum;
         bool enabled;
     };
-    const Case cases[] = {{0, 0, false},        {21, 0, false},          {22, 1, true},
-                          {32788, 32767, true}, {32789, 32767, true},   {134217749, 32767, true}};
+    const Case cases[] = {{0, 0, false},        {21, 0, false},       {22, 1, true},
+                          {32788, 32767, true}, {32789, 32767, true}, {134217749, 32767, true}};
     for (const Case& c : cases) {
         FakeLength(c.rows);
         EXPECT_EQ(view.rowCount(), c.rows);
@@ -402,9 +404,9 @@ TEST_F(HexViewTest, WheelMovesOneRowPerMessage) {
         bool refreshed;
     };
     const Step steps[] = {
-        {120, true, 0, true},     // already at the top: refresh only
-        {-120, true, 1, true},    {-960, true, 2, true},  // a big delta is still one row
-        {0, true, 2, true},       {-120, false, 2, false}, {120, true, 1, true},
+        {120, true, 0, true},                          // already at the top: refresh only
+        {-120, true, 1, true}, {-960, true, 2, true},  // a big delta is still one row
+        {0, true, 2, true},    {-120, false, 2, false}, {120, true, 1, true},
     };
     for (const Step& s : steps) {
         log.Clear();

@@ -16,7 +16,9 @@ TEST(DisplayPathTest, WindowsWorkedExample) {
 }
 
 // A POSIX path of exactly `bytes` GBK bytes: /home/<x...>/f.bin
-std::string PosixPathOf(size_t bytes) { return "/home/" + std::string(bytes - 12, 'x') + "/f.bin"; }
+std::string PosixPathOf(size_t bytes) {
+    return "/home/" + std::string(bytes - 12, 'x') + "/f.bin";
+}
 
 TEST(DisplayPathTest, FiftyThreeBytesStayFiftyFourAreShortened) {
     const std::string p53 = PosixPathOf(53), p54 = PosixPathOf(54);

@@ -1,9 +1,9 @@
 #include "image/ImageFileCopy.h"
 
-#include <cerrno>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
 #include <vector>
 
 #include "image/ImageTexts.h"
@@ -23,8 +23,18 @@ bool EndsWith(const std::string& s, const std::string& tail) {
 
 TEST(ImageFileCopyTest, CopiesEveryLengthByteForByte) {
     // Around the logical block, the pass buffer and the checksum piece.
-    const size_t lengths[] = {0, 1, 335, 336, 337, 8191, 8192, 8193, kPassBufferBytes - 1, kPassBufferBytes,
-                              kPassBufferBytes + 1, 3 * kPassBufferBytes + 8192 + 5};
+    const size_t lengths[] = {0,
+                              1,
+                              335,
+                              336,
+                              337,
+                              8191,
+                              8192,
+                              8193,
+                              kPassBufferBytes - 1,
+                              kPassBufferBytes,
+                              kPassBufferBytes + 1,
+                              3 * kPassBufferBytes + 8192 + 5};
     for (size_t n : lengths) {
         TempDir dir;
         auto bytes = PatternBytes(n, static_cast<uint8_t>(n));
@@ -67,7 +77,8 @@ TEST(ImageFileCopyTest, SparseSourceStaysSparseAndSumsItsData) {
     EXPECT_LT(st.st_blocks * 512, static_cast<long long>(16 * mib)) << "holes were written out";
     uint8_t probe[8] = {};
     ASSERT_EQ(d.ReadAt(64 * mib + 5, probe, 8), 8);
-    EXPECT_EQ(std::vector<uint8_t>(probe, probe + 8), (std::vector<uint8_t>{0, 0, 0xFE, 0xFE, 0xFE, 0, 0, 0}));
+    EXPECT_EQ(std::vector<uint8_t>(probe, probe + 8),
+              (std::vector<uint8_t>{0, 0, 0xFE, 0xFE, 0xFE, 0, 0, 0}));
     ASSERT_EQ(d.ReadAt(4998, probe, 4), 4);
     EXPECT_EQ(std::vector<uint8_t>(probe, probe + 4), (std::vector<uint8_t>{0x11, 0x11, 0, 0}));
     uint64_t sum = 0;

@@ -1,9 +1,9 @@
 #include "image/ImageLoader.h"
 
+#include <gtest/gtest.h>
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
-#include <gtest/gtest.h>
 #include <mutex>
 #include <set>
 #include <string>
@@ -32,7 +32,11 @@ struct HookGuard {
 class ImageLoaderTest : public ::testing::Test {
 protected:
     ImageLoaderTest()
-        : status(log), boxes(log), commands(log), texts(log), scrollBar(log),
+        : status(log),
+          boxes(log),
+          commands(log),
+          texts(log),
+          scrollBar(log),
           view(image, grid, scrollBar, commands, state),
           loader(image, view, grid, status, boxes, commands, texts, dir.File("h_alor1.dll"),
                  dir.File("h_alor0.dll")) {
@@ -69,22 +73,14 @@ TEST_F(ImageLoaderTest, UserFileStepsInOrder) {
     auto bytes = PatternBytes(20);
     std::string path = Load("fw.bin", bytes);
     const Events expected = {
-        "scroll-range:0|0",
-        "scroll-pos:0",
-        "status:文件打开成功",
-        "close-editor",
-        "text:1011|0.02KB",
-        "text:1033|" + ChecksumText(ByteSum(bytes.data(), bytes.size())),
-        "text:1032|fw.bin",
-        "text:1003|" + path,
-        "enable:32784|1",
-        "enable:32811|1",
-        "enable:32807|1",
-        "enable:32783|1",
-        "enable:32803|1",
-        "enable:1075|0",
-        "scroll-pos:0",
-        "repaint",
+        "scroll-range:0|0",    "scroll-pos:0",
+        "status:文件打开成功", "close-editor",
+        "text:1011|0.02KB",    "text:1033|" + ChecksumText(ByteSum(bytes.data(), bytes.size())),
+        "text:1032|fw.bin",    "text:1003|" + path,
+        "enable:32784|1",      "enable:32811|1",
+        "enable:32807|1",      "enable:32783|1",
+        "enable:32803|1",      "enable:1075|0",
+        "scroll-pos:0",        "repaint",
     };
     EXPECT_EQ(log.Events(), expected);
     EXPECT_TRUE(image.loaded());
@@ -104,8 +100,8 @@ TEST_F(ImageLoaderTest, EditModeEnablesFillBetweenFindAndGoto) {
     editMode = true;
     Load("fw.bin", PatternBytes(4));
     EXPECT_EQ(log.With("enable:"),
-              (Events{"enable:32784|1", "enable:32811|1", "enable:32801|1", "enable:32807|1", "enable:32783|1",
-                      "enable:32803|1", "enable:1075|0"}));
+              (Events{"enable:32784|1", "enable:32811|1", "enable:32801|1", "enable:32807|1",
+                      "enable:32783|1", "enable:32803|1", "enable:1075|0"}));
 }
 
 TEST_F(ImageLoaderTest, ChipDataStepsInOrder) {

@@ -31,8 +31,14 @@ TEST(ImageTextsTest, SizeTextTable) {
         const char* text;
     };
     const Case cases[] = {
-        {0, "0.00KB"},      {100, "0.10KB"},       {1024, "1.00KB"},           {1048576, "1024.00KB"},
-        {20, "0.02KB"},     {1023, "1.00KB"},      {0xFFFFFFFFu, "4194304.00KB"}, {5, "0.00KB"},
+        {0, "0.00KB"},
+        {100, "0.10KB"},
+        {1024, "1.00KB"},
+        {1048576, "1024.00KB"},
+        {20, "0.02KB"},
+        {1023, "1.00KB"},
+        {0xFFFFFFFFu, "4194304.00KB"},
+        {5, "0.00KB"},
     };
     for (const Case& c : cases) EXPECT_EQ(SizeText(c.length), c.text) << c.length;
 }

@@ -1,10 +1,10 @@
 #include "platform/File.h"
 
-#include <cerrno>
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <string>
 #include <unistd.h>
+#include <cerrno>
+#include <string>
 #include <vector>
 
 #include "support/TempDir.h"
@@ -19,10 +19,10 @@ TEST(FileTest, OpenModesTable) {
         int64_t sizeAfter;  // -1: not applicable
     };
     const Case cases[] = {
-        {File::Mode::ReadOnly, false, false, -1},       {File::Mode::ReadOnly, true, true, 5},
-        {File::Mode::ReadWrite, false, false, -1},      {File::Mode::ReadWrite, true, true, 5},
-        {File::Mode::CreateReadWrite, false, true, 0},  {File::Mode::CreateReadWrite, true, true, 0},
-        {File::Mode::OpenOrCreate, false, true, 0},     {File::Mode::OpenOrCreate, true, true, 5},
+        {File::Mode::ReadOnly, false, false, -1},      {File::Mode::ReadOnly, true, true, 5},
+        {File::Mode::ReadWrite, false, false, -1},     {File::Mode::ReadWrite, true, true, 5},
+        {File::Mode::CreateReadWrite, false, true, 0}, {File::Mode::CreateReadWrite, true, true, 0},
+        {File::Mode::OpenOrCreate, false, true, 0},    {File::Mode::OpenOrCreate, true, true, 5},
     };
     for (const Case& c : cases) {
         TempDir dir;
@@ -72,8 +72,8 @@ TEST(FileTest, ShortReadOnlyAtEnd) {
         size_t count;
         int64_t expected;
     };
-    const Case cases[] = {{0, 1000, 1000}, {0, 4096, 1000}, {990, 20, 10}, {999, 1, 1}, {1000, 10, 0}, {5000, 10, 0},
-                          {0, 0, 0}};
+    const Case cases[] = {{0, 1000, 1000}, {0, 4096, 1000}, {990, 20, 10}, {999, 1, 1},
+                          {1000, 10, 0},   {5000, 10, 0},   {0, 0, 0}};
     for (const Case& c : cases) {
         std::vector<uint8_t> buf(c.count + 1, 0xEE);
         ASSERT_EQ(f.ReadAt(c.offset, buf.data(), c.count), c.expected) << c.offset << "+" << c.count;

@@ -35,7 +35,7 @@ TEST(GbkTest, Utf8ToGbkTable) {
 
 TEST(GbkTest, MalformedUtf8BecomesOneReplacementPerByte) {
     EXPECT_EQ(Gbk::FromUtf8(Bytes({'a', 0xFF, 'b'})), "a?b");
-    EXPECT_EQ(Gbk::FromUtf8(Bytes({0xE4, 0xB8})), "??");          // truncated three-byte sequence
+    EXPECT_EQ(Gbk::FromUtf8(Bytes({0xE4, 0xB8})), "??");  // truncated three-byte sequence
     EXPECT_EQ(Gbk::FromUtf8(Bytes({0xE4, 'x', 0xB8})), "?x?");
 }
 

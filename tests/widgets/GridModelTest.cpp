@@ -31,8 +31,8 @@ TEST_F(GridModelTest, SetCurrentCellClampsIntoByteCells) {
         GridCellId expected;
     };
     const Case cases[] = {
-        {5, 17, {5, 16}}, {0, 0, {1, 1}},     {-1, -1, {-1, -1}}, {21, 16, {21, 16}}, {40, 40, {21, 16}},
-        {0, 5, {1, 5}},   {-5, 3, {1, 3}},    {3, -1, {-1, -1}},  {-1, 3, {-1, -1}},  {1, 1, {1, 1}},
+        {5, 17, {5, 16}}, {0, 0, {1, 1}},  {-1, -1, {-1, -1}}, {21, 16, {21, 16}}, {40, 40, {21, 16}},
+        {0, 5, {1, 5}},   {-5, 3, {1, 3}}, {3, -1, {-1, -1}},  {-1, 3, {-1, -1}},  {1, 1, {1, 1}},
     };
     for (const Case& c : cases) {
         grid.SetCurrentCell(-1, -1);
@@ -117,7 +117,7 @@ TEST_F(GridModelTest, CellRectangleFromHeightsAndWidths) {
         GridRect rect;
     };
     const Case cases[] = {
-        {0, 0, {0, 0, 79, 17}},        {0, 1, {80, 0, 104, 17}},     {1, 1, {80, 18, 104, 35}},
+        {0, 0, {0, 0, 79, 17}},         {0, 1, {80, 0, 104, 17}},     {1, 1, {80, 18, 104, 35}},
         {21, 16, {455, 378, 479, 395}}, {5, 17, {480, 90, 611, 107}},
     };
     for (const Case& c : cases) {
@@ -141,7 +141,7 @@ TEST_F(GridModelTest, CellAtFindsCellUnderPoint) {
         GridCellId cell;
     };
     const Case cases[] = {
-        {0, 0, {0, 0}},     {79, 17, {0, 0}},   {80, 18, {1, 1}},     {104, 35, {1, 1}}, {105, 36, {2, 2}},
+        {0, 0, {0, 0}},       {79, 17, {0, 0}},    {80, 18, {1, 1}},    {104, 35, {1, 1}}, {105, 36, {2, 2}},
         {611, 395, {21, 17}}, {612, 10, {-1, -1}}, {10, 396, {-1, -1}}, {-1, 5, {-1, -1}},
     };
     for (const Case& c : cases) EXPECT_EQ(grid.CellAt(c.x, c.y), c.cell) << c.x << "," << c.y;
@@ -201,11 +201,14 @@ TEST_F(GridModelTest, NavigationStaysInByteCells) {
     };
     grid.SetCurrentCell(1, 1);
     const Step steps[] = {
-        {GridKey::Up, {1, 1}, false},       {GridKey::Left, {1, 1}, false},   {GridKey::Down, {2, 1}, true},
-        {GridKey::End, {2, 16}, true},      {GridKey::Right, {2, 16}, false}, {GridKey::Tab, {3, 1}, true},
-        {GridKey::BackTab, {2, 16}, true},  {GridKey::PageDown, {21, 16}, true}, {GridKey::Down, {21, 16}, false},
-        {GridKey::Tab, {21, 16}, false},    {GridKey::Home, {21, 1}, true},   {GridKey::PageUp, {1, 1}, true},
-        {GridKey::BackTab, {1, 1}, false},  {GridKey::CtrlEnd, {21, 16}, true}, {GridKey::CtrlHome, {1, 1}, true},
+        {GridKey::Up, {1, 1}, false},      {GridKey::Left, {1, 1}, false},
+        {GridKey::Down, {2, 1}, true},     {GridKey::End, {2, 16}, true},
+        {GridKey::Right, {2, 16}, false},  {GridKey::Tab, {3, 1}, true},
+        {GridKey::BackTab, {2, 16}, true}, {GridKey::PageDown, {21, 16}, true},
+        {GridKey::Down, {21, 16}, false},  {GridKey::Tab, {21, 16}, false},
+        {GridKey::Home, {21, 1}, true},    {GridKey::PageUp, {1, 1}, true},
+        {GridKey::BackTab, {1, 1}, false}, {GridKey::CtrlEnd, {21, 16}, true},
+        {GridKey::CtrlHome, {1, 1}, true},
     };
     for (const Step& s : steps) {
         EXPECT_EQ(grid.Navigate(s.key), s.moved) << static_cast<int>(s.key);

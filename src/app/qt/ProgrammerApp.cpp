@@ -66,7 +66,6 @@ int ProgrammerApp::run()
     };
     ProgrammerDialog dialog(std::move(resources));
     dialog.initialise();
-    dialog.show();
     dialog.exec();
     return 0;
 }

@@ -110,13 +110,14 @@ const QStringList& GridControl::DefaultFaces()
 
 QFont GridControl::fontFor(const GridFont& cellFont) const
 {
-    const QString key = QStringLiteral("%1|%2|%3")
-                            .arg(QString::fromStdString(cellFont.face))
-                            .arg(cellFont.height)
-                            .arg(cellFont.width);
-    auto cached = m_fonts.constFind(key);
-    if (cached != m_fonts.constEnd())
-        return *cached;
+    return slotFor(cellFont).font;
+}
+
+GridControl::FontSlot& GridControl::slotFor(const GridFont& cellFont) const
+{
+    for (FontSlot& slot : m_slots)
+        if (slot.cellFont == cellFont)
+            return slot;
 
     QFont font = this->font();
     if (cellFont.face.empty())
@@ -137,8 +138,55 @@ QFont GridControl::fontFor(const GridFont& cellFont) const
         if (advance > 0 && advance != cellFont.width)
             font.setStretch(std::clamp(cellFont.width * 100 / advance, 1, 4000));
     }
-    m_fonts.insert(key, font);
-    return font;
+    m_slots.push_back(FontSlot{cellFont, font, {}});
+    return m_slots.back();
+}
+
+void GridControl::drawCellText(QPainter& painter, FontSlot& slot, const std::string& content, const QRect& area,
+                               uint32_t format) const
+{
+    const Qt::Alignment alignment = alignmentOf(format);
+    if (!(format & GridFormat::SingleLine)) {
+        // Wrapped text is rare here: the general text drawing does it.
+        painter.drawText(area, static_cast<int>(alignment) | Qt::TextWordWrap, QString::fromStdString(content));
+        return;
+    }
+    // Addresses and ASCII rows change with every page; keep the cache from growing
+    // without bound while paging through a large image.
+    if (slot.texts.size() > 4096)
+        slot.texts.clear();
+    auto found = slot.texts.find(content);
+    if (found == slot.texts.end()) {
+        QStaticText text(QString::fromStdString(content));
+        text.setTextFormat(Qt::PlainText);
+        text.setPerformanceHint(QStaticText::AggressiveCaching);
+        text.prepare(QTransform(), slot.font);
+        found = slot.texts.emplace(content, std::move(text)).first;
+    }
+    const QSizeF size = found->second.size();
+    if (size.width() > area.width() && (format & GridFormat::EndEllipsis)) {
+        const QString shown = QFontMetrics(slot.font).elidedText(QString::fromStdString(content), Qt::ElideRight,
+                                                                  area.width());
+        painter.drawText(area, static_cast<int>(alignment) | Qt::TextSingleLine, shown);
+        return;
+    }
+    qreal x = area.left();
+    if (alignment & Qt::AlignRight)
+        x = area.left() + area.width() - size.width();
+    else if (alignment & Qt::AlignHCenter)
+        x = area.left() + (area.width() - size.width()) / 2;
+    qreal y = area.top();
+    if (alignment & Qt::AlignVCenter)
+        y = area.top() + (area.height() - size.height()) / 2;
+    // The text stays inside its (widened) rectangle.
+    const bool overflows = size.width() > area.width() || size.height() > area.height();
+    if (overflows) {
+        painter.save();
+        painter.setClipRect(area, Qt::IntersectClip);
+    }
+    painter.drawStaticText(QPointF(x, y), found->second);
+    if (overflows)
+        painter.restore();
 }
 
 QSize GridControl::sizeHint() const
@@ -199,6 +247,8 @@ void GridControl::paintEvent(QPaintEvent* event)
     const QColor lightEdge = Qt::white;
     const int rows = m_model.RowCount();
     const int columns = m_model.ColumnCount();
+    FontSlot* currentSlot = nullptr;
+    GridFont cellFont;
 
     int top = 0;
     for (int row = 0; row < rows && top <= dirty.bottom(); ++row) {
@@ -234,19 +284,16 @@ void GridControl::paintEvent(QPaintEvent* event)
 
             const std::string& content = m_model.CellText(row, column);
             if (!content.empty()) {
-                const uint32_t format = m_model.CellFormat(row, column);
+                const GridFont wanted = m_model.EffectiveFont(row, column);
+                if (currentSlot == nullptr || !(wanted == cellFont)) {
+                    cellFont = wanted;
+                    currentSlot = &slotFor(cellFont);
+                    painter.setFont(currentSlot->font);
+                }
                 const int widening = m_model.TextWidening(row, column);
-                const QRect textArea = cell.adjusted(-widening, 0, widening, 0);
-                const QFont font = cellFont(row, column);
-                QString shown = QString::fromStdString(content);
-                if (format & GridFormat::EndEllipsis)
-                    shown = QFontMetrics(font).elidedText(shown, Qt::ElideRight, textArea.width());
-                int flags = static_cast<int>(alignmentOf(format));
-                if (format & GridFormat::SingleLine)
-                    flags |= Qt::TextSingleLine;
-                painter.setFont(font);
                 painter.setPen(text);
-                painter.drawText(textArea, flags, shown);
+                drawCellText(painter, *currentSlot, content, cell.adjusted(-widening, 0, widening, 0),
+                             m_model.CellFormat(row, column));
             }
             if (m_model.IsFocusMarked(row, column)) {
                 painter.setPen(text);
@@ -262,6 +309,14 @@ void GridControl::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
     m_model.SetViewportSize(width(), height());
+}
+
+void GridControl::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    // Cell fonts are derived from the widget's font.
+    if (event->type() == QEvent::FontChange)
+        m_slots.clear();
 }
 
 void GridControl::mousePressEvent(QMouseEvent* event)

@@ -1,9 +1,13 @@
 #pragma once
 
 #include <QFont>
-#include <QHash>
+#include <QStaticText>
 #include <QStringList>
 #include <QWidget>
+
+#include <deque>
+#include <string>
+#include <unordered_map>
 
 #include "widgets/GridModel.h"
 
@@ -49,6 +53,7 @@ protected:
     bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
@@ -60,6 +65,17 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
+    // A cell font with the laid-out texts drawn in it. Hex texts repeat on every
+    // page, so a scroll step mostly draws prepared texts.
+    struct FontSlot {
+        GridFont cellFont;
+        QFont font;
+        std::unordered_map<std::string, QStaticText> texts;
+    };
+
+    FontSlot& slotFor(const GridFont& font) const;
+    void drawCellText(QPainter& painter, FontSlot& slot, const std::string& content, const QRect& area,
+                      uint32_t format) const;
     void modelRepainted();
     void announceFocus();
 
@@ -67,5 +83,5 @@ private:
     bool m_pressedOnCell = false;
     int m_dropReleases = 0;
     GridCellId m_announced;
-    mutable QHash<QString, QFont> m_fonts;
+    mutable std::deque<FontSlot> m_slots;  // stable addresses while growing
 };

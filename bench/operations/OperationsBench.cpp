@@ -1,0 +1,318 @@
+// Program + verify of an 8 MiB image through the worker, the chip operations and
+// the real driver library over its simulated programmer (delays off), against
+// the time spent inside the driver calls alone; flashrom's dummy programmer
+// writing and verifying the same image; and the peak memory of a 1 MiB against
+// an 8 MiB image, each in a process of its own.
+//
+// Usage: operations_bench WORKDIR              all three measurements
+//        operations_bench --child WORKDIR MiB  one program + verify run (memory)
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "app/MessageBoxes.h"
+#include "app/PromptSounds.h"
+#include "app/WindowPorts.h"
+#include "device/ChipModel.h"
+#include "device/Device.h"
+#include "image/FileImage.h"
+#include "operations/ChipOperations.h"
+#include "operations/OperationWorker.h"
+#include "operations/StatusLine.h"
+#include "operations/WorkerState.h"
+#include "platform/DriverLibrary.h"
+#include "platform/File.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Timing trampolines: every entry point adds its own duration to one counter.
+DriverApi g_real;
+std::atomic<int64_t> g_driverNs{0};
+
+struct CallTimer {
+    Clock::time_point start = Clock::now();
+    ~CallTimer() {
+        g_driverNs += std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - start).count();
+    }
+};
+
+int32_t VELMOR_CALL TimedEnum() { CallTimer t; return g_real.QuovixEnum(); }
+int32_t VELMOR_CALL TimedOpen(int32_t i) { CallTimer t; return g_real.QuovixOpen(i); }
+int32_t VELMOR_CALL TimedClose(int32_t h) { CallTimer t; return g_real.QuovixClose(h); }
+int32_t VELMOR_CALL TimedSelfTest(int32_t h) { CallTimer t; return g_real.QuovixUsbSelfTest(h); }
+int32_t VELMOR_CALL TimedSetFlashInfo(int32_t h, int32_t k, int32_t s) {
+    CallTimer t;
+    return g_real.QuovixSetFlashInfo(h, k, s);
+}
+int32_t VELMOR_CALL TimedSetWriteTime(int32_t h, int32_t w) { CallTimer t; return g_real.QuovixSetWriteTime(h, w); }
+int32_t VELMOR_CALL TimedInitFlash(int32_t h) { CallTimer t; return g_real.QuovixInitFlash(h); }
+int32_t VELMOR_CALL TimedProgram(int32_t h, const uint8_t* d, uint32_t n, uint32_t a, uint32_t* done) {
+    CallTimer t;
+    return g_real.QuovixProgram(h, d, n, a, done);
+}
+int32_t VELMOR_CALL TimedRead(int32_t h, uint8_t* b, uint32_t n, uint32_t a, uint32_t* done) {
+    CallTimer t;
+    return g_real.QuovixRead(h, b, n, a, done);
+}
+int32_t VELMOR_CALL TimedGetFlashInfo(int32_t h, int32_t* k, int32_t* c) {
+    CallTimer t;
+    return g_real.QuovixGetFlashInfo(h, k, c);
+}
+
+DriverApi Timed(const DriverApi& real) {
+    g_real = real;
+    DriverApi api;
+    api.QuovixEnum = TimedEnum;
+    api.QuovixOpen = TimedOpen;
+    api.QuovixClose = TimedClose;
+    api.QuovixUsbSelfTest = TimedSelfTest;
+    api.QuovixSetFlashInfo = TimedSetFlashInfo;
+    api.QuovixSetWriteTime = TimedSetWriteTime;
+    api.QuovixInitFlash = TimedInitFlash;
+    api.QuovixProgram = TimedProgram;
+    api.QuovixRead = TimedRead;
+    api.QuovixGetFlashInfo = TimedGetFlashInfo;
+    return api;
+}
+
+// Minimal window ports: they keep the last status text and answer every box Yes.
+class BenchStatusLine : public StatusLine {
+public:
+    void SetStatus(const std::string& text, bool, bool) override { last = text; }
+    void ShowProgress() override {}
+    void SetProgress(int, const std::string&) override {}
+    void HideProgress() override {}
+    std::string last;
+};
+class YesBoxes : public MessageBoxes {
+public:
+    MessageAnswer Show(const std::string&, const std::string&, MessageIcon, MessageButtons b) override {
+        return b == MessageButtons::Ok ? MessageAnswer::Ok : MessageAnswer::Yes;
+    }
+};
+class NoCommands : public CommandStates {
+public:
+    void SetEnabled(int, bool) override {}
+    bool IsEnabled(int) const override { return true; }
+    void SetChecked(int, bool) override {}
+    bool IsChecked(int) const override { return false; }
+};
+class NoTexts : public ControlTexts {
+public:
+    void SetText(int, const std::string&) override {}
+};
+class NoList : public ChipModelList {
+public:
+    void SelectRow(int) override {}
+};
+class NoSound : public SoundOutput {
+public:
+    void PlayWave(const std::string&) override {}
+    void Beep() override {}
+    void SetButtonSounds(const std::string&) override {}
+};
+class InlineWindow : public WindowThread {
+public:
+    void Run(const std::function<void()>& work) override { work(); }
+};
+class NoReadView : public ReadChipView {
+public:
+    void ForceViewMode() override {}
+    void LoadChipImage() override {}
+    void ResolveTruncatedChipImage() override {}
+};
+
+std::vector<uint8_t> Pattern(size_t size) {
+    std::vector<uint8_t> bytes(size);
+    uint32_t x = 12345;
+    for (auto& b : bytes) {
+        x = x * 1103515245u + 12345u;
+        b = static_cast<uint8_t>(x >> 16);
+    }
+    return bytes;
+}
+
+void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+struct RunResult {
+    bool ok = false;
+    double eraseSeconds = 0;
+    double totalSeconds = 0;   // program + verify, request to idle
+    double driverSeconds = 0;  // inside the entry points during those two runs
+    std::string status;
+};
+
+// One program + verify of `bytes` on a 25X64 in `dir` (which becomes the current directory).
+RunResult ProgramAndVerify(const std::string& dir, size_t bytes) {
+    std::filesystem::create_directories(dir);
+    std::filesystem::current_path(dir);
+    std::ofstream("velmor-sim.conf") << "chip = 25X64\nblock_delay_ms = 0\nerase_ms = 0\n";
+    std::filesystem::remove("velmor-sim-chip.bin");
+    const std::string workDir = dir + "/";
+    WriteFile(workDir + "image.bin", Pattern(bytes));
+
+    RunResult result;
+    DriverLibrary library;
+    if (!library.LoadFrom(VELMOR_LIBRARY_PATH)) {
+        std::fprintf(stderr, "cannot load %s\n", VELMOR_LIBRARY_PATH);
+        return result;
+    }
+    const DriverApi api = Timed(library.Bind());
+
+    BenchStatusLine status;
+    YesBoxes boxes;
+    NoCommands commands;
+    NoTexts texts;
+    NoList list;
+    NoSound sound;
+    InlineWindow window;
+    NoReadView view;
+    WorkerState state;
+    FileImage image;
+    ChipModelSelection model(list, texts);
+    model.SelectAndApply(kDefaultChipModelRow);
+    PromptSounds sounds(sound, commands, workDir);
+    Device device(api, model, commands, image);
+    ChipOperations ops(OperationContext{state, device, model, image, status, boxes, sounds, window, view,
+                                        workDir + "h_alor0.dll"});
+
+    // The work copy, as the loader leaves it (copied by the kernel, not through memory).
+    std::filesystem::copy_file(workDir + "image.bin", workDir + "h_alor1.dll",
+                               std::filesystem::copy_options::overwrite_existing);
+    image.workCopy().Open(workDir + "h_alor1.dll", File::Mode::ReadWrite);
+    image.SetLength(static_cast<uint32_t>(bytes));
+    image.SetLoaded(true);
+
+    bool last = false;
+    OperationWorker worker(state, [&](uint8_t code) {
+        if (code == WorkerCode::Erase) last = ops.EraseChip(1);
+        if (code == WorkerCode::Program) last = ops.ProgramChip(1);
+        if (code == WorkerCode::Verify) last = ops.VerifyChip(1);
+    });
+    worker.Start();
+    worker.WaitUntilIdle(std::chrono::minutes(10));
+    const auto run = [&](uint8_t code) {
+        worker.Request(code);
+        worker.WaitUntilIdle(std::chrono::minutes(10));
+        return last;
+    };
+
+    auto t0 = Clock::now();
+    if (!run(WorkerCode::Erase)) {
+        result.status = status.last;
+        return result;
+    }
+    result.eraseSeconds = std::chrono::duration<double>(Clock::now() - t0).count();
+
+    g_driverNs = 0;
+    t0 = Clock::now();
+    const bool programmed = run(WorkerCode::Program);
+    const bool verified = programmed && run(WorkerCode::Verify);
+    result.totalSeconds = std::chrono::duration<double>(Clock::now() - t0).count();
+    result.driverSeconds = static_cast<double>(g_driverNs.load()) / 1e9;
+    result.ok = verified;
+    result.status = status.last;
+    return result;
+}
+
+double FlashromSeconds(const std::string& dir, size_t bytes) {
+    std::filesystem::create_directories(dir);
+    WriteFile(dir + "/image.bin", Pattern(bytes));
+    std::filesystem::remove(dir + "/chip.bin");
+    const std::string command = "flashrom -p dummy:emulate=VARIABLE_SIZE,size=" + std::to_string(bytes) +
+                                ",image=" + dir + "/chip.bin -w " + dir + "/image.bin >" + dir +
+                                "/flashrom.log 2>&1";
+    const auto t0 = Clock::now();
+    const int rc = std::system(command.c_str());
+    const double seconds = std::chrono::duration<double>(Clock::now() - t0).count();
+    if (rc != 0) {
+        std::printf("flashrom failed (exit %d), see %s/flashrom.log\n", rc, dir.c_str());
+        return -1;
+    }
+    return seconds;
+}
+
+// Peak resident set (KiB) of a child process doing one run with a `mib` image.
+long ChildPeakKiB(const std::string& self, const std::string& dir, int mib) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const std::string size = std::to_string(mib);
+        execl(self.c_str(), self.c_str(), "--child", dir.c_str(), size.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    if (pid < 0 || wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
+    return usage.ru_maxrss;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 4 && std::string(argv[1]) == "--child") {
+        const RunResult r = ProgramAndVerify(argv[2], static_cast<size_t>(std::atoi(argv[3])) << 20);
+        return r.ok ? 0 : 1;
+    }
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s WORKDIR\n", argv[0]);
+        return 2;
+    }
+    const std::string work = std::filesystem::absolute(argv[1]).string();
+    const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
+    constexpr size_t kImage = 8u << 20;
+    bool ok = true;
+
+    const RunResult ours = ProgramAndVerify(work + "/ours", kImage);
+    if (!ours.ok) {
+        std::printf("program + verify failed: %s\n", ours.status.c_str());
+        return 1;
+    }
+    const double ratio = ours.totalSeconds / ours.driverSeconds;
+    std::printf("program + verify, 8 MiB image, 25X64 simulated, delays 0 (erase before: %.3f s)\n",
+                ours.eraseSeconds);
+    std::printf("  total (worker, operations, work copy)  %8.3f s  %7.1f MiB/s\n", ours.totalSeconds,
+                8.0 / ours.totalSeconds);
+    std::printf("  inside the driver calls                %8.3f s\n", ours.driverSeconds);
+    std::printf("  ratio total/driver %.3f (goal <= 1.5): %s\n", ratio, ratio <= 1.5 ? "ok" : "NOT MET");
+    ok = ok && ratio <= 1.5;
+
+    const double flashrom = FlashromSeconds(work + "/flashrom", kImage);
+    if (flashrom > 0) {
+        const double withErase = ours.totalSeconds + ours.eraseSeconds;
+        std::printf("flashrom -p dummy (VARIABLE_SIZE 8 MiB) -w, with its read, erase and verify: %.3f s\n", flashrom);
+        std::printf("  ratio flashrom/ours (program + verify)          %.2f (goal > 1): %s\n",
+                    flashrom / ours.totalSeconds, flashrom > ours.totalSeconds ? "ok" : "NOT MET");
+        std::printf("  ratio flashrom/ours (erase + program + verify)  %.2f\n", flashrom / withErase);
+        ok = ok && flashrom > ours.totalSeconds;
+    } else {
+        ok = false;
+    }
+
+    const long small = ChildPeakKiB(self, work + "/mem1", 1);
+    const long large = ChildPeakKiB(self, work + "/mem8", 8);
+    if (small < 0 || large < 0) {
+        std::printf("memory: a child run failed\n");
+        return 1;
+    }
+    const double growth = static_cast<double>(large - small) / 1024.0;
+    std::printf("memory: peak RSS, same 25X64 chip, 1 MiB image %ld KiB, 8 MiB image %ld KiB, difference %.2f MiB "
+                "(goal < 1): %s\n",
+                small, large, growth, growth < 1.0 ? "ok" : "NOT MET");
+    ok = ok && growth < 1.0;
+    return ok ? 0 : 1;
+}
