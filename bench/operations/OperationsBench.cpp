@@ -4,8 +4,8 @@
 // writing and verifying the same image; and the peak memory of a 1 MiB against
 // an 8 MiB image, each in a process of its own.
 //
-// Usage: operations_bench WORKDIR              all three measurements
-//        operations_bench --child WORKDIR MiB  one program + verify run (memory)
+// Usage: operations_bench WORKDIR          all three measurements
+//        operations_bench --child DIR      one run on a prepared directory (memory)
 
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -144,9 +144,14 @@ std::vector<uint8_t> Pattern(size_t size) {
     return bytes;
 }
 
-void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+// The image file, written in pieces so that no process holds it whole.
+void WriteImage(const std::string& path, size_t size) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    const std::vector<uint8_t> piece = Pattern(1 << 20);
+    for (size_t done = 0; done < size; done += piece.size()) {
+        const size_t n = std::min(piece.size(), size - done);
+        out.write(reinterpret_cast<const char*>(piece.data()), static_cast<std::streamsize>(n));
+    }
 }
 
 struct RunResult {
@@ -157,14 +162,20 @@ struct RunResult {
     std::string status;
 };
 
-// One program + verify of `bytes` on a 25X64 in `dir` (which becomes the current directory).
-RunResult ProgramAndVerify(const std::string& dir, size_t bytes) {
+// Makes `dir` with the image and the simulator's set-up (a 25X64, no delays).
+void Prepare(const std::string& dir, size_t bytes) {
     std::filesystem::create_directories(dir);
+    std::ofstream(dir + "/velmor-sim.conf") << "chip = 25X64\nblock_delay_ms = 0\nerase_ms = 0\n";
+    std::filesystem::remove(dir + "/velmor-sim-chip.bin");
+    WriteImage(dir + "/image.bin", bytes);
+}
+
+// One erase, then the timed program + verify of the image in `dir`, which
+// becomes the current directory (the simulator reads its set-up there).
+RunResult ProgramAndVerify(const std::string& dir) {
     std::filesystem::current_path(dir);
-    std::ofstream("velmor-sim.conf") << "chip = 25X64\nblock_delay_ms = 0\nerase_ms = 0\n";
-    std::filesystem::remove("velmor-sim-chip.bin");
     const std::string workDir = dir + "/";
-    WriteFile(workDir + "image.bin", Pattern(bytes));
+    const size_t bytes = std::filesystem::file_size(workDir + "image.bin");
 
     RunResult result;
     DriverLibrary library;
@@ -232,7 +243,7 @@ RunResult ProgramAndVerify(const std::string& dir, size_t bytes) {
 
 double FlashromSeconds(const std::string& dir, size_t bytes) {
     std::filesystem::create_directories(dir);
-    WriteFile(dir + "/image.bin", Pattern(bytes));
+    WriteImage(dir + "/image.bin", bytes);
     std::filesystem::remove(dir + "/chip.bin");
     const std::string command = "flashrom -p dummy:emulate=VARIABLE_SIZE,size=" + std::to_string(bytes) +
                                 ",image=" + dir + "/chip.bin -w " + dir + "/image.bin >" + dir +
@@ -249,10 +260,10 @@ double FlashromSeconds(const std::string& dir, size_t bytes) {
 
 // Peak resident set (KiB) of a child process doing one run with a `mib` image.
 long ChildPeakKiB(const std::string& self, const std::string& dir, int mib) {
+    Prepare(dir, static_cast<size_t>(mib) << 20);
     const pid_t pid = fork();
     if (pid == 0) {
-        const std::string size = std::to_string(mib);
-        execl(self.c_str(), self.c_str(), "--child", dir.c_str(), size.c_str(), static_cast<char*>(nullptr));
+        execl(self.c_str(), self.c_str(), "--child", dir.c_str(), static_cast<char*>(nullptr));
         _exit(127);
     }
     int status = 0;
@@ -264,10 +275,7 @@ long ChildPeakKiB(const std::string& self, const std::string& dir, int mib) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 4 && std::string(argv[1]) == "--child") {
-        const RunResult r = ProgramAndVerify(argv[2], static_cast<size_t>(std::atoi(argv[3])) << 20);
-        return r.ok ? 0 : 1;
-    }
+    if (argc == 3 && std::string(argv[1]) == "--child") return ProgramAndVerify(argv[2]).ok ? 0 : 1;
     if (argc != 2) {
         std::fprintf(stderr, "usage: %s WORKDIR\n", argv[0]);
         return 2;
@@ -277,7 +285,8 @@ int main(int argc, char** argv) {
     constexpr size_t kImage = 8u << 20;
     bool ok = true;
 
-    const RunResult ours = ProgramAndVerify(work + "/ours", kImage);
+    Prepare(work + "/ours", kImage);
+    const RunResult ours = ProgramAndVerify(work + "/ours");
     if (!ours.ok) {
         std::printf("program + verify failed: %s\n", ours.status.c_str());
         return 1;

@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 #include "app/MessageBoxes.h"
 #include "device/ChipModel.h"
@@ -21,7 +22,9 @@ ChipOperations::LoopResult ChipOperations::VerifyBlocks(uint32_t count, uint32_t
         const uint32_t want = std::min(static_cast<uint32_t>(got), count - done);
         const int64_t m = m_ctx.image.ReadWork(done, m_fileBuffer.data(), want);
         if (m <= 0) return LoopResult::FileFailed;
-        for (int64_t i = 0; i < m; ++i) {
+        // Equal blocks, the usual case, are settled by one comparison.
+        const bool same = std::memcmp(m_fileBuffer.data(), m_transferBuffer.data(), static_cast<size_t>(m)) == 0;
+        for (int64_t i = 0; !same && i < m; ++i) {
             const uint8_t fileByte = m_fileBuffer[static_cast<size_t>(i)];
             const uint8_t chipByte = m_transferBuffer[static_cast<size_t>(i)];
             if (fileByte == chipByte) continue;

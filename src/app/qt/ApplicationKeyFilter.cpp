@@ -44,7 +44,7 @@ bool ApplicationKeyFilter::eventFilter(QObject* watched, QEvent* event)
                                             [this](int id) { return m_handlers.isEnabled(id); });
     switch (action.kind) {
     case KeyAction::Kind::PassOn: return false;
-    case KeyAction::Kind::Swallow: return false;
+    case KeyAction::Kind::Swallow: return true;
     case KeyAction::Kind::SendCommand:
         m_handlers.sendCommand(action.command);
         return true;

@@ -12,5 +12,5 @@ EditModeCheckBox::EditModeCheckBox(const QString& text, QWidget* parent) : QChec
 
 void EditModeCheckBox::showMode(bool editMode)
 {
-    setIcon(ResourceIcon(editMode ? QStringLiteral("edit-mode-on") : QStringLiteral("edit-mode-off")));
+    setIcon(EditModeIcon(editMode));
 }

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -51,6 +52,7 @@ ProgrammerDialog::ProgrammerDialog(ProgrammerResources resources, QWidget* paren
         resources.workDirectory = CurrentDirectory();
     const QString workDirectory = QString::fromStdString(resources.workDirectory);
 
+    InitResources();
     setWindowTitle(QString::fromUtf8(Title));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     setWindowFlag(Qt::WindowMinimizeButtonHint, true);
@@ -151,12 +153,12 @@ void ProgrammerDialog::buildMenu()
                 // The check state shows in the item's picture: one for each state.
                 action->setCheckable(true);
                 auto showState = [action](bool on) {
-                    action->setIcon(ResourceIcon(on ? QStringLiteral("edit-mode-on") : QStringLiteral("edit-mode-off")));
+                    action->setIcon(EditModeIcon(on));
                 };
                 showState(false);
                 connect(action, &QAction::toggled, action, showState);
             } else {
-                action->setIcon(ResourceIcon(QString::number(item.id)));
+                action->setIcon(CommandIcon(item.id));
             }
             const int id = item.id;
             // Checkable items keep the state the program gives them, not the click.
@@ -178,7 +180,12 @@ void ProgrammerDialog::buildControls()
         QWidget* widget = nullptr;
         switch (place.kind) {
         case ControlKind::PictureButton: {
-            auto* button = new PictureButton(place.id, ResourceIcon(QString::number(place.id)), text, m_client);
+            // A picture that would push the text out of its button is left out.
+            QIcon icon = CommandIcon(place.id);
+            const int needed = QFontMetrics(font()).horizontalAdvance(text) + 16;
+            if (needed > rect.width() - 4)
+                icon = QIcon();
+            auto* button = new PictureButton(place.id, icon, text, m_client);
             if (place.id == CommandId::Save)
                 button->setEnabled(false);
             connect(button, &PictureButton::command, this, &ProgrammerDialog::handleCommand);
