@@ -186,6 +186,11 @@ void ProgrammerDialog::buildControls()
             if (needed > rect.width() - 4)
                 icon = QIcon();
             auto* button = new PictureButton(place.id, icon, text, m_client);
+            // A text wider than its button gets a smaller face rather than being cut.
+            QFont face = button->font();
+            while (face.pointSize() > 7 && QFontMetrics(face).horizontalAdvance(text) + 10 > rect.width())
+                face.setPointSize(face.pointSize() - 1);
+            button->setFont(face);
             if (place.id == CommandId::Save)
                 button->setEnabled(false);
             connect(button, &PictureButton::command, this, &ProgrammerDialog::handleCommand);
