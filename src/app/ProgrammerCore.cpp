@@ -124,6 +124,7 @@ void ProgrammerCore::DeviceChanged() {
 }
 
 bool ProgrammerCore::RequestClose() {
+    if (m_shutDown) return true;
     if (m_state.AnyBusy()) return false;
     Shutdown();
     return true;

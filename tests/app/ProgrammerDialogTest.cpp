@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 #include <QtTest>
 
@@ -28,6 +29,7 @@
 #include "app/qt/MessageBox.h"
 #include "app/qt/ProgrammerApp.h"
 #include "app/qt/ProgrammerDialog.h"
+#include "app/qt/QtChipModelList.h"
 #include "app/qt/QtCommandStates.h"
 #include "app/qt/QtMessageBoxes.h"
 #include "app/qt/QtSoundOutput.h"
@@ -117,6 +119,7 @@ private Q_SLOTS:
     {
         QVERIFY(m_dir.isValid());
         ProgrammerApp::installTranslations(*qApp);
+        ProgrammerApp::applyFont(*qApp);
         // The simulated programmer reads its settings and keeps its chip in the current directory.
         m_previousDirectory = QDir::currentPath();
         QVERIFY(QDir::setCurrent(m_dir.path()));
@@ -333,6 +336,92 @@ private Q_SLOTS:
                 QCOMPARE(dialog.menuAction(want.id), items[i]);
             }
         }
+    }
+
+    void buttonsAndMenuItemsShowTheirPictures()
+    {
+        ProgrammerDialog& dialog = makeDialog();
+        for (int id : {1004, 1075, 1019, 1020, 1021, 1023, 1022, 1035, 1024})
+            QVERIFY2(!qobject_cast<QAbstractButton*>(dialog.control(id))->icon().isNull(), qPrintable(QString::number(id)));
+        for (QAction* menu : dialog.menuBar()->actions())
+            for (QAction* item : menu->menu()->actions()) {
+                if (item->isSeparator())
+                    continue;
+                // Every item but the prompt-sound switch has a picture.
+                const bool wanted = item->data().toInt() != CommandId::PromptSound;
+                QVERIFY2(item->icon().isNull() != wanted, qPrintable(item->text()));
+            }
+        // The edit-mode item and check box change their picture with the mode.
+        QAction* editMode = dialog.menuAction(CommandId::EditModeMenu);
+        auto* check = qobject_cast<QAbstractButton*>(dialog.control(CommandId::EditModeCheck));
+        const qint64 viewItem = editMode->icon().cacheKey();
+        const qint64 viewCheck = check->icon().cacheKey();
+        dialog.findChild<QtCommandStates*>()->SetChecked(CommandId::EditModeMenu, true);
+        dialog.findChild<QtCommandStates*>()->SetChecked(CommandId::EditModeCheck, true);
+        QVERIFY(editMode->isChecked());
+        QVERIFY(check->isChecked());
+        QVERIFY(editMode->icon().cacheKey() != viewItem);
+        QVERIFY(check->icon().cacheKey() != viewCheck);
+    }
+
+    void editModeControlsKeepTheStateTheProgramGivesThem()
+    {
+        ProgrammerDialog& dialog = startDialog();
+        auto* check = qobject_cast<QAbstractButton*>(dialog.control(CommandId::EditModeCheck));
+        check->click();
+        dialog.menuAction(CommandId::EditModeMenu)->setEnabled(true);
+        dialog.menuAction(CommandId::EditModeMenu)->trigger();
+        QVERIFY(!check->isChecked());
+        QVERIFY(!dialog.menuAction(CommandId::EditModeMenu)->isChecked());
+        QVERIFY(!dialog.core().editMode());
+        QVERIFY(MessageBox::requests().isEmpty());
+    }
+
+    void scrollBarAndWheelPageTheView()
+    {
+        ProgrammerDialog& dialog = startDialog();
+        QFile file(m_dir.filePath(QStringLiteral("rows.bin")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(337, '\x22'));  // 22 rows: one row to scroll
+        file.close();
+        FileDialog::setNextFileName(file.fileName());
+        dialog.handleCommand(CommandId::Open);
+        auto* bar = qobject_cast<QScrollBar*>(dialog.control(CommandId::ScrollBar));
+        QCOMPARE(bar->maximum(), 1);
+        QVERIFY(bar->isEnabled());
+
+        // Refused while a verify reads the work copy.
+        dialog.core().state().VerifyBusy = true;
+        bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+        QCOMPARE(dialog.core().hexView().topRow(), 0u);
+        QCOMPARE(bar->value(), 0);
+        dialog.core().state().VerifyBusy = false;
+
+        bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+        QCOMPARE(dialog.core().hexView().topRow(), 1u);
+        QCOMPARE(bar->value(), 1);
+        QCOMPARE(dialog.core().grid().CellText(1, 0), std::string("00000010"));
+        bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+        QCOMPARE(dialog.core().hexView().topRow(), 1u);
+        bar->triggerAction(QAbstractSlider::SliderPageStepSub);
+        QCOMPARE(dialog.core().hexView().topRow(), 0u);
+        QCOMPARE(bar->value(), 0);
+
+        // The wheel moves one row while the view has the focus.
+        dialog.activateWindow();
+        dialog.control(CommandId::HexGrid)->setFocus();
+        QTRY_COMPARE(QApplication::focusWidget(), dialog.control(CommandId::HexGrid));
+        QWheelEvent down(QPointF(5, 5), QPointF(5, 5), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
+                         Qt::NoScrollPhase, false);
+        QApplication::sendEvent(bar, &down);
+        QCOMPARE(dialog.core().hexView().topRow(), 1u);
+        QCOMPARE(bar->value(), 1);
+        dialog.control(CommandId::PathBox)->setFocus();
+        QTRY_COMPARE(QApplication::focusWidget(), dialog.control(CommandId::PathBox));
+        QWheelEvent up(QPointF(5, 5), QPointF(5, 5), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
+                       Qt::NoScrollPhase, false);
+        QApplication::sendEvent(&dialog, &up);
+        QCOMPARE(dialog.core().hexView().topRow(), 1u);
     }
 
     void toolTips_data()
@@ -602,6 +691,56 @@ private Q_SLOTS:
         states.SetEnabled(CommandId::Save, false);
         QVERIFY(!dialog.control(CommandId::Save)->isEnabled());
         QVERIFY(!dialog.menuAction(CommandId::Save)->isEnabled());
+    }
+
+    void modelSelectedByTheProgramRaisesNoChangeNotice()
+    {
+        ProgrammerDialog& dialog = startDialog();
+        auto* models = qobject_cast<QComboBox*>(dialog.control(CommandId::ChipModelList));
+        ChipModelList* port = dialog.findChild<QtChipModelList*>();
+        QVERIFY(port != nullptr);
+        std::thread worker([port] { port->SelectRow(5); });
+        worker.join();
+        QTRY_COMPARE(models->currentIndex(), 5);
+        // Only the user's choice applies a model; a detection applies its own.
+        QCOMPARE(dialog.core().model().ChipCapacity(), 1048576u);
+        QCOMPARE(qobject_cast<QLabel*>(dialog.control(CommandId::CapacityLabel))->text(), QStringLiteral("1Mbytes"));
+        port->SelectRow(-1);
+        QCOMPARE(models->currentIndex(), -1);
+        QCOMPARE(dialog.core().model().ChipCapacity(), 1048576u);
+    }
+
+    void promptSoundsFromTheWorkerPlayOnTheWindowThread()
+    {
+        ProgrammerDialog& dialog = startDialog();
+        QStringList waves;
+        QList<QThread*> threads;
+        int beeps = 0;
+        dialog.soundOutput().setWavePlayer([&](const QString& path) {
+            waves.append(path);
+            threads.append(QThread::currentThread());
+        });
+        dialog.soundOutput().setBeeper([&beeps] { ++beeps; });
+        dialog.menuAction(CommandId::PromptSound)->trigger();
+        QVERIFY(dialog.core().sounds().enabled());
+
+        // No wave file yet: the erase ends with the beep instead.
+        QTest::keyClick(dialog.control(CommandId::PathBox), Qt::Key_F4);
+        QTRY_COMPARE_WITH_TIMEOUT(statusLabel()->text(), QStringLiteral("芯片擦除成功..."), kTimeout);
+        QTRY_COMPARE(beeps, 1);
+        QVERIFY(waves.isEmpty());
+
+        QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("sound")));
+        QFile wave(m_dir.filePath(QStringLiteral("sound/del.wav")));
+        QVERIFY(wave.open(QIODevice::WriteOnly));
+        wave.close();
+        QTRY_VERIFY_WITH_TIMEOUT(dialog.core().worker().IsIdle(), kTimeout);
+        QTest::keyClick(dialog.control(CommandId::PathBox), Qt::Key_F4);
+        QTRY_COMPARE_WITH_TIMEOUT(waves, QStringList{m_dir.filePath(QStringLiteral("sound/del.wav"))}, kTimeout);
+        QCOMPARE(threads, QList<QThread*>{QThread::currentThread()});
+        QCOMPARE(beeps, 1);
+        QFile::remove(wave.fileName());
+        QTRY_VERIFY_WITH_TIMEOUT(dialog.core().worker().IsIdle(), kTimeout);
     }
 
     void questionFromAnotherThreadWaitsForTheWindow()

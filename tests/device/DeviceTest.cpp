@@ -169,6 +169,16 @@ TEST_F(DeviceTest, NegativeHandleIsClosedOnceThenForgotten) {
     EXPECT_EQ(d.handle(), 0);
 }
 
+TEST_F(DeviceTest, ScriptedResultsAreUsedInOrderThenTheDefault) {
+    driver.QueueResults(FakeEntry::Enum, {0, -1});
+    Device& d = MakeDevice();
+    EXPECT_EQ(d.CheckDevice(), 0);
+    EXPECT_EQ(d.CheckDevice(), 0);
+    EXPECT_EQ(d.CheckDevice(), 2);
+    EXPECT_EQ(driver.CallCount(FakeEntry::Enum), 3);
+    EXPECT_EQ(driver.CallCount(FakeEntry::Open), 1);
+}
+
 TEST_F(DeviceTest, CloseWithoutConnectionCallsNothing) {
     Device& d = MakeDevice();
     d.CloseDevice();

@@ -3,20 +3,20 @@
 #include <array>
 
 // The main window's menu: top-level popups in order, each with its items.
-struct MenuItemSpec {
+struct MenuItemEntry {
     int id;            // 0: separator
     const char* text;  // UTF-8, with its '&' mnemonic
     bool grayed;       // disabled at start
     bool checked;      // checkable and checked at start
 };
 
-struct MenuSpec {
+struct MenuEntry {
     const char* title;
-    const MenuItemSpec* items;
+    const MenuItemEntry* items;
     int count;
 };
 
-inline constexpr MenuItemSpec kFileMenu[] = {
+inline constexpr MenuItemEntry kFileMenu[] = {
     {1004, "打开文件(&O)", false, false},
     {1075, "保存文件(&S)", true, false},
     {32784, "另存储为(&A)", true, false},
@@ -24,7 +24,7 @@ inline constexpr MenuItemSpec kFileMenu[] = {
     {0, nullptr, false, false},
     {1, "退出程序(&X)", false, false},
 };
-inline constexpr MenuItemSpec kProgrammingMenu[] = {
+inline constexpr MenuItemEntry kProgrammingMenu[] = {
     {1019, "自动烧录(&A)", false, false},
     {1020, "擦除芯片(&E)", false, false},
     {1021, "手动烧录(&W)", false, false},
@@ -33,26 +33,26 @@ inline constexpr MenuItemSpec kProgrammingMenu[] = {
     {1035, "芯片查空(&C)", false, false},
     {1022, "读出芯片(&R)", false, false},
 };
-inline constexpr MenuItemSpec kAddressMenu[] = {
+inline constexpr MenuItemEntry kAddressMenu[] = {
     {32807, "地址定位(&P)", true, false},
     {32803, "数据查看(&D)", true, false},
     {32811, "数据查找(&L)", true, false},
     {32801, "文件填充(&F)", true, false},
 };
-inline constexpr MenuItemSpec kDeviceMenu[] = {
+inline constexpr MenuItemEntry kDeviceMenu[] = {
     {1024, "芯片检测(&T)", false, false},
     {32809, "产品序列号(&F)", false, false},
 };
-inline constexpr MenuItemSpec kSettingsMenu[] = {
+inline constexpr MenuItemEntry kSettingsMenu[] = {
     {32810, "提示音", false, true},
 };
-inline constexpr MenuItemSpec kHelpMenu[] = {
+inline constexpr MenuItemEntry kHelpMenu[] = {
     {32797, "使用说明(&N)", false, false},
     {0, nullptr, false, false},
     {1025, "关于我们(&A)", false, false},
 };
 
-inline constexpr std::array<MenuSpec, 6> kMenus{{
+inline constexpr std::array<MenuEntry, 6> kMenus{{
     {"文件", kFileMenu, static_cast<int>(std::size(kFileMenu))},
     {"编程操作", kProgrammingMenu, static_cast<int>(std::size(kProgrammingMenu))},
     {"地址操作", kAddressMenu, static_cast<int>(std::size(kAddressMenu))},
@@ -62,11 +62,11 @@ inline constexpr std::array<MenuSpec, 6> kMenus{{
 }};
 
 // Tool tips of the buttons and the check box.
-struct ToolTipSpec {
+struct ToolTipEntry {
     int id;
     const char* text;
 };
-inline constexpr std::array<ToolTipSpec, 11> kToolTips{{
+inline constexpr std::array<ToolTipEntry, 11> kToolTips{{
     {1006, "点击可更改文件模式"},
     {1026, "点击可查看数据修改日记"},
     {1019, "F9:自动擦除、烧录、校验芯片"},

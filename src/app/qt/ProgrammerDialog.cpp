@@ -135,10 +135,10 @@ ProgrammerDialog::~ProgrammerDialog()
 
 void ProgrammerDialog::buildMenu()
 {
-    for (const MenuSpec& menuSpec : kMenus) {
-        QMenu* menu = m_menuBar->addMenu(QString::fromUtf8(menuSpec.title));
-        for (int i = 0; i < menuSpec.count; ++i) {
-            const MenuItemSpec& item = menuSpec.items[i];
+    for (const MenuEntry& menuEntry : kMenus) {
+        QMenu* menu = m_menuBar->addMenu(QString::fromUtf8(menuEntry.title));
+        for (int i = 0; i < menuEntry.count; ++i) {
+            const MenuItemEntry& item = menuEntry.items[i];
             if (item.id == 0) {
                 menu->addSeparator();
                 continue;
@@ -244,7 +244,12 @@ void ProgrammerDialog::buildControls()
         case ControlKind::Edit: {
             auto* edit = new QLineEdit(text, m_client);
             if (place.id == CommandId::CellEditor) {
+                // Sits on a cell: no frame, white like the cells.
                 edit->setMaxLength(2);
+                edit->setFrame(false);
+                QPalette colours = edit->palette();
+                colours.setColor(QPalette::Base, Qt::white);
+                edit->setPalette(colours);
                 edit->hide();
                 m_cellEditor = edit;
             } else {
@@ -289,7 +294,7 @@ void ProgrammerDialog::buildControls()
 
 void ProgrammerDialog::applyToolTips()
 {
-    for (const ToolTipSpec& tip : kToolTips)
+    for (const ToolTipEntry& tip : kToolTips)
         if (QWidget* widget = control(tip.id))
             widget->setToolTip(QString::fromUtf8(tip.text));
 }

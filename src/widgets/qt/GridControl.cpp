@@ -83,7 +83,8 @@ GridControl::GridControl(GridModel& model, QWidget* parent) : QWidget(parent), m
 
     setObjectName(QStringLiteral("HexGridControl"));
     setProperty("controlId", CommandId::HexGrid);
-    setFocusPolicy(Qt::StrongFocus);
+    // A tab stop; clicks give the focus only with the left button (mousePressEvent).
+    setFocusPolicy(Qt::TabFocus);
     setAcceptDrops(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
     // Every cell counts as in view until the first resize gives the real client size.

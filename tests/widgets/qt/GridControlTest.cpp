@@ -1,5 +1,6 @@
 #include <QAccessible>
 #include <QFontInfo>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QSignalSpy>
 #include <QUrl>
@@ -137,6 +138,8 @@ private Q_SLOTS:
         m_parent->resize(700, 450);
         m_parent->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_parent.get()));
+        m_parent->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_parent.get()));
     }
 
     void cleanup()
@@ -321,12 +324,19 @@ private Q_SLOTS:
 
     void pressOutsideTheCellsOrWithTheRightButton()
     {
+        auto* other = new QLineEdit(m_parent.get());
+        other->move(0, 430);
+        other->show();
         m_grid->resize(650, 420);
         QSignalSpy notices(m_grid, &GridControl::commandNotice);
         m_model->SetCurrentCell(2, 2);
-        QTest::mouseClick(m_grid, Qt::LeftButton, {}, QPoint(630, 10));
-        QTest::mouseClick(m_grid, Qt::LeftButton, {}, QPoint(10, 410));
+
+        other->setFocus();
         QTest::mouseClick(m_grid, Qt::RightButton, {}, centreOf(*m_model, 5, 5));
+        QVERIFY(other->hasFocus());
+        QTest::mouseClick(m_grid, Qt::LeftButton, {}, QPoint(630, 10));
+        QVERIFY(m_grid->hasFocus());  // the focus comes with any left press
+        QTest::mouseClick(m_grid, Qt::LeftButton, {}, QPoint(10, 410));
         QCOMPARE(m_model->CurrentCell(), (GridCellId{2, 2}));
         QCOMPARE(notices.count(), 0);
     }
