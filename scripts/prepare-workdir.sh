@@ -21,7 +21,7 @@ manual="$work_dir/XJQT_Tarlo Flash编程器用户手册.chm"
 if command -v chmcmd >/dev/null 2>&1; then
   tmp=$(mktemp -d)
   cp "$top"/docs/manual/* "$tmp/"
-  (cd "$tmp" && chmcmd manual.hhp >/dev/null)
+  (cd "$tmp" && chmcmd manual.hhp >/dev/null 2>&1)
   cp "$tmp/manual.chm" "$manual"
   rm -rf "$tmp"
 fi
