@@ -12,5 +12,5 @@ cmake --build "$build" -j2 --target gui_bench >/dev/null
 
 work=$(mktemp -d "${BENCH_DIR:-${TMPDIR:-/tmp}}/flash-gui-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
-echo "gui benchmark: $(uname -r), $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //')"
+echo "machine: $(uname -r), $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //')"
 QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen} "$build/bin/gui_bench" "$work" "$steps"

@@ -10,11 +10,12 @@ jobs=$(nproc)
 "$top/scripts/install-deps.sh"
 
 run_tree() {  # name, ctest args, cmake args...
-  local dir="$top/build-$1"; local ctest_args=$2; shift 2
-  echo "=== $1: configure and build"
+  local name=$1 ctest_args=$2; shift 2
+  local dir="$top/build-$name"
+  echo "=== $name: configure and build"
   cmake -S "$top" -B "$dir" -DCMAKE_BUILD_TYPE=Debug -DFLASH_BUILD_TESTS=ON "$@" >/dev/null
   cmake --build "$dir" -j"$jobs"
-  echo "=== $1: tests"
+  echo "=== $name: tests"
   (cd "$dir" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$jobs" $ctest_args)
 }
 

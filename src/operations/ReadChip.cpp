@@ -31,7 +31,8 @@ void ChipOperations::ReadChip() {
     // let go of it first, and be resolved again if this read fails.
     const bool showingChipData = m_ctx.image.sourcePath() == m_ctx.chipWorkFilePath;
     const bool chipDataLoaded = showingChipData && m_ctx.image.loaded();
-    if (showingChipData) m_ctx.image.CloseSource();
+    // The window thread pages the view from that source: close it there.
+    if (showingChipData) m_ctx.window.Run([this] { m_ctx.image.CloseSource(); });
 
     const auto fail = [&] {
         m_ctx.device.CloseDevice();

@@ -2,7 +2,6 @@
 
 #include <QAccessible>
 #include <QDropEvent>
-#include <QFontInfo>
 #include <QFontMetrics>
 #include <QKeyEvent>
 #include <QMimeData>

@@ -174,7 +174,7 @@ private Q_SLOTS:
         {
             QString text = QStringLiteral("已烧录37%");
             bar.setCaption(text);
-            text[3] = QLatin1Char('9');
+            text[3] = QLatin1Char('9');  // the caller's buffer changes or goes away
         }
         QCOMPARE(bar.caption(), QStringLiteral("已烧录37%"));
         bar.setCaption(QStringLiteral("已烧录37%"));

@@ -148,17 +148,6 @@ private Q_SLOTS:
         QCOMPARE(line->statusLabel()->geometry(), QRect(0, 0, 150, 20));
     }
 
-    void keepsItsOwnCaptionCopy()
-    {
-        StatusLineWidget line;
-        {
-            std::string caption = "已校验12%";
-            line.SetProgress(12, caption);
-            caption.assign("changed");
-        }
-        QCOMPARE(line.progressBar()->caption(), QStringLiteral("已校验12%"));
-    }
-
     // The worker reports from its own thread: every call arrives on the window
     // thread, in the order made, and none runs before the window processes events.
     void workerCallsArriveInOrderOnTheWindowThread()
