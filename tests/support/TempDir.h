@@ -1,6 +1,5 @@
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -8,18 +7,12 @@
 #include <system_error>
 #include <vector>
 
-#include <unistd.h>
+#include "TempDirectory.h"
 
 // A fresh directory under the system temp directory, removed with its contents.
 class TempDir {
 public:
-    TempDir() {
-        static std::atomic<int> counter{0};
-        m_path = std::filesystem::temp_directory_path() /
-                 ("flash-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-        std::filesystem::remove_all(m_path);
-        std::filesystem::create_directories(m_path);
-    }
+    TempDir() : m_path(TempDirectory::NewPath()) {}
     ~TempDir() {
         std::error_code ec;
         std::filesystem::remove_all(m_path, ec);

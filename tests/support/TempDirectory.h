@@ -13,13 +13,18 @@
 
 class TempDirectory {
 public:
-    TempDirectory() {
+    // A new, empty directory path; one counter for every temporary directory of
+    // the test process, so no two of them ever share a path.
+    static std::filesystem::path NewPath() {
         static std::atomic<int> counter{0};
-        m_path = std::filesystem::temp_directory_path() /
-                 ("flash-test-" + std::to_string(getpid()) + "-" + std::to_string(counter++));
-        std::filesystem::remove_all(m_path);
-        std::filesystem::create_directories(m_path);
+        auto path = std::filesystem::temp_directory_path() /
+                    ("flash-test-" + std::to_string(getpid()) + "-" + std::to_string(counter++));
+        std::filesystem::remove_all(path);
+        std::filesystem::create_directories(path);
+        return path;
     }
+
+    TempDirectory() : m_path(NewPath()) {}
     ~TempDirectory() {
         std::error_code ec;
         std::filesystem::remove_all(m_path, ec);
