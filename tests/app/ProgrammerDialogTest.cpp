@@ -551,6 +551,39 @@ private Q_SLOTS:
         QCOMPARE(dialog.core().grid().CellText(1, 1), std::string("01"));
     }
 
+    void longSizeAndNameTextsShowWhole()
+    {
+        ProgrammerDialog& dialog = startDialog();
+        // A sparse 1 GiB file: its size text is "1048576.00KB".
+        QFile file(m_dir.filePath(QStringLiteral("firmware_backup_router_2026.bin")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(file.resize(qint64(1) << 30));
+        file.close();
+        FileDialog::setNextFileName(file.fileName());
+        dialog.handleCommand(CommandId::Open);
+        for (int id : {CommandId::SizeLabel, CommandId::NameLabel, CommandId::ChecksumLabel}) {
+            auto* label = qobject_cast<QLabel*>(dialog.control(id));
+            QVERIFY(label);
+            QVERIFY2(label->fontMetrics().horizontalAdvance(label->text()) <= label->width(),
+                     qPrintable(label->text()));
+        }
+        QCOMPARE(qobject_cast<QLabel*>(dialog.control(CommandId::SizeLabel))->text(),
+                 QStringLiteral("1048576.00KB"));
+        // The name is too long for any readable size: shortened, whole in the tool tip.
+        QCOMPARE(dialog.control(CommandId::NameLabel)->toolTip(), QStringLiteral("firmware_backup_router_2026.bin"));
+        // A short text afterwards gets the normal font back.
+        QFile small(m_dir.filePath(QStringLiteral("s.bin")));
+        QVERIFY(small.open(QIODevice::WriteOnly));
+        small.write("x");
+        small.close();
+        FileDialog::setNextFileName(small.fileName());
+        dialog.handleCommand(CommandId::Open);
+        QCOMPARE(dialog.control(CommandId::SizeLabel)->font().pointSizeF(),
+                 dialog.control(CommandId::ChecksumLabel)->font().pointSizeF());
+        QCOMPARE(qobject_cast<QLabel*>(dialog.control(CommandId::NameLabel))->text(), QStringLiteral("s.bin"));
+        QVERIFY(dialog.control(CommandId::NameLabel)->toolTip().isEmpty());
+    }
+
     void closeIsIgnoredWhileBusy()
     {
         ProgrammerDialog& dialog = startDialog();

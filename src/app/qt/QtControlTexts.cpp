@@ -1,5 +1,6 @@
 #include "app/qt/QtControlTexts.h"
 
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMutexLocker>
@@ -7,6 +8,26 @@
 #include "widgets/qt/GuiThread.h"
 
 QtControlTexts::QtControlTexts(QObject* parent) : QObject(parent) {}
+
+// The left panel's fields are narrow: a long size ("1048576.00KB") or name steps
+// the font down until the whole text shows; a name still too long is shortened in
+// the middle, with the whole name in its tool tip.
+void QtControlTexts::fitLabelText(QLabel* label, const QString& text)
+{
+    static const char* const kBaseSize = "baseFontPointSize";
+    if (!label->property(kBaseSize).isValid())
+        label->setProperty(kBaseSize, label->font().pointSizeF());
+    QFont font = label->font();
+    font.setPointSizeF(label->property(kBaseSize).toDouble());
+    const qreal smallest = 7.0;
+    while (QFontMetrics(font).horizontalAdvance(text) > label->width() && font.pointSizeF() - 0.5 >= smallest)
+        font.setPointSizeF(font.pointSizeF() - 0.5);
+    label->setFont(font);
+    const QFontMetrics metrics(font);
+    const bool fits = metrics.horizontalAdvance(text) <= label->width();
+    label->setText(fits ? text : metrics.elidedText(text, Qt::ElideMiddle, label->width()));
+    label->setToolTip(fits ? QString() : text);
+}
 
 void QtControlTexts::addControl(int id, QWidget* control)
 {
@@ -34,8 +55,9 @@ void QtControlTexts::apply(int id)
     auto it = m_controls.find(id);
     if (it == m_controls.end() || !it->second)
         return;
-    if (auto* label = qobject_cast<QLabel*>(it->second.data()))
-        label->setText(text);
+    if (auto* label = qobject_cast<QLabel*>(it->second.data())) {
+        fitLabelText(label, text);
+    }
     else if (auto* edit = qobject_cast<QLineEdit*>(it->second.data()))
         edit->setText(text);
 }

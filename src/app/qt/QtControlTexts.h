@@ -11,6 +11,8 @@
 
 // Texts of the labels and the path box by control id. Texts set on the worker
 // reach the controls on the window thread in the order they were set.
+class QLabel;
+
 class QtControlTexts : public QObject, public ControlTexts {
     Q_OBJECT
 
@@ -24,6 +26,7 @@ public:
 
 private:
     void apply(int id);
+    static void fitLabelText(QLabel* label, const QString& text);
 
     std::map<int, QPointer<QWidget>> m_controls;  // window thread only
     QMutex m_mutex;
