@@ -230,6 +230,11 @@ private Q_SLOTS:
         QVERIFY(!dialog.control(CommandId::Save)->isEnabled());
         QVERIFY(!dialog.control(CommandId::Decoration)->isEnabled());
         QCOMPARE(dialog.control(CommandId::Decoration)->palette().color(QPalette::Window), QColor(236, 233, 216));
+        // The picture keeps its colours although the control is disabled: the chip
+        // in its middle is blue, not greyed.
+        const QImage face = dialog.control(CommandId::Decoration)->grab().toImage();
+        const QColor middle = face.pixelColor(face.width() / 2, face.height() * 100 / 249);
+        QVERIFY2(middle.blue() > middle.red() + 60, qPrintable(middle.name()));
         for (int id : {1004, 1019, 1020, 1021, 1023, 1022, 1035, 1024, 1026})
             QVERIFY2(dialog.control(id)->isEnabled(), qPrintable(QString::number(id)));
 

@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QFontMetrics>
 #include <QLabel>
+#include <QPainter>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -225,13 +226,18 @@ void ProgrammerDialog::buildControls()
             auto* picture = new QLabel(m_client);
             picture->setEnabled(false);
             picture->setAutoFillBackground(true);
-            QPalette colours = picture->palette();
-            colours.setColor(QPalette::Window, QColor::fromRgb(kDecorationBackground));
-            picture->setPalette(colours);
-            picture->setAlignment(Qt::AlignCenter);
+            // A disabled label would grey a pixmap of its own, so the picture is
+            // painted as the background, which keeps its colours.
+            QPixmap face(rect.size());
+            face.fill(QColor::fromRgb(kDecorationBackground));
             const QIcon icon = ResourceIcon(QStringLiteral("decoration"));
-            if (!icon.isNull())
-                picture->setPixmap(icon.pixmap(rect.size()));
+            if (!icon.isNull()) {
+                QPainter painter(&face);
+                icon.paint(&painter, QRect(QPoint(0, 0), rect.size()));
+            }
+            QPalette colours = picture->palette();
+            colours.setBrush(QPalette::Window, QBrush(QColor::fromRgb(kDecorationBackground), face));
+            picture->setPalette(colours);
             widget = picture;
             break;
         }
