@@ -57,6 +57,8 @@ void ProgrammerCore::Initialise() {
     m_initialised = true;
     // The work paths were built from the current directory at construction.
     m_hexView.SetUpHexGrid();
+    // View mode marks the focus cell with a frame; edit mode turns the frame off.
+    m_grid.SetFocusMarking(!m_editMode);
     // Tool tips and the progress bar's set-up belong to the window's controls.
     m_logPath = m_workDirectory + ChangeLogFileName;
     m_hexView.ResetScrollBar();
@@ -183,8 +185,12 @@ void ProgrammerCore::OpenFile() {
     // The loader recreates the work copy that the operations read.
     if (!m_worker.IsIdle()) return;
     const std::string path = m_ports.fileDialog.ChooseOpenFile(OpenDialogFilters(), kOpenDialogDefaultExtension);
-    if (path.empty() || m_state.AnyBusy()) return;
-    m_loader.LoadImageFile(path, true);
+    if (path.empty()) return;
+    // A device notice may have started a quiet detection while the dialog was
+    // open; it is short, so the choice waits for it instead of being lost.
+    if (!m_state.AnyBusy()) m_ports.lifetime.ServeUntil([this] { return m_worker.IsIdle(); });
+    // A chip operation that started meanwhile refuses the file as it refuses a drop.
+    m_loader.HandleDroppedFiles({path}, m_worker.IsIdle());
 }
 
 void ProgrammerCore::ShowSerialNumber() {

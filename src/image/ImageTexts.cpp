@@ -1,6 +1,7 @@
 #include "image/ImageTexts.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 
@@ -15,9 +16,13 @@ std::string ChecksumText(uint64_t checksum) {
 }
 
 std::string SizeText(uint32_t length) {
+    // "%0.2fKB" with a decimal point whatever the locale (the GUI library sets the
+    // user's locale, and printf would then write "0,10KB").
     char text[48];
-    int n = std::snprintf(text, sizeof text, "%0.2fKB", static_cast<double>(length) / 1024.0);
-    return std::string(text, n > 0 ? static_cast<size_t>(n) : 0);
+    const auto result =
+        std::to_chars(text, text + sizeof text - 2, static_cast<double>(length) / 1024.0, std::chars_format::fixed, 2);
+    std::string out(text, result.ptr);
+    return out + "KB";
 }
 
 uint64_t ByteSum(const uint8_t* data, size_t count) {

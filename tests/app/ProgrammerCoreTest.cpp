@@ -32,12 +32,15 @@ public:
         std::string text = "open-dialog:";
         for (const OpenDialogFilter& filter : filters) text += filter.label + ";";
         m_log.Add(text + "|" + suffix);
+        if (whileOpen) whileOpen();
         if (m_names.empty()) return {};
         std::string name = m_names.front();
         m_names.pop_front();
         return name;
     }
     void Queue(std::string name) { m_names.push_back(std::move(name)); }
+    // Runs while the dialog is open (the window still gets device notices).
+    std::function<void()> whileOpen;
 
 private:
     EventLog& m_log;
@@ -219,6 +222,8 @@ TEST_F(ProgrammerCoreTest, InitialisationRunsInOrderAndStartsWithAQuietDetection
 
     // Grid set-up (start-up page), scroll bar reset, default model, sounds, then the worker.
     EXPECT_EQ(core->grid().CellText(21, 0), "00000140");
+    // The program starts in view mode, whose focus cell carries a frame.
+    EXPECT_TRUE(core->grid().FocusMarking());
     const size_t range = IndexOf("scroll-range:0|0");
     const size_t row = IndexOf("select-row:3");
     const size_t label = IndexOf("text:1082|1Mbytes");
@@ -379,6 +384,41 @@ TEST_F(ProgrammerCoreTest, ExitDuringAnOperationWaitsForItAndAnswersItsQuestions
     EXPECT_LT(IndexOf("status:校验结束，共1个错误...|alert|beep"), IndexOf("release"));
     EXPECT_EQ(log.With("end-window").size(), 1u);
     EXPECT_FALSE(core->state().VerifyBusy);
+}
+
+TEST_F(ProgrammerCoreTest, FileChosenWhileAnOperationStartedIsRefusedWithABox) {
+    Start();
+    dir.Write("a.bin", std::vector<uint8_t>(20, 0xFF));
+    Gate& erase = BlockNext(FakeEntry::InitFlash);
+    fileDialog.whileOpen = [&] {
+        core->HandleCommand(CommandId::Erase);
+        ASSERT_TRUE(erase.WaitArrived());
+    };
+    fileDialog.Queue(dir.file("a.bin"));
+    log.Clear();
+    core->HandleCommand(CommandId::Open);
+    EXPECT_FALSE(core->image().loaded());
+    EXPECT_EQ(log.With("box:"), Events{"box:提示|information|当前不能执行此操作！   "});
+    erase.Open();
+    ASSERT_TRUE(core->worker().WaitUntilIdle(kWait));
+    EXPECT_FALSE(core->image().loaded());
+}
+
+TEST_F(ProgrammerCoreTest, FileChosenWhileADetectionRunsLoadsAfterIt) {
+    Start();
+    dir.Write("a.bin", std::vector<uint8_t>(20, 0xFF));
+    Gate& detect = BlockNext(FakeEntry::Enum);
+    fileDialog.whileOpen = [&] {
+        core->DeviceChanged();
+        ASSERT_TRUE(detect.WaitArrived());
+    };
+    lifetime.serving = [&detect] { detect.Open(); };
+    fileDialog.Queue(dir.file("a.bin"));
+    log.Clear();
+    core->HandleCommand(CommandId::Open);
+    EXPECT_EQ(log.With("serve-until").size(), 1u);
+    EXPECT_TRUE(core->image().loaded());
+    EXPECT_TRUE(log.With("box:").empty());
 }
 
 TEST_F(ProgrammerCoreTest, OpenAsksForAFileAndLoadsIt) {
