@@ -195,6 +195,7 @@ private Q_SLOTS:
         QTest::newRow("1027 cell editor") << 1027 << QRect(51, 359, 12, 21) << QString();
         QTest::newRow("1003 path") << 1003 << QRect(298, 497, 484, 21) << QStringLiteral("支持文件拖放...");
         QTest::newRow("1031 progress") << 1031 << QRect(5, 495, 238, 21) << QString();
+        QTest::newRow("1018 status") << 1018 << QRect(5, 495, 237, 21) << QStringLiteral("状态栏");
     }
 
     void controlsSitAtTheirPlacesWithTheirTexts()

@@ -276,8 +276,8 @@ void ProgrammerDialog::buildControls()
             const QRect both = DialogUnitsToPixels(place.x, place.y, kProgressBarWidthUnits, place.height);
             widget->setGeometry(both);
             // Placed now as well: a hidden widget gets its resize event only when shown.
-            m_statusLine->statusLabel()->setGeometry(QRect(QPoint(0, 0), both.size()));
             m_statusLine->progressBar()->setGeometry(QRect(QPoint(0, 0), both.size()));
+            m_statusLine->setTextWidth(rect.width());
             m_statusLine->statusLabel()->setProperty("controlId", CommandId::StatusText);
         } else if (place.kind == ControlKind::ComboBox) {
             // The height in the layout includes the dropped-down list.

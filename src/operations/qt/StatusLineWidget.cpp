@@ -1,5 +1,7 @@
 #include "operations/qt/StatusLineWidget.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QEvent>
 #include <QLabel>
@@ -80,11 +82,17 @@ void StatusLineWidget::applyColours()
     m_label->setPalette(colours);
 }
 
+void StatusLineWidget::setTextWidth(int pixels)
+{
+    m_textWidth = pixels;
+    m_label->setGeometry(0, 0, m_textWidth > 0 ? std::min(m_textWidth, width()) : width(), height());
+}
+
 void StatusLineWidget::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
-    m_label->setGeometry(rect());
     m_bar->setGeometry(rect());
+    setTextWidth(m_textWidth);
 }
 
 void StatusLineWidget::changeEvent(QEvent* event)

@@ -22,6 +22,9 @@ public:
     explicit StatusLineWidget(QWidget* parent = nullptr, SoundOutput* sound = nullptr);
 
     void setSoundOutput(SoundOutput* sound) { m_sound = sound; }
+    // The text may be narrower than the bar, which covers it while shown
+    // (0: as wide as the widget).
+    void setTextWidth(int pixels);
 
     void SetStatus(const std::string& text, bool alert, bool beep) override;
     void ShowProgress() override;
@@ -49,4 +52,5 @@ private:
     CaptionProgressBar* m_bar;
     SoundOutput* m_sound;
     bool m_alert = false;
+    int m_textWidth = 0;
 };
