@@ -9,6 +9,13 @@ jobs=$(nproc)
 
 "$top/scripts/install-deps.sh"
 
+# Includes run one way: app composes the subsystems; nothing below it includes app/.
+if grep -rnE '#[[:space:]]*include[[:space:]]*[<"]app/' "$top/src" --include='*.h' --include='*.cpp' |
+    grep -v "^$top/src/app/"; then
+  echo "=== include direction: the files above include app/ from outside src/app" >&2
+  exit 1
+fi
+
 run_tree() {  # name, ctest args, cmake args...
   local name=$1 ctest_args=$2; shift 2
   local dir="$top/build-$name"

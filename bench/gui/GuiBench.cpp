@@ -20,7 +20,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "app/WindowPorts.h"
+#include "ports/WindowPorts.h"
 #include "hexview/HexView.h"
 #include "hexview/ScrollBarPort.h"
 #include "image/FileImage.h"

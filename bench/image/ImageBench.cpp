@@ -13,12 +13,12 @@
 #include <string>
 #include <vector>
 
-#include "app/MessageBoxes.h"
-#include "app/WindowPorts.h"
+#include "ports/MessageBoxes.h"
+#include "ports/WindowPorts.h"
 #include "hexview/HexView.h"
 #include "image/FileImage.h"
 #include "image/ImageLoader.h"
-#include "operations/StatusLine.h"
+#include "ports/StatusLine.h"
 #include "operations/WorkerState.h"
 #include "platform/File.h"
 #include "widgets/GridModel.h"

@@ -20,15 +20,15 @@
 #include <string>
 #include <vector>
 
-#include "app/MessageBoxes.h"
+#include "ports/MessageBoxes.h"
 #include "app/PromptSounds.h"
-#include "app/WindowPorts.h"
+#include "ports/WindowPorts.h"
 #include "device/ChipModel.h"
 #include "device/Device.h"
 #include "image/FileImage.h"
 #include "operations/ChipOperations.h"
 #include "operations/OperationWorker.h"
-#include "operations/StatusLine.h"
+#include "ports/StatusLine.h"
 #include "operations/WorkerState.h"
 #include "platform/DriverLibrary.h"
 #include "platform/File.h"

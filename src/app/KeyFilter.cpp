@@ -1,6 +1,6 @@
 #include "app/KeyFilter.h"
 
-#include "app/CommandIds.h"
+#include "ports/CommandIds.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "app/ProgrammerCore.h"
 
-#include "app/CommandIds.h"
+#include "ports/CommandIds.h"
 #include "app/ProductDataFile.h"
 #include "app/SerialNumberCommand.h"
 #include "platform/CurrentDirectory.h"

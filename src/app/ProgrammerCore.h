@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "app/MessageBoxes.h"
+#include "ports/MessageBoxes.h"
 #include "app/PromptSounds.h"
-#include "app/WindowPorts.h"
-#include "app/WindowServices.h"
+#include "ports/WindowPorts.h"
+#include "ports/WindowServices.h"
 #include "device/ChipModel.h"
 #include "device/Detection.h"
 #include "device/Device.h"
@@ -21,7 +21,7 @@
 #include "image/ImageLoader.h"
 #include "operations/ChipOperations.h"
 #include "operations/OperationWorker.h"
-#include "operations/StatusLine.h"
+#include "ports/StatusLine.h"
 #include "operations/WorkerState.h"
 #include "widgets/GridModel.h"
 

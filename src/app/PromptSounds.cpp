@@ -2,8 +2,8 @@
 
 #include <sys/stat.h>
 
-#include "app/CommandIds.h"
-#include "app/WindowPorts.h"
+#include "ports/CommandIds.h"
+#include "ports/WindowPorts.h"
 #include "platform/File.h"
 
 namespace {

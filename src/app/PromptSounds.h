@@ -3,18 +3,14 @@
 #include <atomic>
 #include <string>
 
+#include "ports/PromptSoundPort.h"
+
 class CommandStates;
 class SoundOutput;
 
 // Wave files played at the end of operations, the button sounds, and the on/off
 // switch kept in the one-byte settings file "halor2.dll".
-namespace SoundPath {
-inline constexpr const char* Button = "sound/mouthsound.wav";
-inline constexpr const char* Finish = "sound/finishsound.wav";
-inline constexpr const char* Erase = "sound/del.wav";
-}  // namespace SoundPath
-
-class PromptSounds {
+class PromptSounds : public PromptSoundPort {
 public:
     PromptSounds(SoundOutput& output, CommandStates& commands, std::string workDirectory);
 
@@ -24,7 +20,7 @@ public:
     void Toggle();
     // Plays a wave file (relative to the work directory) when the switch is on; a
     // missing file gives the beep instead. Safe from the worker thread.
-    void PlayPromptSound(const std::string& relativePath);
+    void PlayPromptSound(const std::string& relativePath) override;
     bool enabled() const { return m_enabled; }
 
 private:

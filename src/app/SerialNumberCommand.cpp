@@ -1,8 +1,8 @@
 #include "app/SerialNumberCommand.h"
 
-#include "app/MessageBoxes.h"
+#include "ports/MessageBoxes.h"
 #include "app/ProductDataFile.h"
-#include "operations/StatusLine.h"
+#include "ports/StatusLine.h"
 
 void ShowSerialNumber(const ProductDataFile& dataFile, StatusLine& status, MessageBoxes& boxes) {
     const std::string serial = dataFile.ReadSerialNumber();

@@ -1,6 +1,6 @@
 #include "app/StartupSequence.h"
 
-#include "app/MessageBoxes.h"
+#include "ports/MessageBoxes.h"
 #include "app/ProductDataFile.h"
 
 namespace {

@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "app/CommandIds.h"
-#include "app/WindowPorts.h"
+#include "ports/CommandIds.h"
+#include "ports/WindowPorts.h"
 
 namespace {
 constexpr uint32_t kOneMiB = 1048576;

@@ -3,14 +3,14 @@
 #include <cstdio>
 #include <string>
 
-#include "app/CommandIds.h"
-#include "app/MessageBoxes.h"
-#include "app/WindowPorts.h"
+#include "ports/CommandIds.h"
+#include "ports/MessageBoxes.h"
+#include "ports/WindowPorts.h"
 #include "device/ChipModel.h"
 #include "device/Device.h"
 #include "device/DeviceTexts.h"
 #include "image/FileImage.h"
-#include "operations/StatusLine.h"
+#include "ports/StatusLine.h"
 
 namespace {
 std::string WithCapacity(const char* format, const std::string& capacity) {

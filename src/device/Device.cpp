@@ -1,7 +1,7 @@
 #include "device/Device.h"
 
-#include "app/CommandIds.h"
-#include "app/WindowPorts.h"
+#include "ports/CommandIds.h"
+#include "ports/WindowPorts.h"
 #include "device/ChipModel.h"
 #include "image/FileImage.h"
 

@@ -3,8 +3,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "app/CommandIds.h"
-#include "app/WindowPorts.h"
+#include "ports/CommandIds.h"
+#include "ports/WindowPorts.h"
 #include "image/FileImage.h"
 #include "image/ImageTexts.h"
 #include "operations/WorkerState.h"

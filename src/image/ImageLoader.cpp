@@ -1,14 +1,14 @@
 #include "image/ImageLoader.h"
 
-#include "app/CommandIds.h"
-#include "app/MessageBoxes.h"
-#include "app/WindowPorts.h"
+#include "ports/CommandIds.h"
+#include "ports/MessageBoxes.h"
+#include "ports/WindowPorts.h"
 #include "hexview/HexView.h"
 #include "image/DisplayPath.h"
 #include "image/FileImage.h"
 #include "image/ImageFileCopy.h"
 #include "image/ImageTexts.h"
-#include "operations/StatusLine.h"
+#include "ports/StatusLine.h"
 #include "platform/File.h"
 #include "widgets/GridModel.h"
 

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "ports/WindowServices.h"
+
 class CommandStates;
 class ControlTexts;
 class FileImage;
@@ -12,11 +14,6 @@ class HexView;
 class MessageBoxes;
 class StatusLine;
 
-// One entry of the Open dialog's filter list.
-struct OpenDialogFilter {
-    std::string label;                  // shown in the dialog
-    std::vector<std::string> patterns;  // glob patterns
-};
 
 // "*.bin;*.rom文件(*.bin;*.rom)" and "所有文件(*.*)", in this order.
 std::vector<OpenDialogFilter> OpenDialogFilters();

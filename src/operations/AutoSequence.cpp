@@ -1,9 +1,9 @@
-#include "app/PromptSounds.h"
+#include "ports/PromptSoundPort.h"
 #include "device/Device.h"
 #include "image/FileImage.h"
 #include "operations/ChipOperations.h"
 #include "operations/OperationTexts.h"
-#include "operations/StatusLine.h"
+#include "ports/StatusLine.h"
 
 bool ChipOperations::AutoSequence() {
     if (!m_ctx.image.loaded()) {

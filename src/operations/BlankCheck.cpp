@@ -1,10 +1,10 @@
-#include "app/MessageBoxes.h"
+#include "ports/MessageBoxes.h"
 #include "device/ChipModel.h"
 #include "device/Device.h"
 #include "device/DeviceTexts.h"
 #include "operations/ChipOperations.h"
 #include "operations/OperationTexts.h"
-#include "operations/StatusLine.h"
+#include "ports/StatusLine.h"
 #include "operations/WorkerState.h"
 
 bool ChipOperations::BlankCheck() {

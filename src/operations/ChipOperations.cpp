@@ -2,13 +2,13 @@
 
 #include <cstdio>
 
-#include "app/MessageBoxes.h"
-#include "app/PromptSounds.h"
+#include "ports/MessageBoxes.h"
+#include "ports/PromptSoundPort.h"
 #include "device/Device.h"
 #include "device/DeviceState.h"
 #include "device/DeviceTexts.h"
 #include "operations/OperationTexts.h"
-#include "operations/StatusLine.h"
+#include "ports/StatusLine.h"
 #include "operations/WorkerState.h"
 
 std::string ChipOperations::DifferenceText(uint32_t address, uint8_t fileByte, uint8_t chipByte) {

@@ -9,7 +9,7 @@ class Device;
 class File;
 class FileImage;
 class MessageBoxes;
-class PromptSounds;
+class PromptSoundPort;
 class StatusLine;
 class WindowThread;
 struct WorkerState;
@@ -36,7 +36,7 @@ struct OperationContext {
     FileImage& image;
     StatusLine& status;
     MessageBoxes& boxes;
-    PromptSounds& sounds;
+    PromptSoundPort& sounds;
     WindowThread& window;
     ReadChipView& readView;
     std::string chipWorkFilePath;

@@ -1,8 +1,8 @@
-#include "app/PromptSounds.h"
+#include "ports/PromptSoundPort.h"
 #include "device/Device.h"
 #include "operations/ChipOperations.h"
 #include "operations/OperationTexts.h"
-#include "operations/StatusLine.h"
+#include "ports/StatusLine.h"
 #include "operations/WorkerState.h"
 
 bool ChipOperations::EraseChip(int checkDevice) {

@@ -1,13 +1,13 @@
 #include <algorithm>
 
-#include "app/MessageBoxes.h"
+#include "ports/MessageBoxes.h"
 #include "device/ChipModel.h"
 #include "device/Device.h"
 #include "device/DeviceState.h"
 #include "image/FileImage.h"
 #include "operations/ChipOperations.h"
 #include "operations/OperationTexts.h"
-#include "operations/StatusLine.h"
+#include "ports/StatusLine.h"
 #include "operations/WorkerState.h"
 
 namespace {

@@ -1,13 +1,13 @@
 #include <algorithm>
 
-#include "app/PromptSounds.h"
-#include "app/WindowPorts.h"
+#include "ports/PromptSoundPort.h"
+#include "ports/WindowPorts.h"
 #include "device/ChipModel.h"
 #include "device/Device.h"
 #include "image/FileImage.h"
 #include "operations/ChipOperations.h"
 #include "operations/OperationTexts.h"
-#include "operations/StatusLine.h"
+#include "ports/StatusLine.h"
 #include "operations/WorkerState.h"
 #include "platform/File.h"
 

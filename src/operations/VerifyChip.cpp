@@ -2,13 +2,13 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/MessageBoxes.h"
+#include "ports/MessageBoxes.h"
 #include "device/ChipModel.h"
 #include "device/Device.h"
 #include "image/FileImage.h"
 #include "operations/ChipOperations.h"
 #include "operations/OperationTexts.h"
-#include "operations/StatusLine.h"
+#include "ports/StatusLine.h"
 #include "operations/WorkerState.h"
 
 ChipOperations::LoopResult ChipOperations::VerifyBlocks(uint32_t count, uint32_t length, int32_t& errors) {

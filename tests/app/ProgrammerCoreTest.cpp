@@ -13,7 +13,7 @@
 #include "RecordingPorts.h"
 #include "RecordingScrollBar.h"
 #include "TempDirectory.h"
-#include "app/CommandIds.h"
+#include "ports/CommandIds.h"
 #include "app/ProductDataFile.h"
 #include "app/ProductDataScramble.h"
 

@@ -23,7 +23,7 @@
 #include <memory>
 #include <thread>
 
-#include "app/CommandIds.h"
+#include "ports/CommandIds.h"
 #include "app/qt/AboutDialog.h"
 #include "app/qt/FileDialog.h"
 #include "app/qt/MessageBox.h"

@@ -8,7 +8,7 @@
 
 #include "RecordingPorts.h"
 #include "TempDirectory.h"
-#include "app/CommandIds.h"
+#include "ports/CommandIds.h"
 #include "platform/File.h"
 
 namespace {

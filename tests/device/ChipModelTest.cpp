@@ -4,7 +4,7 @@
 #include <string>
 
 #include "RecordingPorts.h"
-#include "app/CommandIds.h"
+#include "ports/CommandIds.h"
 #include "device/ChipModel.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/CommandIds.h"
+#include "ports/CommandIds.h"
 #include "image/FileImage.h"
 #include "operations/WorkerState.h"
 #include "platform/File.h"

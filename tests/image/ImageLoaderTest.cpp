@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/CommandIds.h"
+#include "ports/CommandIds.h"
 #include "hexview/HexView.h"
 #include "image/FileImage.h"
 #include "image/ImageTexts.h"

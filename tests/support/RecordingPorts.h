@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "app/MessageBoxes.h"
-#include "app/WindowPorts.h"
-#include "operations/StatusLine.h"
+#include "ports/MessageBoxes.h"
+#include "ports/WindowPorts.h"
+#include "ports/StatusLine.h"
 
 // One line per port call, e.g. "status:设备未连接...|alert|beep", "progress:37|已烧录37%".
 class EventLog {

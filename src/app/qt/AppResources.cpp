@@ -2,7 +2,7 @@
 
 #include <QFile>
 
-#include "app/CommandIds.h"
+#include "ports/CommandIds.h"
 
 QIcon ResourceIcon(const QString& name)
 {

@@ -1,6 +1,6 @@
 #include "app/qt/EditModeCheckBox.h"
 
-#include "app/CommandIds.h"
+#include "ports/CommandIds.h"
 #include "app/qt/AppResources.h"
 
 EditModeCheckBox::EditModeCheckBox(const QString& text, QWidget* parent) : QCheckBox(text, parent)

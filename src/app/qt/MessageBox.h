@@ -3,7 +3,7 @@
 #include <QList>
 #include <QString>
 
-#include "app/MessageBoxes.h"
+#include "ports/MessageBoxes.h"
 
 class QWidget;
 

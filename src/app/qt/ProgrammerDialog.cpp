@@ -13,7 +13,7 @@
 #include <QScrollBar>
 #include <QWheelEvent>
 
-#include "app/CommandIds.h"
+#include "ports/CommandIds.h"
 #include "app/qt/AppResources.h"
 #include "app/qt/ApplicationKeyFilter.h"
 #include "app/qt/DeviceNoticeWatcher.h"

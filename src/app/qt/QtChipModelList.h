@@ -3,7 +3,7 @@
 #include <QObject>
 #include <QPointer>
 
-#include "app/WindowPorts.h"
+#include "ports/WindowPorts.h"
 
 class QComboBox;
 

@@ -7,7 +7,7 @@
 
 #include <map>
 
-#include "app/WindowPorts.h"
+#include "ports/WindowPorts.h"
 
 class QAction;
 class QWidget;

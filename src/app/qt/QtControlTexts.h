@@ -7,7 +7,7 @@
 
 #include <map>
 
-#include "app/WindowPorts.h"
+#include "ports/WindowPorts.h"
 
 // Texts of the labels and the path box by control id. Texts set on the worker
 // reach the controls on the window thread in the order they were set.

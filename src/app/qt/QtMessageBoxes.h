@@ -4,7 +4,7 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "app/MessageBoxes.h"
+#include "ports/MessageBoxes.h"
 
 // The message-box port: boxes asked for on the worker are shown on the window
 // thread while the worker waits for the answer. Owned by the main window, or

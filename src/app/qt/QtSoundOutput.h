@@ -8,7 +8,7 @@
 
 #include <functional>
 
-#include "app/WindowPorts.h"
+#include "ports/WindowPorts.h"
 
 class ButtonSounds;
 class PictureButton;

@@ -7,8 +7,8 @@
 
 #include <functional>
 
-#include "app/WindowPorts.h"
-#include "app/WindowServices.h"
+#include "ports/WindowPorts.h"
+#include "ports/WindowServices.h"
 
 // The window's services for the core: the open dialog, the shell's "open", the
 // about box, blocking runs on the window thread, and serving the worker while

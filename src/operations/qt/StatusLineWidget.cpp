@@ -7,8 +7,8 @@
 #include <QLabel>
 #include <QPalette>
 
-#include "app/CommandIds.h"
-#include "app/WindowPorts.h"
+#include "ports/CommandIds.h"
+#include "ports/WindowPorts.h"
 #include "operations/qt/CaptionProgressBar.h"
 #include "widgets/qt/GuiThread.h"
 

@@ -2,7 +2,7 @@
 
 #include <QWidget>
 
-#include "operations/StatusLine.h"
+#include "ports/StatusLine.h"
 
 class CaptionProgressBar;
 class QLabel;

@@ -16,7 +16,7 @@
 #include <mutex>
 #include <optional>
 
-#include "app/CommandIds.h"
+#include "ports/CommandIds.h"
 #include "widgets/qt/AccessibleGrid.h"
 
 namespace {

@@ -7,8 +7,8 @@
 #include <thread>
 #include <vector>
 
-#include "app/CommandIds.h"
-#include "app/WindowPorts.h"
+#include "ports/CommandIds.h"
+#include "ports/WindowPorts.h"
 #include "operations/qt/CaptionProgressBar.h"
 #include "operations/qt/StatusLineWidget.h"
 

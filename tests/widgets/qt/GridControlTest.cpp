@@ -8,7 +8,7 @@
 
 #include <thread>
 
-#include "app/CommandIds.h"
+#include "ports/CommandIds.h"
 #include "widgets/GridModel.h"
 #include "widgets/qt/GridControl.h"
 

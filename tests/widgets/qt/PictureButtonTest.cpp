@@ -5,7 +5,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "app/CommandIds.h"
+#include "ports/CommandIds.h"
 #include "widgets/qt/ButtonSounds.h"
 #include "widgets/qt/PictureButton.h"
 

@@ -4,11 +4,16 @@
 #include <string>
 #include <vector>
 
-#include "image/ImageLoader.h"
 
 // Services of the main window that the core asks for on the window thread,
 // besides the ports of WindowPorts.h. The Qt side implements them; tests
 // implement them with recorders.
+
+// One entry of a file dialog's filter list.
+struct OpenDialogFilter {
+    std::string label;                  // shown in the dialog
+    std::vector<std::string> patterns;  // glob patterns
+};
 
 // The standard open-file dialog.
 class FileDialogPort {
