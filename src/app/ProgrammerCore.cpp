@@ -41,10 +41,15 @@ ProgrammerCore::ProgrammerCore(ProgrammerPorts ports, ProgrammerResources resour
       m_detection(m_device, m_model, ports.status, m_boxes, ports.commands, m_image),
       m_loader(m_image, m_hexView, m_grid, ports.status, m_boxes, ports.commands, ports.texts, m_workCopyPath,
                m_chipWorkFilePath),
+      m_changeLog(m_workDirectory + ChangeLogFileName),
+      m_saver(m_image, m_loader, m_hexView, m_changeLog,
+              SavePorts{ports.status, m_boxes, ports.commands, ports.texts, ports.fileDialog, ports.shell}),
       m_operations(OperationContext{m_state, m_device, m_model, m_image, ports.status, m_boxes, m_sounds,
                                     ports.windowThread, *this, m_chipWorkFilePath}),
       m_worker(m_state, [this](uint8_t code) { RunCommand(code); }) {
     m_loader.SetEditModeQuery([this] { return m_editMode.load(); });
+    m_saver.SetCommitCellEdit([this] { CommitCellEdit(); });
+    m_saver.SetWorkCopyFree([this] { return WorkCopyFree(); });
 }
 
 ProgrammerCore::~ProgrammerCore() {
@@ -60,7 +65,9 @@ void ProgrammerCore::Initialise() {
     // View mode marks the focus cell with a frame; edit mode turns the frame off.
     m_grid.SetFocusMarking(!m_editMode);
     // Tool tips and the progress bar's set-up belong to the window's controls.
-    m_logPath = m_workDirectory + ChangeLogFileName;
+    // The log exists from start-up on and grows across runs.
+    m_logPath = m_changeLog.path();
+    m_changeLog.CreateIfMissing();
     m_hexView.ResetScrollBar();
     m_ports.modelList.SelectRow(kDefaultChipModelRow);
     m_model.ApplyChipModel(kDefaultChipModelRow);
@@ -93,11 +100,11 @@ void ProgrammerCore::HandleCommand(int id) {
     case CommandId::Help: ShowHelp(); break;
     case CommandId::About:
     case CommandId::AboutSystemMenu: m_ports.aboutBox.ShowAboutBox(); break;
-    case CommandId::Save:
-    case CommandId::SaveAs:
+    case CommandId::Save: m_saver.SaveImage(); break;
+    case CommandId::SaveAs: m_saver.SaveImageAs(); break;
+    case CommandId::ChangeLog: m_saver.ShowChangeLog(); break;
     case CommandId::EditModeMenu:
     case CommandId::EditModeCheck:
-    case CommandId::ChangeLog:
     case CommandId::GotoAddress:
     case CommandId::DataView:
     case CommandId::Find:
@@ -204,6 +211,5 @@ void ProgrammerCore::ShowHelp() {
 }
 
 void ProgrammerCore::LaterCommand(int /*id*/) {
-    // Save, save as, edit mode, the change log and the address tools arrive with
-    // their own parts of the program.
+    // Edit mode and the address tools arrive with their own parts of the program.
 }

@@ -17,8 +17,10 @@
 #include "device/DriverApi.h"
 #include "hexview/HexView.h"
 #include "hexview/ScrollBarPort.h"
+#include "image/ChangeLog.h"
 #include "image/FileImage.h"
 #include "image/ImageLoader.h"
+#include "image/ImageSaver.h"
 #include "operations/ChipOperations.h"
 #include "operations/OperationWorker.h"
 #include "ports/StatusLine.h"
@@ -135,6 +137,8 @@ private:
     void ResolveTruncatedChipImage() override;
 
     void RequestWorker(uint8_t code);
+    // Saving reads the work copy and a chip read rewrites the chip work file: only while the worker is idle.
+    bool WorkCopyFree() const { return m_worker.IsIdle(); }
     void OpenFile();
     void ShowSerialNumber();
     void ShowHelp();
@@ -161,6 +165,8 @@ private:
     PromptSounds m_sounds;
     Detection m_detection;
     ImageLoader m_loader;
+    ChangeLog m_changeLog;
+    ImageSaver m_saver;
     ChipOperations m_operations;
     // Last: destroyed first, so the worker has ended before what it uses goes.
     OperationWorker m_worker;

@@ -70,6 +70,12 @@ bool File::Open(const std::string& path, Mode mode) {
     return true;
 }
 
+void File::Adopt(int fd, const std::string& path) {
+    Close();
+    m_fd = fd;
+    m_path = path;
+}
+
 void File::Close() {
     if (m_fd >= 0) {
         ::close(m_fd);  // no retry on EINTR: the descriptor is gone either way on Linux
@@ -146,6 +152,18 @@ bool File::Truncate(uint64_t size) {
     int r;
     do {
         r = ::ftruncate(m_fd, static_cast<off_t>(size));
+    } while (r != 0 && errno == EINTR);
+    return r == 0;
+}
+
+bool File::Sync() {
+    if (m_fd < 0) {
+        errno = EBADF;
+        return false;
+    }
+    int r;
+    do {
+        r = ::fsync(m_fd);
     } while (r != 0 && errno == EINTR);
     return r == 0;
 }

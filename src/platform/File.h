@@ -24,6 +24,8 @@ public:
 
     // False when the file cannot be opened; the reason stays in errno.
     bool Open(const std::string& path, Mode mode);
+    // Takes over an open descriptor (a file made by mkstemp); closes whatever was open.
+    void Adopt(int fd, const std::string& path);
     void Close();
     bool IsOpen() const { return m_fd >= 0; }
 
@@ -34,6 +36,8 @@ public:
     // Current size, or -1.
     int64_t Size() const;
     bool Truncate(uint64_t size);
+    // Flushes the file's data and size to the disk (fsync): true once they are there.
+    bool Sync();
     // In-kernel copy of up to `count` bytes at `offset` of this file to the same offset
     // of `dest` (copy_file_range). Bytes copied (0 at the end of the file), -1 on an
     // I/O error, -2 when the kernel cannot copy between these files (use ReadAt/WriteAt).

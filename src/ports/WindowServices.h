@@ -15,12 +15,16 @@ struct OpenDialogFilter {
     std::vector<std::string> patterns;  // glob patterns
 };
 
-// The standard open-file dialog.
+// The standard open-file and save-file dialogs.
 class FileDialogPort {
 public:
     virtual ~FileDialogPort() = default;
     // The chosen full path, or empty when the user cancelled.
     virtual std::string ChooseOpenFile(const std::vector<OpenDialogFilter>& filters,
+                                       const std::string& defaultSuffix) = 0;
+    // The chosen full path, or empty when the user cancelled. The dialog asks
+    // before an existing file is chosen, so a path given back may be overwritten.
+    virtual std::string ChooseSaveFile(const std::vector<OpenDialogFilter>& filters,
                                        const std::string& defaultSuffix) = 0;
 };
 

@@ -12,6 +12,7 @@
 #include "FakeDriver.h"
 #include "RecordingPorts.h"
 #include "RecordingScrollBar.h"
+#include "ScriptedServices.h"
 #include "TempDirectory.h"
 #include "ports/CommandIds.h"
 #include "app/ProductDataFile.h"
@@ -23,43 +24,6 @@ using namespace std::chrono_literals;
 using Events = std::vector<std::string>;
 
 constexpr auto kWait = 10s;
-
-// open-dialog:FILTER;FILTER|SUFFIX ; answers from a queue (none: cancelled).
-class ScriptedFileDialog : public FileDialogPort {
-public:
-    explicit ScriptedFileDialog(EventLog& log) : m_log(log) {}
-    std::string ChooseOpenFile(const std::vector<OpenDialogFilter>& filters, const std::string& suffix) override {
-        std::string text = "open-dialog:";
-        for (const OpenDialogFilter& filter : filters) text += filter.label + ";";
-        m_log.Add(text + "|" + suffix);
-        if (whileOpen) whileOpen();
-        if (m_names.empty()) return {};
-        std::string name = m_names.front();
-        m_names.pop_front();
-        return name;
-    }
-    void Queue(std::string name) { m_names.push_back(std::move(name)); }
-    // Runs while the dialog is open (the window still gets device notices).
-    std::function<void()> whileOpen;
-
-private:
-    EventLog& m_log;
-    std::deque<std::string> m_names;
-};
-
-// shell-open:PATH
-class RecordingShell : public ShellPort {
-public:
-    explicit RecordingShell(EventLog& log) : m_log(log) {}
-    ShellOpenResult Open(const std::string& path) override {
-        m_log.Add("shell-open:" + path);
-        return result;
-    }
-    ShellOpenResult result = ShellOpenResult::Opened;
-
-private:
-    EventLog& m_log;
-};
 
 // about-box
 class RecordingAboutBox : public AboutBoxPort {
@@ -513,9 +477,8 @@ TEST_F(ProgrammerCoreTest, AboutBoxFromTheMenuAndTheSystemMenu) {
 // Commands whose handlers come with later parts: no effect, and no stand-in message.
 TEST_F(ProgrammerCoreTest, LaterCommandsDoNothingYet) {
     Start();
-    for (int id : {CommandId::Save, CommandId::SaveAs, CommandId::EditModeMenu, CommandId::EditModeCheck,
-                   CommandId::ChangeLog, CommandId::GotoAddress, CommandId::DataView, CommandId::Find,
-                   CommandId::Fill}) {
+    for (int id : {CommandId::EditModeMenu, CommandId::EditModeCheck, CommandId::GotoAddress,
+                   CommandId::DataView, CommandId::Find, CommandId::Fill}) {
         core->HandleCommand(id);
         EXPECT_TRUE(core->worker().IsIdle()) << id;
     }

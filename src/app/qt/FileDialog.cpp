@@ -19,27 +19,52 @@ TestHook& Hook()
     return hook;
 }
 
+// In test mode: the next queued answer (empty: cancelled).
+QString NextTestAnswer(TestHook& hook, const QStringList& nameFilters)
+{
+    ++hook.requests;
+    hook.lastFilters = nameFilters;
+    if (hook.names.empty())
+        return {};
+    QString name = hook.names.front();
+    hook.names.pop_front();
+    return name;
+}
+
 }  // namespace
 
 QString FileDialog::getOpenFileName(QWidget* parent, const QString& title, const QStringList& nameFilters,
                                     const QString& defaultSuffix)
 {
     TestHook& hook = Hook();
-    if (hook.testMode) {
-        ++hook.requests;
-        hook.lastFilters = nameFilters;
-        if (hook.names.empty())
-            return {};
-        QString name = hook.names.front();
-        hook.names.pop_front();
-        return name;
-    }
+    if (hook.testMode)
+        return NextTestAnswer(hook, nameFilters);
 
     // Qt's own dialog, so its texts follow the program's Chinese translation.
     QFileDialog dialog(parent, title);
     dialog.setOption(QFileDialog::DontUseNativeDialog, true);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilters(nameFilters);
+    dialog.setDefaultSuffix(defaultSuffix);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+QString FileDialog::getSaveFileName(QWidget* parent, const QString& title, const QStringList& nameFilters,
+                                    const QString& defaultSuffix)
+{
+    TestHook& hook = Hook();
+    if (hook.testMode)
+        return NextTestAnswer(hook, nameFilters);
+
+    QFileDialog dialog(parent, title);
+    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    // Qt asks before an existing file is chosen (DontConfirmOverwrite stays off).
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
     dialog.setNameFilters(nameFilters);
     dialog.setDefaultSuffix(defaultSuffix);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())

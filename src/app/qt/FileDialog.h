@@ -5,15 +5,18 @@
 
 class QWidget;
 
-// The open-file dialog of the program (window thread only). Tests switch on the
+// The open-file and save-file dialogs of the program (window thread only). Tests switch on the
 // test mode: no dialog is shown and the answer is the next file name queued with
 // setNextFileName() (an empty name, or none queued, means Cancel).
 class FileDialog {
 public:
     static QString getOpenFileName(QWidget* parent, const QString& title, const QStringList& nameFilters,
                                    const QString& defaultSuffix);
+    // Asks before an existing file is overwritten; the answer is then that file.
+    static QString getSaveFileName(QWidget* parent, const QString& title, const QStringList& nameFilters,
+                                   const QString& defaultSuffix);
 
-    // Test hooks.
+    // Test hooks (both dialogs take their answers from one queue).
     static void setTestMode(bool on);
     static void setNextFileName(const QString& path);
     // How many dialogs were asked for since the test mode was switched on.

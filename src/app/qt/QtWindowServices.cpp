@@ -29,13 +29,26 @@ QString QtWindowServices::QtNameFilter(const OpenDialogFilter& filter)
     return label + QLatin1Char('(') + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
 }
 
-std::string QtWindowServices::ChooseOpenFile(const std::vector<OpenDialogFilter>& filters,
-                                             const std::string& defaultSuffix)
+QStringList QtWindowServices::QtNameFilters(const std::vector<OpenDialogFilter>& filters)
 {
     QStringList nameFilters;
     for (const OpenDialogFilter& filter : filters)
         nameFilters.append(QtNameFilter(filter));
-    const QString path = FileDialog::getOpenFileName(m_window, QStringLiteral("打开"), nameFilters,
+    return nameFilters;
+}
+
+std::string QtWindowServices::ChooseOpenFile(const std::vector<OpenDialogFilter>& filters,
+                                             const std::string& defaultSuffix)
+{
+    const QString path = FileDialog::getOpenFileName(m_window, QStringLiteral("打开"), QtNameFilters(filters),
+                                                     QString::fromStdString(defaultSuffix));
+    return path.toStdString();
+}
+
+std::string QtWindowServices::ChooseSaveFile(const std::vector<OpenDialogFilter>& filters,
+                                             const std::string& defaultSuffix)
+{
+    const QString path = FileDialog::getSaveFileName(m_window, QStringLiteral("保存"), QtNameFilters(filters),
                                                      QString::fromStdString(defaultSuffix));
     return path.toStdString();
 }

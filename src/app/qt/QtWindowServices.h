@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 
 #include <functional>
@@ -10,7 +11,7 @@
 #include "ports/WindowPorts.h"
 #include "ports/WindowServices.h"
 
-// The window's services for the core: the open dialog, the shell's "open", the
+// The window's services for the core: the open and save dialogs, the shell's "open", the
 // about box, blocking runs on the window thread, and serving the worker while
 // the window waits for it to end.
 class QtWindowServices : public QObject,
@@ -33,6 +34,7 @@ public:
     void setOpener(Opener opener) { m_opener = std::move(opener); }
 
     std::string ChooseOpenFile(const std::vector<OpenDialogFilter>& filters, const std::string& defaultSuffix) override;
+    std::string ChooseSaveFile(const std::vector<OpenDialogFilter>& filters, const std::string& defaultSuffix) override;
     ShellOpenResult Open(const std::string& path) override;
     void ShowAboutBox() override;
     void Run(const std::function<void()>& work) override;
@@ -42,6 +44,7 @@ public:
     // "label(patterns)" as Qt's file dialog reads it: the patterns in the
     // parentheses separated by blanks.
     static QString QtNameFilter(const OpenDialogFilter& filter);
+    static QStringList QtNameFilters(const std::vector<OpenDialogFilter>& filters);
 
 private:
     QPointer<QWidget> m_window;

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "platform/File.h"
+
+// The modification log file in the work directory: one block appended per save,
+// emptied once it has reached the size limit. Writes are gathered in a bounded
+// buffer, so a save of many changes writes the log as it goes and memory does not
+// grow with the number of changes.
+class ChangeLog {
+public:
+    static constexpr uint64_t kSizeLimit = 104857600;  // 100 MiB
+    static constexpr size_t kBufferBytes = 256 * 1024;
+
+    explicit ChangeLog(std::string path) : m_path(std::move(path)) {}
+
+    const std::string& path() const { return m_path; }
+
+    // Start-up: creates the log when it is missing, never empties it.
+    bool CreateIfMissing();
+    // One save: opens the log for appending (creating it again when it went missing
+    // meanwhile), emptied first when it has reached kSizeLimit.
+    bool Open();
+    // Appends bytes at the end; false once any write has failed.
+    bool Append(std::string_view bytes);
+    // One change line (see ChangeLogFormat::ChangeLine).
+    bool AppendChange(uint32_t address, int old, uint8_t now);
+    // Writes what is gathered (so a log that cannot grow is known before anything else is written).
+    bool Flush();
+    // Writes what is gathered and flushes the file to the disk.
+    bool Sync();
+    void Close();
+
+private:
+
+    std::string m_path;
+    File m_file;
+    uint64_t m_end = 0;
+    std::string m_buffer;
+    bool m_failed = false;
+};

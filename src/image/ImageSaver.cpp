@@ -1,0 +1,232 @@
+#include "image/ImageSaver.h"
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+#include "hexview/HexView.h"
+#include "image/ChangeLog.h"
+#include "image/ChangeLogFormat.h"
+#include "image/DisplayPath.h"
+#include "image/FileImage.h"
+#include "image/ImageFileCopy.h"
+#include "image/ImageLoader.h"
+#include "platform/File.h"
+#include "platform/LocalTime.h"
+#include "platform/ReplacementFile.h"
+#include "ports/CommandIds.h"
+#include "ports/MessageBoxes.h"
+#include "ports/StatusLine.h"
+#include "ports/WindowPorts.h"
+
+namespace {
+
+// The comparison reads both files in pieces of this size; what lands and what is
+// logged is the same as for a byte-by-byte loop.
+constexpr size_t kCompareBytes = 256 * 1024;
+
+bool SameFile(const std::string& a, const std::string& b) {
+    std::error_code error;
+    return std::filesystem::equivalent(a, b, error) && !error;
+}
+
+// First index from `i` on where `work` differs from `old`; every byte at or past
+// `oldCount` differs (the source ended there). `count` when none does.
+size_t NextDifference(const uint8_t* work, const uint8_t* old, size_t oldCount, size_t i, size_t count) {
+    const size_t limit = std::min(oldCount, count);
+    while (i + 4096 <= limit && std::memcmp(work + i, old + i, 4096) == 0) i += 4096;
+    while (i + 64 <= limit && std::memcmp(work + i, old + i, 64) == 0) i += 64;
+    while (i < limit && work[i] == old[i]) ++i;
+    return i;
+}
+
+// End of the run of differing bytes that starts at `i`.
+size_t RunEnd(const uint8_t* work, const uint8_t* old, size_t oldCount, size_t i, size_t count) {
+    while (i < count && (i >= oldCount || work[i] != old[i])) ++i;
+    return i;
+}
+
+}  // namespace
+
+std::vector<OpenDialogFilter> SaveDialogFilters() {
+    return {
+        {"bin文件(*.bin)", {"*.bin"}},
+        {"rom文件(*.rom)", {"*.rom"}},
+        {"其他文件(*.*)", {"*"}},
+    };
+}
+
+ImageSaver::ImageSaver(FileImage& image, ImageLoader& loader, HexView& view, ChangeLog& log, SavePorts ports)
+    : m_image(image), m_loader(loader), m_view(view), m_log(log), m_ports(ports), m_clock(LocalTimeNow) {}
+
+bool ImageSaver::IsWorkFile(const std::string& path) const {
+    const std::string& work = m_loader.workCopyPath();
+    const std::string& chip = m_loader.chipWorkFilePath();
+    // Another spelling of a work file (a link, "..") is the same system file.
+    return path == work || path == chip || SameFile(path, work) || SameFile(path, chip);
+}
+
+bool ImageSaver::IsLoadedFile(const std::string& path) const {
+    return path == m_image.sourcePath() || SameFile(path, m_image.sourcePath());
+}
+
+std::string ImageSaver::ChooseTarget() {
+    const std::string path =
+        m_ports.fileDialog.ChooseSaveFile(SaveDialogFilters(), kSaveDialogDefaultExtension);
+    if (path.empty()) return {};
+    if (IsWorkFile(path)) {
+        m_ports.boxes.Show("禁止修改系统文件！   ", "警告", MessageIcon::Exclamation);
+        return {};
+    }
+    return path;
+}
+
+void ImageSaver::SaveImage() {
+    if (!m_image.loaded() || !WorkCopyFree()) return;
+    if (m_image.sourcePath() == m_loader.chipWorkFilePath())
+        SaveChipData();
+    else
+        SaveInPlace();
+}
+
+void ImageSaver::SaveInPlace() {
+    if (m_commitCellEdit) m_commitCellEdit();
+    const std::string path = m_image.sourcePath();
+    // Written in place, so the user's file keeps its inode, links and permissions.
+    File source;
+    if (!source.Open(path, File::Mode::ReadWrite)) return ReportFailure();
+    const std::string stamp = ChangeLogFormat::Stamp(m_clock());
+    if (!m_log.Open()) return ReportFailure();
+    // The head reaches the log before the source is touched: a log that cannot grow stops the save here.
+    if (!m_log.Append(ChangeLogFormat::FileHead(stamp, NameTextOf(path))) || !m_log.Flush()) {
+        m_log.Close();
+        return ReportFailure();
+    }
+    bool ok = WriteDifferences(source);
+    // The block is closed even after a failed write; it lists the bytes that landed.
+    ok = m_log.Append(ChangeLogFormat::kBlockEnd) && ok;
+    ok = source.Sync() && ok;
+    ok = m_log.Sync() && ok;
+    m_log.Close();
+    if (!ok) {
+        // Bytes that did land no longer show as changed; the rest still do.
+        m_view.RefreshPage();
+        return ReportFailure();
+    }
+    File readOnly;
+    if (readOnly.Open(path, File::Mode::ReadOnly)) m_image.sourceFile() = std::move(readOnly);
+    Saved();
+}
+
+bool ImageSaver::WriteDifferences(File& source) {
+    const int64_t sourceSize = source.Size();
+    if (sourceSize < 0) return false;
+    // Bytes past the source's end at the start are new, whatever this save appends.
+    const uint64_t oldEnd = static_cast<uint64_t>(sourceSize);
+    std::vector<uint8_t> work(kCompareBytes);
+    std::vector<uint8_t> old(kCompareBytes);
+    for (uint64_t pos = 0;;) {
+        const int64_t read = m_image.ReadWork(pos, work.data(), kCompareBytes);
+        if (read < 0) return false;
+        const size_t count = static_cast<size_t>(read);
+        size_t oldCount = 0;
+        if (pos < oldEnd) {
+            const size_t want = static_cast<size_t>(std::min<uint64_t>(count, oldEnd - pos));
+            const int64_t got = source.ReadAt(pos, old.data(), want);
+            if (got < 0) return false;
+            oldCount = static_cast<size_t>(got);
+        }
+        for (size_t i = NextDifference(work.data(), old.data(), oldCount, 0, count); i < count;
+             i = NextDifference(work.data(), old.data(), oldCount, i, count)) {
+            const size_t end = RunEnd(work.data(), old.data(), oldCount, i, count);
+            if (!source.WriteAt(pos + i, work.data() + i, end - i)) {
+                LogLanded(source, pos + i, work.data() + i, old.data() + i, oldCount > i ? oldCount - i : 0,
+                          end - i);
+                return false;
+            }
+            for (size_t k = i; k < end; ++k) {
+                if (!m_log.AppendChange(static_cast<uint32_t>(pos + k), k < oldCount ? old[k] : -1, work[k]))
+                    return false;
+            }
+            i = end;
+        }
+        pos += count;
+        if (count < kCompareBytes) return true;
+    }
+}
+
+void ImageSaver::LogLanded(File& source, uint64_t offset, const uint8_t* work, const uint8_t* old,
+                           size_t oldCount, size_t count) {
+    std::vector<uint8_t> now(count);
+    const int64_t got = source.ReadAt(offset, now.data(), count);
+    for (int64_t k = 0; k < got; ++k) {
+        const size_t i = static_cast<size_t>(k);
+        // Every byte of the run differed from the source: one that matches now landed.
+        if (now[i] == work[i])
+            m_log.AppendChange(static_cast<uint32_t>(offset + i), i < oldCount ? old[i] : -1, work[i]);
+    }
+}
+
+void ImageSaver::SaveChipData() {
+    const std::string target = ChooseTarget();
+    if (target.empty()) return;
+    // A chip operation may have started while the dialog was open.
+    if (!WorkCopyFree()) return;
+    if (m_commitCellEdit) m_commitCellEdit();
+    const std::string stamp = ChangeLogFormat::Stamp(m_clock());
+    if (!m_log.Open()) return ReportFailure();
+    if (!WriteCopy(target)) {
+        m_log.Close();
+        return ReportFailure();
+    }
+    const bool logged = m_log.Append(ChangeLogFormat::ChipHead(stamp)) &&
+                        m_log.Append(ChangeLogFormat::ChipLine(NameTextOf(target))) &&
+                        m_log.Append(ChangeLogFormat::kBlockEnd) && m_log.Sync();
+    m_log.Close();
+    if (!logged) return ReportFailure();
+    m_ports.texts.SetText(CommandId::PathBox, "芯片数据已保存");
+    m_loader.LoadImageFile(target, true);
+    // The loader has reported its own failure.
+    if (!m_image.loaded()) return;
+    Saved();
+}
+
+bool ImageSaver::WriteCopy(const std::string& target) {
+    ReplacementFile replacement;
+    if (!replacement.Create(target)) return false;
+    if (CopyImageFile(m_image.workCopy(), replacement.file()).status != CopyStatus::Ok) return false;
+    return replacement.Commit();
+}
+
+void ImageSaver::SaveImageAs() {
+    if (!m_image.loaded() || !WorkCopyFree()) return;
+    const std::string target = ChooseTarget();
+    if (target.empty()) return;
+    // The loaded file itself (under any spelling) is saved in place, log block included.
+    if (IsLoadedFile(target)) return SaveImage();
+    if (!WorkCopyFree()) return;
+    if (!WriteCopy(target)) return ReportFailure();
+    m_ports.status.SetStatus("文件已保存...", false, false);
+    if (m_image.sourcePath() == m_loader.chipWorkFilePath()) {
+        m_ports.texts.SetText(CommandId::PathBox, "芯片数据已保存");
+        m_image.SetSourcePath(target);
+        m_loader.LoadImageFile(target, true);
+    }
+}
+
+void ImageSaver::ShowChangeLog() {
+    if (m_ports.shell.Open(m_log.path()) == ShellOpenResult::FileNotFound)
+        m_ports.boxes.Show("文件被破坏，未发现文件！", "提示", MessageIcon::Exclamation);
+}
+
+void ImageSaver::Saved() {
+    m_ports.commands.SetEnabled(CommandId::Save, false);
+    m_ports.status.SetStatus("文件已保存...", false, false);
+    m_view.RefreshPage();
+}
+
+void ImageSaver::ReportFailure() {
+    m_ports.status.SetStatus("文件保存失败...", true, true);
+    m_ports.boxes.Show("无法写入文件！", "警告", MessageIcon::Exclamation);
+}

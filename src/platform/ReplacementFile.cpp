@@ -1,0 +1,92 @@
+#include "platform/ReplacementFile.h"
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <fstream>
+#include <vector>
+
+namespace {
+
+// The process's umask without changing it (umask() would, for every thread).
+mode_t CurrentUmask() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("Umask:", 0) == 0) return static_cast<mode_t>(std::stoul(line.substr(6), nullptr, 8));
+    }
+    return 022;
+}
+
+std::string DirectoryOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+// The rename lives in the directory: flushing it makes the new name durable. Best
+// effort: the rename has happened, and some file systems cannot flush a directory.
+void SyncDirectory(const std::string& directory) {
+    const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    while (::fsync(fd) != 0 && errno == EINTR) {
+    }
+    ::close(fd);
+}
+
+}  // namespace
+
+bool ReplacementFile::Create(const std::string& target) {
+    Discard();
+    m_target = target;
+    // An existing link is followed: the file behind it gets the new contents.
+    char resolved[PATH_MAX];
+    struct stat st {};
+    if (::lstat(target.c_str(), &st) == 0 && S_ISLNK(st.st_mode) && ::realpath(target.c_str(), resolved))
+        m_target = resolved;
+    std::string name = m_target;
+    const size_t slash = name.rfind('/');
+    name.insert(slash == std::string::npos ? 0 : slash + 1, ".");
+    std::vector<char> pattern(name.begin(), name.end());
+    for (char c : std::string(".XXXXXX")) pattern.push_back(c);
+    pattern.push_back('\0');
+    const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+    if (fd < 0) return false;
+    m_temporary = pattern.data();
+    m_file.Adopt(fd, m_temporary);
+    return true;
+}
+
+bool ReplacementFile::Commit() {
+    if (!m_file.IsOpen()) {
+        errno = EBADF;
+        return false;
+    }
+    struct stat st {};
+    const mode_t mode = ::stat(m_target.c_str(), &st) == 0 ? (st.st_mode & 07777) : (0666 & ~CurrentUmask());
+    bool ok = ::fchmod(m_file.Descriptor(), mode) == 0 && m_file.Sync();
+    m_file.Close();
+    ok = ok && ::rename(m_temporary.c_str(), m_target.c_str()) == 0;
+    if (!ok) {
+        const int error = errno;
+        Discard();
+        errno = error;
+        return false;
+    }
+    m_temporary.clear();
+    SyncDirectory(DirectoryOf(m_target));
+    return true;
+}
+
+void ReplacementFile::Discard() {
+    m_file.Close();
+    if (!m_temporary.empty()) {
+        ::unlink(m_temporary.c_str());
+        m_temporary.clear();
+    }
+}
