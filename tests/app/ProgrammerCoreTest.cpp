@@ -487,6 +487,83 @@ TEST_F(ProgrammerCoreTest, LaterCommandsDoNothingYet) {
     EXPECT_TRUE(driver.Calls().empty());
 }
 
+// The log exists from start-up on; an earlier run's log is kept as it was.
+TEST_F(ProgrammerCoreTest, StartUpCreatesTheChangeLogWithoutEmptyingIt) {
+    struct Row {
+        bool existing;
+        std::vector<uint8_t> after;
+    };
+    const Row rows[] = {{false, {}}, {true, {'o', 'l', 'd'}}};
+    for (const Row& row : rows) {
+        TempDirectory workDir;
+        if (row.existing) workDir.Write("修改记录.txt", {'o', 'l', 'd'});
+        ProgrammerResources resources;
+        resources.driver = driver.Api();
+        resources.workDirectory = workDir.dir();
+        ProgrammerCore other(ProgrammerPorts{status, boxes, commands, texts, modelList, sound, window, scrollBar,
+                                             fileDialog, shell, aboutBox, lifetime},
+                             std::move(resources));
+        EXPECT_FALSE(workDir.Exists("修改记录.txt") && !row.existing);
+        other.Initialise();
+        ASSERT_TRUE(other.worker().WaitUntilIdle(kWait));
+        EXPECT_TRUE(workDir.Exists("修改记录.txt"));
+        EXPECT_EQ(workDir.Read("修改记录.txt"), row.after);
+    }
+}
+
+// Save (button, menu, Ctrl+S), save as and the log viewer reach their operations.
+TEST_F(ProgrammerCoreTest, SaveCommandsAreRouted) {
+    Start();
+    std::vector<uint8_t> bytes(64, 0x11);
+    OpenFile(bytes);
+    const uint8_t typed = 0x22;
+    core->image().WriteWork(0x1A, &typed, 1);
+    commands.SetEnabled(CommandId::Save, true);
+    RunAndWait(CommandId::Save);
+    bytes[0x1A] = 0x22;
+    EXPECT_EQ(dir.Read("image.bin"), bytes);
+    const std::vector<uint8_t> logBytes = dir.Read("修改记录.txt");
+    const std::string logText(logBytes.begin(), logBytes.end());
+    EXPECT_NE(logText.find(" image.bin "), std::string::npos);
+    EXPECT_NE(logText.find("        [0000001A]: 11 --> 22\r\n"), std::string::npos);
+    EXPECT_EQ(logText.substr(logText.size() - 83), std::string(40, '-') + "END" + std::string(40, '-'));
+    EXPECT_EQ(status.lastText(), "文件已保存...");
+    EXPECT_FALSE(commands.IsEnabled(CommandId::Save));
+
+    log.Clear();
+    fileDialog.Queue(dir.file("copy.bin"));
+    RunAndWait(CommandId::SaveAs);
+    EXPECT_EQ(dir.Read("copy.bin"), bytes);
+    RunAndWait(CommandId::ChangeLog);
+    EXPECT_EQ(log.With("shell-open:"), Events{"shell-open:" + dir.dir() + "修改记录.txt"});
+}
+
+// A chip read rewrites the chip work file and reads the work copy's neighbour: save
+// and save-as do nothing while it runs, not even ask for a name.
+TEST_F(ProgrammerCoreTest, SaveIsRefusedDuringAChipRead) {
+    Start();
+    RunAndWait(CommandId::ReadChip);
+    ASSERT_EQ(core->image().sourcePath(), core->chipWorkFilePath());
+    Gate& read = BlockNext(FakeEntry::Read);
+    core->HandleCommand(CommandId::ReadChip);
+    ASSERT_TRUE(read.WaitArrived());
+    log.Clear();
+    fileDialog.Queue(dir.file("a.bin"));
+    core->HandleCommand(CommandId::Save);
+    core->HandleCommand(CommandId::SaveAs);
+    EXPECT_TRUE(log.Events().empty());
+    read.Open();
+    ASSERT_TRUE(core->worker().WaitUntilIdle(kWait));
+    EXPECT_FALSE(dir.Exists("a.bin"));
+    EXPECT_TRUE(dir.Read("修改记录.txt").empty());
+
+    // Once the read is over the same command saves.
+    log.Clear();
+    RunAndWait(CommandId::Save);
+    EXPECT_TRUE(dir.Exists("a.bin"));
+    EXPECT_EQ(status.lastText(), "文件已保存...");
+}
+
 TEST_F(ProgrammerCoreTest, ModelChangeSetsTheCapacityAndItsLabel) {
     struct Row {
         int row;
