@@ -557,6 +557,41 @@ private Q_SLOTS:
         QCOMPARE(dialog.core().grid().CellText(1, 1), std::string("01"));
     }
 
+    void ctrlSSavesTheEditAndSaveAsOffersItsThreeFilters()
+    {
+        ProgrammerDialog& dialog = startDialog();
+        QFile file(m_dir.filePath(QStringLiteral("edited.bin")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(64, '\xFF'));
+        file.close();
+        FileDialog::setNextFileName(file.fileName());
+        dialog.handleCommand(CommandId::Open);
+        const uint8_t typed = 0x00;
+        QVERIFY(dialog.core().image().WriteWork(0x1A, &typed, 1));
+        // The page shows the red byte and enables Save, button and menu item together.
+        dialog.core().hexView().RefreshPage();
+        QVERIFY(dialog.control(CommandId::Save)->isEnabled());
+
+        QTest::keyClick(dialog.control(CommandId::PathBox), Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(statusLabel()->text(), QStringLiteral("文件已保存..."));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QByteArray expected(64, '\xFF');
+        expected[0x1A] = '\x00';
+        QCOMPARE(file.readAll(), expected);
+        file.close();
+        QFile log(m_dir.filePath(QStringLiteral("修改记录.txt")));
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        QVERIFY(log.readAll().contains("        [0000001A]: FF --> 00\r\n"));
+        QVERIFY(!dialog.control(CommandId::Save)->isEnabled());
+        QVERIFY(!dialog.menuAction(CommandId::Save)->isEnabled());
+
+        dialog.menuAction(CommandId::SaveAs)->trigger();
+        QCOMPARE(FileDialog::requestCount(), 2);
+        QCOMPARE(FileDialog::lastNameFilters(),
+                 QStringList({QStringLiteral("bin文件(*.bin)"), QStringLiteral("rom文件(*.rom)"),
+                              QStringLiteral("其他文件(*)")}));
+    }
+
     void longSizeAndNameTextsShowWhole()
     {
         ProgrammerDialog& dialog = startDialog();
