@@ -49,12 +49,13 @@ bool ReplacementFile::Create(const std::string& target) {
     struct stat st {};
     if (::lstat(target.c_str(), &st) == 0 && S_ISLNK(st.st_mode) && ::realpath(target.c_str(), resolved))
         m_target = resolved;
-    std::string name = m_target;
-    const size_t slash = name.rfind('/');
-    name.insert(slash == std::string::npos ? 0 : slash + 1, ".");
-    std::vector<char> pattern(name.begin(), name.end());
-    for (char c : std::string(".XXXXXX")) pattern.push_back(c);
-    pattern.push_back('\0');
+    // ".name.XXXXXX" in the target's directory, so the rename stays on one file system.
+    const size_t slash = m_target.rfind('/');
+    const size_t cut = slash == std::string::npos ? 0 : slash + 1;
+    std::vector<char> pattern(m_target.begin(), m_target.begin() + static_cast<std::ptrdiff_t>(cut));
+    pattern.push_back('.');
+    pattern.insert(pattern.end(), m_target.begin() + static_cast<std::ptrdiff_t>(cut), m_target.end());
+    for (char c : {'.', 'X', 'X', 'X', 'X', 'X', 'X', '\0'}) pattern.push_back(c);
     const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
     if (fd < 0) return false;
     m_temporary = pattern.data();
