@@ -95,33 +95,6 @@ TEST(ChangeLogTest, AppendsInOrderAcrossBufferFillings) {
     EXPECT_EQ(Text(TempDir::Read(dir.File("log.txt"))), expected);
 }
 
-TEST(ChangeLogTest, OpenEmptiesTheLogOnlyAtItsLimit) {
-    struct Row {
-        uint64_t size;
-        uint64_t after;  // size once "z" is appended
-    };
-    const Row rows[] = {{0, 1}, {ChangeLog::kSizeLimit - 1, ChangeLog::kSizeLimit}, {ChangeLog::kSizeLimit, 1}};
-    for (const Row& row : rows) {
-        TempDir dir;
-        {
-            File f;
-            ASSERT_TRUE(f.Open(dir.File("log.txt"), File::Mode::CreateReadWrite));
-            ASSERT_TRUE(f.Truncate(row.size));
-        }
-        ChangeLog log(dir.File("log.txt"));
-        ASSERT_TRUE(log.Open());
-        ASSERT_TRUE(log.Append("z"));
-        ASSERT_TRUE(log.Sync());
-        log.Close();
-        File f;
-        ASSERT_TRUE(f.Open(dir.File("log.txt"), File::Mode::ReadOnly));
-        EXPECT_EQ(f.Size(), static_cast<int64_t>(row.after)) << row.size;
-        char last = 0;
-        EXPECT_EQ(f.ReadAt(row.after - 1, &last, 1), 1);
-        EXPECT_EQ(last, 'z');
-    }
-}
-
 // A log deleted while the program runs is made again by the next save.
 TEST(ChangeLogTest, OpenMakesAMissingLogAgain) {
     TempDir dir;
