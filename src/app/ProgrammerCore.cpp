@@ -35,6 +35,7 @@ ProgrammerCore::ProgrammerCore(ProgrammerPorts ports, ProgrammerResources resour
       m_workCopyPath(m_workDirectory + WorkCopyFileName),
       m_boxes(ports.boxes),
       m_hexView(m_image, m_grid, ports.scrollBar, ports.commands, m_state),
+      m_cellEditor(m_image, m_hexView, m_grid, ports.status, m_boxes, ports.commands, ports.texts, m_state),
       m_model(ports.modelList, ports.texts),
       m_device(m_resources.driver, m_model, ports.commands, m_image),
       m_sounds(ports.sound, ports.commands, m_workDirectory),
@@ -47,7 +48,9 @@ ProgrammerCore::ProgrammerCore(ProgrammerPorts ports, ProgrammerResources resour
       m_operations(OperationContext{m_state, m_device, m_model, m_image, ports.status, m_boxes, m_sounds,
                                     ports.windowThread, *this, m_chipWorkFilePath}),
       m_worker(m_state, [this](uint8_t code) { RunCommand(code); }) {
-    m_loader.SetEditModeQuery([this] { return m_editMode.load(); });
+    m_hexView.SetEditor(&m_cellEditor);
+    m_loader.SetEditModeQuery([this] { return m_cellEditor.editMode(); });
+    m_loader.SetCloseCellEditor([this] { m_cellEditor.CloseCellEditor(); });
     m_saver.SetCommitCellEdit([this] { CommitCellEdit(); });
     m_saver.SetWorkCopyFree([this] { return WorkCopyFree(); });
 }
@@ -63,7 +66,7 @@ void ProgrammerCore::Initialise() {
     // The work paths were built from the current directory at construction.
     m_hexView.SetUpHexGrid();
     // View mode marks the focus cell with a frame; edit mode turns the frame off.
-    m_grid.SetFocusMarking(!m_editMode);
+    m_grid.SetFocusMarking(!m_cellEditor.editMode());
     // Tool tips and the progress bar's set-up belong to the window's controls.
     // The log exists from start-up on and grows across runs.
     m_logPath = m_changeLog.path();
@@ -103,8 +106,8 @@ void ProgrammerCore::HandleCommand(int id) {
     case CommandId::Save: m_saver.SaveImage(); break;
     case CommandId::SaveAs: m_saver.SaveImageAs(); break;
     case CommandId::ChangeLog: m_saver.ShowChangeLog(); break;
-    case CommandId::EditModeMenu:
-    case CommandId::EditModeCheck:
+    case CommandId::EditModeCheck: m_cellEditor.ToggleEditMode(); break;
+    case CommandId::EditModeMenu: m_cellEditor.OnEditModeMenu(); break;
     case CommandId::GotoAddress:
     case CommandId::DataView:
     case CommandId::Find:
@@ -124,7 +127,18 @@ void ProgrammerCore::OnFilesDropped(const std::vector<std::string>& paths) {
 }
 
 void ProgrammerCore::CommitCellEdit() {
-    // Cell editing arrives with edit mode; until then no edit is ever pending.
+    if (!m_initialised || m_shutDown) return;
+    m_cellEditor.CommitCellEdit();
+}
+
+void ProgrammerCore::OnGridClick(int x, int y) {
+    if (!m_initialised || m_shutDown) return;
+    m_cellEditor.OnGridClick(x, y);
+}
+
+void ProgrammerCore::OnCellEditorChange() {
+    if (!m_initialised || m_shutDown) return;
+    m_cellEditor.OnCellEditorChange();
 }
 
 void ProgrammerCore::DeviceChanged() {
@@ -171,11 +185,13 @@ void ProgrammerCore::RunCommand(uint8_t code) {
 }
 
 void ProgrammerCore::ForceViewMode() {
-    if (!m_editMode) return;
-    m_editMode = false;
+    if (!m_cellEditor.editMode()) return;
+    m_cellEditor.SetEditModeFlag(false);
     // The check box shows the view-mode picture when unchecked.
     m_ports.commands.SetChecked(CommandId::EditModeCheck, false);
     m_ports.commands.SetChecked(CommandId::EditModeMenu, false);
+    // The fill belongs to edit mode: it must not stay usable in view mode.
+    m_ports.commands.SetEnabled(CommandId::Fill, false);
     m_ports.status.SetStatus(ViewModeText, false, false);
 }
 
@@ -211,5 +227,5 @@ void ProgrammerCore::ShowHelp() {
 }
 
 void ProgrammerCore::LaterCommand(int /*id*/) {
-    // Edit mode and the address tools arrive with their own parts of the program.
+    // The address tools arrive with their own parts of the program.
 }

@@ -15,6 +15,7 @@
 #include "device/Detection.h"
 #include "device/Device.h"
 #include "device/DriverApi.h"
+#include "hexview/CellEditor.h"
 #include "hexview/HexView.h"
 #include "hexview/ScrollBarPort.h"
 #include "image/ChangeLog.h"
@@ -66,7 +67,7 @@ public:
     static constexpr const char* WorkCopyFileName = "h_alor1.dll";
     static constexpr const char* ChangeLogFileName = "修改记录.txt";
     static constexpr const char* ManualMissingText = "文件被破坏，未发现文件！";
-    static constexpr const char* ViewModeText = "您已选择查看模式，不能对数据进行修改。";
+    static constexpr const char* ViewModeText = CellEditor::ViewModeText;
 
     ProgrammerCore(ProgrammerPorts ports, ProgrammerResources resources);
     ~ProgrammerCore() override;
@@ -83,8 +84,16 @@ public:
     void OnChipModelChanged(int row);
     // Files dropped on the hex view (window thread).
     void OnFilesDropped(const std::vector<std::string>& paths);
-    // Enter with the keyboard focus in the window: commits the cell being edited.
+    // Commits the cell edit that is pending, if any: Enter anywhere in the window,
+    // and Save before it saves. Nothing while program or verify run.
     void CommitCellEdit();
+    // Release of a left click on the grid at (x, y) of the grid's client area,
+    // delivered after the grid's mouse handler (window thread).
+    void OnGridClick(int x, int y);
+    // The user changed the text of the cell editor 1027 (window thread).
+    void OnCellEditorChange();
+    // The window's cell editor control; until it is set the editor lives in memory.
+    void SetCellEditorControl(CellEditorControl* control) { m_cellEditor.SetControl(control); }
     // One device-change notice of the system (window thread).
     void DeviceChanged();
 
@@ -104,6 +113,7 @@ public:
     FileImage& image() { return m_image; }
     GridModel& grid() { return m_grid; }
     HexView& hexView() { return m_hexView; }
+    CellEditor& cellEditor() { return m_cellEditor; }
     ChipModelSelection& model() { return m_model; }
     PromptSounds& sounds() { return m_sounds; }
     OperationWorker& worker() { return m_worker; }
@@ -112,9 +122,9 @@ public:
     const std::string& workCopyPath() const { return m_workCopyPath; }
     const std::string& logPath() const { return m_logPath; }
 
-    // Edit mode. Its own switch arrives with cell editing; a chip read turns it off.
-    bool editMode() const { return m_editMode; }
-    void SetEditModeFlag(bool on) { m_editMode = on; }
+    // Edit mode: switched by 1006 and 32783; a chip read turns it off.
+    bool editMode() const { return m_cellEditor.editMode(); }
+    void SetEditModeFlag(bool on) { m_cellEditor.SetEditModeFlag(on); }
 
 private:
     // Boxes of the operations: once the window closes, questions are answered
@@ -151,7 +161,6 @@ private:
     std::string m_chipWorkFilePath;
     std::string m_workCopyPath;
     std::string m_logPath;
-    std::atomic<bool> m_editMode{false};
     bool m_initialised = false;
     bool m_shutDown = false;
 
@@ -160,6 +169,7 @@ private:
     FileImage m_image;
     GridModel m_grid;
     HexView m_hexView;
+    CellEditor m_cellEditor;
     ChipModelSelection m_model;
     Device m_device;
     PromptSounds m_sounds;

@@ -33,6 +33,19 @@ public:
     // Size of the source file as it is now; -1 when it is not open.
     int64_t SourceLength() const;
 
+    // Grows the work copy to `newLength` bytes, the new bytes all 0xFF (editing or
+    // filling past the end), and adds them to the checksum; length and the texts
+    // follow. A length that is not longer changes nothing (true). A length beyond
+    // 32 bits (the image never grows past 4 GiB - 1) is refused: nothing written,
+    // false. A failed write (disk full) is taken back, so length and checksum keep
+    // describing what the work copy holds; false.
+    bool ExtendWithFF(uint64_t newLength);
+    // Writes one byte of the work copy at `offset`, the gap from the old end filled
+    // by ExtendWithFF; length, checksum (old byte out, new byte in) and the texts
+    // follow. All or nothing: false (and nothing changed) for an offset whose byte
+    // would take the image past 4 GiB - 1, or when a read or write fails.
+    bool WriteByte(uint64_t offset, uint8_t value);
+
     bool IsSourceOpen() const { return m_source.IsOpen(); }
     // Read chip empties the chip work file: the source is closed first when it is that file.
     void CloseSource() { m_source.Close(); }
@@ -51,6 +64,11 @@ public:
     File& sourceFile() { return m_source; }
 
 private:
+    // After a failed growth: back to `length` bytes, or, when the work copy cannot
+    // be shortened, length and checksum of the 0xFF bytes that did land.
+    void TakeBackGrowth(uint32_t length, uint64_t checksum);
+    void SetLengthAndSum(uint32_t length, uint64_t checksum);
+
     std::atomic<bool> m_loaded{false};
     std::atomic<uint32_t> m_length{0};
     uint64_t m_checksum = 0;

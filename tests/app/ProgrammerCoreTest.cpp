@@ -9,6 +9,7 @@
 #include <mutex>
 #include <thread>
 
+#include "FakeCellEditorControl.h"
 #include "FakeDriver.h"
 #include "RecordingPorts.h"
 #include "RecordingScrollBar.h"
@@ -17,6 +18,8 @@
 #include "ports/CommandIds.h"
 #include "app/ProductDataFile.h"
 #include "app/ProductDataScramble.h"
+#include "image/ImageTexts.h"
+#include "support/TempDir.h"
 
 namespace {
 
@@ -477,8 +480,7 @@ TEST_F(ProgrammerCoreTest, AboutBoxFromTheMenuAndTheSystemMenu) {
 // Commands whose handlers come with later parts: no effect, and no stand-in message.
 TEST_F(ProgrammerCoreTest, LaterCommandsDoNothingYet) {
     Start();
-    for (int id : {CommandId::EditModeMenu, CommandId::EditModeCheck, CommandId::GotoAddress,
-                   CommandId::DataView, CommandId::Find, CommandId::Fill}) {
+    for (int id : {CommandId::GotoAddress, CommandId::DataView, CommandId::Find, CommandId::Fill}) {
         core->HandleCommand(id);
         EXPECT_TRUE(core->worker().IsIdle()) << id;
     }
@@ -564,6 +566,56 @@ TEST_F(ProgrammerCoreTest, SaveIsRefusedDuringAChipRead) {
     EXPECT_EQ(status.lastText(), "文件已保存...");
 }
 
+// The check box and the menu entry switch modes; without an image only the menu beeps.
+TEST_F(ProgrammerCoreTest, EditModeCommandsSwitchModes) {
+    Start();
+    core->HandleCommand(CommandId::EditModeCheck);
+    core->HandleCommand(CommandId::EditModeMenu);
+    EXPECT_EQ(log.Events(), (Events{"status:文件尚未打开，无法进行模式转换操作！|alert",
+                                    "status:文件尚未打开，无法进行模式转换操作！|alert|beep"}));
+    OpenFile(std::vector<uint8_t>(64, 0x3A));
+    core->HandleCommand(CommandId::EditModeCheck);
+    EXPECT_TRUE(core->editMode());
+    EXPECT_TRUE(commands.IsChecked(CommandId::EditModeCheck));
+    EXPECT_TRUE(commands.IsChecked(CommandId::EditModeMenu));
+    EXPECT_TRUE(commands.IsEnabled(CommandId::Fill));
+    core->HandleCommand(CommandId::EditModeMenu);
+    EXPECT_FALSE(core->editMode());
+    EXPECT_FALSE(commands.IsChecked(CommandId::EditModeCheck));
+    EXPECT_FALSE(commands.IsChecked(CommandId::EditModeMenu));
+    EXPECT_FALSE(commands.IsEnabled(CommandId::Fill));
+}
+
+// A click, a keystroke and Enter reach the work copy through the core; a load closes the editor.
+TEST_F(ProgrammerCoreTest, CellEditingThroughTheCore) {
+    Start();
+    FakeCellEditorControl control(log);
+    core->SetCellEditorControl(&control);
+    OpenFile(std::vector<uint8_t>(64, 0x3A));
+    core->HandleCommand(CommandId::EditModeCheck);
+    GridRect cell;
+    ASSERT_TRUE(core->grid().CellRectangle(1, 3, cell));
+    core->grid().LeftPress(cell.left + 20, cell.top + 5);
+    core->OnGridClick(cell.left + 20, cell.top + 5);
+    ASSERT_TRUE(control.Type('C'));
+    core->OnCellEditorChange();
+    control.text = "7";  // high digit deleted, caret in front: committed by Enter
+    core->CommitCellEdit();
+    std::vector<uint8_t> expected(64, 0x3A);
+    expected[2] = 0x3C;
+    expected[3] = 0x07;
+    EXPECT_EQ(TempDir::Read(core->workCopyPath()), expected);
+    EXPECT_EQ(texts.Text(CommandId::ChecksumLabel), ChecksumText(ByteSum(expected.data(), expected.size())));
+    EXPECT_TRUE(commands.IsEnabled(CommandId::Save));
+
+    core->grid().LeftPress(cell.left + 2, cell.top + 5);
+    core->OnGridClick(cell.left + 2, cell.top + 5);
+    ASSERT_TRUE(core->cellEditor().editorOpen());
+    OpenFile(std::vector<uint8_t>(64, 0x3A));
+    EXPECT_FALSE(core->cellEditor().editorOpen());
+    EXPECT_FALSE(control.visible);
+}
+
 TEST_F(ProgrammerCoreTest, ModelChangeSetsTheCapacityAndItsLabel) {
     struct Row {
         int row;
@@ -591,8 +643,10 @@ TEST_F(ProgrammerCoreTest, DeviceChangeRunsAQuietDetection) {
 TEST_F(ProgrammerCoreTest, ChipReadTurnsEditModeOffBeforeReading) {
     Start();
     core->SetEditModeFlag(true);
+    commands.SetEnabled(CommandId::Fill, true);
     RunAndWait(CommandId::ReadChip);
     EXPECT_FALSE(core->editMode());
+    EXPECT_FALSE(commands.IsEnabled(CommandId::Fill));  // the fill belongs to edit mode
     const size_t viewMode = IndexOf("status:您已选择查看模式，不能对数据进行修改。");
     ASSERT_LT(viewMode, log.Events().size());
     EXPECT_LT(IndexOf("check:1006|0"), viewMode);

@@ -28,6 +28,7 @@
 #include "app/qt/QtSoundOutput.h"
 #include "app/qt/QtWindowServices.h"
 #include "device/ChipModel.h"
+#include "hexview/qt/CellEditorWidget.h"
 #include "operations/qt/CaptionProgressBar.h"
 #include "operations/qt/StatusLineWidget.h"
 #include "platform/CurrentDirectory.h"
@@ -100,6 +101,12 @@ ProgrammerDialog::ProgrammerDialog(ProgrammerResources resources, QWidget* paren
         m_core->OnFilesDropped(files);
     });
     m_cellEditor->setFont(m_grid->fontFor(GridFont{{}, 14, 7}));
+    m_cellEditor->setGrid(m_grid);
+    m_core->SetCellEditorControl(m_cellEditor);
+    connect(m_cellEditor, &CellEditorWidget::userChanged, this, [this] { m_core->OnCellEditorChange(); });
+    // The click is handled once the grid's mouse handler has returned.
+    connect(m_grid, &GridControl::commandNotice, this, [this](int, int x, int y) { m_core->OnGridClick(x, y); },
+            Qt::QueuedConnection);
 
     m_scrollPort->setScrollHandler(
         [this](ScrollCode code, int position) { return m_core->hexView().OnScroll(code, position); });
@@ -248,20 +255,15 @@ void ProgrammerDialog::buildControls()
             widget = m_scrollBar;
             break;
         case ControlKind::Edit: {
-            auto* edit = new QLineEdit(text, m_client);
             if (place.id == CommandId::CellEditor) {
-                // Sits on a cell: no frame, white like the cells.
-                edit->setMaxLength(2);
-                edit->setFrame(false);
-                QPalette colours = edit->palette();
-                colours.setColor(QPalette::Base, Qt::white);
-                edit->setPalette(colours);
-                edit->hide();
-                m_cellEditor = edit;
-            } else {
-                edit->setReadOnly(true);
-                m_pathBox = edit;
+                // Placed over a cell of the grid, which comes with the core.
+                m_cellEditor = new CellEditorWidget(nullptr, m_client);
+                widget = m_cellEditor;
+                break;
             }
+            auto* edit = new QLineEdit(text, m_client);
+            edit->setReadOnly(true);
+            m_pathBox = edit;
             widget = edit;
             break;
         }

@@ -8,6 +8,7 @@
 #include "app/ProgrammerCore.h"
 
 class ApplicationKeyFilter;
+class CellEditorWidget;
 class DeviceNoticeWatcher;
 class EditModeCheckBox;
 class GridControl;
@@ -82,7 +83,7 @@ private:
     QComboBox* m_modelList = nullptr;
     EditModeCheckBox* m_editMode = nullptr;
     QScrollBar* m_scrollBar = nullptr;
-    QLineEdit* m_cellEditor = nullptr;
+    CellEditorWidget* m_cellEditor = nullptr;
     QLineEdit* m_pathBox = nullptr;
     StatusLineWidget* m_statusLine = nullptr;
     GridControl* m_grid = nullptr;

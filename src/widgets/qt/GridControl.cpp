@@ -341,7 +341,8 @@ void GridControl::mouseReleaseEvent(QMouseEvent* event)
     if (!m_pressedOnCell)
         return;
     m_pressedOnCell = false;
-    Q_EMIT commandNotice(CommandId::HexGrid);
+    const QPoint at = event->position().toPoint();
+    Q_EMIT commandNotice(CommandId::HexGrid, at.x(), at.y());
 }
 
 void GridControl::mouseDoubleClickEvent(QMouseEvent* event)

@@ -42,8 +42,10 @@ public:
     static const QStringList& DefaultFaces();
 
 Q_SIGNALS:
-    // The release after a left press on a cell; the window reads CurrentCell.
-    void commandNotice(int id);
+    // The release after a left press on a cell, at (x, y) of the grid's client
+    // area; the window reads CurrentCell. Connect it queued: the window's handler
+    // runs after the mouse handler has returned.
+    void commandNotice(int id, int x, int y);
     // Local files dropped on the grid. Handlers run before the drop is released.
     void filesDropped(const QStringList& paths);
     // The drop was released; follows filesDropped once.

@@ -304,9 +304,13 @@ private Q_SLOTS:
         QCOMPARE(m_model->CurrentCell(), (GridCellId{focusRow, focusColumn}));
         QVERIFY(m_grid->hasFocus());
         QCOMPARE(notices.count(), 0);
-        QTest::mouseRelease(m_grid, Qt::LeftButton, {}, centreOf(*m_model, row, column));
+        // Released a little away from where it was pressed: the notice carries the release.
+        const QPoint release = centreOf(*m_model, row, column) + QPoint(3, -2);
+        QTest::mouseRelease(m_grid, Qt::LeftButton, {}, release);
         QCOMPARE(notices.count(), 1);
-        QCOMPARE(notices.first().first().toInt(), 1057);
+        QCOMPARE(notices.first().at(0).toInt(), 1057);
+        QCOMPARE(notices.first().at(1).toInt(), release.x());
+        QCOMPARE(notices.first().at(2).toInt(), release.y());
     }
 
     void pressOnTheCurrentCellChangesNothing()
