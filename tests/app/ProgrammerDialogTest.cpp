@@ -383,6 +383,65 @@ private Q_SLOTS:
         QVERIFY(MessageBox::requests().isEmpty());
     }
 
+    // Check box and menu entry show the flag; a click on a byte opens the editor
+    // once the grid's mouse handler has returned; typing writes the work copy.
+    void editModeClickAndTypeInTheWindow()
+    {
+        ProgrammerDialog& dialog = startDialog();
+        QFile file(m_dir.filePath(QStringLiteral("edit.bin")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(64, '\x3a'));
+        file.close();
+        FileDialog::setNextFileName(file.fileName());
+        dialog.handleCommand(CommandId::Open);
+        QVERIFY(dialog.core().image().loaded());
+
+        auto* check = qobject_cast<QAbstractButton*>(dialog.control(CommandId::EditModeCheck));
+        QAction* item = dialog.menuAction(CommandId::EditModeMenu);
+        QTest::mouseClick(check, Qt::LeftButton);
+        QVERIFY(dialog.core().editMode());
+        QVERIFY(check->isChecked());
+        QVERIFY(item->isChecked());
+        item->trigger();
+        QVERIFY(!dialog.core().editMode());
+        QVERIFY(!check->isChecked());
+        QVERIFY(!item->isChecked());
+        QTest::mouseClick(check, Qt::LeftButton);
+        QVERIFY(check->isChecked() && item->isChecked() && dialog.core().editMode());
+
+        auto* grid = dialog.control(CommandId::HexGrid);
+        auto* editor = qobject_cast<QLineEdit*>(dialog.control(CommandId::CellEditor));
+        GridRect cell;
+        QVERIFY(dialog.core().grid().CellRectangle(1, 3, cell));
+        const QPoint rightHalf(cell.left + 20, cell.top + 9);
+        QTest::mousePress(grid, Qt::LeftButton, {}, rightHalf);
+        QTest::mouseRelease(grid, Qt::LeftButton, {}, rightHalf);
+        QVERIFY(!editor->isVisible());  // queued: not inside the mouse handler
+        QTRY_VERIFY(editor->isVisible());
+        const QPoint gridAt = grid->mapTo(dialog.clientArea(), QPoint(0, 0));
+        QCOMPARE(editor->geometry(), QRect(gridAt.x() + cell.left + 3, gridAt.y() + cell.top + 3, 20, 14));
+        QCOMPARE(editor->text(), QStringLiteral("3A"));
+        QCOMPARE(editor->selectedText(), QStringLiteral("A"));
+        QTRY_VERIFY(editor->hasFocus());
+
+        QTest::keyClick(editor, Qt::Key_C);
+        QFile work(QString::fromStdString(dialog.core().workCopyPath()));
+        QVERIFY(work.open(QIODevice::ReadOnly));
+        QCOMPARE(work.readAll().mid(2, 2), QByteArray("\x3c\x3a"));
+        QCOMPARE(dialog.core().hexView().MarkOf(1, 3), HexView::Modified);
+        QCOMPARE(dialog.core().grid().CurrentCell(), (GridCellId{1, 4}));
+        QVERIFY(dialog.control(CommandId::Save)->isEnabled());
+        QCOMPARE(editor->selectedText(), QStringLiteral("3"));
+
+        // Enter anywhere commits: the high digit deleted, "A" is left and written as 0A.
+        QTest::keyClick(editor, Qt::Key_Delete);
+        QTest::keyClick(dialog.control(CommandId::PathBox), Qt::Key_Return);
+        work.seek(0);
+        QCOMPARE(work.readAll().at(3), '\x0a');
+        QVERIFY(!editor->isVisible());
+        QVERIFY(dialog.isVisible());
+    }
+
     void scrollBarAndWheelPageTheView()
     {
         ProgrammerDialog& dialog = startDialog();
