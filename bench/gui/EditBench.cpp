@@ -1,0 +1,188 @@
+// GUI benchmark: one keystroke in the cell editor. A key press goes to the editor
+// widget (CellEditorWidget) and runs the whole chain: the change handler, the
+// commit (positioned write, checksum, labels), the page refresh, the step to the
+// next byte with the editor reopened, and a synchronous repaint of the grid and
+// the editor. Run through bench/run-edit.sh (Release build, offscreen platform).
+// Wall time shows what the user waits; the thread's CPU time shows the work
+// itself. The verdict takes the median wall time and the 95th percentile of the
+// CPU time against the 5 ms target.
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QKeyEvent>
+
+#include <algorithm>
+#include <cstdio>
+#include <numeric>
+#include <string>
+#include <time.h>
+#include <unistd.h>
+#include <vector>
+
+#include "hexview/CellEditor.h"
+#include "hexview/HexView.h"
+#include "hexview/ScrollBarPort.h"
+#include "hexview/qt/CellEditorWidget.h"
+#include "image/FileImage.h"
+#include "image/ImageTexts.h"
+#include "operations/WorkerState.h"
+#include "platform/File.h"
+#include "ports/MessageBoxes.h"
+#include "ports/StatusLine.h"
+#include "ports/WindowPorts.h"
+#include "widgets/GridModel.h"
+#include "widgets/qt/GridControl.h"
+
+namespace {
+
+constexpr double kTargetMs = 5.0;
+
+struct NullWindow : StatusLine, MessageBoxes, CommandStates, ControlTexts, ScrollBarPort {
+    void SetStatus(const std::string&, bool, bool) override {}
+    void ShowProgress() override {}
+    void SetProgress(int, const std::string&) override {}
+    void HideProgress() override {}
+    MessageAnswer Show(const std::string&, const std::string&, MessageIcon, MessageButtons) override
+    {
+        return MessageAnswer::Ok;
+    }
+    void SetEnabled(int, bool) override {}
+    bool IsEnabled(int) const override { return true; }
+    void SetChecked(int, bool) override {}
+    bool IsChecked(int) const override { return false; }
+    void SetText(int, const std::string&) override {}
+    void SetRange(int, bool) override {}
+    void SetPosition(int) override {}
+    void TakeFocus() override {}
+};
+
+double ThreadCpuMs()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
+}
+
+struct Figures {
+    double mean = 0, median = 0, p95 = 0, max = 0;
+};
+
+Figures Summarise(std::vector<double> ms)
+{
+    std::sort(ms.begin(), ms.end());
+    Figures f;
+    f.mean = std::accumulate(ms.begin(), ms.end(), 0.0) / static_cast<double>(ms.size());
+    f.median = ms[ms.size() / 2];
+    f.p95 = ms[static_cast<size_t>(static_cast<double>(ms.size()) * 0.95)];
+    f.max = ms.back();
+    return f;
+}
+
+bool WriteImage(const std::string& path, uint32_t bytes)
+{
+    File f;
+    if (!f.Open(path, File::Mode::CreateReadWrite))
+        return false;
+    std::vector<uint8_t> data(bytes);
+    for (uint32_t i = 0; i < bytes; ++i)
+        data[i] = static_cast<uint8_t>(i * 131 + (i >> 9));
+    return f.WriteAt(0, data.data(), data.size());
+}
+
+// Types `keys` hex digits from the first byte of an image of `bytes` bytes on:
+// inside the image every other keystroke steps to the next byte (and every 672nd
+// scrolls the page); past the end every byte grows the image.
+bool Run(const char* name, const std::string& dir, uint32_t bytes, int keys)
+{
+    const std::string work = dir + "/h_alor1.dll";
+    const std::string source = dir + "/source.bin";
+    if (!WriteImage(work, bytes) || !WriteImage(source, bytes)) {
+        std::printf("%s: cannot write the image files in %s\n", name, dir.c_str());
+        return false;
+    }
+    NullWindow window;
+    WorkerState state;
+    FileImage image;
+    GridModel grid;
+    HexView view(image, grid, window, window, state);
+    CellEditor editor(image, view, grid, window, window, window, window, state);
+    view.SetEditor(&editor);
+    view.SetUpHexGrid();
+    view.ResetScrollBar();
+    image.workCopy().Open(work, File::Mode::ReadWrite);
+    image.sourceFile().Open(source, File::Mode::ReadOnly);
+    {
+        std::vector<uint8_t> data(bytes);
+        image.ReadWork(0, data.data(), data.size());
+        image.SetChecksum(ByteSum(data.data(), data.size()));
+    }
+    image.SetLength(bytes);
+    image.SetLoaded(true);
+    view.UpdateScrollRange();
+    view.RefreshPage();
+
+    QWidget parent;
+    auto* control = new GridControl(grid, &parent);
+    control->setGeometry(QRect(QPoint(0, 0), control->sizeHint()));
+    auto* widget = new CellEditorWidget(control, &parent);
+    widget->setFont(control->fontFor(GridFont{{}, 14, 7}));
+    QObject::connect(widget, &CellEditorWidget::userChanged, [&editor] { editor.OnCellEditorChange(); });
+    editor.SetControl(widget);
+    parent.resize(control->sizeHint());
+    parent.show();
+    QCoreApplication::processEvents();
+
+    editor.ToggleEditMode();
+    GridRect cell;
+    grid.CellRectangle(1, 1, cell);
+    grid.LeftPress(cell.left + 2, cell.top + 2);
+    editor.OnGridClick(cell.left + 2, cell.top + 2);
+    control->repaint();
+
+    static const char kDigits[] = "0123456789ABCDEF";
+    std::vector<double> wall, cpu;
+    QElapsedTimer timer;
+    for (int i = 0; i < keys; ++i) {
+        const char digit = kDigits[(i * 7) % 16];
+        const int key = digit <= '9' ? Qt::Key_0 + (digit - '0') : Qt::Key_A + (digit - 'A');
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, QString(QChar::fromLatin1(digit)));
+        const double cpuStart = ThreadCpuMs();
+        timer.start();
+        QApplication::sendEvent(widget, &press);
+        control->repaint();
+        widget->repaint();
+        wall.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
+        cpu.push_back(ThreadCpuMs() - cpuStart);
+        if (i % 256 == 255)
+            QCoreApplication::processEvents();
+    }
+    const uint32_t length = image.length();
+    const Figures w = Summarise(wall);
+    const Figures c = Summarise(cpu);
+    const bool ok = w.median < kTargetMs && c.p95 < kTargetMs;
+    std::printf("%s, %d keystrokes, image %u -> %u bytes, top row %u (target %.0f ms per keystroke): %s\n", name,
+                keys, bytes, length, view.topRow(), kTargetMs, ok ? "ok" : "SLOW");
+    std::printf("  wall  mean %.3f ms  median %.3f ms  p95 %.3f ms  max %.3f ms\n", w.mean, w.median, w.p95, w.max);
+    std::printf("  cpu   mean %.3f ms  median %.3f ms  p95 %.3f ms  max %.3f ms\n", c.mean, c.median, c.p95, c.max);
+    ::unlink(work.c_str());
+    ::unlink(source.c_str());
+    return ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    const QStringList args = QCoreApplication::arguments();
+    if (args.size() < 2) {
+        std::fprintf(stderr, "usage: edit_bench WORKDIR [keystrokes]\n");
+        return 2;
+    }
+    const std::string dir = args.at(1).toStdString();
+    const int keys = args.size() > 2 ? std::max(1, args.at(2).toInt()) : 4000;
+    std::printf("edit benchmark: platform %s\n", qPrintable(QGuiApplication::platformName()));
+    bool ok = Run("typing over a 1 MiB image", dir, 1u << 20, keys);
+    ok = Run("typing past the end of a 16-byte image", dir, 16, keys) && ok;
+    return ok ? 0 : 1;
+}
