@@ -37,7 +37,8 @@ ImageLoader::ImageLoader(FileImage& image, HexView& view, GridModel& grid, Statu
       m_workCopyPath(std::move(workCopyPath)),
       m_chipWorkFilePath(std::move(chipWorkFilePath)) {}
 
-void ImageLoader::ReportFailure(bool chipData) {
+void ImageLoader::ReportFailure(bool chipData, File* work) {
+    if (work != nullptr && work->IsOpen()) work->Truncate(0);
     // Whatever was opened on the way is closed: nothing stays loaded.
     m_image.Unload();
     if (chipData) {
@@ -49,8 +50,32 @@ void ImageLoader::ReportFailure(bool chipData) {
     }
 }
 
+bool ImageLoader::IsWorkFile(const std::string& path) const {
+    return path == m_workCopyPath || path == m_chipWorkFilePath || IsSameFile(path, m_workCopyPath) ||
+           IsSameFile(path, m_chipWorkFilePath);
+}
+
+bool ImageLoader::AcquireWorkCopy(File& work) const {
+    // Never through a link: a planted link must not turn the copy into a write
+    // over someone's file. The lock comes before the emptying, so a second
+    // program on this directory never cuts the first one's image.
+    if (!work.OpenRegular(m_workCopyPath, File::Mode::OpenOrCreate, true)) return false;
+    if (work.TryLockExclusive() == File::LockResult::HeldElsewhere) {
+        work.Close();
+        return false;
+    }
+    return work.Truncate(0);
+}
+
+bool ImageLoader::OpenSource(const std::string& path, bool chipData, File& source) const {
+    // Only a regular file: a FIFO would block the window, a device never ends.
+    if (!source.OpenRegular(path, File::Mode::ReadOnly, chipData)) return false;
+    // Chip data shown here must not be emptied by another program's chip read.
+    return !chipData || source.TryLockExclusive() != File::LockResult::HeldElsewhere;
+}
+
 void ImageLoader::LoadImageFile(const std::string& path, bool userOpened) {
-    if (userOpened && (path == m_workCopyPath || path == m_chipWorkFilePath)) {
+    if (userOpened && IsWorkFile(path)) {
         m_boxes.Show("系统文件禁止打开！    ", "警告", MessageIcon::Exclamation);
         return;
     }
@@ -62,43 +87,36 @@ void ImageLoader::LoadImageFile(const std::string& path, bool userOpened) {
     m_view.ResetRows();
     m_image.SetSourcePath(path);
 
-    File source;
-    if (!source.Open(path, File::Mode::ReadOnly)) {
+    File work;
+    if (!AcquireWorkCopy(work)) {
         ReportFailure(chipData);
+        return;
+    }
+    File source;
+    if (!OpenSource(path, chipData, source)) {
+        ReportFailure(chipData, &work);
         return;
     }
     // The length is 32-bit: a longer file is refused before anything is copied.
-    if (source.IsRegular()) {
-        int64_t size = source.Size();
-        if (size < 0 || static_cast<uint64_t>(size) > kMaxImageLength) {
-            ReportFailure(chipData);
-            return;
-        }
-    }
-    File work;
-    if (!work.Open(m_workCopyPath, File::Mode::CreateReadWrite)) {
-        ReportFailure(chipData);
+    const int64_t sourceSize = source.Size();
+    if (sourceSize < 0 || static_cast<uint64_t>(sourceSize) > kMaxImageLength) {
+        ReportFailure(chipData, &work);
         return;
     }
+    // The copy and the image share one open: reopening would drop the lock.
     if (CopyImageFile(source, work).status != CopyStatus::Ok) {
-        ReportFailure(chipData);
-        return;
-    }
-    work.Close();
-    // Reopened for this program alone: the lock keeps a second instance elsewhere off it.
-    if (!work.Open(m_workCopyPath, File::Mode::ReadWrite) || !work.LockExclusive()) {
-        ReportFailure(chipData);
+        ReportFailure(chipData, &work);
         return;
     }
     const int64_t size = work.Size();
     if (size < 0 || static_cast<uint64_t>(size) > kMaxImageLength) {
-        ReportFailure(chipData);
+        ReportFailure(chipData, &work);
         return;
     }
     const uint32_t length = static_cast<uint32_t>(size);
     uint64_t checksum = 0;
     if (!SumImageFile(work, length, checksum)) {
-        ReportFailure(chipData);
+        ReportFailure(chipData, &work);
         return;
     }
 
@@ -168,7 +186,7 @@ bool ImageLoader::ResolveTruncatedChipImage() {
     if (!m_image.loaded() || m_image.sourcePath() != m_chipWorkFilePath) return m_image.loaded();
     if (!m_image.IsSourceOpen()) {
         File source;
-        if (source.Open(m_chipWorkFilePath, File::Mode::ReadOnly)) {
+        if (OpenSource(m_chipWorkFilePath, true, source)) {
             m_image.sourceFile() = std::move(source);
         } else {
             m_image.Unload();

@@ -7,6 +7,7 @@
 #include "ports/WindowServices.h"
 
 class CommandStates;
+class File;
 class ControlTexts;
 class FileImage;
 class GridModel;
@@ -52,7 +53,15 @@ public:
     const std::string& chipWorkFilePath() const { return m_chipWorkFilePath; }
 
 private:
-    void ReportFailure(bool chipData);
+    // The chosen path names one of the two work files, in any spelling.
+    bool IsWorkFile(const std::string& path) const;
+    // Opens the work copy for this program alone and empties it; false (nothing
+    // touched) when it cannot be made or another program holds it.
+    bool AcquireWorkCopy(File& work) const;
+    bool OpenSource(const std::string& path, bool chipData, File& source) const;
+    // Empties the work copy when this load holds it, so no partial or stale image
+    // stays on disk, and reports the failure; nothing is loaded afterwards.
+    void ReportFailure(bool chipData, File* work = nullptr);
 
     FileImage& m_image;
     HexView& m_view;

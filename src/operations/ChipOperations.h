@@ -85,6 +85,8 @@ private:
     LoopResult ProgramBlocks(uint32_t count, uint32_t length, uint32_t& done);
     LoopResult VerifyBlocks(uint32_t count, uint32_t length, int32_t& errors);
     LoopResult ReadBlocks(uint32_t capacity, File& chipFile);
+    // The chip work file, this program's alone and empty; false when it is not ours to empty.
+    bool OpenChipWorkFile(File& chipFile) const;
 
     OperationContext m_ctx;
     std::array<uint8_t, kBlockSize> m_transferBuffer{};

@@ -24,6 +24,13 @@ ChipOperations::LoopResult ChipOperations::ReadBlocks(uint32_t capacity, File& c
     return LoopResult::Done;
 }
 
+bool ChipOperations::OpenChipWorkFile(File& chipFile) const {
+    // Not through a link, and locked before it is emptied: the chip data another
+    // program on this directory shows is never cut under it.
+    return chipFile.OpenRegular(m_ctx.chipWorkFilePath, File::Mode::OpenOrCreate, true) &&
+           chipFile.TryLockExclusive() != File::LockResult::HeldElsewhere && chipFile.Truncate(0);
+}
+
 void ChipOperations::ReadChip() {
     if (!OpenChecked()) return;
 
@@ -43,7 +50,8 @@ void ChipOperations::ReadChip() {
     };
 
     File chipFile;
-    if (!chipFile.Open(m_ctx.chipWorkFilePath, File::Mode::CreateReadWrite)) {
+    if (!OpenChipWorkFile(chipFile)) {
+        chipFile.Close();
         fail();
         return;
     }

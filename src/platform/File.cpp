@@ -9,6 +9,29 @@
 
 namespace {
 std::atomic<File::FaultHook> g_faultHook{nullptr};
+std::atomic<File::LockHook> g_lockHook{nullptr};
+
+int OpenFlags(File::Mode mode) {
+    switch (mode) {
+        case File::Mode::ReadOnly:
+            return O_RDONLY;
+        case File::Mode::ReadWrite:
+            return O_RDWR;
+        case File::Mode::CreateReadWrite:
+            return O_RDWR | O_CREAT | O_TRUNC;
+        case File::Mode::OpenOrCreate:
+            return O_RDWR | O_CREAT;
+    }
+    return O_RDONLY;
+}
+
+int OpenRetrying(const std::string& path, int flags) {
+    int fd;
+    do {
+        fd = ::open(path.c_str(), flags, 0644);
+    } while (fd < 0 && errno == EINTR);
+    return fd;
+}
 
 int Injected(const File& file, uint64_t offset, size_t count, bool write) {
     File::FaultHook hook = g_faultHook.load(std::memory_order_acquire);
@@ -18,6 +41,10 @@ int Injected(const File& file, uint64_t offset, size_t count, bool write) {
 
 void File::SetFaultHook(FaultHook hook) {
     g_faultHook.store(hook, std::memory_order_release);
+}
+
+void File::SetLockHook(LockHook hook) {
+    g_lockHook.store(hook, std::memory_order_release);
 }
 
 File::File(File&& other) noexcept : m_fd(other.m_fd), m_path(std::move(other.m_path)) {
@@ -38,25 +65,7 @@ File& File::operator=(File&& other) noexcept {
 
 bool File::Open(const std::string& path, Mode mode) {
     Close();
-    int flags = O_CLOEXEC;
-    switch (mode) {
-        case Mode::ReadOnly:
-            flags |= O_RDONLY;
-            break;
-        case Mode::ReadWrite:
-            flags |= O_RDWR;
-            break;
-        case Mode::CreateReadWrite:
-            flags |= O_RDWR | O_CREAT | O_TRUNC;
-            break;
-        case Mode::OpenOrCreate:
-            flags |= O_RDWR | O_CREAT;
-            break;
-    }
-    int fd;
-    do {
-        fd = ::open(path.c_str(), flags, 0644);
-    } while (fd < 0 && errno == EINTR);
+    const int fd = OpenRetrying(path, OpenFlags(mode) | O_CLOEXEC);
     if (fd < 0) return false;
     // A directory opens read-only on Linux but is no file to read or write.
     struct stat st {};
@@ -74,6 +83,30 @@ void File::Adopt(int fd, const std::string& path) {
     Close();
     m_fd = fd;
     m_path = path;
+}
+
+bool File::OpenRegular(const std::string& path, Mode mode, bool noFollow) {
+    Close();
+    // Truncation waits until the file is known to be regular.
+    const int mandatory = OpenFlags(mode) & ~O_TRUNC;
+    const int fd = OpenRetrying(path, mandatory | O_CLOEXEC | O_NONBLOCK | (noFollow ? O_NOFOLLOW : 0));
+    if (fd < 0) return false;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        return false;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    m_fd = fd;
+    m_path = path;
+    if ((OpenFlags(mode) & O_TRUNC) != 0 && !Truncate(0)) {
+        const int error = errno;
+        Close();
+        errno = error;
+        return false;
+    }
+    return true;
 }
 
 void File::Close() {
@@ -216,14 +249,27 @@ bool File::IsRegular() const {
     return m_fd >= 0 && ::fstat(m_fd, &st) == 0 && S_ISREG(st.st_mode);
 }
 
-bool File::LockExclusive() {
+File::LockResult File::TryLockExclusive() {
     if (m_fd < 0) {
         errno = EBADF;
-        return false;
+        return LockResult::Unsupported;
     }
     int r;
-    do {
-        r = ::flock(m_fd, LOCK_EX | LOCK_NB);
-    } while (r != 0 && errno == EINTR);
-    return r == 0;
+    if (LockHook hook = g_lockHook.load(std::memory_order_acquire); hook != nullptr && (r = hook(*this)) != 0) {
+        errno = r;
+        r = -1;
+    } else {
+        do {
+            r = ::flock(m_fd, LOCK_EX | LOCK_NB);
+        } while (r != 0 && errno == EINTR);
+    }
+    if (r == 0) return LockResult::Locked;
+    return errno == EWOULDBLOCK ? LockResult::HeldElsewhere : LockResult::Unsupported;
+}
+
+bool IsSameFile(const std::string& a, const std::string& b) {
+    struct stat first {};
+    struct stat second {};
+    return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev &&
+           first.st_ino == second.st_ino;
 }

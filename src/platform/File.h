@@ -26,6 +26,10 @@ public:
     bool Open(const std::string& path, Mode mode);
     // Takes over an open descriptor (a file made by mkstemp); closes whatever was open.
     void Adopt(int fd, const std::string& path);
+    // Like Open, but accepts only a regular file and never waits for one: a FIFO or
+    // a device is refused (errno EINVAL) instead of blocking or streaming without
+    // end. With `noFollow` a symbolic link as the last component is refused (ELOOP).
+    bool OpenRegular(const std::string& path, Mode mode, bool noFollow = false);
     void Close();
     bool IsOpen() const { return m_fd >= 0; }
 
@@ -46,9 +50,16 @@ public:
     // hole follows up to the end. Without hole support the whole rest is data.
     bool NextData(uint64_t from, uint64_t& start, uint64_t& end) const;
     bool IsRegular() const;
+    enum class LockResult {
+        Locked,         // this open holds the lock now
+        HeldElsewhere,  // another open (another program) holds it
+        Unsupported,    // the file system has no flock (some network and FUSE mounts)
+    };
     // Advisory exclusive lock (flock, non-blocking): other cooperating openers are
     // kept out while it is held. Released on Close.
-    bool LockExclusive();
+    LockResult TryLockExclusive();
+    // True only when the lock is held.
+    bool LockExclusive() { return TryLockExclusive() == LockResult::Locked; }
 
     int Descriptor() const { return m_fd; }
     // Path given to Open (empty while closed).
@@ -58,8 +69,16 @@ public:
     // fails that call with this errno value. Production code never sets it.
     using FaultHook = int (*)(const File& file, uint64_t offset, size_t count, bool write);
     static void SetFaultHook(FaultHook hook);
+    // Test seam: when set, runs before every lock attempt; a non-zero result fails
+    // it with this errno value.
+    using LockHook = int (*)(const File& file);
+    static void SetLockHook(LockHook hook);
 
 private:
     int m_fd = -1;
     std::string m_path;
 };
+
+// True when both paths name one existing file (device and inode), whatever the
+// spelling: "./x", "dir/../x", a hard link or a symbolic link to it.
+bool IsSameFile(const std::string& a, const std::string& b);

@@ -9,6 +9,9 @@
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "ports/CommandIds.h"
 #include "hexview/HexView.h"
 #include "image/FileImage.h"
@@ -16,6 +19,7 @@
 #include "operations/WorkerState.h"
 #include "platform/File.h"
 #include "support/RecordingPorts.h"
+#include "support/BlockingGuard.h"
 #include "support/RecordingScrollBar.h"
 #include "support/TempDir.h"
 #include "widgets/GridModel.h"
@@ -152,8 +156,130 @@ TEST_F(ImageLoaderTest, WorkFilesAreRefusedAndNothingChanges) {
         EXPECT_TRUE(view.focusFollow());
     }
     EXPECT_EQ(TempDir::Read(dir.File("h_alor1.dll")), bytes);
-    // The comparison is exact: another spelling of the same file is no work file.
-    EXPECT_NE(dir.File("h_alor1.dll"), dir.path().string() + "/./h_alor1.dll");
+}
+
+// Any other name of a work file is the same file: refused, and the work copy the
+// loader would have emptied keeps its bytes.
+TEST_F(ImageLoaderTest, OtherSpellingsOfTheWorkFilesAreRefused) {
+    auto bytes = PatternBytes(40);
+    std::string path = Load("fw.bin", bytes);
+    dir.Write("h_alor0.dll", PatternBytes(16, 3));
+    std::filesystem::create_directory(dir.File("sub"));
+    std::filesystem::create_symlink(dir.File("h_alor1.dll"), dir.File("link1.bin"));
+    std::filesystem::create_symlink(dir.File("h_alor0.dll"), dir.File("link0.bin"));
+    std::filesystem::create_hard_link(dir.File("h_alor0.dll"), dir.File("hard0.bin"));
+    const std::string base = dir.path().string();
+    const std::vector<std::string> spellings = {
+        base + "/./h_alor1.dll", base + "/sub/../h_alor1.dll", base + "//h_alor0.dll",
+        dir.File("link1.bin"),   dir.File("link0.bin"),        dir.File("hard0.bin"),
+    };
+    for (const std::string& spelling : spellings) {
+        log.Clear();
+        loader.LoadImageFile(spelling, true);
+        EXPECT_EQ(log.Events(), (Events{"box:警告|exclamation|系统文件禁止打开！    "})) << spelling;
+        EXPECT_TRUE(image.loaded()) << spelling;
+        EXPECT_EQ(image.sourcePath(), path) << spelling;
+        EXPECT_EQ(TempDir::Read(dir.File("h_alor1.dll")), bytes) << spelling;
+    }
+    EXPECT_EQ(TempDir::Read(dir.File("h_alor0.dll")), PatternBytes(16, 3));
+}
+
+// A link planted as the work copy is not written through.
+TEST_F(ImageLoaderTest, WorkCopyIsNeverMadeThroughALink) {
+    auto victim = PatternBytes(30, 9);
+    std::string victimPath = dir.Write("victim.bin", victim);
+    std::filesystem::create_symlink(victimPath, dir.File("h_alor1.dll"));
+    Load("a.bin", PatternBytes(10));
+    EXPECT_EQ(log.Events(), (Events{"status:文件打开失败|alert", "box:错误|stop|无法打开文件！"}));
+    EXPECT_FALSE(image.loaded());
+    EXPECT_EQ(TempDir::Read(victimPath), victim);
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.File("h_alor1.dll")));
+}
+
+// A FIFO would block the window, a device streams without end or reads as empty:
+// only regular files are images. Every failed load leaves the work copy empty.
+TEST_F(ImageLoaderTest, FailedLoadsEmptyTheWorkCopyAndRefuseAnythingButAFile) {
+    struct Case {
+        std::string name;
+        std::function<std::string()> prepare;
+    };
+    const std::vector<Case> cases = {
+        {"fifo",
+         [&] {
+             std::string fifo = dir.File("pipe.bin");
+             if (::mkfifo(fifo.c_str(), 0600) != 0) ADD_FAILURE() << "mkfifo";
+             return fifo;
+         }},
+        {"/dev/null", [] { return std::string("/dev/null"); }},
+        {"/dev/zero", [] { return std::string("/dev/zero"); }},
+        {"missing", [&] { return dir.File("missing.bin"); }},
+        {"directory",
+         [&] {
+             std::filesystem::create_directory(dir.File("folder"));
+             return dir.File("folder");
+         }},
+    };
+    for (const Case& c : cases) {
+        Load("prev.bin", PatternBytes(5000));
+        ASSERT_TRUE(image.loaded());
+        const std::string path = c.prepare();
+        log.Clear();
+        EXPECT_TRUE(FinishesWithoutBlocking(path, [&] { loader.LoadImageFile(path, true); })) << c.name;
+        EXPECT_EQ(log.Events(), (Events{"status:文件打开失败|alert", "box:错误|stop|无法打开文件！"})) << c.name;
+        EXPECT_FALSE(image.loaded()) << c.name;
+        EXPECT_EQ(std::filesystem::file_size(dir.File("h_alor1.dll")), 0u) << c.name;
+    }
+}
+
+TEST_F(ImageLoaderTest, OnlyAnotherHolderOfTheLockRefusesTheLoad) {
+    struct Case {
+        int lockError;
+        bool loads;
+    };
+    // Network and FUSE mounts without flock answer with these; only EWOULDBLOCK
+    // means another program holds the work copy.
+    const Case cases[] = {{ENOLCK, true}, {EOPNOTSUPP, true}, {EINVAL, true}, {ENOSYS, true}, {EWOULDBLOCK, false}};
+    static int s_error = 0;
+    for (const Case& c : cases) {
+        s_error = c.lockError;
+        File::SetLockHook([](const File&) { return s_error; });
+        log.Clear();
+        Load("a.bin", PatternBytes(100));
+        File::SetLockHook(nullptr);
+        EXPECT_EQ(image.loaded(), c.loads) << c.lockError;
+        EXPECT_EQ(status.lastText(), c.loads ? "文件打开成功" : "文件打开失败") << c.lockError;
+        if (c.loads) {
+            EXPECT_EQ(TempDir::Read(dir.File("h_alor1.dll")), PatternBytes(100));
+        }
+    }
+}
+
+// Two loaders on one work directory, as two programs would be: the second is
+// refused before it touches the first one's work copy.
+TEST_F(ImageLoaderTest, SecondLoaderOnTheSameWorkCopyLeavesTheFirstImageAlone) {
+    auto first = PatternBytes(3000, 1);
+    Load("first.bin", first);
+    ASSERT_TRUE(image.loaded());
+
+    EventLog otherLog;
+    FileImage otherImage;
+    GridModel otherGrid;
+    RecordingStatusLine otherStatus(otherLog);
+    ScriptedMessageBoxes otherBoxes(otherLog);
+    RecordingCommandStates otherCommands(otherLog);
+    RecordingControlTexts otherTexts(otherLog);
+    RecordingScrollBar otherScroll(otherLog);
+    HexView otherView(otherImage, otherGrid, otherScroll, otherCommands, state);
+    ImageLoader other(otherImage, otherView, otherGrid, otherStatus, otherBoxes, otherCommands, otherTexts,
+                      dir.File("h_alor1.dll"), dir.File("h_alor0.dll"));
+    other.LoadImageFile(dir.Write("second.bin", PatternBytes(10, 2)), true);
+    EXPECT_FALSE(otherImage.loaded());
+    EXPECT_EQ(otherLog.With("box:"), (Events{"box:错误|stop|无法打开文件！"}));
+
+    EXPECT_EQ(TempDir::Read(dir.File("h_alor1.dll")), first);
+    std::vector<uint8_t> page(16);
+    EXPECT_EQ(image.ReadWork(2048, page.data(), page.size()), 16);
+    EXPECT_EQ(page, std::vector<uint8_t>(first.begin() + 2048, first.begin() + 2064));
 }
 
 TEST_F(ImageLoaderTest, CopyBoundariesGiveIdenticalWorkCopy) {
@@ -250,8 +376,8 @@ TEST_F(ImageLoaderTest, FourGibibyteFileIsRefusedBeforeCopying) {
     EXPECT_EQ(log.Events(), (Events{"status:文件打开失败|alert", "box:错误|stop|无法打开文件！"}));
     EXPECT_FALSE(image.loaded());
     EXPECT_EQ(image.length(), 0u);
-    // The work copy was not even emptied.
-    EXPECT_EQ(TempDir::Read(dir.File("h_alor1.dll")), previous);
+    // Nothing was copied; the previous image's bytes are gone with it.
+    EXPECT_EQ(std::filesystem::file_size(dir.File("h_alor1.dll")), 0u);
 }
 
 // A sparse file of `size` bytes with 16 marker bytes at 0x80000130.
@@ -338,6 +464,8 @@ TEST_F(ImageLoaderTest, ReadErrorMidWayShowsFailureAndNeverWritesSource) {
     EXPECT_FALSE(image.loaded());
     EXPECT_EQ(TempDir::Read(src), bytes);
     EXPECT_EQ(g_writtenPaths.count("src.bin"), 0u);
+    // The 8192 bytes copied before the error are not left behind.
+    EXPECT_EQ(std::filesystem::file_size(dir.File("h_alor1.dll")), 0u);
 
     log.Clear();
     {

@@ -128,6 +128,31 @@ TEST_F(ReadChipTest, ChipWorkFileThatCannotBeCreatedIsAReadFailure) {
     EXPECT_EQ(image.sourcePath(), dir.file("image.bin"));
 }
 
+// Another program's chip data, or a link planted in its place, is never emptied.
+TEST_F(ReadChipTest, ChipWorkFileOfAnotherHolderOrALinkIsNeverEmptied) {
+    struct Case {
+        const char* name;
+        bool link;
+    };
+    for (const Case& c : {Case{"held by another program", false}, Case{"link to a user file", true}}) {
+        const auto kept = Pattern(500, 7);
+        const std::string target = c.link ? dir.file("victim.bin") : chipPath;
+        std::filesystem::remove(chipPath);
+        dir.Write(c.link ? "victim.bin" : "h_alor0.dll", kept);
+        if (c.link) std::filesystem::create_symlink(target, chipPath);
+        File holder;
+        ASSERT_TRUE(holder.Open(target, File::Mode::ReadOnly));
+        if (!c.link) {
+            ASSERT_TRUE(holder.LockExclusive());
+        }
+        log.Clear();
+        Run(WorkerCode::ReadChip);
+        EXPECT_EQ(Seen(), Lines{"status:读取失败，请检查设备连接和芯片容量...|alert|beep"}) << c.name;
+        EXPECT_EQ(driver.CallTexts().back(), "QuovixClose(7)") << c.name;
+        EXPECT_EQ(dir.Read(c.link ? "victim.bin" : "h_alor0.dll"), kept) << c.name;
+    }
+}
+
 int FailChipFileWritesFromSecondBlock(const File& file, uint64_t offset, size_t, bool write) {
     if (!write || file.Path().find("h_alor0.dll") == std::string::npos) return 0;
     return offset >= 8192 ? 28 /* ENOSPC */ : 0;
