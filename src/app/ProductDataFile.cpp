@@ -20,7 +20,8 @@ int64_t ContentLength(const File& file) {
 }  // namespace
 
 bool ProductDataFile::Open(const std::string& path) {
-    return m_file.Open(path, File::Mode::ReadOnly);
+    // Without blocking: a FIFO here would hold the start-up before any window shows.
+    return m_file.OpenRegular(path, File::Mode::ReadOnly);
 }
 
 void ProductDataFile::Close() {
@@ -30,7 +31,7 @@ void ProductDataFile::Close() {
 bool ProductDataFile::CheckIntegrity() const {
     if (!m_file.IsOpen()) return false;
     const int64_t content = ContentLength(m_file);
-    if (content < 0) return false;
+    if (content < 0 || content + 4 > static_cast<int64_t>(kMaxBytes)) return false;
 
     uint32_t sum = 0;
     std::array<uint8_t, kChunk> buffer{};

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "platform/File.h"
@@ -9,14 +10,17 @@
 class ProductDataFile {
 public:
     static constexpr const char* FileName = "XJQT.uc";
+    // A real data file is a few hundred bytes; anything above this is damaged.
+    static constexpr uint64_t kMaxBytes = 1024 * 1024;
 
+    // Only a regular file opens (a FIFO or a device counts as missing).
     bool Open(const std::string& path);
     void Close();
     bool IsOpen() const { return m_file.IsOpen(); }
 
     // The sum of the unscrambled content bytes equals the scrambled big-endian
-    // checksum in the last four bytes. A file shorter than four bytes, or one that
-    // cannot be read, is damaged.
+    // checksum in the last four bytes. A file shorter than four bytes, longer than
+    // kMaxBytes, or one that cannot be read, is damaged.
     bool CheckIntegrity() const;
     // The text between the first two unscrambled '*' of the content, read again
     // from position 0. Empty when the content has fewer than two '*'.

@@ -21,7 +21,7 @@ bool StartupSequence::Run() {
         m_boxes.Show("请关闭XJQT_Quenby Flash编程器！    ", kNote, MessageIcon::Exclamation);
         return false;
     }
-    if (!m_locks.Hold(InstanceName::Own)) {
+    if (!m_locks.Hold(InstanceName::Own) || !m_locks.HoldInDirectory(InstanceName::Own, m_workDirectory)) {
         m_boxes.Show("XJQT_Tarlo Flash编程器已经在运行！    ", kNote, MessageIcon::Exclamation);
         return false;
     }

@@ -19,6 +19,10 @@ public:
     virtual bool IsHeldElsewhere(const std::string& name) = 0;
     // Takes the name for the rest of the process: false when another process holds it.
     virtual bool Hold(const std::string& name) = 0;
+    // Takes the name in `directory` (the work directory) for the rest of the process,
+    // so two programs never share one work directory, whatever their runtime
+    // directories: false when another process holds it there.
+    virtual bool HoldInDirectory(const std::string& name, const std::string& directory) = 0;
 };
 
 // Loads the driver library for the life of the main window.
@@ -29,7 +33,7 @@ public:
 };
 
 // The checks before the main window opens, in order: the sibling program, a
-// second instance, the product data file and its checksum, the driver library.
+// second instance (system-wide, then in the work directory), the product data file and its checksum, the driver library.
 // The first failing check shows its box (no owner window) and ends the start.
 class StartupSequence {
 public:

@@ -15,8 +15,13 @@ public:
     explicit SystemInstanceLocks(std::string directory = {}) : m_directory(std::move(directory)) {}
     bool IsHeldElsewhere(const std::string& name) override;
     bool Hold(const std::string& name) override;
+    // A hidden lock file ".NAME.lock" in `directory`; a directory where it cannot be
+    // made (read only) does not stop the program either.
+    bool HoldInDirectory(const std::string& name, const std::string& directory) override;
 
 private:
+    bool HoldLock(std::unique_ptr<InstanceLock> lock);
+
     std::string m_directory;
     std::vector<std::unique_ptr<InstanceLock>> m_held;
 };

@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <set>
 
+#include <sys/stat.h>
+
+#include "BlockingGuard.h"
 #include "RecordingPorts.h"
 #include "TempDirectory.h"
 #include "app/DriverLibraryLoader.h"
@@ -26,7 +30,12 @@ public:
         m_log.Add("hold:" + name);
         return held.count(name) == 0;
     }
-    std::set<std::string> held;  // names another process holds
+    bool HoldInDirectory(const std::string& name, const std::string& directory) override {
+        m_log.Add("hold-in:" + directory + "|" + name);
+        return heldInDirectory.count(name) == 0;
+    }
+    std::set<std::string> held;             // names another process holds
+    std::set<std::string> heldInDirectory;  // names another process holds in the work directory
 
 private:
     EventLog& m_log;
@@ -57,6 +66,7 @@ protected:
         StartupSequence startup(m_boxes, m_locks, m_loader, m_dataFile, m_dir.dir());
         return startup.Run();
     }
+    std::string HoldIn() const { return "hold-in:" + m_dir.dir() + "|XJQT_Tarlo Flash编程器.exe"; }
 
     TempDirectory m_dir;
     EventLog m_log;
@@ -69,7 +79,7 @@ protected:
 TEST_F(StartupSequenceTest, AllChecksPassInOrderWithoutABox) {
     WriteDataFile();
     EXPECT_TRUE(Run());
-    EXPECT_EQ(m_log.Events(), (Events{kProbe, kHold, "load-driver"}));
+    EXPECT_EQ(m_log.Events(), (Events{kProbe, kHold, HoldIn(), "load-driver"}));
     EXPECT_TRUE(m_dataFile.IsOpen());  // kept open for the serial-number command
     EXPECT_EQ(m_dataFile.ReadSerialNumber(), "1234");
 }
@@ -90,9 +100,51 @@ TEST_F(StartupSequenceTest, SecondInstanceStops) {
     EXPECT_FALSE(m_dataFile.IsOpen());
 }
 
+TEST_F(StartupSequenceTest, SecondInstanceInTheWorkDirectoryStops) {
+    WriteDataFile();
+    m_locks.heldInDirectory = {"XJQT_Tarlo Flash编程器.exe"};
+    EXPECT_FALSE(Run());
+    EXPECT_EQ(m_log.Events(),
+              (Events{kProbe, kHold, HoldIn(), "box:提示|exclamation|XJQT_Tarlo Flash编程器已经在运行！    "}));
+    EXPECT_FALSE(m_dataFile.IsOpen());
+}
+
+// A FIFO or a device as the data file never holds up the start; a file above
+// 1 MiB is no data file, whatever its checksum says.
+TEST_F(StartupSequenceTest, DataFileThatIsNoFileOrTooLongStopsAtOnce) {
+    struct Row {
+        const char* what;
+        std::function<void()> prepare;
+        const char* box;
+    };
+    const std::string path = m_dir.file("XJQT.uc");
+    auto sized = [&](size_t total) {
+        return [this, total] {
+            m_dir.Write("XJQT.uc", ProductDataScramble::Build(std::string("*1*") + std::string(total - 7, 'x')));
+        };
+    };
+    const Row rows[] = {
+        {"fifo", [&] { ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0); }, "box:错误|stop|文件丢失！   "},
+        {"link to /dev/zero", [&] { std::filesystem::create_symlink("/dev/zero", path); },
+         "box:错误|stop|文件丢失！   "},
+        {"one byte above 1 MiB", sized(1024 * 1024 + 1), "box:错误|stop|系统文件损坏！   "},
+        {"exactly 1 MiB", sized(1024 * 1024), nullptr},
+    };
+    for (const Row& row : rows) {
+        std::filesystem::remove(path);
+        row.prepare();
+        m_log.Clear();
+        m_dataFile.Close();
+        bool started = false;
+        EXPECT_TRUE(FinishesWithoutBlocking(path, [&] { started = Run(); })) << row.what;
+        EXPECT_EQ(started, row.box == nullptr) << row.what;
+        EXPECT_EQ(m_log.With("box:"), row.box ? Events{row.box} : Events{}) << row.what;
+    }
+}
+
 TEST_F(StartupSequenceTest, MissingDataFileStopsBeforeTheDriver) {
     EXPECT_FALSE(Run());
-    EXPECT_EQ(m_log.Events(), (Events{kProbe, kHold, "box:错误|stop|文件丢失！   "}));
+    EXPECT_EQ(m_log.Events(), (Events{kProbe, kHold, HoldIn(), "box:错误|stop|文件丢失！   "}));
 }
 
 TEST_F(StartupSequenceTest, DamagedDataFileStopsBeforeTheDriver) {
@@ -108,7 +160,7 @@ TEST_F(StartupSequenceTest, DamagedDataFileStopsBeforeTheDriver) {
         m_log.Clear();
         m_dir.Write("XJQT.uc", row.bytes);
         EXPECT_FALSE(Run()) << row.what;
-        EXPECT_EQ(m_log.Events(), (Events{kProbe, kHold, "box:错误|stop|系统文件损坏！   "})) << row.what;
+        EXPECT_EQ(m_log.Events(), (Events{kProbe, kHold, HoldIn(), "box:错误|stop|系统文件损坏！   "})) << row.what;
         EXPECT_FALSE(m_dataFile.IsOpen()) << row.what;
     }
 }
@@ -117,7 +169,7 @@ TEST_F(StartupSequenceTest, DriverThatDoesNotLoadStops) {
     WriteDataFile();
     m_loader.loads = false;
     EXPECT_FALSE(Run());
-    EXPECT_EQ(m_log.Events(), (Events{kProbe, kHold, "load-driver", "box:错误|stop|文件丢失！   "}));
+    EXPECT_EQ(m_log.Events(), (Events{kProbe, kHold, HoldIn(), "load-driver", "box:错误|stop|文件丢失！   "}));
     EXPECT_FALSE(m_dataFile.IsOpen());
 }
 
@@ -154,6 +206,41 @@ TEST_F(StartupSequenceTest, SecondStartWithRealLocksIsRefused) {
     StartupSequence third(m_boxes, thirdLocks, m_loader, secondData, m_dir.dir());
     EXPECT_FALSE(third.Run());
     EXPECT_EQ(m_log.Events(), (Events{"box:提示|exclamation|请关闭XJQT_Quenby Flash编程器！    "}));
+}
+
+// Two programs on one work directory, each with its own runtime directory (two
+// users, two sessions): the second is refused; another work directory is not.
+TEST_F(StartupSequenceTest, SecondStartInTheSameWorkDirectoryIsRefusedWhateverTheRuntimeDirectory) {
+    WriteDataFile();
+    TempDirectory firstRuntime, secondRuntime, thirdRuntime, otherWork;
+    SystemInstanceLocks firstLocks(firstRuntime.path().string());
+    ProductDataFile firstData;
+    StartupSequence first(m_boxes, firstLocks, m_loader, firstData, m_dir.dir());
+    ASSERT_TRUE(first.Run());
+
+    m_log.Clear();
+    SystemInstanceLocks secondLocks(secondRuntime.path().string());
+    ProductDataFile secondData;
+    StartupSequence second(m_boxes, secondLocks, m_loader, secondData, m_dir.dir());
+    EXPECT_FALSE(second.Run());
+    EXPECT_EQ(m_log.Events(), (Events{"box:提示|exclamation|XJQT_Tarlo Flash编程器已经在运行！    "}));
+    EXPECT_FALSE(secondData.IsOpen());
+
+    m_log.Clear();
+    otherWork.Write("XJQT.uc", ProductDataScramble::Build("*5*"));
+    SystemInstanceLocks thirdLocks(thirdRuntime.path().string());
+    ProductDataFile thirdData;
+    StartupSequence third(m_boxes, thirdLocks, m_loader, thirdData, otherWork.dir());
+    EXPECT_TRUE(third.Run());
+    EXPECT_EQ(m_log.With("box:"), Events{});
+}
+
+TEST(SystemInstanceLocksTest, ReadOnlyWorkDirectoryDoesNotStopTheProgram) {
+    TempDirectory dir;
+    std::filesystem::permissions(dir.path(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    SystemInstanceLocks locks(dir.path().string());
+    EXPECT_TRUE(locks.HoldInDirectory(InstanceName::Own, dir.dir()));
+    std::filesystem::permissions(dir.path(), std::filesystem::perms::owner_all);
 }
 
 TEST(SystemInstanceLocksTest, UnusableLockDirectoryDoesNotStopTheProgram) {
