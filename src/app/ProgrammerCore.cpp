@@ -53,6 +53,7 @@ ProgrammerCore::ProgrammerCore(ProgrammerPorts ports, ProgrammerResources resour
     m_loader.SetCloseCellEditor([this] { m_cellEditor.CloseCellEditor(); });
     m_saver.SetCommitCellEdit([this] { CommitCellEdit(); });
     m_saver.SetWorkCopyFree([this] { return WorkCopyFree(); });
+    m_hexView.SetStatusLine(&ports.status);
 }
 
 ProgrammerCore::~ProgrammerCore() {
@@ -148,9 +149,15 @@ void ProgrammerCore::DeviceChanged() {
 
 bool ProgrammerCore::RequestClose() {
     if (m_shutDown) return true;
-    if (m_state.AnyBusy()) return false;
+    // Not only the busy flags: an operation between its device check and its flag,
+    // or a detection, is running too, and the window would wait for all of it.
+    if (m_state.AnyBusy() || !WorkerAtRest()) return false;
     Shutdown();
     return true;
+}
+
+bool ProgrammerCore::WorkerAtRest() const {
+    return !m_initialised || m_worker.IsIdle() || m_worker.HasEnded();
 }
 
 void ProgrammerCore::Shutdown() {
@@ -208,10 +215,12 @@ void ProgrammerCore::OpenFile() {
     // The loader recreates the work copy that the operations read.
     if (!m_worker.IsIdle()) return;
     const std::string path = m_ports.fileDialog.ChooseOpenFile(OpenDialogFilters(), kOpenDialogDefaultExtension);
-    if (path.empty()) return;
+    if (path.empty() || m_shutDown) return;
     // A device notice may have started a quiet detection while the dialog was
-    // open; it is short, so the choice waits for it instead of being lost.
-    if (!m_state.AnyBusy()) m_ports.lifetime.ServeUntil([this] { return m_worker.IsIdle(); });
+    // open; it is short, so the choice waits for it instead of being lost. The
+    // wait also ends when the window closed meanwhile, and then nothing loads.
+    if (!m_state.AnyBusy()) m_ports.lifetime.ServeUntil([this] { return WorkerAtRest(); });
+    if (m_shutDown) return;
     // A chip operation that started meanwhile refuses the file as it refuses a drop.
     m_loader.HandleDroppedFiles({path}, m_worker.IsIdle());
 }

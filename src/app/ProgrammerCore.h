@@ -97,7 +97,7 @@ public:
     // One device-change notice of the system (window thread).
     void DeviceChanged();
 
-    // The window's close request: refused (false) while a chip operation is busy;
+    // The window's close request: refused (false) while the worker runs anything;
     // otherwise the core shuts down and the window may close.
     bool RequestClose();
     // Ends the worker, serving its calls to the window meanwhile (questions are
@@ -146,6 +146,8 @@ private:
     void LoadChipImage() override;
     void ResolveTruncatedChipImage() override;
 
+    // The worker is parked, has ended, or was never started: nothing of it runs.
+    bool WorkerAtRest() const;
     void RequestWorker(uint8_t code);
     // Saving reads the work copy and a chip read rewrites the chip work file: only while the worker is idle.
     bool WorkCopyFree() const { return m_worker.IsIdle(); }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
 #include <deque>
 #include <mutex>
 #include <thread>
@@ -46,7 +47,16 @@ public:
         m_log.Add("serve-until");
         if (serving) serving();
         // The inline window thread runs the worker's calls itself: nothing to serve.
-        while (!done()) std::this_thread::yield();
+        // A wait that would never end is logged and given up, so the test fails
+        // instead of hanging.
+        const auto deadline = std::chrono::steady_clock::now() + kWait;
+        while (!done()) {
+            if (std::chrono::steady_clock::now() > deadline) {
+                m_log.Add("serve-timeout");
+                return;
+            }
+            std::this_thread::yield();
+        }
     }
     void EndWindow() override { m_log.Add("end-window"); }
     std::function<void()> serving;
@@ -321,6 +331,132 @@ TEST_F(ProgrammerCoreTest, CloseIsIgnoredWhileAnyBusyFlagIsSet) {
     // Nothing is routed any more.
     core->HandleCommand(CommandId::Detect);
     EXPECT_EQ(driver.CallCount(FakeEntry::Enum), 0);
+}
+
+// Between an operation's start and its busy flag (the device check), and during a
+// detection, the worker runs all the same: a close then is ignored too, instead of
+// freezing the window until the operation ends.
+TEST_F(ProgrammerCoreTest, CloseIsIgnoredWhileTheWorkerRunsWithoutABusyFlag) {
+    struct Row {
+        const char* what;
+        std::function<void()> start;
+    };
+    Start();
+    const Row rows[] = {
+        {"erase in its device check", [this] { core->HandleCommand(CommandId::Erase); }},
+        {"blank check in its device check", [this] { core->HandleCommand(CommandId::BlankCheck); }},
+        {"chip read in its device check", [this] { core->HandleCommand(CommandId::ReadChip); }},
+        {"detection with a box", [this] { core->HandleCommand(CommandId::Detect); }},
+        {"quiet detection", [this] { core->DeviceChanged(); }},
+    };
+    for (const Row& row : rows) {
+        Gate& check = BlockNext(FakeEntry::Enum);
+        // Were the close accepted, the window would wait here for the whole run.
+        lifetime.serving = [&check] { check.Open(); };
+        log.Clear();
+        row.start();
+        ASSERT_TRUE(check.WaitArrived()) << row.what;
+        EXPECT_FALSE(core->state().AnyBusy()) << row.what;
+        EXPECT_FALSE(core->RequestClose()) << row.what;
+        EXPECT_FALSE(core->IsShutDown()) << row.what;
+        EXPECT_TRUE(log.With("serve-until").empty()) << row.what;
+        check.Open();
+        ASSERT_TRUE(core->worker().WaitUntilIdle(kWait)) << row.what;
+        EXPECT_FALSE(core->worker().HasEnded()) << row.what;
+        lifetime.serving = nullptr;
+    }
+    EXPECT_TRUE(core->RequestClose());
+    EXPECT_TRUE(core->worker().HasEnded());
+}
+
+// The exit command arrives while Open waits for a quiet detection: the wait ends
+// with the worker, and the chosen file is not loaded into a closed window.
+TEST_F(ProgrammerCoreTest, WaitForTheWorkerEndsWhenTheWindowClosesMeanwhile) {
+    Start();
+    dir.Write("a.bin", std::vector<uint8_t>(20, 0x11));
+    Gate& detect = BlockNext(FakeEntry::Enum);
+    fileDialog.whileOpen = [&] {
+        core->DeviceChanged();
+        ASSERT_TRUE(detect.WaitArrived());
+    };
+    int waits = 0;
+    lifetime.serving = [&] {
+        // First the wait of Open, then the shutdown's own wait for the worker.
+        if (++waits == 1)
+            core->HandleCommand(CommandId::Exit);
+        else
+            detect.Open();
+    };
+    fileDialog.Queue(dir.file("a.bin"));
+    log.Clear();
+    core->HandleCommand(CommandId::Open);
+    EXPECT_EQ(waits, 2);
+    EXPECT_TRUE(log.With("serve-timeout").empty());
+    EXPECT_TRUE(core->worker().HasEnded());
+    EXPECT_FALSE(core->image().loaded());
+    EXPECT_EQ(log.With("end-window").size(), 1u);
+    EXPECT_TRUE(log.With("status:文件打开成功").empty());
+    EXPECT_TRUE(log.With("box:").empty());
+}
+
+// Two program cores on one work directory: while the first shows chip data, the
+// second one's chip read is refused; while it shows a file, the second one's load
+// is refused; the first one's image stays intact throughout.
+TEST_F(ProgrammerCoreTest, SecondCoreOnTheSameWorkDirectoryLeavesTheFirstImageIntact) {
+    Start();
+    EventLog otherLog;
+    RecordingStatusLine otherStatus{otherLog};
+    ScriptedMessageBoxes otherBoxes{otherLog};
+    RecordingCommandStates otherCommands{otherLog};
+    RecordingControlTexts otherTexts{otherLog};
+    RecordingChipModelList otherModels{otherLog};
+    RecordingSoundOutput otherSound{otherLog};
+    InlineWindowThread otherWindow;
+    RecordingScrollBar otherScroll{otherLog};
+    ScriptedFileDialog otherDialog{otherLog};
+    RecordingShell otherShell{otherLog};
+    RecordingAboutBox otherAbout{otherLog};
+    RecordingLifetime otherLifetime{otherLog};
+    // One programmer for both (the fake exists once); the second reads other bytes.
+    ProgrammerResources resources;
+    resources.driver = driver.Api();
+    resources.workDirectory = dir.dir();
+    ProgrammerCore other(ProgrammerPorts{otherStatus, otherBoxes, otherCommands, otherTexts, otherModels, otherSound,
+                                         otherWindow, otherScroll, otherDialog, otherShell, otherAbout, otherLifetime},
+                         std::move(resources));
+    other.Initialise();
+    ASSERT_TRUE(other.worker().WaitUntilIdle(kWait));
+
+    RunAndWait(CommandId::ReadChip);
+    ASSERT_EQ(core->image().sourcePath(), core->chipWorkFilePath());
+    const std::vector<uint8_t> chip = dir.Read("h_alor0.dll");
+    ASSERT_EQ(chip, std::vector<uint8_t>(1048576, 0xFF));
+    driver.SetChipSize(1048576, 0x00);
+    other.HandleCommand(CommandId::ReadChip);
+    ASSERT_TRUE(other.worker().WaitUntilIdle(kWait));
+    EXPECT_EQ(otherStatus.lastText(), "读取失败，请检查设备连接和芯片容量...");
+    EXPECT_EQ(dir.Read("h_alor0.dll"), chip);
+    EXPECT_EQ(dir.Read("h_alor1.dll"), chip);
+
+    std::vector<uint8_t> first(5000);
+    for (size_t i = 0; i < first.size(); ++i) first[i] = static_cast<uint8_t>(i * 13 + 1);
+    OpenFile(first);
+    dir.Write("second.bin", std::vector<uint8_t>(64, 0xEE));
+    otherDialog.Queue(dir.file("second.bin"));
+    otherLog.Clear();
+    other.HandleCommand(CommandId::Open);
+    EXPECT_FALSE(other.image().loaded());
+    EXPECT_EQ(otherLog.With("box:"), Events{"box:错误|stop|无法打开文件！"});
+
+    // The first core still reads its own image.
+    EXPECT_EQ(dir.Read("h_alor1.dll"), first);
+    EXPECT_EQ(core->image().length(), first.size());
+    core->hexView().SetTopRow(100);
+    core->hexView().RefreshPage();
+    char expected[3];
+    std::snprintf(expected, sizeof expected, "%02X", first[100 * 16 + 5]);
+    EXPECT_EQ(core->grid().CellText(1, 6), expected);
+    other.Shutdown();
 }
 
 TEST_F(ProgrammerCoreTest, ExitIgnoresTheBusyFlagsAndEndsTheWindow) {
