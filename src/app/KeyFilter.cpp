@@ -12,6 +12,8 @@ KeyAction SendIfEnabled(int id, const std::function<bool(int)>& isEnabled) {
 }  // namespace
 
 KeyAction FilterKeyPress(const KeyPress& press, const std::function<bool(int)>& isEnabled) {
+    if (press.alt && press.key == FilterKey::F4) return {KeyAction::Kind::CloseRequest, 0};
+    if (press.alt && press.key != FilterKey::Esc && press.key != FilterKey::Enter) return {};
     switch (press.key) {
         case FilterKey::Esc:
             return {KeyAction::Kind::Swallow, 0};

@@ -9,6 +9,7 @@ struct KeyPress {
     FilterKey key = FilterKey::Other;
     bool ctrl = false;
     bool someWindowHasFocus = false;
+    bool alt = false;
 };
 
 struct KeyAction {
@@ -17,6 +18,7 @@ struct KeyAction {
         Swallow,         // dropped
         SendCommand,     // run `command`, then dropped
         CommitCellEdit,  // commit the cell under edit, then dropped
+        CloseRequest,    // the window's close request (Alt+F4), then dropped
     };
     Kind kind = Kind::PassOn;
     int command = 0;
@@ -25,5 +27,7 @@ struct KeyAction {
 };
 
 // The main window's key filter, applied to every key press before normal
-// dispatch. `isEnabled` tells whether the button with an id is enabled.
+// dispatch. `isEnabled` tells whether the button with an id is enabled. Keys held
+// with Alt are no commands (Alt+F4 would erase the chip); Alt+F4 is the desktop's
+// close request and goes the usual close way.
 KeyAction FilterKeyPress(const KeyPress& press, const std::function<bool(int id)>& isEnabled);

@@ -51,4 +51,33 @@ TEST(KeyFilterTest, Table) {
     }
 }
 
+// Keys held with Alt: no command runs whatever is enabled; Alt+F4 is the close
+// request; Esc and Enter keep their own rules.
+TEST(KeyFilterTest, AltKeysAreNoCommands) {
+    struct Row {
+        FilterKey key;
+        bool ctrl;
+        KeyAction expected;
+    };
+    const KeyAction pass{Kind::PassOn, 0};
+    const std::vector<Row> rows = {
+        {FilterKey::F4, false, {Kind::CloseRequest, 0}}, {FilterKey::F4, true, {Kind::CloseRequest, 0}},
+        {FilterKey::F3, false, pass},  {FilterKey::F5, false, pass},  {FilterKey::F6, false, pass},
+        {FilterKey::F7, false, pass},  {FilterKey::F8, false, pass},  {FilterKey::F9, false, pass},
+        {FilterKey::O, true, pass},    {FilterKey::S, true, pass},    {FilterKey::Other, false, pass},
+        {FilterKey::Esc, false, {Kind::Swallow, 0}}, {FilterKey::Enter, false, {Kind::CommitCellEdit, 0}},
+    };
+    for (const Row& row : rows) {
+        int asked = 0;
+        KeyPress press{row.key, row.ctrl, true};
+        press.alt = true;
+        const KeyAction action = FilterKeyPress(press, [&](int) {
+            ++asked;
+            return true;
+        });
+        EXPECT_EQ(action, row.expected) << "alt key " << static_cast<int>(row.key) << (row.ctrl ? " ctrl" : "");
+        EXPECT_EQ(asked, 0) << static_cast<int>(row.key);
+    }
+}
+
 }  // namespace

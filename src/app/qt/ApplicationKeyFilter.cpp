@@ -12,6 +12,7 @@ KeyPress ApplicationKeyFilter::Translate(const QKeyEvent& event, bool someWindow
 {
     KeyPress press;
     press.ctrl = event.modifiers().testFlag(Qt::ControlModifier);
+    press.alt = event.modifiers().testFlag(Qt::AltModifier);
     press.someWindowHasFocus = someWindowHasFocus;
     switch (event.key()) {
     case Qt::Key_Escape: press.key = FilterKey::Esc; break;
@@ -50,6 +51,10 @@ bool ApplicationKeyFilter::eventFilter(QObject* watched, QEvent* event)
         return true;
     case KeyAction::Kind::CommitCellEdit:
         m_handlers.commitCellEdit();
+        return true;
+    case KeyAction::Kind::CloseRequest:
+        // The window's close event decides, as for the title bar's close button.
+        m_window->close();
         return true;
     }
     return false;
