@@ -1,5 +1,6 @@
 #include "hexview/HexView.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -8,6 +9,7 @@
 #include "image/FileImage.h"
 #include "image/ImageTexts.h"
 #include "operations/WorkerState.h"
+#include "ports/StatusLine.h"
 
 namespace {
 
@@ -157,10 +159,15 @@ void HexView::RefreshPage() {
     const bool loaded = m_image.loaded();
     const uint64_t base = static_cast<uint64_t>(m_topRow) * kRowBytes;
     uint64_t sourceLength = 0;
+    // A page that cannot be read is not told apart from its source: no byte of it
+    // counts as modified, and the user is told.
+    bool unreadable = false;
     if (loaded) {
-        // A failed read leaves the pre-filled bytes: shown as FF, compared as 00.
-        m_image.ReadWork(base, m_workPage.data(), m_workPage.size());
-        m_image.ReadSource(base, m_sourcePage.data(), m_sourcePage.size());
+        if (m_image.ReadWork(base, m_workPage.data(), m_workPage.size()) < 0) {
+            unreadable = true;
+            m_workPage.fill(0xFF);
+        }
+        if (m_image.ReadSource(base, m_sourcePage.data(), m_sourcePage.size()) < 0) unreadable = true;
         int64_t size = m_image.SourceLength();
         sourceLength = size > 0 ? static_cast<uint64_t>(size) : 0;
         m_scrollBar.SetPosition(ScrollPositionOf(m_topRow));
@@ -181,7 +188,7 @@ void HexView::RefreshPage() {
             const uint8_t w = m_workPage[index];
             const uint8_t s = m_sourcePage[index];
             uint16_t category;
-            if (!loaded)
+            if (!loaded || unreadable)
                 category = Outside;
             else if (w == s && offset < sourceLength)
                 category = Unchanged;
@@ -209,6 +216,7 @@ void HexView::RefreshPage() {
     }
 
     m_grid.Repaint();
+    if (unreadable && m_status != nullptr) m_status->SetStatus(kReadFailedText, true, true);
     if (m_focusFollow) FollowFocus();
     m_previousTopRow = m_topRow;
 }
@@ -273,16 +281,28 @@ bool HexView::OnScroll(ScrollCode code, int thumbPosition) {
     return true;
 }
 
-bool HexView::OnWheel(int delta, bool focusInView) {
-    if (!CanPage()) return true;
-    if (focusInView && m_image.length() > static_cast<uint32_t>(kPageBytes)) {
-        if (delta > 0) {
-            if (m_topRow >= 1) --m_topRow;
-        } else if (delta < 0) {
-            if (static_cast<uint64_t>(m_topRow) + kPageRows < m_rowCount) ++m_topRow;
-        }
-        RefreshPage();
+bool HexView::OnWheel(int delta, bool forView) {
+    if (!CanPage()) {
+        m_wheelAngle = 0;
+        return true;
     }
+    if (!forView || m_image.length() <= static_cast<uint32_t>(kPageBytes)) {
+        m_wheelAngle = 0;
+        return false;
+    }
+    // Turning back starts afresh, so a reversal answers at once.
+    if ((delta > 0 && m_wheelAngle < 0) || (delta < 0 && m_wheelAngle > 0)) m_wheelAngle = 0;
+    m_wheelAngle += delta;
+    const int64_t rows = m_wheelAngle / kWheelStep;
+    m_wheelAngle -= rows * kWheelStep;
+    if (rows == 0) return false;
+    if (rows > 0) {
+        m_topRow -= static_cast<uint32_t>(std::min<int64_t>(rows, m_topRow));
+    } else {
+        const uint64_t lastTop = m_rowCount - kPageRows;
+        if (m_topRow < lastTop) m_topRow = static_cast<uint32_t>(std::min<uint64_t>(m_topRow - rows, lastTop));
+    }
+    RefreshPage();
     return false;
 }
 

@@ -10,6 +10,7 @@
 
 class CommandStates;
 class FileImage;
+class StatusLine;
 struct WorkerState;
 
 // Scroll bar notification codes handled by the view.
@@ -39,6 +40,10 @@ public:
     // From this row count on the scroll bar maps rows proportionally onto 0..32767.
     static constexpr uint32_t kProportionalRows = 32789;
     static constexpr int kScrollMaximum = 32767;
+    // Wheel angle of one row: one notch of a standard wheel.
+    static constexpr int kWheelStep = 120;
+    // Status text of a page whose bytes cannot be read.
+    static constexpr const char* kReadFailedText = "文件读取失败...";
 
     // Colour state of a byte cell.
     enum Mark : uint16_t { Unchanged = 0, Modified = 1, Outside = 2, Found = 3 };
@@ -54,6 +59,8 @@ public:
 
     // The editor arrives later; until then nothing is pending.
     void SetEditor(HexViewEditor* editor);
+    // Where an unreadable page is reported; without one it is only shown grey.
+    void SetStatusLine(StatusLine* status) { m_status = status; }
 
     // Start-up: grid look and the empty page (addresses 0..0x140, grey "FF", dots).
     void SetUpHexGrid();
@@ -67,10 +74,13 @@ public:
 
     // Scroll bar message; false when it is ignored entirely (no default processing).
     bool OnScroll(ScrollCode code, int thumbPosition);
-    // Wheel message; `focusInView` is true when the keyboard focus is on the grid or the
-    // scroll bar or the cell editor is open. Returns true when the message is fully
-    // handled (refused), false when it goes on to the default processing.
-    bool OnWheel(int delta, bool focusInView);
+    // Wheel message; `forView` is true when the wheel turns over the grid, or the
+    // keyboard focus is on the grid or the scroll bar, or the cell editor is open.
+    // The angle accumulates: one row per kWheelStep units, so a high-resolution
+    // wheel or a touchpad moves as far as a notched wheel turned as far. Returns
+    // true when the message is fully handled (refused), false when it goes on to
+    // the default processing.
+    bool OnWheel(int delta, bool forView);
 
     // Scroll position shown for a top row (proportional from 32789 rows on).
     int ScrollPositionOf(uint32_t topRow) const;
@@ -126,6 +136,8 @@ private:
     uint32_t m_editFileRow = 0;
     int m_editColumn = -1;
     int m_scrollMaximum = 0;
+    int64_t m_wheelAngle = 0;  // not yet a whole row, signed by direction
+    StatusLine* m_status = nullptr;
 
     std::array<uint8_t, kPageBytes> m_workPage{};
     std::array<uint8_t, kPageBytes> m_sourcePage{};

@@ -487,6 +487,13 @@ private Q_SLOTS:
                        Qt::NoScrollPhase, false);
         QApplication::sendEvent(&dialog, &up);
         QCOMPARE(dialog.core().hexView().topRow(), 1u);
+        // Over the grid the wheel pages the view wherever the focus is.
+        QWidget* grid = dialog.control(CommandId::HexGrid);
+        QWheelEvent overGrid(QPointF(60, 60), grid->mapToGlobal(QPointF(60, 60)), QPoint(), QPoint(0, 120),
+                             Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(grid, &overGrid);
+        QCOMPARE(dialog.core().hexView().topRow(), 0u);
+        QCOMPARE(bar->value(), 0);
     }
 
     void toolTips_data()
@@ -572,6 +579,35 @@ private Q_SLOTS:
         QVERIFY(dialog.isVisible());
         QVERIFY(spy.keys.isEmpty());
         QVERIFY(!dialog.core().IsShutDown());
+    }
+
+    void altFunctionKeysAreNoCommandsAndAltF4IsACloseRequest()
+    {
+        ProgrammerDialog& dialog = startDialog();
+        QWidget* target = dialog.control(CommandId::PathBox);
+        const QString status = statusLabel()->text();
+        for (int key : {Qt::Key_F3, Qt::Key_F5, Qt::Key_F6, Qt::Key_F7, Qt::Key_F8, Qt::Key_F9})
+            QTest::keyClick(target, Qt::Key(key), Qt::AltModifier);
+        QTest::keyClick(target, Qt::Key_O, Qt::AltModifier | Qt::ControlModifier);
+        QTest::qWait(200);
+        QVERIFY(dialog.core().worker().IsIdle());
+        QCOMPARE(dialog.core().state().WorkerCommand.load(), WorkerCode::Idle);
+        QVERIFY(MessageBox::requests().isEmpty());
+        QCOMPARE(FileDialog::requestCount(), 0);
+        QCOMPARE(statusLabel()->text(), status);
+
+        // Alt+F4 is refused like any close while a chip operation is busy ...
+        dialog.core().state().VerifyBusy = true;
+        QTest::keyClick(target, Qt::Key_F4, Qt::AltModifier);
+        QVERIFY(dialog.isVisible());
+        QVERIFY(!dialog.core().IsShutDown());
+        dialog.core().state().VerifyBusy = false;
+        // ... and otherwise closes the window, erasing nothing.
+        QTest::keyClick(target, Qt::Key_F4, Qt::AltModifier);
+        QVERIFY(!dialog.isVisible());
+        QVERIFY(dialog.core().IsShutDown());
+        QCOMPARE(m_releases.load(), 1);
+        QCOMPARE(statusLabel()->text(), status);
     }
 
     void ctrlKeysFollowTheirButtons()

@@ -1,7 +1,9 @@
 #include "hexview/HexView.h"
 
 #include <gtest/gtest.h>
+#include <cerrno>
 #include <cstdio>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -395,28 +397,77 @@ TEST_F(HexViewTest, ScrollRefusals) {
     EXPECT_EQ(view.topRow(), 2u);
 }
 
-TEST_F(HexViewTest, WheelMovesOneRowPerMessage) {
-    Open(PatternBytes(2000));  // 125 rows
+// The wheel's angle accumulates: one row per 120 units, whatever the size of the
+// messages that bring it; a turn back starts afresh.
+TEST_F(HexViewTest, WheelMovesOneRowPerNotchOfAngle) {
+    Open(PatternBytes(2000));  // 125 rows, the last full page at 104
     struct Step {
         int delta;
-        bool focus;
+        bool forView;
         uint32_t top;
         bool refreshed;
     };
     const Step steps[] = {
-        {120, true, 0, true},                          // already at the top: refresh only
-        {-120, true, 1, true}, {-960, true, 2, true},  // a big delta is still one row
-        {0, true, 2, true},    {-120, false, 2, false}, {120, true, 1, true},
+        {120, true, 0, true},                                                // at the top: refresh only
+        {-120, true, 1, true},  {-960, true, 9, true},                       // eight notches at once
+        {-40, true, 9, false},  {-40, true, 9, false}, {-40, true, 10, true},  // a touchpad, a third at a time
+        {-100, true, 10, false}, {60, true, 10, false}, {60, true, 9, true},  // turn back: the -100 is dropped
+        {0, true, 9, false},    {-120, false, 9, false},                                          // not for the view
+        {-60, true, 9, false},  {-60, false, 9, false}, {-60, true, 9, false},  // elsewhere: the rest is dropped
+        {-240, true, 11, true}, {2400, true, 0, true},                          // clamped at the top
+        {-100000, true, 104, true}, {-120, true, 104, true},                     // and at the last page
     };
-    for (const Step& s : steps) {
+    for (size_t i = 0; i < std::size(steps); ++i) {
+        const Step& s = steps[i];
         log.Clear();
-        EXPECT_FALSE(view.OnWheel(s.delta, s.focus));
-        EXPECT_EQ(view.topRow(), s.top) << s.delta;
-        EXPECT_EQ(Repaints(), s.refreshed ? 1 : 0) << s.delta;
+        EXPECT_FALSE(view.OnWheel(s.delta, s.forView)) << i;
+        EXPECT_EQ(view.topRow(), s.top) << "step " << i << " delta " << s.delta;
+        EXPECT_EQ(Repaints(), s.refreshed ? 1 : 0) << "step " << i;
     }
-    view.SetTopRow(104);  // the last full page
-    EXPECT_FALSE(view.OnWheel(-120, true));
-    EXPECT_EQ(view.topRow(), 104u);
+}
+
+int FailReadsOf(const char* name, const File& file, bool write) {
+    return !write && file.Path().find(name) != std::string::npos ? EIO : 0;
+}
+
+// A page that cannot be read is reported, shown grey and counts as nothing modified.
+TEST_F(HexViewTest, UnreadablePageIsReportedGreyAndEnablesNothing) {
+    RecordingStatusLine status(log);
+    view.SetStatusLine(&status);
+    struct Case {
+        const char* what;
+        File::FaultHook hook;
+    };
+    const Case cases[] = {
+        {"work copy", [](const File& f, uint64_t, size_t, bool w) { return FailReadsOf("h_alor1.dll", f, w); }},
+        {"source", [](const File& f, uint64_t, size_t, bool w) { return FailReadsOf("source.bin", f, w); }},
+    };
+    for (const Case& c : cases) {
+        auto source = PatternBytes(1000);
+        auto work = source;
+        work[17] ^= 0xFF;  // one real modification on the page
+        Open(source, work);
+        ASSERT_EQ(view.MarkOf(2, 2), HexView::Modified) << c.what;
+        commands.SetEnabled(CommandId::Save, false);
+        log.Clear();
+        File::SetFaultHook(c.hook);
+        view.RefreshPage();
+        File::SetFaultHook(nullptr);
+        EXPECT_EQ(log.With("status:"), Events{"status:文件读取失败...|alert|beep"}) << c.what;
+        EXPECT_TRUE(log.With("enable:").empty()) << c.what;
+        EXPECT_FALSE(commands.IsEnabled(CommandId::Save)) << c.what;
+        for (int r = 1; r <= 21; ++r)
+            for (int col = 1; col <= 16; ++col) ASSERT_EQ(view.MarkOf(r, col), HexView::Outside) << c.what;
+        EXPECT_EQ(grid.EffectiveTextColour(2, 2), HexView::kGrey) << c.what;
+
+        // Readable again: the page shows its marks and news as before.
+        log.Clear();
+        view.RefreshPage();
+        EXPECT_EQ(view.MarkOf(2, 2), HexView::Modified) << c.what;
+        EXPECT_EQ(view.MarkOf(1, 1), HexView::Unchanged) << c.what;
+        EXPECT_TRUE(log.With("status:").empty()) << c.what;
+        image.Unload();
+    }
 }
 
 TEST_F(HexViewTest, FocusFollowsItsByteAndTheEditorComesBack) {

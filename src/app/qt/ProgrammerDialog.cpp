@@ -94,9 +94,9 @@ ProgrammerDialog::ProgrammerDialog(ProgrammerResources resources, QWidget* paren
     m_grid->setGeometry(PixelsOf(*gridPlace));
     m_grid->lower();
     m_controls.insert(CommandId::HexGrid, m_grid);
-    connect(m_grid, &GridControl::filesDropped, this, [this](const QStringList& paths) {
+    connect(m_grid, &GridControl::filesDropped, this, [this](const QList<QByteArray>& paths) {
         std::vector<std::string> files;
-        for (const QString& path : paths)
+        for (const QByteArray& path : paths)
             files.push_back(path.toStdString());
         m_core->OnFilesDropped(files);
     });
@@ -111,6 +111,7 @@ ProgrammerDialog::ProgrammerDialog(ProgrammerResources resources, QWidget* paren
     m_scrollPort->setScrollHandler(
         [this](ScrollCode code, int position) { return m_core->hexView().OnScroll(code, position); });
     m_scrollBar->installEventFilter(this);
+    m_grid->installEventFilter(this);
 
     registerPorts();
     applyToolTips();
@@ -361,23 +362,23 @@ void ProgrammerDialog::closeEvent(QCloseEvent* event)
 
 void ProgrammerDialog::wheelEvent(QWheelEvent* event)
 {
-    onWheel(event->angleDelta().y());
+    onWheel(event->angleDelta().y(), false);
     event->accept();
 }
 
 bool ProgrammerDialog::eventFilter(QObject* watched, QEvent* event)
 {
-    // The wheel pages the view through the window, also over the scroll bar.
-    if (watched == m_scrollBar && event->type() == QEvent::Wheel) {
-        onWheel(static_cast<QWheelEvent*>(event)->angleDelta().y());
+    // The wheel over the grid or its scroll bar pages the view wherever the focus is.
+    if ((watched == m_scrollBar || watched == m_grid) && event->type() == QEvent::Wheel) {
+        onWheel(static_cast<QWheelEvent*>(event)->angleDelta().y(), true);
         return true;
     }
     return QDialog::eventFilter(watched, event);
 }
 
-void ProgrammerDialog::onWheel(int delta)
+void ProgrammerDialog::onWheel(int delta, bool overView)
 {
     QWidget* focus = QApplication::focusWidget();
     const bool focusInView = focus == m_grid || focus == m_scrollBar || m_cellEditor->isVisible();
-    m_core->hexView().OnWheel(delta, focusInView);
+    m_core->hexView().OnWheel(delta, overView || focusInView);
 }

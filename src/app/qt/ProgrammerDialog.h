@@ -73,7 +73,8 @@ private:
     void buildMenu();
     void applyToolTips();
     void registerPorts();
-    void onWheel(int delta);
+    // `overView`: the wheel turned over the hex view or its scroll bar, which pages it wherever the focus is.
+    void onWheel(int delta, bool overView);
 
     QWidget* m_client = nullptr;
     QMenuBar* m_menuBar = nullptr;

@@ -44,14 +44,16 @@ Qt::Alignment alignmentOf(uint32_t format)
     return alignment;
 }
 
-QStringList localFiles(const QMimeData* data)
+QList<QByteArray> localFiles(const QMimeData* data)
 {
-    QStringList paths;
+    QList<QByteArray> paths;
     if (data == nullptr || !data->hasUrls())
         return paths;
+    // The URL's own bytes, not its text: a name that is no valid UTF-8 (GBK from
+    // a Windows archive) still names its file.
     for (const QUrl& url : data->urls())
         if (url.isLocalFile())
-            paths.append(url.toLocalFile());
+            paths.append(QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()));
     return paths;
 }
 
@@ -392,7 +394,7 @@ void GridControl::dragMoveEvent(QDragMoveEvent* event)
 
 void GridControl::dropEvent(QDropEvent* event)
 {
-    const QStringList paths = localFiles(event->mimeData());
+    const QList<QByteArray> paths = localFiles(event->mimeData());
     if (paths.isEmpty()) {
         event->ignore();
         return;

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QByteArray>
 #include <QFont>
+#include <QList>
 #include <QStaticText>
 #include <QStringList>
 #include <QWidget>
@@ -46,8 +48,9 @@ Q_SIGNALS:
     // area; the window reads CurrentCell. Connect it queued: the window's handler
     // runs after the mouse handler has returned.
     void commandNotice(int id, int x, int y);
-    // Local files dropped on the grid. Handlers run before the drop is released.
-    void filesDropped(const QStringList& paths);
+    // Local files dropped on the grid, as the bytes of their names. Handlers run
+    // before the drop is released.
+    void filesDropped(const QList<QByteArray>& paths);
     // The drop was released; follows filesDropped once.
     void dropReleased();
 

@@ -387,8 +387,8 @@ private Q_SLOTS:
     void dropOfThreeFilesIsHandledThenReleasedOnce()
     {
         QStringList log;
-        QStringList received;
-        connect(m_grid, &GridControl::filesDropped, this, [&](const QStringList& paths) {
+        QList<QByteArray> received;
+        connect(m_grid, &GridControl::filesDropped, this, [&](const QList<QByteArray>& paths) {
             received = paths;
             log.append(QStringLiteral("handled, released %1").arg(m_grid->dropReleaseCount()));
         });
@@ -403,8 +403,7 @@ private Q_SLOTS:
         QVERIFY(dragAndDrop(m_grid, data.get(), &dropAccepted));
 
         QVERIFY(dropAccepted);
-        QCOMPARE(received, (QStringList{QStringLiteral("/tmp/a.bin"), QStringLiteral("/tmp/固件 b.rom"),
-                                        QStringLiteral("/home/u/c")}));
+        QCOMPARE(received, (QList<QByteArray>{"/tmp/a.bin", QStringLiteral("/tmp/固件 b.rom").toUtf8(), "/home/u/c"}));
         QCOMPARE(log, (QStringList{QStringLiteral("handled, released 0"), QStringLiteral("released 1")}));
         QCOMPARE(m_grid->dropReleaseCount(), 1);
     }
@@ -427,8 +426,22 @@ private Q_SLOTS:
         QVERIFY(dragAndDrop(m_grid, mixed.get(), &dropAccepted));
         QVERIFY(dropAccepted);
         QCOMPARE(dropped.count(), 1);
-        QCOMPARE(dropped.first().first().toStringList(), QStringList{QStringLiteral("/tmp/x.bin")});
+        QCOMPARE(dropped.first().first().value<QList<QByteArray>>(), QList<QByteArray>{"/tmp/x.bin"});
         QCOMPARE(m_grid->dropReleaseCount(), 1);
+    }
+
+    // Names from Windows archives are often GBK: the dropped URL's bytes are the
+    // name, as the file system has it, also where they are no valid UTF-8.
+    void droppedNameThatIsNoUtf8KeepsItsBytes()
+    {
+        QSignalSpy dropped(m_grid, &GridControl::filesDropped);
+        auto data = std::make_unique<QMimeData>();
+        // "固件.bin" in GBK, a '#' and a blank, as a file manager puts them on the clipboard.
+        data->setData(QStringLiteral("text/uri-list"), "file:///tmp/%B9%CC%BC%FE%20%231.bin\r\n");
+        QVERIFY(dragAndDrop(m_grid, data.get()));
+        QCOMPARE(dropped.count(), 1);
+        QCOMPARE(dropped.first().first().value<QList<QByteArray>>(),
+                 QList<QByteArray>{QByteArray("/tmp/\xB9\xCC\xBC\xFE #1.bin")});
     }
 
     void accessibleTableReadsTheCells()
