@@ -235,14 +235,6 @@ TEST_F(StartupSequenceTest, SecondStartInTheSameWorkDirectoryIsRefusedWhateverTh
     EXPECT_EQ(m_log.With("box:"), Events{});
 }
 
-TEST(SystemInstanceLocksTest, ReadOnlyWorkDirectoryDoesNotStopTheProgram) {
-    TempDirectory dir;
-    std::filesystem::permissions(dir.path(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
-    SystemInstanceLocks locks(dir.path().string());
-    EXPECT_TRUE(locks.HoldInDirectory(InstanceName::Own, dir.dir()));
-    std::filesystem::permissions(dir.path(), std::filesystem::perms::owner_all);
-}
-
 TEST(SystemInstanceLocksTest, UnusableLockDirectoryDoesNotStopTheProgram) {
     SystemInstanceLocks locks("/nonexistent-flash-test-dir");
     EXPECT_FALSE(locks.IsHeldElsewhere(InstanceName::Sibling));

@@ -254,34 +254,6 @@ TEST_F(ImageLoaderTest, OnlyAnotherHolderOfTheLockRefusesTheLoad) {
     }
 }
 
-// Two loaders on one work directory, as two programs would be: the second is
-// refused before it touches the first one's work copy.
-TEST_F(ImageLoaderTest, SecondLoaderOnTheSameWorkCopyLeavesTheFirstImageAlone) {
-    auto first = PatternBytes(3000, 1);
-    Load("first.bin", first);
-    ASSERT_TRUE(image.loaded());
-
-    EventLog otherLog;
-    FileImage otherImage;
-    GridModel otherGrid;
-    RecordingStatusLine otherStatus(otherLog);
-    ScriptedMessageBoxes otherBoxes(otherLog);
-    RecordingCommandStates otherCommands(otherLog);
-    RecordingControlTexts otherTexts(otherLog);
-    RecordingScrollBar otherScroll(otherLog);
-    HexView otherView(otherImage, otherGrid, otherScroll, otherCommands, state);
-    ImageLoader other(otherImage, otherView, otherGrid, otherStatus, otherBoxes, otherCommands, otherTexts,
-                      dir.File("h_alor1.dll"), dir.File("h_alor0.dll"));
-    other.LoadImageFile(dir.Write("second.bin", PatternBytes(10, 2)), true);
-    EXPECT_FALSE(otherImage.loaded());
-    EXPECT_EQ(otherLog.With("box:"), (Events{"box:错误|stop|无法打开文件！"}));
-
-    EXPECT_EQ(TempDir::Read(dir.File("h_alor1.dll")), first);
-    std::vector<uint8_t> page(16);
-    EXPECT_EQ(image.ReadWork(2048, page.data(), page.size()), 16);
-    EXPECT_EQ(page, std::vector<uint8_t>(first.begin() + 2048, first.begin() + 2064));
-}
-
 TEST_F(ImageLoaderTest, CopyBoundariesGiveIdenticalWorkCopy) {
     struct Case {
         size_t length;
