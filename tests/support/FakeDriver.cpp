@@ -60,7 +60,10 @@ std::string EntryName(FakeEntry entry) {
 
 std::string FakeCall::Text() const {
     std::string text = EntryName(entry) + "(";
-    for (size_t i = 0; i < args.size(); ++i) text += (i ? "," : "") + std::to_string(args[i]);
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (i) text += ',';
+        text += std::to_string(args[i]);
+    }
     return text + ")";
 }
 
