@@ -262,8 +262,9 @@ ConfigText readConfigText(const std::string& path) {
     ConfigText result;
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0) {
-        result.exists = errno != ENOENT;
-        result.problem = std::string("cannot open: ") + std::strerror(errno);
+        const int error = errno;
+        result.exists = error != ENOENT;
+        result.problem = std::string("cannot open: ") + std::strerror(error);
         return result;
     }
     struct stat info {};
