@@ -10,6 +10,7 @@ packages=(
   fonts-wqy-microhei
   fp-utils
   xvfb xauth imagemagick
+  clang libclang-rt-14-dev
 )
 # Benchmarks compare against flashrom's dummy programmer.
 if [[ "${1:-}" == "--bench" ]]; then

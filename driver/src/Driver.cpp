@@ -167,10 +167,7 @@ Driver::Connection* Driver::transferTarget(int32_t handle, const void* data, uin
     if (!c || !data || !done || length == 0 || length > kMaxTransfer || !c->chipSize) {
         return nullptr;
     }
-    if (uint64_t{address} + length > *c->chipSize) {
-        return nullptr;
-    }
-    return c;
+    return address < *c->chipSize ? c : nullptr;
 }
 
 int32_t Driver::program(int32_t handle, const uint8_t* data, uint32_t length, uint32_t address,
@@ -181,7 +178,8 @@ int32_t Driver::program(int32_t handle, const uint8_t* data, uint32_t length, ui
         ++c->programCalls;
     }
     c = transferTarget(handle, data, length, address, done);
-    if (!c) {
+    // What is sent is programmed whole or not at all: nothing is dropped at the chip's end.
+    if (!c || uint64_t{address} + length > *c->chipSize) {
         return 0;
     }
     const FaultPlan& faults = c->programmer.faults;
@@ -225,8 +223,12 @@ int32_t Driver::read(int32_t handle, uint8_t* buffer, uint32_t length, uint32_t 
         *done = 0;
         return 1;
     }
-    // Never more than the caller's `length` bytes reach the buffer, whatever is reported.
-    const uint32_t n = faults.shortRead != 0 ? std::min(length, faults.shortRead) : length;
+    // A read that runs past the chip's end brings what lies before the end; never
+    // more than the caller's `length` bytes reach the buffer, whatever is reported.
+    uint32_t n = std::min(length, *c->chipSize - address);
+    if (faults.shortRead != 0) {
+        n = std::min(n, faults.shortRead);
+    }
     if (!c->flash->read(address, {buffer, n})) {
         return 0;
     }

@@ -50,7 +50,8 @@ private:
     };
 
     Connection* find(int32_t handle);
-    // The connection when a transfer of `length` bytes at `address` is allowed on it.
+    // The connection when a transfer of `length` bytes from `address` may start
+    // on it: the arguments are sound and `address` lies on the chip.
     Connection* transferTarget(int32_t handle, const void* data, uint32_t length, uint32_t address,
                                const uint32_t* done);
     std::optional<uint32_t> chipId(Connection& connection);

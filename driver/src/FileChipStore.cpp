@@ -1,6 +1,7 @@
 #include "FileChipStore.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <algorithm>
@@ -50,7 +51,8 @@ std::string describe(const std::string& path, const char* what) {
 
 FileChipStore::Opened FileChipStore::open(const std::string& path, uint32_t size) {
     Opened result;
-    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    // Non-blocking, so a FIFO in the file's place cannot stall the open.
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0644);
     if (fd < 0) {
         result.error = describe(path, "cannot open");
         return result;
@@ -61,6 +63,13 @@ FileChipStore::Opened FileChipStore::open(const std::string& path, uint32_t size
         ::close(fd);
         return result;
     }
+    // Only a lock held elsewhere refuses; a file system without locks still works.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+        result.busy = true;
+        result.error = path + ": in use by another connection";
+        ::close(fd);
+        return result;
+    }
     result.contents.assign(size, 0xFF);
     const size_t existing = static_cast<size_t>(std::min<off_t>(info.st_size, size));
     if (readAll(fd, result.contents.data(), existing) != existing) {
@@ -68,14 +77,12 @@ FileChipStore::Opened FileChipStore::open(const std::string& path, uint32_t size
         ::close(fd);
         return result;
     }
-    if (static_cast<uint64_t>(info.st_size) != size) {
-        const bool padded = existing == size || writeAll(fd, result.contents.data() + existing,
-                                                         size - existing, static_cast<off_t>(existing));
-        if (!padded || ::ftruncate(fd, size) != 0) {
-            result.error = describe(path, "cannot resize");
-            ::close(fd);
-            return result;
-        }
+    // Only ever grown: the bytes past a smaller chip stay for the next larger one.
+    if (static_cast<uint64_t>(info.st_size) < size &&
+        !writeAll(fd, result.contents.data() + existing, size - existing, static_cast<off_t>(existing))) {
+        result.error = describe(path, "cannot resize");
+        ::close(fd);
+        return result;
     }
     result.store.reset(new FileChipStore(fd));
     return result;

@@ -9,6 +9,16 @@
 
 namespace velmor {
 
+namespace {
+
+void tell(const std::string& message) {
+    const std::string line = "velmor: " + message + "\n";
+    std::fwrite(line.data(), 1, line.size(), stderr);
+    std::fflush(stderr);
+}
+
+}  // namespace
+
 int32_t SimulatedBackend::count() {
     return loadSimulatorConfig(kSimulatorConfigFile).programmerPresent ? 1 : 0;
 }
@@ -22,6 +32,11 @@ std::optional<OpenedProgrammer> SimulatedBackend::open(int32_t index) {
     std::unique_ptr<ChipStore> store;
     if (config.chip) {
         FileChipStore::Opened file = FileChipStore::open(kSimulatedChipFile, config.chip->size);
+        if (file.busy) {
+            // Another process has the chip: to this one the programmer is not there.
+            tell("simulated programmer busy: " + file.error);
+            return std::nullopt;
+        }
         if (file.store) {
             chip = std::make_unique<SimulatedChip>(config.effectiveJedecId(), std::move(file.contents),
                                                    file.store.get());
@@ -29,9 +44,7 @@ std::optional<OpenedProgrammer> SimulatedBackend::open(int32_t index) {
             store = std::move(file.store);
         } else {
             // Without its file the chip cannot keep what is written: leave the socket empty.
-            const std::string line = "velmor: simulated chip unavailable: " + file.error + "\n";
-            std::fwrite(line.data(), 1, line.size(), stderr);
-            std::fflush(stderr);
+            tell("simulated chip unavailable: " + file.error);
         }
     }
     SimulatedProgrammer::Settings settings;

@@ -1,10 +1,15 @@
 #include "SimulatorConfig.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <charconv>
 #include <cstdio>
-#include <fstream>
+#include <cstring>
 #include <sstream>
 #include <vector>
 
@@ -203,6 +208,10 @@ std::optional<std::string> apply(SimulatorConfig& config, const std::string& key
 SimulatorConfig parseSimulatorConfig(std::string_view text, std::string_view fileName,
                                      const ConfigComplaint& complain) {
     SimulatorConfig config;
+    constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+    if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
+        text.remove_prefix(kByteOrderMark.size());
+    }
     size_t lineNumber = 0;
     while (!text.empty()) {
         const size_t end = text.find('\n');
@@ -239,14 +248,72 @@ SimulatorConfig parseSimulatorConfig(std::string_view text, std::string_view fil
     return config;
 }
 
-SimulatorConfig loadSimulatorConfig(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+namespace {
+
+// The whole file as text, or why it cannot be used. Opened without blocking and
+// read only when it is a regular file of bounded size.
+struct ConfigText {
+    bool exists = true;
+    std::string text;
+    std::string problem;
+};
+
+ConfigText readConfigText(const std::string& path) {
+    ConfigText result;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) {
+        const int error = errno;
+        result.exists = error != ENOENT;
+        result.problem = std::string("cannot open: ") + std::strerror(error);
+        return result;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        result.problem = "not a regular file";
+    } else {
+        // One byte more than allowed tells a file that grew after fstat.
+        result.text.resize(kMaxSimulatorConfigBytes + 1);
+        size_t got = 0;
+        while (got < result.text.size()) {
+            const ssize_t n = ::read(fd, result.text.data() + got, result.text.size() - got);
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n < 0) {
+                result.problem = std::string("cannot read: ") + std::strerror(errno);
+            }
+            if (n <= 0) {
+                break;
+            }
+            got += static_cast<size_t>(n);
+        }
+        result.text.resize(got);
+        if (result.problem.empty() && got > kMaxSimulatorConfigBytes) {
+            result.problem = "larger than " + std::to_string(kMaxSimulatorConfigBytes) + " bytes";
+        }
+    }
+    ::close(fd);
+    return result;
+}
+
+}  // namespace
+
+SimulatorConfig loadSimulatorConfig(const std::string& path, const ConfigComplaint& complain) {
+    const ConfigText file = readConfigText(path);
+    if (!file.exists) {
         return SimulatorConfig{};
     }
-    std::ostringstream text;
-    text << in.rdbuf();
-    return parseSimulatorConfig(text.str(), path, [](const std::string& message) {
+    if (!file.problem.empty()) {
+        if (complain) {
+            complain(path + ": " + file.problem + "; using the defaults");
+        }
+        return SimulatorConfig{};
+    }
+    return parseSimulatorConfig(file.text, path, complain);
+}
+
+SimulatorConfig loadSimulatorConfig(const std::string& path) {
+    return loadSimulatorConfig(path, [](const std::string& message) {
         const std::string line = "velmor: " + message + "\n";
         std::fwrite(line.data(), 1, line.size(), stderr);
         std::fflush(stderr);

@@ -35,11 +35,19 @@ struct SimulatorConfig {
 // Receives one message per rejected line: "<file>:<line>: ...".
 using ConfigComplaint = std::function<void(const std::string&)>;
 
-// Parses `text`; bad lines are reported and skipped, later lines win.
+// Larger configuration files are not read at all.
+inline constexpr size_t kMaxSimulatorConfigBytes = 64 * 1024;
+
+// Parses `text` (a leading UTF-8 byte-order mark is skipped); bad lines are
+// reported and skipped, later lines win.
 SimulatorConfig parseSimulatorConfig(std::string_view text, std::string_view fileName,
                                      const ConfigComplaint& complain);
 
-// Reads `path` (defaults when it does not exist); complaints go to standard error.
+// Reads `path`: the defaults when it does not exist, and the defaults with one
+// complaint when it cannot be read, is not a regular file (a FIFO or a device
+// never blocks or floods the caller) or is larger than kMaxSimulatorConfigBytes.
+SimulatorConfig loadSimulatorConfig(const std::string& path, const ConfigComplaint& complain);
+// The same with complaints on standard error.
 SimulatorConfig loadSimulatorConfig(const std::string& path);
 
 }  // namespace velmor

@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include "ports/MessageBoxes.h"
 #include "device/ChipModel.h"
 #include "device/Device.h"
@@ -23,11 +25,14 @@ bool ChipOperations::BlankCheck() {
                 result = -1;
                 break;
             }
-            for (int64_t i = 0; i < got; ++i)
-                if (m_transferBuffer[static_cast<size_t>(i)] != 0xFF) result = 1;
+            // Bytes a driver delivers past the chip's capacity are not the chip's:
+            // they are neither examined nor counted, so the bar ends at 100%.
+            const uint32_t counted = std::min(static_cast<uint32_t>(got), capacity - done);
+            for (uint32_t i = 0; i < counted; ++i)
+                if (m_transferBuffer[i] != 0xFF) result = 1;
             // The block holding the first programmed byte is not counted in the bar.
             if (result == 1) break;
-            done += static_cast<uint32_t>(got);
+            done += counted;
             ShowPercent(OperationText::BlankCaption, Percent(done, capacity));
         }
     }

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -166,6 +167,57 @@ TEST_P(DriverContractTest, ReadDeliversNoMoreThanAsked) {
     EXPECT_EQ(Read(buffer, 1, 5), 1);
     EXPECT_EQ(buffer[0], 0xFF);
     EXPECT_EQ(buffer[1], 0x22);
+}
+
+// A read that runs past the chip's end delivers what lies up to the end and
+// reports that count; one that starts at or past the end fails and leaves the
+// buffer and the count alone.
+struct EdgeRead {
+    const char* name;
+    uint32_t fromEnd;  // address = chip size - fromEnd (wrapping for the far cases)
+    uint32_t length;
+    int64_t delivered;  // -1: the call fails
+};
+
+TEST_P(DriverContractTest, ReadsAcrossTheChipsEndDeliverUpToTheEnd) {
+    ASSERT_TRUE(Connect());
+    ASSERT_NE(api.QuovixInitFlash(handle), 0);
+    const EdgeRead rows[] = {
+        {"whole last block", 8192, 8192, 8192},  {"half past the end", 4096, 8192, 4096},
+        {"last byte", 1, 8192, 1},               {"odd remainder", 300, 1000, 300},
+        {"at the end", 0, 1, -1},                {"past the end", 0u - 16u, 16, -1},
+        {"wrapping address", kChipSize + 1, 8192, -1},
+    };
+    for (const EdgeRead& row : rows) {
+        const uint32_t address = kChipSize - row.fromEnd;
+        std::vector<uint8_t> buffer(8192, 0x3C);
+        uint32_t done = address;
+        const int32_t ok = api.QuovixRead(handle, buffer.data(), row.length, address, &done);
+        if (row.delivered < 0) {
+            EXPECT_EQ(ok, 0) << row.name;
+            EXPECT_EQ(done, address) << row.name;
+            EXPECT_EQ(buffer, std::vector<uint8_t>(8192, 0x3C)) << row.name;
+            continue;
+        }
+        ASSERT_NE(ok, 0) << row.name;
+        EXPECT_EQ(done, static_cast<uint32_t>(row.delivered)) << row.name;
+        const auto end = buffer.begin() + row.delivered;
+        EXPECT_TRUE(std::all_of(buffer.begin(), end, [](uint8_t b) { return b == 0xFF; })) << row.name;
+        EXPECT_TRUE(std::all_of(end, buffer.end(), [](uint8_t b) { return b == 0x3C; })) << row.name;
+    }
+}
+
+// Programming is not cut short at the end: a block that does not fit fails and
+// writes nothing, so no data is silently dropped.
+TEST_P(DriverContractTest, ProgramAcrossTheChipsEndFailsAndWritesNothing) {
+    ASSERT_TRUE(Connect());
+    ASSERT_NE(api.QuovixInitFlash(handle), 0);
+    const std::vector<uint8_t> data(8192, 0x00);
+    EXPECT_EQ(Program(data.data(), 8192, kChipSize - 4096), -1);
+    EXPECT_EQ(Program(data.data(), 1, kChipSize), -1);
+    std::vector<uint8_t> back(8192, 0x00);
+    ASSERT_EQ(Read(back.data(), 8192, kChipSize - 8192), 8192);
+    EXPECT_TRUE(std::all_of(back.begin(), back.end(), [](uint8_t b) { return b == 0xFF; }));
 }
 
 TEST_P(DriverContractTest, ClosedConnectionRefusesWork) {

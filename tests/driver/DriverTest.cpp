@@ -1,9 +1,14 @@
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <memory>
 
 #include <gtest/gtest.h>
 
 #include "Driver.h"
+#include "SimulatedBackend.h"
 #include "SimulatedProgrammer.h"
+#include "VelmorTestSupport.h"
 
 namespace velmor {
 namespace {
@@ -125,6 +130,36 @@ TEST_F(DriverTest, EraseThatLeavesDataBehindIsAFailure) {
     ASSERT_EQ(driver->setBp1(h, 0), 1);
     EXPECT_EQ(driver->initFlash(h), 1);
     EXPECT_EQ(backend->programmer.chip()->contents()[0], 0xFF);
+}
+
+// Two processes on one simulated chip would each write back their own stale
+// pages; while one holds a connection, the other finds no programmer.
+TEST(SimulatedBackendTest, SecondProcessFindsNoProgrammerWhileAConnectionIsOpen) {
+    velmortest::WorkDirectory dir;
+    velmortest::writeText("velmor-sim.conf", "block_delay_ms = 0\nerase_ms = 0\n");
+    // Opens a connection in a child process: 1 when it opened, 0 when refused.
+    const auto openElsewhere = [] {
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            Driver other(std::make_unique<SimulatedBackend>());
+            ::_exit(other.open(0) > 0 ? 1 : 0);
+        }
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+
+    Driver first(std::make_unique<SimulatedBackend>());
+    const int32_t h = first.open(0);
+    ASSERT_GT(h, 0);
+    velmortest::StderrCapture capture;
+    EXPECT_EQ(openElsewhere(), 0);
+    EXPECT_EQ(capture.finish(),
+              "velmor: simulated programmer busy: velmor-sim-chip.bin: in use by another connection\n");
+    EXPECT_EQ(first.enumerate(), 1) << "the holder still sees its programmer";
+
+    ASSERT_EQ(first.close(h), 1);
+    EXPECT_EQ(openElsewhere(), 1);
 }
 
 }  // namespace

@@ -1,9 +1,13 @@
+#include <sys/stat.h>
+
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "SimulatorConfig.h"
+#include "VelmorTestSupport.h"
 
 namespace velmor {
 namespace {
@@ -178,6 +182,77 @@ TEST(SimulatorConfigTest, MissingFileGivesTheDefaults) {
     const SimulatorConfig c = loadSimulatorConfig("/nonexistent/velmor-sim.conf");
     EXPECT_TRUE(c.programmerPresent);
     EXPECT_EQ(c.chip->name, "25X80");
+}
+
+TEST(SimulatorConfigTest, ByteOrderMarkBeforeTheFirstLineIsSkipped) {
+    const SimulatorConfig c = parse("\xEF\xBB\xBF" "chip = 25X32\r\nshort_read = 7\r\n");
+    ASSERT_NE(c.chip, nullptr);
+    EXPECT_EQ(c.chip->name, "25X32");
+    EXPECT_EQ(c.faults.shortRead, 7u);
+
+    // Only at the very start: elsewhere it is part of the line.
+    std::vector<std::string> complaints;
+    parse("chip = 25X32\n\xEF\xBB\xBF" "chip = 25X40\n", &complaints);
+    ASSERT_EQ(complaints.size(), 1u);
+    EXPECT_EQ(complaints[0].rfind("test.conf:2: ignored", 0), 0u) << complaints[0];
+}
+
+// Files the loader must not read: each gives the defaults and one complaint,
+// without blocking on a FIFO or reading a device without end.
+struct UnusableConfigCase {
+    const char* name;
+    void (*make)();  // creates velmor-sim.conf in the current directory
+    const char* complaint;
+};
+
+void PrintTo(const UnusableConfigCase& c, std::ostream* os) { *os << c.name; }
+
+class SimulatorConfigUnusableFile : public testing::TestWithParam<UnusableConfigCase> {};
+
+TEST_P(SimulatorConfigUnusableFile, GivesTheDefaultsWithOneComplaint) {
+    velmortest::WorkDirectory dir;
+    GetParam().make();
+    std::vector<std::string> complaints;
+    const SimulatorConfig c = loadSimulatorConfig("velmor-sim.conf", [&](const std::string& m) {
+        complaints.push_back(m);
+    });
+    EXPECT_EQ(complaints, std::vector<std::string>{GetParam().complaint});
+    ASSERT_NE(c.chip, nullptr);
+    EXPECT_EQ(c.chip->name, "25X80");
+    EXPECT_EQ(c.blockDelayMs, 20u);
+}
+
+// Comment lines after a good first line, up to `size` bytes in all.
+void writeConfigOfSize(size_t size) {
+    std::string text = "chip = 25X40\n";
+    while (text.size() < size) text += std::string(std::min<size_t>(size - text.size(), 100), '#') + "\n";
+    text.resize(size);
+    velmortest::writeText("velmor-sim.conf", text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, SimulatorConfigUnusableFile,
+    testing::Values(
+        UnusableConfigCase{"Fifo", [] { ASSERT_EQ(::mkfifo("velmor-sim.conf", 0644), 0); },
+                           "velmor-sim.conf: not a regular file; using the defaults"},
+        UnusableConfigCase{"EndlessDevice", [] { std::filesystem::create_symlink("/dev/zero", "velmor-sim.conf"); },
+                           "velmor-sim.conf: not a regular file; using the defaults"},
+        UnusableConfigCase{"Directory", [] { std::filesystem::create_directory("velmor-sim.conf"); },
+                           "velmor-sim.conf: not a regular file; using the defaults"},
+        UnusableConfigCase{"SymlinkLoop", [] { std::filesystem::create_symlink("velmor-sim.conf", "velmor-sim.conf"); },
+                           "velmor-sim.conf: cannot open: Too many levels of symbolic links; using the defaults"},
+        UnusableConfigCase{"OneByteTooLarge", [] { writeConfigOfSize(kMaxSimulatorConfigBytes + 1); },
+                           "velmor-sim.conf: larger than 65536 bytes; using the defaults"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(SimulatorConfigTest, FileOfTheLargestSizeIsRead) {
+    velmortest::WorkDirectory dir;
+    writeConfigOfSize(kMaxSimulatorConfigBytes);
+    const SimulatorConfig c = loadSimulatorConfig("velmor-sim.conf", [](const std::string& m) {
+        ADD_FAILURE() << "unexpected complaint: " << m;
+    });
+    ASSERT_NE(c.chip, nullptr);
+    EXPECT_EQ(c.chip->name, "25X40");
 }
 
 }  // namespace

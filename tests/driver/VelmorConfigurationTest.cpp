@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <filesystem>
 
@@ -203,6 +205,79 @@ TEST_F(VelmorConfiguration, BinaryGarbageDoesNotCrash) {
     StderrCapture capture;
     EXPECT_EQ(api().QuovixEnum(), 1);
     EXPECT_NE(capture.finish().find("velmor: velmor-sim.conf:"), std::string::npos);
+}
+
+// ---- Files that must not be read -----------------------------------------------
+
+TEST_F(VelmorConfiguration, ByteOrderMarkBeforeTheFirstLineIsAccepted) {
+    writeText(kConfigFile, "\xEF\xBB\xBF" "chip = 25X40\r\nblock_delay_ms = 0\r\nerase_ms = 0\r\n");
+    StderrCapture capture;
+    const int32_t h = connect();
+    int32_t kind = 0;
+    int32_t code = 0;
+    ASSERT_EQ(api().QuovixGetFlashInfo(h, &kind, &code), 1);
+    EXPECT_EQ(code, 18);
+    EXPECT_EQ(capture.finish(), "");
+}
+
+struct UnusableCase {
+    const char* name;
+    void (*make)();
+    const char* message;
+};
+
+void PrintTo(const UnusableCase& c, std::ostream* os) { *os << c.name; }
+
+class VelmorUnusableConfiguration : public VelmorTest, public testing::WithParamInterface<UnusableCase> {};
+
+// Never blocks (a FIFO), never reads without end (a device), never trusts a
+// huge file: the defaults, with one message at each Enum and Open.
+TEST_P(VelmorUnusableConfiguration, GivesTheDefaultsWithAMessage) {
+    std::filesystem::remove(kConfigFile);
+    GetParam().make();
+    StderrCapture capture;
+    EXPECT_EQ(api().QuovixEnum(), 1);
+    const int32_t h = api().QuovixOpen(0);
+    ASSERT_GT(h, 0);
+    m_open.push_back(h);
+    EXPECT_EQ(api().QuovixSetFlashInfo(h, 5, 0), 1);
+    int32_t kind = 0;
+    int32_t code = 0;
+    ASSERT_EQ(api().QuovixGetFlashInfo(h, &kind, &code), 1);
+    EXPECT_EQ(code, 19) << "the default 25X80";
+    const std::string line = std::string("velmor: velmor-sim.conf: ") + GetParam().message + "; using the defaults\n";
+    EXPECT_EQ(capture.finish(), line + line);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, VelmorUnusableConfiguration,
+    testing::Values(
+        UnusableCase{"Fifo", [] { ASSERT_EQ(::mkfifo(kConfigFile, 0644), 0); }, "not a regular file"},
+        UnusableCase{"EndlessDevice", [] { std::filesystem::create_symlink("/dev/zero", kConfigFile); },
+                     "not a regular file"},
+        UnusableCase{"Directory", [] { std::filesystem::create_directory(kConfigFile); }, "not a regular file"},
+        UnusableCase{"Oversized",
+                     [] { writeText(kConfigFile, "chip = 25X40\n" + std::string(64 * 1024, '#')); },
+                     "larger than 65536 bytes"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A slip in the configuration (a typo in the chip, which falls back to the
+// default 25X80) must not cut a larger chip's file.
+TEST_F(VelmorConfiguration, SlipInTheChipKeepsTheLargerChipsContents) {
+    configure("chip = 25X32\n");
+    int32_t h = connect();
+    const std::vector<uint8_t> tail = pattern(kBlock, 21);
+    ASSERT_TRUE(programAll(h, tail, 4 * kOneMiB - kBlock));
+    close(h);
+
+    configure("chip = 25X3\n");
+    h = connect();
+    close(h);
+    EXPECT_EQ(chipFile().size(), 4 * kOneMiB);
+
+    configure("chip = 25X32\n");
+    h = connect();
+    EXPECT_EQ(readRange(h, 4 * kOneMiB - kBlock, kBlock), tail);
 }
 
 // ---- Delays ----------------------------------------------------------------------

@@ -176,16 +176,20 @@ struct ResizeCase {
 
 class VelmorResize : public VelmorTest, public testing::WithParamInterface<ResizeCase> {};
 
-TEST_P(VelmorResize, ChipFileOfAnotherSizeKeepsWhatFitsAndPadsWithFF) {
+// A smaller chip uses the file's first bytes and leaves the rest in place; a
+// larger one pads it with 0xFF. The file never shrinks.
+TEST_P(VelmorResize, ChipFileOfAnotherSizeKeepsEverythingAndPadsWithFF) {
     const ResizeCase row = GetParam();
     const std::vector<uint8_t> old = pattern(kOneMiB, 5);
     writeFile(kChipFile, old);
     configure(std::string("chip = ") + row.chip + "\n");
     const int32_t h = connect();
-    std::vector<uint8_t> expected(row.size, 0xFF);
-    std::copy_n(old.begin(), std::min(row.size, kOneMiB), expected.begin());
-    EXPECT_EQ(chipFile(), expected);
-    EXPECT_EQ(readRange(h, 0, row.size), expected);
+    std::vector<uint8_t> chip(row.size, 0xFF);
+    std::copy_n(old.begin(), std::min(row.size, kOneMiB), chip.begin());
+    EXPECT_EQ(readRange(h, 0, row.size), chip);
+    std::vector<uint8_t> file = old;
+    file.resize(std::max(row.size, kOneMiB), 0xFF);
+    EXPECT_EQ(chipFile(), file);
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, VelmorResize,
@@ -278,6 +282,7 @@ struct ArgumentCase {
     bool nullDone;
     uint32_t length;
     uint32_t address;
+    bool readDelivers = false;  // refused only as a program: a read brings the bytes up to the end
 };
 
 class VelmorArguments : public VelmorTest, public testing::WithParamInterface<ArgumentCase> {};
@@ -291,8 +296,19 @@ TEST_P(VelmorArguments, RejectedTransferTouchesNothing) {
     uint32_t done = 0xDEADBEEF;
     uint8_t* data = row.nullBuffer ? nullptr : buffer.data();
     uint32_t* donePtr = row.nullDone ? nullptr : &done;
-    EXPECT_EQ(api().QuovixRead(h, data, row.length, row.address, donePtr), 0);
-    EXPECT_EQ(buffer, std::vector<uint8_t>(buffer.size(), 0x3C));
+    if (row.readDelivers) {
+        ASSERT_EQ(api().QuovixRead(h, data, row.length, row.address, donePtr), 1);
+        const uint32_t delivered = kOneMiB - row.address;
+        EXPECT_EQ(done, delivered);
+        EXPECT_EQ(std::vector<uint8_t>(buffer.begin(), buffer.begin() + delivered),
+                  std::vector<uint8_t>(delivered, 0xFF));
+        EXPECT_EQ(std::vector<uint8_t>(buffer.begin() + delivered, buffer.end()),
+                  std::vector<uint8_t>(buffer.size() - delivered, 0x3C));
+        done = 0xDEADBEEF;
+    } else {
+        EXPECT_EQ(api().QuovixRead(h, data, row.length, row.address, donePtr), 0);
+        EXPECT_EQ(buffer, std::vector<uint8_t>(buffer.size(), 0x3C));
+    }
     std::fill(buffer.begin(), buffer.end(), 0x00);
     EXPECT_EQ(api().QuovixProgram(h, data, row.length, row.address, donePtr), 0);
     EXPECT_EQ(done, 0xDEADBEEFu);
@@ -307,7 +323,7 @@ INSTANTIATE_TEST_SUITE_P(
                     ArgumentCase{"Length8193", false, false, 8193, 0},
                     ArgumentCase{"LengthHuge", false, false, UINT32_MAX, 0},
                     ArgumentCase{"AddressAtEnd", false, false, 1, kOneMiB},
-                    ArgumentCase{"RunsPastEnd", false, false, 8192, kOneMiB - 8191},
+                    ArgumentCase{"RunsPastEnd", false, false, 8192, kOneMiB - 8191, true},
                     ArgumentCase{"AddressWrapsAround", false, false, 512, UINT32_MAX - 255},
                     ArgumentCase{"FarBeyond", false, false, 16, 0x7FFFFFF0}),
     [](const testing::TestParamInfo<ArgumentCase>& info) { return std::string(info.param.name); });

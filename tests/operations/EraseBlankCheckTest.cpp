@@ -104,6 +104,23 @@ TEST_F(BlankCheckTest, ShortReadsAdvanceByWhatWasDelivered) {
     EXPECT_EQ(reads.back(), "QuovixRead(7,8192,126976)");
 }
 
+// The chip says 128 KiB but answers past it, 8000 bytes per read: the check
+// stops counting at the capacity, never looks at the bytes beyond it, and the
+// bar ends at exactly 100%.
+TEST_F(BlankCheckTest, CountsNothingPastTheCapacity) {
+    auto chip = std::vector<uint8_t>(4 * kChip, 0xFF);
+    chip[kChip + 100] = 0x00;  // read by the last request, but beyond the capacity
+    driver.SetChip(chip);
+    driver.SetChipInfo(5, 16);
+    driver.LimitTransfers(FakeEntry::Read, 8000);
+    EXPECT_TRUE(Run(WorkerCode::BlankCheck));
+    EXPECT_EQ(driver.CallCount(FakeEntry::Read), 17);
+    EXPECT_EQ(driver.CallTexts(FakeEntry::Read).back(), "QuovixRead(7,8192,128000)");
+    EXPECT_EQ(status.positions().back(), 100);
+    for (const int p : status.positions()) EXPECT_LE(p, 100);
+    EXPECT_EQ(status.lastText(), "芯片为空...");
+}
+
 struct BlankReport {
     const char* name;
     int call;

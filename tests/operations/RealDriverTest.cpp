@@ -85,6 +85,18 @@ TEST_F(RealDriverTest, VerifyFindsADifferenceInTheSecondBlock) {
     EXPECT_EQ(status.lastText(), "校验结束，共1个错误...");
 }
 
+// Reads that deliver half a block: the last request crosses the chip's end and
+// brings what lies before it, so a full-chip image verifies.
+TEST_F(RealDriverTest, ShortReadsVerifyAFullChipImage) {
+    const auto file = Pattern(kChip, 3);
+    LoadImage(file);
+    ASSERT_TRUE(Run(WorkerCode::Auto));
+    Configure("short_read = 4096\n");
+    log.Clear();
+    EXPECT_TRUE(Run(WorkerCode::Verify));
+    EXPECT_EQ(status.lastText(), "校验成功...");
+}
+
 struct FaultCase {
     const char* name;
     const char* config;
@@ -120,6 +132,7 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{"ReadReportsExtra", "report_extra = read\n", WorkerCode::Verify,
                   "校验失败，请检查设备连接和芯片容量..."},
         FaultCase{"ShortReadsStillRead", "short_read = 4096\n", WorkerCode::ReadChip, "芯片读取成功..."},
+        FaultCase{"ShortReadsBlankCheckABlankChip", "short_read = 4096\n", WorkerCode::BlankCheck, "芯片为空..."},
         FaultCase{"ShortProgramsStillProgram", "short_program = 1000\n", WorkerCode::Program, "烧录成功..."},
         FaultCase{"EraseFails", "fail_erase_call = 1\n", WorkerCode::Erase, "芯片擦除失败..."},
         FaultCase{"ReadFailsInBlankCheck", "fail_read_call = 2\n", WorkerCode::BlankCheck,

@@ -60,7 +60,10 @@ std::string EntryName(FakeEntry entry) {
 
 std::string FakeCall::Text() const {
     std::string text = EntryName(entry) + "(";
-    for (size_t i = 0; i < args.size(); ++i) text += (i ? "," : "") + std::to_string(args[i]);
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (i) text += ',';
+        text += std::to_string(args[i]);
+    }
     return text + ")";
 }
 
@@ -277,10 +280,13 @@ int32_t FakeDriver::Execute(const FakeCall& call, int index, uint8_t* readBuffer
         if (result == 0) return 0;
         const uint32_t length = static_cast<uint32_t>(call.args[1]);
         const uint32_t address = static_cast<uint32_t>(call.args[2]);
-        uint32_t moved = std::min(length, kMaxTransfer);
+        // As the library: a read brings what lies between the address and the
+        // chip's end; a program that does not fit whole fails.
+        if (address >= m_chip.size()) return 0;
+        if (entry == FakeEntry::Program && static_cast<uint64_t>(address) + length > m_chip.size()) return 0;
+        uint32_t moved = std::min({length, kMaxTransfer, static_cast<uint32_t>(m_chip.size() - address)});
         if (auto it = m_limits.find(entry); it != m_limits.end()) moved = std::min(moved, it->second);
         if (over.hasReport) moved = std::min(moved, over.report);
-        if (static_cast<uint64_t>(address) + moved > m_chip.size()) return 0;  // past the chip's end
         if (entry == FakeEntry::Read && readBuffer)
             std::copy_n(m_chip.begin() + address, moved, readBuffer);
         if (entry == FakeEntry::Program && programData) {
