@@ -47,6 +47,11 @@ ProgrammerCore::ProgrammerCore(ProgrammerPorts ports, ProgrammerResources resour
               SavePorts{ports.status, m_boxes, ports.commands, ports.texts, ports.fileDialog, ports.shell}),
       m_operations(OperationContext{m_state, m_device, m_model, m_image, ports.status, m_boxes, m_sounds,
                                     ports.windowThread, *this, m_chipWorkFilePath}),
+      m_addressJump(m_image, m_hexView, m_grid, ports.status, m_boxes, m_state),
+      m_dataView(m_image, m_device, m_addressJump, ports.status, m_boxes, [this] { return m_worker.IsIdle(); }),
+      m_findSession(m_state, m_worker, ports.lifetime, m_boxes),
+      m_findView(m_addressJump, m_hexView, m_grid),
+      m_fileFinder(m_image, m_findSession, m_findView, ports.windowThread, m_boxes),
       m_worker(m_state, [this](uint8_t code) { RunCommand(code); }) {
     m_hexView.SetEditor(&m_cellEditor);
     m_loader.SetEditModeQuery([this] { return m_cellEditor.editMode(); });
@@ -109,9 +114,13 @@ void ProgrammerCore::HandleCommand(int id) {
     case CommandId::ChangeLog: m_saver.ShowChangeLog(); break;
     case CommandId::EditModeCheck: m_cellEditor.ToggleEditMode(); break;
     case CommandId::EditModeMenu: m_cellEditor.OnEditModeMenu(); break;
-    case CommandId::GotoAddress:
     case CommandId::DataView:
+        if (m_toolDialogs) m_toolDialogs->RunDataView(m_dataView);
+        break;
     case CommandId::Find:
+        if (m_toolDialogs) m_toolDialogs->RunFind(m_findSession);
+        break;
+    case CommandId::GotoAddress:
     case CommandId::Fill: LaterCommand(id); break;
     default: break;
     }
@@ -166,7 +175,9 @@ void ProgrammerCore::Shutdown() {
     m_boxes.SetClosing();
     if (m_initialised) {
         // The worker may still run a detection, or with the exit command an
-        // operation; it may be waiting for the window, so keep serving it.
+        // operation; it may be waiting for the window, so keep serving it. A
+        // search waiting at a hit is stopped first.
+        m_findSession.StopForShutdown();
         m_worker.RequestQuit();
         m_ports.lifetime.ServeUntil([this] { return m_worker.HasEnded(); });
         m_worker.Join();
@@ -187,7 +198,8 @@ void ProgrammerCore::RunCommand(uint8_t code) {
     case WorkerCode::BlankCheck: m_operations.BlankCheck(); break;
     case WorkerCode::DetectQuiet: m_detection.DetectQuiet(); break;
     case WorkerCode::DetectWithMessage: m_detection.DetectWithMessage(); break;
-    default: break;  // 9, the find, arrives with its dialog
+    case WorkerCode::Find: m_fileFinder.FindInFile(); break;
+    default: break;
     }
 }
 

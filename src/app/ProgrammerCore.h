@@ -26,6 +26,12 @@
 #include "operations/OperationWorker.h"
 #include "ports/StatusLine.h"
 #include "operations/WorkerState.h"
+#include "tools/AddressJump.h"
+#include "tools/DataView.h"
+#include "tools/FileFinder.h"
+#include "tools/FindHitView.h"
+#include "tools/FindSession.h"
+#include "tools/ToolDialogs.h"
 #include "widgets/GridModel.h"
 
 class ProductDataFile;
@@ -122,6 +128,13 @@ public:
     const std::string& workCopyPath() const { return m_workCopyPath; }
     const std::string& logPath() const { return m_logPath; }
 
+    // The address tools' dialogs; without them their commands do nothing.
+    void SetToolDialogs(ToolDialogs* dialogs) { m_toolDialogs = dialogs; }
+    AddressJump& addressJump() { return m_addressJump; }
+    DataViewLookup& dataView() { return m_dataView; }
+    FindSession& findSession() { return m_findSession; }
+    FileFinder& fileFinder() { return m_fileFinder; }
+
     // Edit mode: switched by 1006 and 32783; a chip read turns it off.
     bool editMode() const { return m_cellEditor.editMode(); }
     void SetEditModeFlag(bool on) { m_cellEditor.SetEditModeFlag(on); }
@@ -180,6 +193,12 @@ private:
     ChangeLog m_changeLog;
     ImageSaver m_saver;
     ChipOperations m_operations;
+    AddressJump m_addressJump;
+    DataViewLookup m_dataView;
+    FindSession m_findSession;  // refers to m_worker, which it first uses after construction
+    FindHitView m_findView;
+    FileFinder m_fileFinder;
+    ToolDialogs* m_toolDialogs = nullptr;
     // Last: destroyed first, so the worker has ended before what it uses goes.
     OperationWorker m_worker;
 };

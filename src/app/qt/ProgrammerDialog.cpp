@@ -24,6 +24,7 @@
 #include "app/qt/QtCommandStates.h"
 #include "app/qt/QtControlTexts.h"
 #include "app/qt/QtMessageBoxes.h"
+#include "tools/qt/QtToolDialogs.h"
 #include "app/qt/QtScrollBar.h"
 #include "app/qt/QtSoundOutput.h"
 #include "app/qt/QtWindowServices.h"
@@ -82,6 +83,8 @@ ProgrammerDialog::ProgrammerDialog(ProgrammerResources resources, QWidget* paren
     ProgrammerPorts ports{*m_statusLine, *m_boxes,    *m_commandStates, *m_texts,    *m_modelPort, *m_sound,
                           *m_services,   *m_scrollPort, *m_services,    *m_services, *m_services,  *m_services};
     m_core = std::make_unique<ProgrammerCore>(ports, std::move(resources));
+    m_toolDialogs = std::make_unique<QtToolDialogs>(this, *m_boxes);
+    m_core->SetToolDialogs(m_toolDialogs.get());
 
     // The grid draws the core's cell model, so it comes after the core.
     const ControlPlacement* gridPlace = nullptr;

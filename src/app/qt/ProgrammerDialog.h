@@ -25,6 +25,7 @@ class QtControlTexts;
 class QtMessageBoxes;
 class QtScrollBar;
 class QtSoundOutput;
+class QtToolDialogs;
 class QtWindowServices;
 class StatusLineWidget;
 
@@ -100,4 +101,5 @@ private:
     DeviceNoticeWatcher* m_notices = nullptr;
 
     std::unique_ptr<ProgrammerCore> m_core;
+    std::unique_ptr<QtToolDialogs> m_toolDialogs;
 };
