@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <deque>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include "FakeCellEditorControl.h"
@@ -60,6 +61,25 @@ public:
     }
     void EndWindow() override { m_log.Add("end-window"); }
     std::function<void()> serving;
+
+private:
+    EventLog& m_log;
+};
+
+// The address tools' dialogs: each run is logged and handed to the test's script.
+class ScriptedToolDialogs : public ToolDialogs {
+public:
+    explicit ScriptedToolDialogs(EventLog& log) : m_log(log) {}
+    void RunDataView(DataViewLookup& lookup) override {
+        m_log.Add("data-view-dialog");
+        if (dataView) dataView(lookup);
+    }
+    void RunFind(FindSession& session) override {
+        m_log.Add("find-dialog");
+        if (find) find(session);
+    }
+    std::function<void(DataViewLookup&)> dataView;
+    std::function<void(FindSession&)> find;
 
 private:
     EventLog& m_log;
@@ -616,7 +636,7 @@ TEST_F(ProgrammerCoreTest, AboutBoxFromTheMenuAndTheSystemMenu) {
 // Commands whose handlers come with later parts: no effect, and no stand-in message.
 TEST_F(ProgrammerCoreTest, LaterCommandsDoNothingYet) {
     Start();
-    for (int id : {CommandId::GotoAddress, CommandId::DataView, CommandId::Find, CommandId::Fill}) {
+    for (int id : {CommandId::GotoAddress, CommandId::Fill}) {
         core->HandleCommand(id);
         EXPECT_TRUE(core->worker().IsIdle()) << id;
     }
@@ -700,6 +720,65 @@ TEST_F(ProgrammerCoreTest, SaveIsRefusedDuringAChipRead) {
     RunAndWait(CommandId::Save);
     EXPECT_TRUE(dir.Exists("a.bin"));
     EXPECT_EQ(status.lastText(), "文件已保存...");
+}
+
+TEST_F(ProgrammerCoreTest, DataViewCommandRunsItsDialogOverTheCoresLookUp) {
+    Start();
+    OpenFile({0x00, 0x11, 0x22});
+    ScriptedToolDialogs tools(log);
+    core->SetToolDialogs(&tools);
+    std::optional<DataViewResult> result;
+    tools.dataView = [&result](DataViewLookup& lookup) { result = lookup.Press("1"); };
+    core->HandleCommand(CommandId::DataView);
+    ASSERT_TRUE(result.has_value());
+    EXPECT_EQ(result->fileText, "11");
+    EXPECT_EQ(result->chipText, "FF");
+    EXPECT_EQ(result->status, "查文件成功,查芯片成功...");
+    EXPECT_EQ(log.Events().front(), "data-view-dialog");
+    EXPECT_EQ(log.With("status:").back(), "status:查看结束...");
+    EXPECT_EQ(core->grid().CurrentCell(), (GridCellId{1, 2}));
+}
+
+TEST_F(ProgrammerCoreTest, FindCommandSearchesOnTheWorkerUntilTheDialogCloses) {
+    Start();
+    OpenFile({0x00, 0x11, 0x22, 0x22});
+    ScriptedToolDialogs tools(log);
+    core->SetToolDialogs(&tools);
+    tools.find = [this](FindSession& session) {
+        EXPECT_TRUE(session.Press("22", FindMode::Hex, true));
+        const auto until = std::chrono::steady_clock::now() + kWait;
+        while (core->state().WorkerCommand != 0 && std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        EXPECT_EQ(core->state().WorkerCommand, 0);  // waiting at its hit
+        session.DialogClosed();
+    };
+    core->HandleCommand(CommandId::Find);
+    ASSERT_TRUE(core->worker().WaitUntilIdle(kWait));
+    EXPECT_EQ(core->grid().CurrentCell(), (GridCellId{1, 3}));
+    EXPECT_EQ(core->hexView().MarkOf(1, 3), HexView::Found);
+    EXPECT_EQ(core->hexView().MarkOf(1, 4), HexView::Unchanged);
+    EXPECT_TRUE(log.With("box:").empty());
+    // The worker is free for the next command.
+    RunAndWait(CommandId::Erase);
+    EXPECT_EQ(driver.CallCount(FakeEntry::InitFlash), 1);
+}
+
+TEST_F(ProgrammerCoreTest, ExitWhileASearchWaitsAtAHitEndsTheWorker) {
+    Start();
+    OpenFile({0x22});
+    ScriptedToolDialogs tools(log);
+    core->SetToolDialogs(&tools);
+    tools.find = [this](FindSession& session) {
+        EXPECT_TRUE(session.Press("22", FindMode::Hex, true));
+        const auto until = std::chrono::steady_clock::now() + kWait;
+        while (core->state().WorkerCommand != 0 && std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    };
+    core->HandleCommand(CommandId::Find);  // the dialog is left without closing the search
+    EXPECT_FALSE(core->worker().IsIdle());
+    core->HandleCommand(CommandId::Exit);
+    EXPECT_TRUE(core->worker().HasEnded());
+    EXPECT_EQ(log.With("end-window").size(), 1u);
 }
 
 // The check box and the menu entry switch modes; without an image only the menu beeps.
