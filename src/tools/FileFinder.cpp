@@ -26,8 +26,30 @@ FileFinder::FileFinder(FileImage& image, FindSession& session, FindHitView& view
 
 size_t FileFinder::FindIn(const uint8_t* data, size_t size, size_t from, const uint8_t* pattern, size_t n) {
     if (n == 0 || from > size || size - from < n) return size;
-    // memmem finds the leftmost occurrence, which is what the shift-by-shift scan reaches.
-    const void* hit = memmem(data + from, size - from, pattern, n);
+    // Candidates are the places where the pattern's last byte stands; memchr
+    // skips to them at memory speed, which keeps the degenerate cases of a
+    // general search (a run of one byte value against a pattern of that value
+    // with one other byte) linear. Where candidates come thick, memmem's own
+    // skipping serves better and takes over. Either way the first occurrence
+    // at or after `from` is found, as a shift-by-shift scan would find it.
+    const uint8_t last = pattern[n - 1];
+    size_t pos = from;
+    size_t candidates = 0;
+    size_t windowStart = from;
+    while (size - pos >= n) {
+        const void* found = std::memchr(data + pos + n - 1, last, size - pos - n + 1);
+        if (found == nullptr) return size;
+        const size_t start = static_cast<size_t>(static_cast<const uint8_t*>(found) - data) - (n - 1);
+        if (std::memcmp(data + start, pattern, n - 1) == 0) return start;
+        pos = start + 1;
+        if (++candidates == kDenseCandidates) {
+            if (pos - windowStart < kDenseCandidates * kDenseSpacing) break;
+            candidates = 0;
+            windowStart = pos;
+        }
+    }
+    if (size - pos < n) return size;
+    const void* hit = memmem(data + pos, size - pos, pattern, n);
     return hit ? static_cast<size_t>(static_cast<const uint8_t*>(hit) - data) : size;
 }
 

@@ -34,10 +34,15 @@ public:
 
     void FindInFile();
 
-    // First occurrence of `pattern` in [data + from, data + size), or `size`.
+    // First occurrence of `pattern` (n >= 1 bytes) starting in [from, size - n], or `size`.
     static size_t FindIn(const uint8_t* data, size_t size, size_t from, const uint8_t* pattern, size_t n);
 
 private:
+    // FindIn leaves its memchr loop for memmem once a run of this many
+    // candidates came closer together than kDenseSpacing bytes on average.
+    static constexpr size_t kDenseCandidates = 64;
+    static constexpr size_t kDenseSpacing = 32;
+
     // Reads up to `count` bytes at `offset`; fewer only at the end of the file.
     int64_t ReadStretch(uint64_t offset, uint8_t* buffer, size_t count) const;
     // Hit procedure; false when the dialog stopped the search.

@@ -351,6 +351,51 @@ TEST_F(FileFinderTest, NoMemoryForTheBufferGetsTheMemoryMessage) {
                                                            FileFinder::MemoryMessage});
 }
 
+// The leftmost occurrence at or after `from`, by plain comparison.
+size_t Naive(const Bytes& data, size_t from, const Bytes& p) {
+    for (size_t i = from; i + p.size() <= data.size(); ++i)
+        if (std::equal(p.begin(), p.end(), data.begin() + static_cast<std::ptrdiff_t>(i))) return i;
+    return data.size();
+}
+
+TEST(FileFinderFindIn, AgreesWithAPlainScanOnSparseAndDenseData) {
+    struct Data {
+        const char* name;
+        Bytes text;
+    };
+    Bytes random(20000);
+    uint32_t x = 0x9E3779B9;
+    for (uint8_t& b : random) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        b = static_cast<uint8_t>(x & 0x3);  // four values: candidates everywhere, many near misses
+    }
+    Bytes ff(20000, 0xFF);
+    Bytes ffTail = ff;
+    ffTail[19990] = 0x00;
+    Bytes mixed = random;  // sparse first, then a dense stretch of FF
+    std::fill(mixed.begin() + 10000, mixed.end(), 0xFF);
+    mixed[15000] = 0x00;
+    const Data texts[] = {{"four values", random}, {"all FF", ff}, {"FF with one 00", ffTail}, {"mixed", mixed}};
+    Bytes ff15_00(16, 0xFF);
+    ff15_00[15] = 0x00;
+    Bytes zero_ff15(16, 0xFF);
+    zero_ff15[0] = 0x00;
+    const Bytes patterns[] = {{0x01}, {0x02, 0x03}, {0x00, 0x01, 0x02, 0x03, 0x00}, ff15_00, zero_ff15, Bytes(16, 0xFF),
+                              {0x03, 0x03, 0x03}};
+    for (const Data& d : texts) {
+        for (const Bytes& p : patterns) {
+            for (size_t from : {size_t{0}, size_t{1}, size_t{9999}, size_t{19985}}) {
+                SCOPED_TRACE(std::string(d.name) + " pattern of " + std::to_string(p.size()) + " from " +
+                             std::to_string(from));
+                EXPECT_EQ(FileFinder::FindIn(d.text.data(), d.text.size(), from, p.data(), p.size()),
+                          Naive(d.text, from, p));
+            }
+        }
+    }
+}
+
 TEST(FileFinderFindIn, FirstOccurrenceFromAPosition) {
     const Bytes data = {1, 2, 3, 1, 2, 3, 1, 2};
     const Bytes p = {1, 2, 3};
