@@ -1,7 +1,12 @@
 #include "image/ImageFileCopy.h"
 
 #include <algorithm>
+#include <condition_variable>
+#include <deque>
 #include <memory>
+#include <mutex>
+#include <thread>
+#include <utility>
 
 #include "image/ImageTexts.h"
 #include "platform/File.h"
@@ -12,14 +17,92 @@ struct Buffer {
     std::unique_ptr<uint8_t[]> data{new uint8_t[kPassBufferBytes]};
 };
 
+// Sums the copy as it goes. Bytes that pass through the copy's buffer are added
+// at once; stretches the kernel copied are read back from the destination by a
+// second thread while the kernel copies the next one, so the sum costs no time
+// of its own.
+class CopySum {
+public:
+    explicit CopySum(const File& dest) : m_dest(dest), m_thread([this] { Run(); }) {}
+    ~CopySum() {
+        uint64_t ignored = 0;
+        Finish(ignored);
+    }
+    CopySum(const CopySum&) = delete;
+    CopySum& operator=(const CopySum&) = delete;
+
+    // Bytes the kernel copied to [offset, offset + count) of the destination.
+    void Copied(uint64_t offset, uint64_t count) {
+        {
+            std::lock_guard lock(m_mutex);
+            m_ranges.emplace_back(offset, count);
+        }
+        m_changed.notify_one();
+    }
+    // Bytes that went through the copy's buffer.
+    void Passed(const uint8_t* data, size_t count) { m_direct += ByteSum(data, count); }
+    // Waits for the reads; false when one failed.
+    bool Finish(uint64_t& sum) {
+        {
+            std::lock_guard lock(m_mutex);
+            m_done = true;
+        }
+        m_changed.notify_one();
+        if (m_thread.joinable()) m_thread.join();
+        sum = m_direct + m_readSum;
+        return !m_failed;
+    }
+
+private:
+    void Run() {
+        Buffer buffer;
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            m_changed.wait(lock, [this] { return m_done || !m_ranges.empty(); });
+            if (m_ranges.empty()) return;
+            auto [offset, count] = m_ranges.front();
+            m_ranges.pop_front();
+            lock.unlock();
+            if (!m_failed && !SumRange(offset, count, buffer)) m_failed = true;
+            lock.lock();
+        }
+    }
+    bool SumRange(uint64_t offset, uint64_t count, Buffer& buffer) {
+        while (count > 0) {
+            const size_t want = static_cast<size_t>(std::min<uint64_t>(count, kPassBufferBytes));
+            const int64_t n = m_dest.ReadAt(offset, buffer.data.get(), want);
+            if (n <= 0) return false;
+            m_readSum += ByteSum(buffer.data.get(), static_cast<size_t>(n));
+            offset += static_cast<uint64_t>(n);
+            count -= static_cast<uint64_t>(n);
+        }
+        return true;
+    }
+
+    const File& m_dest;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<std::pair<uint64_t, uint64_t>> m_ranges;  // under m_mutex
+    bool m_done = false;                                  // under m_mutex
+    bool m_failed = false;                                // the thread's, read after the join
+    uint64_t m_readSum = 0;                               // the thread's, read after the join
+    uint64_t m_direct = 0;                                // the copying thread's
+    std::thread m_thread;
+};
+
+// Kernel copy calls per stretch: whole when nobody sums, in pieces the summing
+// thread can follow when somebody does.
+constexpr uint64_t kKernelPiece = 1ull << 30;
+constexpr uint64_t kSummedKernelPiece = 8ull << 20;
+
 // Copies [from, to) through the kernel, falling back to the buffer; `copied` falls
 // short of the stretch when the source ended early.
 CopyStatus CopyStretch(const File& source, File& dest, uint64_t from, uint64_t to, Buffer& buffer,
-                       bool& kernel, uint64_t& copied) {
+                       bool& kernel, uint64_t& copied, CopySum* sum) {
     copied = 0;
     uint64_t offset = from;
     while (offset < to) {
-        size_t want = static_cast<size_t>(std::min<uint64_t>(to - offset, 1ull << 30));
+        size_t want = static_cast<size_t>(std::min<uint64_t>(to - offset, sum ? kSummedKernelPiece : kKernelPiece));
         if (kernel) {
             int64_t n = source.CopyTo(dest, offset, want);
             if (n == -2) {
@@ -28,6 +111,7 @@ CopyStatus CopyStretch(const File& source, File& dest, uint64_t from, uint64_t t
             }
             if (n < 0) return CopyStatus::ReadFailed;  // either side: the same failure for the user
             if (n == 0) return CopyStatus::Ok;         // ended early: the generic loop picks up the rest
+            if (sum) sum->Copied(offset, static_cast<uint64_t>(n));
             offset += static_cast<uint64_t>(n);
             copied += static_cast<uint64_t>(n);
             continue;
@@ -37,6 +121,7 @@ CopyStatus CopyStretch(const File& source, File& dest, uint64_t from, uint64_t t
         if (n < 0) return CopyStatus::ReadFailed;
         if (n == 0) return CopyStatus::Ok;
         if (!dest.WriteAt(offset, buffer.data.get(), static_cast<size_t>(n))) return CopyStatus::WriteFailed;
+        if (sum) sum->Passed(buffer.data.get(), static_cast<size_t>(n));
         offset += static_cast<uint64_t>(n);
         copied += static_cast<uint64_t>(n);
         if (static_cast<size_t>(n) < want) return CopyStatus::Ok;
@@ -46,7 +131,9 @@ CopyStatus CopyStretch(const File& source, File& dest, uint64_t from, uint64_t t
 
 }  // namespace
 
-CopyOutcome CopyImageFile(const File& source, File& dest) {
+namespace {
+
+CopyOutcome CopyImage(const File& source, File& dest, CopySum* sum) {
     CopyOutcome outcome;
     Buffer buffer;
     uint64_t offset = 0;
@@ -66,7 +153,7 @@ CopyOutcome CopyImageFile(const File& source, File& dest) {
         uint64_t start = 0, end = 0;
         while (offset < static_cast<uint64_t>(size) && source.NextData(offset, start, end)) {
             uint64_t copied = 0;
-            CopyStatus s = CopyStretch(source, dest, start, end, buffer, kernel, copied);
+            CopyStatus s = CopyStretch(source, dest, start, end, buffer, kernel, copied, sum);
             if (s != CopyStatus::Ok) {
                 outcome.status = s;
                 return outcome;
@@ -94,6 +181,7 @@ CopyOutcome CopyImageFile(const File& source, File& dest) {
             outcome.status = CopyStatus::WriteFailed;
             return outcome;
         }
+        if (sum) sum->Passed(buffer.data.get(), static_cast<size_t>(n));
         offset += static_cast<uint64_t>(n);
         if (static_cast<size_t>(n) < kPassBufferBytes) break;
     }
@@ -104,6 +192,19 @@ CopyOutcome CopyImageFile(const File& source, File& dest) {
         return outcome;
     }
     outcome.bytes = offset;
+    return outcome;
+}
+
+}  // namespace
+
+CopyOutcome CopyImageFile(const File& source, File& dest) {
+    return CopyImage(source, dest, nullptr);
+}
+
+CopyOutcome CopyAndSumImageFile(const File& source, File& dest, uint64_t& sum) {
+    CopySum summer(dest);
+    CopyOutcome outcome = CopyImage(source, dest, &summer);
+    if (!summer.Finish(sum) && outcome.status == CopyStatus::Ok) outcome.status = CopyStatus::ReadFailed;
     return outcome;
 }
 

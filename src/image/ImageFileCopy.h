@@ -29,6 +29,12 @@ struct CopyOutcome {
 // copying when its size is known and as soon as the copy passes it otherwise.
 CopyOutcome CopyImageFile(const File& source, File& dest);
 
-// Sum of the first `length` bytes of `file`, each 0..255. False on a read error or
+// CopyImageFile that also sums the bytes copied, behind the copy on a second
+// thread: with status Ok, `sum` is the byte sum of the first `bytes` bytes of
+// `dest`. A failed read-back counts as ReadFailed.
+CopyOutcome CopyAndSumImageFile(const File& source, File& dest, uint64_t& sum);
+
+// The byte sum of an image on disk, as the loader and every writer that changes
+// the work copy need it: the sum of the first `length` bytes of `file`, each 0..255. False on a read error or
 // when the file ends before `length` bytes.
 bool SumImageFile(const File& file, uint64_t length, uint64_t& sum);

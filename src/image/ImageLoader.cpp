@@ -104,7 +104,10 @@ void ImageLoader::LoadImageFile(const std::string& path, bool userOpened) {
         return;
     }
     // The copy and the image share one open: reopening would drop the lock.
-    if (CopyImageFile(source, work).status != CopyStatus::Ok) {
+    // The checksum is taken while the kernel copies.
+    uint64_t copiedSum = 0;
+    const CopyOutcome copied = CopyAndSumImageFile(source, work, copiedSum);
+    if (copied.status != CopyStatus::Ok) {
         ReportFailure(chipData, &work);
         return;
     }
@@ -114,8 +117,8 @@ void ImageLoader::LoadImageFile(const std::string& path, bool userOpened) {
         return;
     }
     const uint32_t length = static_cast<uint32_t>(size);
-    uint64_t checksum = 0;
-    if (!SumImageFile(work, length, checksum)) {
+    uint64_t checksum = copiedSum;
+    if (copied.bytes != length && !SumImageFile(work, length, checksum)) {
         ReportFailure(chipData, &work);
         return;
     }

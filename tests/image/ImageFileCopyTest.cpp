@@ -179,3 +179,59 @@ TEST(ImageFileCopyTest, PipeIsRefusedNotCopiedShort) {
 }
 
 }  // namespace
+
+// The copy that sums behind itself: the same bytes as the plain copy, and the
+// sum of exactly what landed in the destination, across the kernel pieces the
+// summing thread follows (8 MiB) and the read-back buffer.
+TEST(ImageFileCopyTest, CopyAndSumGivesTheSumOfTheCopy) {
+    const size_t mib = 1 << 20;
+    const size_t lengths[] = {0, 1, 337, kPassBufferBytes + 1, 8 * mib - 1, 8 * mib, 8 * mib + 1, 17 * mib + 3};
+    for (size_t n : lengths) {
+        SCOPED_TRACE(n);
+        TempDir dir;
+        auto bytes = PatternBytes(n, static_cast<uint8_t>(n * 3));
+        std::string src = dir.Write("src.bin", bytes);
+        File s, d;
+        ASSERT_TRUE(s.Open(src, File::Mode::ReadOnly));
+        ASSERT_TRUE(d.Open(dir.File("work.dll"), File::Mode::CreateReadWrite));
+        uint64_t sum = 1;
+        CopyOutcome out = CopyAndSumImageFile(s, d, sum);
+        ASSERT_EQ(out.status, CopyStatus::Ok);
+        EXPECT_EQ(out.bytes, n);
+        EXPECT_EQ(sum, ByteSum(bytes.data(), bytes.size()));
+        EXPECT_EQ(TempDir::Read(dir.File("work.dll")), bytes);
+    }
+}
+
+TEST(ImageFileCopyTest, CopyAndSumAddsNothingForHoles) {
+    TempDir dir;
+    const uint64_t mib = 1 << 20;
+    std::string src = dir.File("sparse.bin");
+    {
+        File f;
+        ASSERT_TRUE(f.Open(src, File::Mode::CreateReadWrite));
+        std::vector<uint8_t> a(9 * mib, 0x21), b(5, 0xF0);
+        ASSERT_TRUE(f.WriteAt(0, a.data(), a.size()));
+        ASSERT_TRUE(f.WriteAt(40 * mib + 1, b.data(), b.size()));
+        ASSERT_TRUE(f.Truncate(64 * mib));
+    }
+    File s, d;
+    ASSERT_TRUE(s.Open(src, File::Mode::ReadOnly));
+    ASSERT_TRUE(d.Open(dir.File("work.dll"), File::Mode::CreateReadWrite));
+    uint64_t sum = 0;
+    CopyOutcome out = CopyAndSumImageFile(s, d, sum);
+    ASSERT_EQ(out.status, CopyStatus::Ok);
+    EXPECT_EQ(out.bytes, 64 * mib);
+    EXPECT_EQ(sum, 9 * mib * 0x21 + 5u * 0xF0);
+}
+
+TEST(ImageFileCopyTest, CopyAndSumFailsWhenTheReadBackFails) {
+    TempDir dir;
+    std::string src = dir.Write("src.bin", PatternBytes(100000));
+    File s, d;
+    ASSERT_TRUE(s.Open(src, File::Mode::ReadOnly));
+    ASSERT_TRUE(d.Open(dir.File("work.dll"), File::Mode::CreateReadWrite));
+    HookGuard guard(FailWorkReadsPast1000);
+    uint64_t sum = 0;
+    EXPECT_EQ(CopyAndSumImageFile(s, d, sum).status, CopyStatus::ReadFailed);
+}
