@@ -636,6 +636,8 @@ TEST_F(ProgrammerCoreTest, AboutBoxFromTheMenuAndTheSystemMenu) {
 // Commands whose handlers come with later parts: no effect, and no stand-in message.
 TEST_F(ProgrammerCoreTest, LaterCommandsDoNothingYet) {
     Start();
+    ScriptedToolDialogs tools(log);  // none of these commands opens a tool's dialog
+    core->SetToolDialogs(&tools);
     for (int id : {CommandId::GotoAddress, CommandId::Fill}) {
         core->HandleCommand(id);
         EXPECT_TRUE(core->worker().IsIdle()) << id;
