@@ -54,6 +54,12 @@ ProgrammerCore::ProgrammerCore(ProgrammerPorts ports, ProgrammerResources resour
       m_fileFinder(m_image, m_findSession, m_findView, ports.windowThread, m_boxes),
       m_worker(m_state, [this](uint8_t code) { RunCommand(code); }) {
     m_hexView.SetEditor(&m_cellEditor);
+    // A jump in edit mode opens the editor on the byte with both digits selected.
+    m_addressJump.SetEditMode([this] { return m_cellEditor.editMode(); },
+                              [this](int row, int column, uint32_t fileRow) {
+                                  m_cellEditor.TargetCell(row, column, fileRow);
+                                  m_cellEditor.OpenCellEditor(row, column, m_grid.CellText(row, column), kBothDigits);
+                              });
     m_loader.SetEditModeQuery([this] { return m_cellEditor.editMode(); });
     m_loader.SetCloseCellEditor([this] { m_cellEditor.CloseCellEditor(); });
     m_saver.SetCommitCellEdit([this] { CommitCellEdit(); });

@@ -38,10 +38,7 @@ bool AddressJump::GoToAddress(uint32_t address) {
 
     const int row = static_cast<int>(address / kRowBytes - m_view.topRow() + 1);
     const int column = static_cast<int>(address % kRowBytes + 1);
-    if (m_editMode && m_openEditor && m_editMode()) {
-        m_view.SetEditPosition(address / kRowBytes, column);
-        m_openEditor(row, column);
-    }
+    if (m_editMode && m_openEditor && m_editMode()) m_openEditor(row, column, address / kRowBytes);
     m_grid.SetCurrentCell(row, column);
     return true;
 }

@@ -21,8 +21,8 @@ public:
                 const WorkerState& state);
 
     // In edit mode the cell editor opens on the byte, both digits selected, as a
-    // click on the cell would; the opener gets the grid row and column.
-    using EditorOpener = std::function<void(int row, int column)>;
+    // click on the cell would; the opener gets the grid cell and the byte's file row.
+    using EditorOpener = std::function<void(int row, int column, uint32_t fileRow)>;
     void SetEditMode(std::function<bool()> editMode, EditorOpener openEditor) {
         m_editMode = std::move(editMode);
         m_openEditor = std::move(openEditor);

@@ -741,6 +741,25 @@ TEST_F(ProgrammerCoreTest, DataViewCommandRunsItsDialogOverTheCoresLookUp) {
     EXPECT_EQ(core->grid().CurrentCell(), (GridCellId{1, 2}));
 }
 
+// In edit mode the byte looked up gets the cell editor, both digits selected, and
+// what is typed next goes to it.
+TEST_F(ProgrammerCoreTest, LookUpInEditModeOpensTheEditorOnTheByte) {
+    Start();
+    FakeCellEditorControl control(log);
+    core->SetCellEditorControl(&control);
+    OpenFile(std::vector<uint8_t>(64, 0x3A));
+    core->HandleCommand(CommandId::EditModeCheck);
+    ASSERT_TRUE(core->editMode());
+    ScriptedToolDialogs tools(log);
+    core->SetToolDialogs(&tools);
+    tools.dataView = [](DataViewLookup& lookup) { EXPECT_TRUE(lookup.Press("25").has_value()); };
+    core->HandleCommand(CommandId::DataView);
+    EXPECT_TRUE(core->cellEditor().editorOpen());
+    EXPECT_EQ(core->cellEditor().editRow(), 3);
+    EXPECT_EQ(core->cellEditor().editorSelection(), kBothDigits);
+    EXPECT_EQ(core->grid().CurrentCell(), (GridCellId{3, 6}));
+}
+
 TEST_F(ProgrammerCoreTest, FindCommandSearchesOnTheWorkerUntilTheDialogCloses) {
     Start();
     OpenFile({0x00, 0x11, 0x22, 0x22});

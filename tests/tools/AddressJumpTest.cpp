@@ -1,6 +1,8 @@
 #include "tools/AddressJump.h"
 #include "tools/HexInput.h"
 
+#include <tuple>
+
 #include "ToolsFixture.h"
 
 namespace {
@@ -57,16 +59,17 @@ TEST_F(AddressJumpTest, PagingRules) {
 
 TEST_F(AddressJumpTest, EditModeOpensTheEditorOnTheByte) {
     Open(Counting(1000));
-    std::vector<std::pair<int, int>> opened;
+    std::vector<std::tuple<int, int, uint32_t>> opened;
     bool editMode = false;
-    jump.SetEditMode([&] { return editMode; }, [&](int row, int column) { opened.emplace_back(row, column); });
+    jump.SetEditMode([&] { return editMode; },
+                     [&](int row, int column, uint32_t fileRow) { opened.emplace_back(row, column, fileRow); });
     EXPECT_TRUE(jump.GoToAddress(0x25));
     EXPECT_TRUE(opened.empty());
     editMode = true;
     EXPECT_TRUE(jump.GoToAddress(0x25));
-    EXPECT_EQ(opened, (std::vector<std::pair<int, int>>{{3, 6}}));
-    EXPECT_EQ(view.editFileRow(), 2u);
-    EXPECT_EQ(view.editColumn(), 6);
+    view.SetTopRow(100);
+    EXPECT_TRUE(jump.GoToAddress(0x3A0));  // off the page; the last page is kept full
+    EXPECT_EQ(opened, (std::vector<std::tuple<int, int, uint32_t>>{{3, 6, 2}, {17, 1, 0x3A}}));
 }
 
 TEST_F(AddressJumpTest, NothingMovesWhileProgrammingOrVerifyingReadsTheWorkCopy) {
