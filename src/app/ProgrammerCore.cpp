@@ -49,6 +49,9 @@ ProgrammerCore::ProgrammerCore(ProgrammerPorts ports, ProgrammerResources resour
                                     ports.windowThread, *this, m_chipWorkFilePath}),
       m_addressJump(m_image, m_hexView, m_grid, ports.status, m_boxes, m_state),
       m_dataView(m_image, m_device, m_addressJump, ports.status, m_boxes, [this] { return m_worker.IsIdle(); }),
+      m_gotoForm(m_addressJump, m_boxes),
+      m_fileFill(m_image, m_hexView, ports.status, m_boxes, ports.texts, m_state,
+                 [this] { return m_cellEditor.editMode(); }),
       m_findSession(m_state, m_worker, ports.lifetime, m_boxes),
       m_findView(m_addressJump, m_hexView, m_grid),
       m_fileFinder(m_image, m_findSession, m_findView, ports.windowThread, m_boxes),
@@ -127,7 +130,11 @@ void ProgrammerCore::HandleCommand(int id) {
         if (m_toolDialogs) m_toolDialogs->RunFind(m_findSession);
         break;
     case CommandId::GotoAddress:
-    case CommandId::Fill: LaterCommand(id); break;
+        if (m_toolDialogs) m_toolDialogs->OpenGoto(m_gotoForm);
+        break;
+    case CommandId::Fill:
+        if (m_toolDialogs) m_toolDialogs->RunFill(m_fileFill);
+        break;
     default: break;
     }
 }
@@ -251,8 +258,4 @@ void ProgrammerCore::ShowSerialNumber() {
 void ProgrammerCore::ShowHelp() {
     if (m_ports.shell.Open(m_workDirectory + ManualFileName) == ShellOpenResult::FileNotFound)
         m_boxes.Show(ManualMissingText, "提示", MessageIcon::Exclamation, MessageButtons::Ok);
-}
-
-void ProgrammerCore::LaterCommand(int /*id*/) {
-    // The address tools arrive with their own parts of the program.
 }

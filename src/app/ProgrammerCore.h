@@ -28,9 +28,11 @@
 #include "operations/WorkerState.h"
 #include "tools/AddressJump.h"
 #include "tools/DataView.h"
+#include "tools/FileFill.h"
 #include "tools/FileFinder.h"
 #include "tools/FindHitView.h"
 #include "tools/FindSession.h"
+#include "tools/GotoForm.h"
 #include "tools/ToolDialogs.h"
 #include "widgets/GridModel.h"
 
@@ -132,6 +134,8 @@ public:
     void SetToolDialogs(ToolDialogs* dialogs) { m_toolDialogs = dialogs; }
     AddressJump& addressJump() { return m_addressJump; }
     DataViewLookup& dataView() { return m_dataView; }
+    GotoForm& gotoForm() { return m_gotoForm; }
+    FileFill& fileFill() { return m_fileFill; }
     FindSession& findSession() { return m_findSession; }
     FileFinder& fileFinder() { return m_fileFinder; }
 
@@ -167,8 +171,6 @@ private:
     void OpenFile();
     void ShowSerialNumber();
     void ShowHelp();
-    // Commands whose handlers arrive with later parts of the program.
-    void LaterCommand(int id);
 
     ProgrammerPorts m_ports;
     ProgrammerResources m_resources;
@@ -195,6 +197,8 @@ private:
     ChipOperations m_operations;
     AddressJump m_addressJump;
     DataViewLookup m_dataView;
+    GotoForm m_gotoForm;
+    FileFill m_fileFill;
     FindSession m_findSession;  // refers to m_worker, which it first uses after construction
     FindHitView m_findView;
     FileFinder m_fileFinder;

@@ -2,7 +2,7 @@
 
 #include <string>
 
-enum class MessageIcon { Information, Exclamation, Question, Stop };
+enum class MessageIcon { Information, Exclamation, Question, Stop, None };
 enum class MessageButtons { Ok, YesNo, YesNoCancel };
 enum class MessageAnswer { Ok, Yes, No, Cancel };
 

@@ -36,9 +36,8 @@ void Encode(char32_t c, std::string& out) {
     }
 }
 
-}  // namespace
-
-HexCheck CheckHexCharacter(std::string_view text, size_t caret) {
+// The check with the set of valid characters as a parameter.
+HexCheck CheckCharacter(std::string_view text, size_t caret, bool (*valid)(char32_t)) {
     HexCheck check;
     check.text = std::string(text);
     const std::u32string chars = Decode(text);
@@ -46,10 +45,10 @@ HexCheck CheckHexCharacter(std::string_view text, size_t caret) {
     if (chars.empty()) return check;
 
     const size_t p = check.caret == 0 ? 0 : check.caret - 1;
-    if (IsHexDigit(chars[p])) {
+    if (valid(chars[p])) {
         // A paste may have brought other characters along before the last one.
         bool clean = true;
-        for (char32_t c : chars) clean = clean && IsHexDigit(c);
+        for (char32_t c : chars) clean = clean && valid(c);
         if (clean) return check;
     }
 
@@ -57,7 +56,7 @@ HexCheck CheckHexCharacter(std::string_view text, size_t caret) {
     check.text.clear();
     size_t removedBeforeCaret = 0;
     for (size_t i = 0; i < chars.size(); ++i) {
-        if (IsHexDigit(chars[i])) {
+        if (valid(chars[i])) {
             Encode(chars[i], check.text);
         } else if (i < check.caret) {
             ++removedBeforeCaret;
@@ -65,6 +64,16 @@ HexCheck CheckHexCharacter(std::string_view text, size_t caret) {
     }
     check.caret -= removedBeforeCaret;
     return check;
+}
+
+bool IsDecimalDigit(char32_t c) { return c >= U'0' && c <= U'9'; }
+
+}  // namespace
+
+HexCheck CheckHexCharacter(std::string_view text, size_t caret) { return CheckCharacter(text, caret, IsHexDigit); }
+
+HexCheck CheckDecimalCharacter(std::string_view text, size_t caret) {
+    return CheckCharacter(text, caret, IsDecimalDigit);
 }
 
 uint32_t ReadHexText(std::string_view text) {

@@ -23,6 +23,8 @@ struct HexCheck {
 // together with it (a paste); they are removed in the same step, so the text that
 // stays is always hexadecimal.
 HexCheck CheckHexCharacter(std::string_view text, size_t caret);
+// The same check for a decimal edit: 0-9 are the valid characters.
+HexCheck CheckDecimalCharacter(std::string_view text, size_t caret);
 
 // True for 0-9 and A-F (the edits convert letters to upper case before the check).
 inline bool IsHexDigit(char32_t c) {

@@ -78,8 +78,18 @@ public:
         m_log.Add("find-dialog");
         if (find) find(session);
     }
+    void OpenGoto(GotoForm& form) override {
+        m_log.Add("goto-dialog");
+        if (goTo) goTo(form);
+    }
+    void RunFill(FileFill& fill) override {
+        m_log.Add("fill-dialog");
+        if (fill_) fill_(fill);
+    }
     std::function<void(DataViewLookup&)> dataView;
     std::function<void(FindSession&)> find;
+    std::function<void(GotoForm&)> goTo;
+    std::function<void(FileFill&)> fill_;
 
 private:
     EventLog& m_log;
@@ -633,17 +643,30 @@ TEST_F(ProgrammerCoreTest, AboutBoxFromTheMenuAndTheSystemMenu) {
     EXPECT_EQ(log.Events(), (Events{"about-box", "about-box"}));
 }
 
-// Commands whose handlers come with later parts: no effect, and no stand-in message.
-TEST_F(ProgrammerCoreTest, LaterCommandsDoNothingYet) {
+// Each address tool's command opens its own dialog and nothing else; the worker stays idle.
+TEST_F(ProgrammerCoreTest, EachToolCommandOpensOnlyItsOwnDialog) {
+    struct Row {
+        int id;
+        std::string dialog;
+    };
+    const Row rows[] = {{CommandId::GotoAddress, "goto-dialog"},
+                        {CommandId::Fill, "fill-dialog"},
+                        {CommandId::DataView, "data-view-dialog"},
+                        {CommandId::Find, "find-dialog"}};
     Start();
-    ScriptedToolDialogs tools(log);  // none of these commands opens a tool's dialog
+    ScriptedToolDialogs tools(log);
     core->SetToolDialogs(&tools);
-    for (int id : {CommandId::GotoAddress, CommandId::Fill}) {
-        core->HandleCommand(id);
-        EXPECT_TRUE(core->worker().IsIdle()) << id;
+    for (const Row& row : rows) {
+        log.Clear();
+        core->HandleCommand(row.id);
+        EXPECT_EQ(log.Events(), Events{row.dialog}) << row.id;
+        EXPECT_TRUE(core->worker().IsIdle()) << row.id;
     }
+    // Saving with nothing loaded opens no tool's dialog either.
+    log.Clear();
+    for (int id : {CommandId::Save, CommandId::SaveAs}) core->HandleCommand(id);
     core->CommitCellEdit();
-    EXPECT_TRUE(log.Events().empty());
+    for (const std::string& event : log.Events()) EXPECT_EQ(event.find("-dialog"), std::string::npos) << event;
     EXPECT_TRUE(driver.Calls().empty());
 }
 
@@ -850,6 +873,78 @@ TEST_F(ProgrammerCoreTest, CellEditingThroughTheCore) {
     OpenFile(std::vector<uint8_t>(64, 0x3A));
     EXPECT_FALSE(core->cellEditor().editorOpen());
     EXPECT_FALSE(control.visible);
+}
+
+// Goto in edit mode opens the editor on the byte jumped to: the digits typed next
+// change that byte, not the one clicked before.
+TEST_F(ProgrammerCoreTest, GotoInEditModeThenTypingChangesTheByteJumpedTo) {
+    Start();
+    FakeCellEditorControl control(log);
+    core->SetCellEditorControl(&control);
+    OpenFile(std::vector<uint8_t>(1000, 0x3A));
+    core->HandleCommand(CommandId::EditModeCheck);
+    GridRect cell;
+    ASSERT_TRUE(core->grid().CellRectangle(1, 3, cell));
+    core->grid().LeftPress(cell.left + 2, cell.top + 5);
+    core->OnGridClick(cell.left + 2, cell.top + 5);
+    ScriptedToolDialogs tools(log);
+    core->SetToolDialogs(&tools);
+    tools.goTo = [](GotoForm& form) { EXPECT_TRUE(form.Press("25")); };
+    core->HandleCommand(CommandId::GotoAddress);
+    EXPECT_EQ(core->grid().CurrentCell(), (GridCellId{3, 6}));
+    ASSERT_TRUE(core->cellEditor().editorOpen());
+    EXPECT_EQ(core->cellEditor().editorSelection(), kBothDigits);
+    EXPECT_EQ(core->cellEditor().editOldText(), "3A");
+    ASSERT_TRUE(control.Type('5'));
+    core->OnCellEditorChange();
+    ASSERT_TRUE(control.Type('C'));
+    core->OnCellEditorChange();
+    std::vector<uint8_t> expected(1000, 0x3A);
+    expected[0x25] = 0x0C;  // both digits selected: 5 replaces them, C the low digit of 05
+    EXPECT_EQ(TempDir::Read(core->workCopyPath()), expected);
+    EXPECT_EQ(core->grid().CurrentCell(), (GridCellId{3, 7}));  // moved on to the next byte
+}
+
+// Every goto command opens another dialog over the one jump; view mode opens no editor.
+TEST_F(ProgrammerCoreTest, GotoCommandOpensADialogEachTime) {
+    Start();
+    OpenFile(std::vector<uint8_t>(1000, 0x11));
+    ScriptedToolDialogs tools(log);
+    core->SetToolDialogs(&tools);
+    std::vector<GotoForm*> forms;
+    tools.goTo = [&forms](GotoForm& form) { forms.push_back(&form); };
+    core->HandleCommand(CommandId::GotoAddress);
+    core->HandleCommand(CommandId::GotoAddress);
+    EXPECT_EQ(log.With("goto-dialog").size(), 2u);
+    ASSERT_EQ(forms.size(), 2u);
+    EXPECT_TRUE(forms[0]->Press("3E7"));
+    EXPECT_EQ(core->grid().CurrentCell(), (GridCellId{21, 8}));
+    EXPECT_EQ(core->hexView().topRow(), 63u - 21u);
+    EXPECT_FALSE(core->cellEditor().editorOpen());
+    EXPECT_FALSE(forms[1]->Press(""));
+    EXPECT_EQ(log.With("box:"), (Events{"box:提示|exclamation|请输入定位地址！   "}));
+    EXPECT_FALSE(forms[1]->Press("3E8"));
+    EXPECT_EQ(log.With("status:").back(), "status:地址超出文件范围！|alert");
+}
+
+// The fill reaches the work copy through the core; its checksum is the sum of the new file.
+TEST_F(ProgrammerCoreTest, FillCommandRunsItsDialogOverTheWorkCopy) {
+    Start();
+    OpenFile(std::vector<uint8_t>(16, 0x11));
+    core->HandleCommand(CommandId::EditModeCheck);
+    ScriptedToolDialogs tools(log);
+    core->SetToolDialogs(&tools);
+    tools.fill_ = [](FileFill& fill) {
+        EXPECT_EQ(fill.Press(FillRequest{"20", "4", "00", false}).dialogStatus, "文件填充结束...");
+    };
+    core->HandleCommand(CommandId::Fill);
+    std::vector<uint8_t> expected(16, 0x11);
+    expected.resize(32, 0xFF);
+    expected.resize(36, 0x00);
+    EXPECT_EQ(TempDir::Read(core->workCopyPath()), expected);
+    EXPECT_EQ(core->image().length(), 36u);
+    EXPECT_EQ(texts.Text(CommandId::ChecksumLabel), ChecksumText(ByteSum(expected.data(), expected.size())));
+    EXPECT_TRUE(commands.IsEnabled(CommandId::Save));
 }
 
 TEST_F(ProgrammerCoreTest, ModelChangeSetsTheCapacityAndItsLabel) {

@@ -65,6 +65,7 @@ std::string IconName(MessageIcon icon) {
     case MessageIcon::Exclamation: return "exclamation";
     case MessageIcon::Question: return "question";
     case MessageIcon::Stop: return "stop";
+    case MessageIcon::None: return "none";
     }
     return "?";
 }

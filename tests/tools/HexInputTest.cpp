@@ -39,6 +39,24 @@ TEST(HexInput, CheckLooksAtTheCharacterBeforeTheCaret) {
     }
 }
 
+TEST(HexInput, DecimalCheckRefusesHexLettersToo) {
+    const CheckCase cases[] = {
+        {"", 0, false, "", 0},
+        {"4294967295", 10, false, "4294967295", 10},
+        {"12A", 3, true, "12", 2},
+        {"1F0", 2, true, "10", 1},
+        {"A1", 0, true, "1", 0},
+        {"2 ", 2, true, "2", 1},
+    };
+    for (const CheckCase& c : cases) {
+        SCOPED_TRACE(c.text);
+        const HexCheck check = CheckDecimalCharacter(c.text, c.caret);
+        EXPECT_EQ(check.removed, c.removed);
+        EXPECT_EQ(check.text, c.result);
+        EXPECT_EQ(check.caret, c.resultCaret);
+    }
+}
+
 TEST(HexInput, ReadsHexTextAsAnUnsigned32BitNumber) {
     const std::pair<const char*, uint32_t> cases[] = {
         {"0", 0u},          {"A", 10u},          {"F", 15u},

@@ -28,6 +28,7 @@ QMessageBox::Icon ToQtIcon(MessageIcon icon)
     case MessageIcon::Exclamation: return QMessageBox::Warning;
     case MessageIcon::Question: return QMessageBox::Question;
     case MessageIcon::Stop: return QMessageBox::Critical;
+    case MessageIcon::None: return QMessageBox::NoIcon;
     }
     return QMessageBox::NoIcon;
 }

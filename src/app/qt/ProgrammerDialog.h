@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "app/ProgrammerCore.h"
+#include "ports/ApplicationTitle.h"
 
 class ApplicationKeyFilter;
 class CellEditorWidget;
@@ -37,7 +38,7 @@ class ProgrammerDialog : public QDialog {
     Q_OBJECT
 
 public:
-    static constexpr const char* Title = "XJQT_Tarlo Flash编程器 V1.5";
+    static constexpr const char* Title = kApplicationTitle;
 
     explicit ProgrammerDialog(ProgrammerResources resources, QWidget* parent = nullptr);
     ~ProgrammerDialog() override;

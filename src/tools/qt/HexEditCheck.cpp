@@ -3,7 +3,6 @@
 #include <QLineEdit>
 
 #include "ports/MessageBoxes.h"
-#include "tools/HexInput.h"
 
 QValidator::State UpperCaseValidator::validate(QString& input, int& /*position*/) const
 {
@@ -11,17 +10,27 @@ QValidator::State UpperCaseValidator::validate(QString& input, int& /*position*/
     return Acceptable;
 }
 
-void AttachHexCheck(QLineEdit* edit, MessageBoxes& boxes, std::string message)
+void AttachCharacterCheck(QLineEdit* edit, MessageBoxes& boxes, std::string message, CharacterCheck check,
+                          CheckedChanges changes)
 {
-    QObject::connect(edit, &QLineEdit::textEdited, edit, [edit, &boxes, message](const QString& text) {
+    auto run = [edit, &boxes, message = std::move(message), check = std::move(check)](const QString& text) {
         // The caret counts UTF-16 units; the check counts characters.
         const qsizetype caret = text.left(edit->cursorPosition()).toUcs4().size();
-        const HexCheck check = CheckHexCharacter(text.toStdString(), static_cast<size_t>(caret));
-        if (!check.removed)
+        const HexCheck result = check(text.toStdString(), static_cast<size_t>(caret));
+        if (!result.removed)
             return;
         boxes.Show(message, "提示", MessageIcon::Exclamation);
-        edit->setText(QString::fromStdString(check.text));
-        edit->setCursorPosition(static_cast<int>(check.caret));  // the text is ASCII now: units are characters
+        edit->setText(QString::fromStdString(result.text));
+        edit->setCursorPosition(static_cast<int>(result.caret));  // the text is ASCII now: units are characters
         edit->deselect();
-    });
+    };
+    if (changes == CheckedChanges::UserOnly)
+        QObject::connect(edit, &QLineEdit::textEdited, edit, run);
+    else
+        QObject::connect(edit, &QLineEdit::textChanged, edit, run);
+}
+
+void AttachHexCheck(QLineEdit* edit, MessageBoxes& boxes, std::string message)
+{
+    AttachCharacterCheck(edit, boxes, std::move(message), CheckHexCharacter);
 }

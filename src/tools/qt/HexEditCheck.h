@@ -2,7 +2,11 @@
 
 #include <QValidator>
 
+#include <functional>
 #include <string>
+#include <string_view>
+
+#include "tools/HexInput.h"
 
 class MessageBoxes;
 class QLineEdit;
@@ -16,7 +20,18 @@ public:
     State validate(QString& input, int& position) const override;
 };
 
-// Runs the shared hex-character check (tools/HexInput.h) after every change the
-// user makes in `edit`: a character that is not 0-9 or A-F is removed and
-// `message` is shown in a "提示" box. Used by every address tool's hex edits.
+// A character check of tools/HexInput.h: the edit's text and caret in, what to
+// write back out.
+using CharacterCheck = std::function<HexCheck(std::string_view text, size_t caret)>;
+
+// Which changes of an edit's text run its check.
+enum class CheckedChanges { UserOnly, UserAndProgram };
+
+// Runs `check` after the changes of `edit` named by `changes`: a refused
+// character is removed and `message` is shown in a "提示" box.
+void AttachCharacterCheck(QLineEdit* edit, MessageBoxes& boxes, std::string message, CharacterCheck check,
+                          CheckedChanges changes = CheckedChanges::UserOnly);
+
+// The shared hex-character check after every change the user makes in `edit`.
+// Used by every address tool's hex edits.
 void AttachHexCheck(QLineEdit* edit, MessageBoxes& boxes, std::string message);

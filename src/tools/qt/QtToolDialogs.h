@@ -14,6 +14,8 @@ public:
 
     void RunDataView(DataViewLookup& lookup) override;
     void RunFind(FindSession& session) override;
+    void OpenGoto(GotoForm& form) override;
+    void RunFill(FileFill& fill) override;
 
 private:
     QPointer<QWidget> m_window;
