@@ -246,6 +246,7 @@ TEST_F(FileFillTest, RowCountWarningFromMoreThan134217754Rows) {
     const std::pair<uint64_t, bool> cases[] = {
         {134217754ull * 16, false},
         {134217754ull * 16 + 1, true},
+        {0xFFFFFFFFull, true},  // the largest image: its last byte is still accepted
     };
     for (const auto& [size, warned] : cases) {
         SCOPED_TRACE(size);

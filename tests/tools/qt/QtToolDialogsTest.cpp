@@ -37,6 +37,7 @@ struct Tools {
     {
         view.SetUpHexGrid();
         view.ResetScrollBar();
+        log.Clear();
     }
 
     void Open(const std::vector<uint8_t>& bytes)
@@ -69,6 +70,15 @@ struct Tools {
     FileFill fill;
     std::string workPath;
 };
+
+// The events as one text, so a failed comparison shows them.
+QString Joined(const std::vector<std::string>& events)
+{
+    QStringList lines;
+    for (const std::string& event : events)
+        lines.append(QString::fromStdString(event));
+    return lines.join(QLatin1Char('\n'));
+}
 
 QList<GotoDialog*> GotoDialogsOf(QWidget& window)
 {
@@ -143,7 +153,7 @@ private Q_SLOTS:
             "status:地址超出文件范围！|alert",
             "box:提示|exclamation|地址超出文件范围！",
         };
-        QCOMPARE(tools.log.Events(), expected);
+        QCOMPARE(Joined(tools.log.Events()), Joined(expected));
     }
 
     void fillDialogStartsWithItsDefaults()
@@ -192,8 +202,7 @@ private Q_SLOTS:
         dialog.addressEdit()->end(false);
         QTest::keyClicks(dialog.addressEdit(), QStringLiteral("x"));
         QCOMPARE(dialog.addressEdit()->text(), QStringLiteral("0"));
-        QCOMPARE(tools.log.With("box:"),
-                 std::vector<std::string>{"box:提示|exclamation|请输入0~F之间的16进制字符！   "});
+        QCOMPARE(Joined(tools.log.With("box:")), QStringLiteral("box:提示|exclamation|请输入0~F之间的16进制字符！   "));
     }
 
     void fillLengthTakesTenDecimalDigits()
@@ -208,8 +217,7 @@ private Q_SLOTS:
         QCOMPARE(dialog.lengthEdit()->text(), QStringLiteral("1"));
         QTest::keyClicks(dialog.dataEdit(), QStringLiteral("abc"));
         QCOMPARE(dialog.dataEdit()->text(), QStringLiteral("AB"));
-        QCOMPARE(tools.log.Events(),
-                 std::vector<std::string>{"box:提示|exclamation|请输入0~9之间的10进制字符！   "});
+        QCOMPARE(Joined(tools.log.Events()), QStringLiteral("box:提示|exclamation|请输入0~9之间的10进制字符！   "));
     }
 };
 
