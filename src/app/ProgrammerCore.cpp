@@ -49,7 +49,7 @@ ProgrammerCore::ProgrammerCore(ProgrammerPorts ports, ProgrammerResources resour
                                     ports.windowThread, *this, m_chipWorkFilePath}),
       m_addressJump(m_image, m_hexView, m_grid, ports.status, m_boxes, m_state),
       m_dataView(m_image, m_device, m_addressJump, ports.status, m_boxes, [this] { return m_worker.IsIdle(); }),
-      m_gotoForm(m_addressJump, m_boxes),
+      m_gotoForm(m_addressJump, m_boxes, [this] { return m_cellEditor.editMode(); }),
       m_fileFill(m_image, m_hexView, ports.status, m_boxes, ports.texts, m_state,
                  [this] { return m_cellEditor.editMode(); }),
       m_findSession(m_state, m_worker, ports.lifetime, m_boxes),

@@ -4,10 +4,11 @@
 #include "tools/AddressJump.h"
 #include "tools/HexInput.h"
 
-bool GotoForm::Press(const std::string& addressText) {
+GotoForm::Result GotoForm::Press(const std::string& addressText) {
     if (addressText.empty()) {
         m_boxes.Show(EmptyAddressMessage, "提示", MessageIcon::Exclamation);
-        return false;
+        return Result::NotShown;
     }
-    return m_jump.GoToAddress(ReadHexText(addressText));
+    if (!m_jump.GoToAddress(ReadHexText(addressText))) return Result::NotShown;
+    return m_editMode && m_editMode() ? Result::EditorOpened : Result::Shown;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 class AddressJump;
@@ -13,13 +14,18 @@ public:
     static constexpr const char* HexCharacterMessage = "请输入0~F之间的16进制字符！    ";
     static constexpr const char* EmptyAddressMessage = "请输入定位地址！   ";
 
-    GotoForm(AddressJump& jump, MessageBoxes& boxes) : m_jump(jump), m_boxes(boxes) {}
+    GotoForm(AddressJump& jump, MessageBoxes& boxes, std::function<bool()> editMode)
+        : m_jump(jump), m_boxes(boxes), m_editMode(std::move(editMode)) {}
 
-    // False when nothing was shown: an empty text (with its box) or an address
-    // outside the file (the jump reports it).
-    bool Press(const std::string& addressText);
+    enum class Result {
+        NotShown,      // an empty text (with its box), an address outside the file, or a busy view
+        Shown,         // the byte is on the page with the focus on it
+        EditorOpened,  // and, in edit mode, the cell editor is open on it for the next digit
+    };
+    Result Press(const std::string& addressText);
 
 private:
     AddressJump& m_jump;
     MessageBoxes& m_boxes;
+    std::function<bool()> m_editMode;
 };

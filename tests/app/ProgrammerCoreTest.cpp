@@ -889,7 +889,7 @@ TEST_F(ProgrammerCoreTest, GotoInEditModeThenTypingChangesTheByteJumpedTo) {
     core->OnGridClick(cell.left + 2, cell.top + 5);
     ScriptedToolDialogs tools(log);
     core->SetToolDialogs(&tools);
-    tools.goTo = [](GotoForm& form) { EXPECT_TRUE(form.Press("25")); };
+    tools.goTo = [](GotoForm& form) { EXPECT_EQ(form.Press("25"), GotoForm::Result::EditorOpened); };
     core->HandleCommand(CommandId::GotoAddress);
     EXPECT_EQ(core->grid().CurrentCell(), (GridCellId{3, 6}));
     ASSERT_TRUE(core->cellEditor().editorOpen());
@@ -917,13 +917,13 @@ TEST_F(ProgrammerCoreTest, GotoCommandOpensADialogEachTime) {
     core->HandleCommand(CommandId::GotoAddress);
     EXPECT_EQ(log.With("goto-dialog").size(), 2u);
     ASSERT_EQ(forms.size(), 2u);
-    EXPECT_TRUE(forms[0]->Press("3E7"));
+    EXPECT_EQ(forms[0]->Press("3E7"), GotoForm::Result::Shown);
     EXPECT_EQ(core->grid().CurrentCell(), (GridCellId{21, 8}));
     EXPECT_EQ(core->hexView().topRow(), 63u - 21u);
     EXPECT_FALSE(core->cellEditor().editorOpen());
-    EXPECT_FALSE(forms[1]->Press(""));
+    EXPECT_EQ(forms[1]->Press(""), GotoForm::Result::NotShown);
     EXPECT_EQ(log.With("box:"), (Events{"box:提示|exclamation|请输入定位地址！   "}));
-    EXPECT_FALSE(forms[1]->Press("3E8"));
+    EXPECT_EQ(forms[1]->Press("3E8"), GotoForm::Result::NotShown);
     EXPECT_EQ(log.With("status:").back(), "status:地址超出文件范围！|alert");
 }
 

@@ -49,5 +49,8 @@ GotoDialog::GotoDialog(GotoForm& form, MessageBoxes& boxes, QWidget* parent)
 
 void GotoDialog::Jump()
 {
-    m_form.Press(m_address->text().toStdString());
+    // The editor opened on the byte sits in the main window: the digits typed next
+    // go there, as after a click on the cell.
+    if (m_form.Press(m_address->text().toStdString()) == GotoForm::Result::EditorOpened && parentWidget())
+        parentWidget()->activateWindow();
 }

@@ -32,7 +32,7 @@ struct Tools {
           texts(log),
           view(image, grid, scrollBar, commands, state),
           jump(image, view, grid, status, boxes, state),
-          gotoForm(jump, boxes),
+          gotoForm(jump, boxes, [] { return false; }),
           fill(image, view, status, boxes, texts, state, [this] { return editMode; })
     {
         view.SetUpHexGrid();
