@@ -141,16 +141,6 @@ TEST_F(FileFillTest, WritesTheRunAfterAnFFGapAndShowsTheNewImage) {
     }
 }
 
-TEST_F(FileFillTest, SixteenByteFileWithAddress20HasThreeRows) {
-    Open(PatternBytes(16));
-    Press("20", "4", "00");
-    EXPECT_EQ(view.rowCount(), 3u);
-    EXPECT_EQ(view.MarkOf(2, 1), HexView::Modified);  // offset 16, gap
-    EXPECT_EQ(view.MarkOf(3, 4), HexView::Modified);  // offset 35, the run's last byte
-    EXPECT_EQ(view.MarkOf(3, 5), HexView::Outside);   // offset 36, past the end
-    EXPECT_EQ(view.MarkOf(1, 1), HexView::Unchanged);
-}
-
 // Records the writes that reach the work copy.
 std::vector<std::pair<uint64_t, size_t>> g_writes;
 std::string g_workPath;
@@ -355,16 +345,6 @@ TEST_F(FileFillTest, CheckBoxWritesTheAddressAndLetsThatTextPassItsCheckOnce) {
         EXPECT_EQ(form.skipNextCheck(), s.skipAfter);
     }
     EXPECT_EQ(image.length(), 4097u);
-}
-
-TEST_F(FileFillTest, FlagLetsTheNextTextPassUnexamined) {
-    Open(PatternBytes(16));
-    FillForm form(fill);
-    form.SetAppend(false);
-    // Nothing consumed the flag: the next text passes whatever it holds.
-    EXPECT_FALSE(form.CheckAddress("0G", 2).removed);
-    EXPECT_FALSE(form.skipNextCheck());
-    EXPECT_TRUE(form.CheckAddress("0G", 2).removed);
 }
 
 }  // namespace
