@@ -169,7 +169,8 @@ TEST_F(VelmorConfiguration, BadLinesAreReportedOnStandardErrorAndSkipped) {
               "just some words\n"
               "chip = 25X99\n"
               "   \n"
-              "report_zero = program   # trailing comment\n");
+              "report_zero = program   # trailing comment\n"
+              "backend = simulator\n");
     StderrCapture capture;
     EXPECT_EQ(api().QuovixEnum(), 1);
     const std::string expected =
@@ -199,7 +200,7 @@ TEST_F(VelmorConfiguration, BinaryGarbageDoesNotCrash) {
     for (int i = 0; i < 2048; ++i) {
         garbage.push_back(static_cast<char>((i * 37) & 0xFF));
     }
-    writeText(kConfigFile, garbage);
+    writeText(kConfigFile, garbage + "\nbackend = simulator\n");
     StderrCapture capture;
     EXPECT_EQ(api().QuovixEnum(), 1);
     EXPECT_NE(capture.finish().find("velmor: velmor-sim.conf:"), std::string::npos);
@@ -208,7 +209,7 @@ TEST_F(VelmorConfiguration, BinaryGarbageDoesNotCrash) {
 // ---- Delays ----------------------------------------------------------------------
 
 TEST_F(VelmorConfiguration, DelaysDoNotChangeResults) {
-    writeText(kConfigFile, "block_delay_ms = 1\nerase_ms = 1\n");
+    writeText(kConfigFile, "backend = simulator\nblock_delay_ms = 1\nerase_ms = 1\n");
     const int32_t h = connect();
     const std::vector<uint8_t> data = pattern(3 * kBlock, 8);
     ASSERT_TRUE(programAll(h, data));
