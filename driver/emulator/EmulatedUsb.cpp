@@ -139,6 +139,9 @@ bool EmulatedUsbDevice::hostSubmitOut(std::span<const uint8_t> data, double& com
         return false;
     }
     ++m_stats.transfersOut;
+    if (m_deviceUs <= m_hostUs) {
+        ++m_stats.roundTrips;
+    }
     m_stats.bytesOut += data.size();
     const double arrival = std::max(m_hostUs, m_outWireFreeUs) + static_cast<double>(data.size()) * m_bus.wireUsPerByte;
     m_outWireFreeUs = arrival;
@@ -168,7 +171,6 @@ void EmulatedUsbDevice::hostWaitUntil(double us, bool roundToFrame) {
     if (us <= m_hostUs) {
         return;  // already complete: no wait
     }
-    ++m_stats.waits;
     m_hostUs = roundToFrame ? std::ceil(us / m_bus.frameUs) * m_bus.frameUs : us;
 }
 

@@ -35,7 +35,9 @@ public:
         uint64_t transfersIn = 0;
         uint64_t bytesOut = 0;
         uint64_t bytesIn = 0;
-        uint64_t waits = 0;  // reaps that waited for the device (round trips)
+        // OUT transfers that found the device idle, waiting for the host: the
+        // turns a transport pays a frame for when it does not keep work in flight.
+        uint64_t roundTrips = 0;
     };
 
     EmulatedUsbDevice(const UsbDeviceInfo& info, const UsbEndpoints& endpoints, const BusModel& bus,
