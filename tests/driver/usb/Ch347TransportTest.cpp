@@ -88,14 +88,14 @@ TEST_P(Ch347TransportTest, PageProgramIsOneOutFrameAndTheStatusReadCarriesTheWai
     m_tap->clear();
     SpiFlash flash(*m_transport);
     const Bytes data(256, 0x5A);
-    ASSERT_TRUE(flash.program(0x00ABCD00, data));
+    ASSERT_TRUE(flash.program(0x000BCD00, data));
     const auto out = m_tap->snapshot();
     ASSERT_GE(out.size(), 10u);
     EXPECT_EQ(out[0], select());
     EXPECT_EQ(out[1], (Bytes{0xC4, 0x01, 0x00, 0x06}));
     EXPECT_EQ(out[2], kDeselect);
     EXPECT_EQ(out[3], select());
-    Bytes program{0xC4, 0x04, 0x01, 0x02, 0xAB, 0xCD, 0x00};
+    Bytes program{0xC4, 0x04, 0x01, 0x02, 0x0B, 0xCD, 0x00};
     program.insert(program.end(), data.begin(), data.end());
     EXPECT_EQ(out[4], program);
     EXPECT_EQ(out[5], kDeselect);
@@ -103,8 +103,8 @@ TEST_P(Ch347TransportTest, PageProgramIsOneOutFrameAndTheStatusReadCarriesTheWai
     EXPECT_EQ(out[7], (Bytes{0xC4, 0x01, 0x00, 0x05}));
     EXPECT_EQ(out[8], (Bytes{0xC3, 0x04, 0x00, 0x01, 0, 0, 0}));
     EXPECT_EQ(out[9], kDeselect);
-    EXPECT_EQ(m_device->chip()->contents()[0xABCD00], 0x5A);
-    EXPECT_EQ(m_device->chip()->contents()[0xABCE00], 0xFF);
+    EXPECT_EQ(m_device->chip()->contents()[0x0BCD00], 0x5A);
+    EXPECT_EQ(m_device->chip()->contents()[0x0BCE00], 0xFF);
 }
 
 TEST_P(Ch347TransportTest, ReadOf8192BytesComesBackIn507ByteFrames) {

@@ -15,6 +15,59 @@ std::shared_ptr<emulator::Ch347Emulator> ch347(const std::string& location, uint
     return std::make_shared<emulator::Ch347Emulator>(location, productId, chip(jedec, size));
 }
 
+namespace {
+
+uint8_t mirror(uint8_t b) {
+    uint8_t r = 0;
+    for (int i = 0; i < 8; ++i) {
+        r = static_cast<uint8_t>(r | (((b >> i) & 1) << (7 - i)));
+    }
+    return r;
+}
+
+}  // namespace
+
+std::vector<std::vector<uint8_t>> mosiCycles(const std::vector<std::vector<uint8_t>>& transfers, bool ch341a) {
+    std::vector<std::vector<uint8_t>> cycles;
+    bool selected = false;
+    const auto setSelected = [&](bool now) {
+        if (now && !selected) {
+            cycles.emplace_back();
+        }
+        selected = now;
+    };
+    for (const auto& t : transfers) {
+        if (ch341a) {
+            for (size_t at = 0; at < t.size(); at += 32) {
+                const size_t end = std::min(t.size(), at + 32);
+                if (t[at] == 0xA8 && selected) {
+                    for (size_t i = at + 1; i < end; ++i) {
+                        cycles.back().push_back(mirror(t[i]));
+                    }
+                } else if (t[at] == 0xAB) {
+                    for (size_t i = at + 1; i < end && t[i] != 0x20; ++i) {
+                        if ((t[i] & 0xC0) == 0x80) {
+                            setSelected((t[i] & 0x01) == 0);
+                        }
+                    }
+                }
+            }
+            continue;
+        }
+        for (size_t at = 0; at + 3 <= t.size();) {
+            const size_t length = t[at + 1] | (size_t{t[at + 2]} << 8);
+            if (t[at] == 0xC1 && length >= 1 && (t[at + 3] & 0x80) != 0) {
+                setSelected((t[at + 3] & 0x40) == 0);
+            } else if (t[at] == 0xC4 && selected) {
+                cycles.back().insert(cycles.back().end(), t.begin() + static_cast<ptrdiff_t>(at + 3),
+                                     t.begin() + static_cast<ptrdiff_t>(at + 3 + length));
+            }
+            at += 3 + length;
+        }
+    }
+    return cycles;
+}
+
 std::vector<std::vector<uint8_t>> Tap::snapshot() {
     std::lock_guard lock(mutex);
     return out;

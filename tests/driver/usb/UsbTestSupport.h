@@ -20,6 +20,12 @@ std::shared_ptr<emulator::Ch341aEmulator> ch341a(const std::string& location, ui
 std::shared_ptr<emulator::Ch347Emulator> ch347(const std::string& location, uint16_t productId = 0x55DB,
                                                uint32_t jedec = 0xEF4017, uint32_t size = 8u << 20);
 
+// The SPI cycles (MOSI bytes from chip select low to high) that a CH341A's
+// (`ch341a` true) or a CH347's OUT transfers carry, decoded independently of
+// the transports. A CH341A's cycles include the filler bytes clocked while
+// reading; a CH347's do not.
+std::vector<std::vector<uint8_t>> mosiCycles(const std::vector<std::vector<uint8_t>>& transfers, bool ch341a);
+
 // Everything a port was asked to do, as the device would see it.
 struct Tap {
     std::mutex mutex;
