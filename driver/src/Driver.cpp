@@ -68,7 +68,14 @@ int32_t Driver::open(int32_t index) {
             return -1;
         }
     }
-    std::optional<OpenedProgrammer> opened = m_backend->open(index);
+    std::optional<OpenedProgrammer> opened;
+    try {
+        opened = m_backend->open(index);
+    } catch (...) {
+        std::lock_guard lock(m_mutex);
+        m_busyIndexes.erase(index);
+        throw;
+    }
     std::lock_guard lock(m_mutex);
     if (!opened || !opened->transport) {
         m_busyIndexes.erase(index);

@@ -156,6 +156,21 @@ TEST_F(VelmorConfiguration, ChipFileThatIsNotARegularFileIsRefused) {
               "velmor: simulated chip unavailable: velmor-sim-chip.bin: not a regular file\n");
 }
 
+// ---- Which programmer ------------------------------------------------------------
+
+TEST_F(VelmorConfiguration, WithoutTheFileOnlyRealProgrammersAreDriven) {
+    std::filesystem::remove(kConfigFile);
+    const int32_t count = api().QuovixEnum();
+    if (count > 0) {
+        GTEST_SKIP() << "a real programmer is attached to this machine";
+    }
+    EXPECT_EQ(count, 0);
+    EXPECT_LT(api().QuovixOpen(0), 0);
+    EXPECT_FALSE(std::filesystem::exists(kChipFile)) << "the simulated chip never stands in";
+    configure();
+    EXPECT_EQ(api().QuovixEnum(), 1) << "backend = simulator brings it back";
+}
+
 // ---- Bad lines -----------------------------------------------------------------
 
 TEST_F(VelmorConfiguration, BadLinesAreReportedOnStandardErrorAndSkipped) {
