@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-multimedia-dev libqt6svg6 qt6-translations-l10n
-  libudev-dev
+  libudev-dev libusb-1.0-0-dev
   libgtest-dev libgmock-dev googletest
   fonts-wqy-microhei
   fp-utils

@@ -28,7 +28,12 @@ fi
 mkdir -p "$work_dir/manual"
 cp "$top"/docs/manual/*.html "$work_dir/manual/"
 
-if [[ ! -f "$work_dir/velmor-sim.conf" ]]; then
-  cp "$top/driver/velmor-sim.conf.example" "$work_dir/velmor-sim.conf" 2>/dev/null || true
+# The work directory drives the simulated programmer; without the configuration
+# the library would look for real CH341A/CH347 programmers only.
+conf="$work_dir/velmor-sim.conf"
+if [[ ! -f "$conf" ]]; then
+  cp "$top/driver/velmor-sim.conf.example" "$conf"
+elif ! grep -qiE '^[[:space:]]*backend[[:space:]]*=' "$conf"; then
+  printf '\nbackend = simulator\n' >>"$conf"
 fi
 echo "$work_dir"

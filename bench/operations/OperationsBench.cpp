@@ -165,7 +165,7 @@ struct RunResult {
 // Makes `dir` with the image and the simulator's set-up (a 25X64, no delays).
 void Prepare(const std::string& dir, size_t bytes) {
     std::filesystem::create_directories(dir);
-    std::ofstream(dir + "/velmor-sim.conf") << "chip = 25X64\nblock_delay_ms = 0\nerase_ms = 0\n";
+    std::ofstream(dir + "/velmor-sim.conf") << "backend = simulator\nchip = 25X64\nblock_delay_ms = 0\nerase_ms = 0\n";
     std::filesystem::remove(dir + "/velmor-sim-chip.bin");
     WriteImage(dir + "/image.bin", bytes);
 }

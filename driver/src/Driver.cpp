@@ -20,48 +20,101 @@ Driver::Driver(std::unique_ptr<ProgrammerBackend> backend) : m_backend(std::move
 
 Driver::~Driver() = default;
 
-Driver::Connection* Driver::find(int32_t handle) {
-    return m_connection && handle > 0 && m_connection->handle == handle ? m_connection.get() : nullptr;
+template <typename Call>
+int32_t Driver::with(int32_t handle, Call&& call) {
+    std::shared_ptr<Connection> c;
+    {
+        std::lock_guard lock(m_mutex);
+        const auto found = m_connections.find(handle);
+        if (found == m_connections.end()) {
+            return 0;
+        }
+        c = found->second;
+    }
+    std::lock_guard lock(c->mutex);
+    if (c->closed) {
+        return 0;
+    }
+    const int32_t result = call(*c);
+    if (!c->programmer.transport->present()) {
+        // The programmer was unplugged or stopped answering: the handle is closed.
+        retire(c);
+        return 0;
+    }
+    return result;
+}
+
+// Called with the connection's mutex held.
+void Driver::retire(const std::shared_ptr<Connection>& c) {
+    {
+        std::lock_guard lock(m_mutex);
+        m_connections.erase(c->handle);
+        m_busyIndexes.erase(c->index);
+    }
+    c->closed = true;
+    c->flash.reset();
+    c->programmer.transport.reset();
 }
 
 int32_t Driver::enumerate() {
-    std::lock_guard lock(m_mutex);
     return std::max(m_backend->count(), 0);
 }
 
 int32_t Driver::open(int32_t index) {
+    {
+        std::lock_guard lock(m_mutex);
+        // One connection per programmer.
+        if (index < 0 || !m_busyIndexes.insert(index).second) {
+            return -1;
+        }
+    }
+    std::optional<OpenedProgrammer> opened;
+    try {
+        opened = m_backend->open(index);
+    } catch (...) {
+        std::lock_guard lock(m_mutex);
+        m_busyIndexes.erase(index);
+        throw;
+    }
     std::lock_guard lock(m_mutex);
-    // The one programmer is held by one connection at a time.
-    if (index != 0 || m_connection) {
-        return -1;
-    }
-    std::optional<OpenedProgrammer> opened = m_backend->open(index);
     if (!opened || !opened->transport) {
+        m_busyIndexes.erase(index);
         return -1;
     }
-    auto connection = std::make_unique<Connection>();
-    m_lastHandle = m_lastHandle == INT32_MAX ? 1 : m_lastHandle + 1;
+    auto connection = std::make_shared<Connection>();
+    do {
+        m_lastHandle = m_lastHandle == INT32_MAX ? 1 : m_lastHandle + 1;
+    } while (m_connections.count(m_lastHandle) != 0);
     connection->handle = m_lastHandle;
+    connection->index = index;
     connection->programmer = std::move(*opened);
     connection->flash = std::make_unique<SpiFlash>(*connection->programmer.transport);
     connection->scratch.resize(kVerifyChunk);
-    m_connection = std::move(connection);
+    m_connections.emplace(m_lastHandle, std::move(connection));
     return m_lastHandle;
 }
 
 int32_t Driver::close(int32_t handle) {
-    std::lock_guard lock(m_mutex);
-    if (!find(handle)) {
+    std::shared_ptr<Connection> c;
+    {
+        std::lock_guard lock(m_mutex);
+        const auto found = m_connections.find(handle);
+        if (found == m_connections.end()) {
+            return 0;
+        }
+        c = found->second;
+    }
+    // Waits for a call still running on the connection.
+    std::lock_guard lock(c->mutex);
+    if (c->closed) {
         return 0;
     }
-    m_connection.reset();
+    retire(c);
     return 1;
 }
 
 int32_t Driver::selfTest(int32_t handle) {
-    std::lock_guard lock(m_mutex);
-    Connection* c = find(handle);
-    return c && c->programmer.transport->selfTest() ? 1 : 0;
+    return with(handle, [](Connection& c) { return c.programmer.transport->selfTest() ? 1 : 0; });
 }
 
 std::optional<uint32_t> Driver::chipId(Connection& connection) {
@@ -73,60 +126,74 @@ std::optional<uint32_t> Driver::chipId(Connection& connection) {
 }
 
 int32_t Driver::setFlashInfo(int32_t handle, int32_t kind, int32_t size) {
-    std::lock_guard lock(m_mutex);
-    Connection* c = find(handle);
-    if (!c) {
-        return 0;
-    }
-    c->chipSize.reset();
-    if (kind != kFlashKind || size < 0) {
-        return 0;
-    }
-    const std::optional<uint32_t> id = chipId(*c);
-    if (!id) {
-        return 0;
-    }
-    // The chip's own size bounds every address; the caller's size only stands in
-    // when the chip does not state one.
-    uint32_t limit = spi::kThreeByteLimit;
-    if (const std::optional<uint32_t> reported = sizeFromJedec(*id)) {
-        limit = *reported;
-    } else if (size > 0) {
-        limit = static_cast<uint32_t>(size);
-    }
-    c->flash->setFourByteAddressing(limit > spi::kThreeByteLimit);
-    c->chipSize = limit;
-    return 1;
+    return with(handle, [&](Connection& c) -> int32_t {
+        c.chipSize.reset();
+        if (kind != kFlashKind || size < 0) {
+            return 0;
+        }
+        const std::optional<uint32_t> id = chipId(c);
+        if (!id) {
+            return 0;
+        }
+        // The chip's own size bounds every address; the caller's size only stands in
+        // when the chip does not state one.
+        uint32_t limit = spi::kThreeByteLimit;
+        if (const std::optional<uint32_t> reported = sizeFromJedec(*id)) {
+            limit = *reported;
+        } else if (size > 0) {
+            limit = static_cast<uint32_t>(size);
+        }
+        c.flash->setFourByteAddressing(limit > spi::kThreeByteLimit);
+        c.chipSize = limit;
+        return 1;
+    });
 }
 
 int32_t Driver::setWriteTime(int32_t handle, int32_t time) {
-    std::lock_guard lock(m_mutex);
-    Connection* c = find(handle);
-    if (!c) {
-        return 0;
-    }
-    const int32_t ms = std::clamp(time, kMinWriteTimeMs, kMaxWriteTimeMs);
-    c->flash->timing().pageProgramBudgetUs = static_cast<uint32_t>(ms) * 1000;
-    return 1;
+    return with(handle, [&](Connection& c) {
+        const int32_t ms = std::clamp(time, kMinWriteTimeMs, kMaxWriteTimeMs);
+        c.flash->timing().pageProgramBudgetUs = static_cast<uint32_t>(ms) * 1000;
+        return 1;
+    });
 }
 
 int32_t Driver::setBp1(int32_t handle, int32_t value) {
-    std::lock_guard lock(m_mutex);
-    Connection* c = find(handle);
-    if (!c || !chipId(*c)) {
-        return 0;
-    }
-    const std::optional<uint8_t> status = c->flash->readStatus();
+    return with(handle, [&](Connection& c) -> int32_t {
+        if (!chipId(c)) {
+            return 0;
+        }
+        const std::optional<uint8_t> status = c.flash->readStatus();
+        if (!status) {
+            return 0;
+        }
+        uint8_t wanted = *status & spi::kStatusBpMask;
+        wanted = value != 0 ? (wanted | spi::kStatusBp1) : (wanted & ~spi::kStatusBp1);
+        if (!c.flash->writeStatus(wanted)) {
+            return 0;
+        }
+        const std::optional<uint8_t> after = c.flash->readStatus();
+        return after && (*after & spi::kStatusBpMask) == wanted ? 1 : 0;
+    });
+}
+
+bool Driver::ensureWritable(Connection& c) {
+    const std::optional<uint8_t> status = c.flash->readStatus();
     if (!status) {
-        return 0;
+        return false;
     }
-    uint8_t wanted = *status & spi::kStatusBpMask;
-    wanted = value != 0 ? (wanted | spi::kStatusBp1) : (wanted & ~spi::kStatusBp1);
-    if (!c->flash->writeStatus(wanted)) {
-        return 0;
+    if ((*status & spi::kStatusProtectMask) != 0) {
+        // Keep the status register protect bit and whatever else the chip holds there.
+        const uint8_t cleared = *status & ~(spi::kStatusProtectMask | spi::kStatusBusy | spi::kStatusWriteEnabled);
+        if (!c.flash->writeStatus(cleared)) {
+            return false;
+        }
+        // A WP pin holding the register locked leaves the bits set.
+        const std::optional<uint8_t> after = c.flash->readStatus();
+        if (!after || (*after & spi::kStatusProtectMask) != 0) {
+            return false;
+        }
     }
-    const std::optional<uint8_t> after = c->flash->readStatus();
-    return after && (*after & spi::kStatusBpMask) == wanted ? 1 : 0;
+    return true;
 }
 
 bool Driver::isBlank(Connection& c, uint32_t size) {
@@ -145,45 +212,44 @@ bool Driver::isBlank(Connection& c, uint32_t size) {
 }
 
 int32_t Driver::initFlash(int32_t handle) {
-    std::lock_guard lock(m_mutex);
-    Connection* c = find(handle);
-    if (!c) {
-        return 0;
-    }
-    ++c->eraseCalls;
-    if (!c->chipSize || c->eraseCalls == c->programmer.faults.failEraseCall) {
-        return 0;
-    }
-    const bool erased = c->flash->chipErase();
-    if (!c->programmer.transport->flush() || !erased) {
-        return 0;
-    }
-    return isBlank(*c, *c->chipSize) ? 1 : 0;
+    return with(handle, [&](Connection& c) -> int32_t {
+        ++c.eraseCalls;
+        if (!c.chipSize || c.eraseCalls == c.programmer.faults.failEraseCall) {
+            return 0;
+        }
+        if (!ensureWritable(c)) {
+            return 0;
+        }
+        const bool erased = c.flash->chipErase();
+        if (!c.programmer.transport->flush() || !erased) {
+            return 0;
+        }
+        return isBlank(c, *c.chipSize) ? 1 : 0;
+    });
 }
 
-Driver::Connection* Driver::transferTarget(int32_t handle, const void* data, uint32_t length,
-                                           uint32_t address, const uint32_t* done) {
-    Connection* c = find(handle);
-    if (!c || !data || !done || length == 0 || length > kMaxTransfer || !c->chipSize) {
-        return nullptr;
+bool Driver::transferAllowed(const Connection& c, const void* data, uint32_t length, uint32_t address,
+                             const uint32_t* done) {
+    if (!data || !done || length == 0 || length > kMaxTransfer || !c.chipSize) {
+        return false;
     }
-    return address < *c->chipSize ? c : nullptr;
+    // A transfer may start anywhere on the chip; reads stop at its end.
+    return address < *c.chipSize;
 }
 
 int32_t Driver::program(int32_t handle, const uint8_t* data, uint32_t length, uint32_t address,
                         uint32_t* done) {
-    std::lock_guard lock(m_mutex);
-    Connection* c = find(handle);
-    if (c) {
-        ++c->programCalls;
-    }
-    c = transferTarget(handle, data, length, address, done);
+    return with(handle, [&](Connection& c) { return programOn(c, data, length, address, done); });
+}
+
+int32_t Driver::programOn(Connection& c, const uint8_t* data, uint32_t length, uint32_t address, uint32_t* done) {
+    ++c.programCalls;
     // What is sent is programmed whole or not at all: nothing is dropped at the chip's end.
-    if (!c || uint64_t{address} + length > *c->chipSize) {
+    if (!transferAllowed(c, data, length, address, done) || uint64_t{address} + length > *c.chipSize) {
         return 0;
     }
-    const FaultPlan& faults = c->programmer.faults;
-    if (c->programCalls == faults.failProgramCall) {
+    const FaultPlan& faults = c.programmer.faults;
+    if (c.programCalls == faults.failProgramCall) {
         return 0;
     }
     if (faults.zeroProgram) {
@@ -192,13 +258,16 @@ int32_t Driver::program(int32_t handle, const uint8_t* data, uint32_t length, ui
     }
     const uint32_t n = faults.shortProgram != 0 ? std::min(length, faults.shortProgram) : length;
     const std::span<const uint8_t> source(data, n);
-    const std::span<uint8_t> back(c->scratch.data(), n);
-    const bool programmed = c->flash->program(address, source);
-    if (!c->programmer.transport->flush() || !programmed) {
+    const std::span<uint8_t> back(c.scratch.data(), n);
+    if (!ensureWritable(c)) {
+        return 0;
+    }
+    const bool programmed = c.flash->program(address, source);
+    if (!c.programmer.transport->flush() || !programmed) {
         return 0;
     }
     // A NOR chip can only clear bits: what does not read back was not programmed.
-    if (!c->flash->read(address, back) || std::memcmp(source.data(), back.data(), n) != 0) {
+    if (!c.flash->read(address, back) || std::memcmp(source.data(), back.data(), n) != 0) {
         return 0;
     }
     *done = n + (faults.extraProgram ? FaultPlan::kExtraReported : 0);
@@ -206,17 +275,16 @@ int32_t Driver::program(int32_t handle, const uint8_t* data, uint32_t length, ui
 }
 
 int32_t Driver::read(int32_t handle, uint8_t* buffer, uint32_t length, uint32_t address, uint32_t* done) {
-    std::lock_guard lock(m_mutex);
-    Connection* c = find(handle);
-    if (c) {
-        ++c->readCalls;
-    }
-    c = transferTarget(handle, buffer, length, address, done);
-    if (!c) {
+    return with(handle, [&](Connection& c) { return readOn(c, buffer, length, address, done); });
+}
+
+int32_t Driver::readOn(Connection& c, uint8_t* buffer, uint32_t length, uint32_t address, uint32_t* done) {
+    ++c.readCalls;
+    if (!transferAllowed(c, buffer, length, address, done)) {
         return 0;
     }
-    const FaultPlan& faults = c->programmer.faults;
-    if (c->readCalls == faults.failReadCall) {
+    const FaultPlan& faults = c.programmer.faults;
+    if (c.readCalls == faults.failReadCall) {
         return 0;
     }
     if (faults.zeroRead) {
@@ -225,11 +293,11 @@ int32_t Driver::read(int32_t handle, uint8_t* buffer, uint32_t length, uint32_t 
     }
     // A read that runs past the chip's end brings what lies before the end; never
     // more than the caller's `length` bytes reach the buffer, whatever is reported.
-    uint32_t n = std::min(length, *c->chipSize - address);
+    uint32_t n = std::min(length, *c.chipSize - address);
     if (faults.shortRead != 0) {
         n = std::min(n, faults.shortRead);
     }
-    if (!c->flash->read(address, {buffer, n})) {
+    if (!c.flash->read(address, {buffer, n})) {
         return 0;
     }
     *done = n + (faults.extraRead ? FaultPlan::kExtraReported : 0);
@@ -237,19 +305,19 @@ int32_t Driver::read(int32_t handle, uint8_t* buffer, uint32_t length, uint32_t 
 }
 
 int32_t Driver::getFlashInfo(int32_t handle, int32_t* kind, int32_t* code) {
-    std::lock_guard lock(m_mutex);
-    Connection* c = find(handle);
-    if (!c || !kind || !code || c->programmer.faults.failFlashInfo) {
-        return 0;
-    }
-    const std::optional<uint32_t> id = chipId(*c);
-    if (!id) {
-        return 0;
-    }
-    const ChipIdentity identity = identify(*id);
-    *kind = c->programmer.faults.forcedKind.value_or(identity.kind);
-    *code = c->programmer.faults.forcedCode.value_or(identity.code);
-    return 1;
+    return with(handle, [&](Connection& c) -> int32_t {
+        if (!kind || !code || c.programmer.faults.failFlashInfo) {
+            return 0;
+        }
+        const std::optional<uint32_t> id = chipId(c);
+        if (!id) {
+            return 0;
+        }
+        const ChipIdentity identity = identify(*id);
+        *kind = c.programmer.faults.forcedKind.value_or(identity.kind);
+        *code = c.programmer.faults.forcedCode.value_or(identity.code);
+        return 1;
+    });
 }
 
 }  // namespace velmor

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <vector>
 
 #include "ProgrammerBackend.h"
@@ -11,9 +13,12 @@
 
 namespace velmor {
 
-// The state behind the eleven entry points: one programmer connection at a
-// time, argument checks, the driver faults of the back end, and the chip
-// operations on the flash layer. Every call holds one mutex for its whole run.
+// The state behind the eleven entry points: one connection per opened
+// programmer index, argument checks, the driver faults of the back end, and
+// the chip operations on the flash layer. Each connection has its own mutex,
+// held for a whole call on it, so two threads sharing a handle take turns
+// while connections to different programmers run side by side; the table of
+// connections is locked only to look a handle up, add or remove one.
 class Driver {
 public:
     static constexpr uint32_t kMaxTransfer = 8192;
@@ -38,7 +43,10 @@ public:
 
 private:
     struct Connection {
+        std::mutex mutex;
         int32_t handle = 0;
+        int32_t index = 0;
+        bool closed = false;
         OpenedProgrammer programmer;
         std::unique_ptr<SpiFlash> flash;
         // Addresses the chip accepts; set by a successful QuovixSetFlashInfo.
@@ -49,17 +57,27 @@ private:
         std::vector<uint8_t> scratch;
     };
 
-    Connection* find(int32_t handle);
-    // The connection when a transfer of `length` bytes from `address` may start
-    // on it: the arguments are sound and `address` lies on the chip.
-    Connection* transferTarget(int32_t handle, const void* data, uint32_t length, uint32_t address,
-                               const uint32_t* done);
-    std::optional<uint32_t> chipId(Connection& connection);
-    bool isBlank(Connection& connection, uint32_t size);
+    // Runs `call` on the open connection `handle` under its mutex; 0 when the
+    // handle is not open. A connection whose programmer went away is closed.
+    template <typename Call>
+    int32_t with(int32_t handle, Call&& call);
+    void retire(const std::shared_ptr<Connection>& connection);
 
-    std::mutex m_mutex;
+    // Transfer arguments allowed on the connection.
+    static bool transferAllowed(const Connection& c, const void* data, uint32_t length, uint32_t address,
+                                const uint32_t* done);
+    static std::optional<uint32_t> chipId(Connection& connection);
+    static bool isBlank(Connection& connection, uint32_t size);
+    // Clears the chip's block protection before it is changed (one status read
+    // when there is none); false when it stays set.
+    static bool ensureWritable(Connection& connection);
+    int32_t programOn(Connection& c, const uint8_t* data, uint32_t length, uint32_t address, uint32_t* done);
+    int32_t readOn(Connection& c, uint8_t* buffer, uint32_t length, uint32_t address, uint32_t* done);
+
+    std::mutex m_mutex;  // guards the members below
     std::unique_ptr<ProgrammerBackend> m_backend;
-    std::unique_ptr<Connection> m_connection;
+    std::map<int32_t, std::shared_ptr<Connection>> m_connections;
+    std::set<int32_t> m_busyIndexes;  // opened or being opened
     int32_t m_lastHandle = 0;
 };
 

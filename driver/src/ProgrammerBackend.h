@@ -15,7 +15,9 @@ struct OpenedProgrammer {
     FaultPlan faults;
 };
 
-// Finds and opens programmers of one kind (the simulator today, USB devices later).
+class UsbBus;
+
+// Finds and opens programmers of one kind (the simulator, or USB programmers).
 class ProgrammerBackend {
 public:
     virtual ~ProgrammerBackend() = default;
@@ -25,7 +27,11 @@ public:
     virtual std::optional<OpenedProgrammer> open(int32_t index) = 0;
 };
 
-// The one place that decides which back end the entry points use.
+// The one place that decides which back end the entry points use: the
+// `backend` key of velmor-sim.conf (auto without the file), real USB
+// programmers through libusb.
 std::unique_ptr<ProgrammerBackend> createProgrammerBackend();
+// The same over another bus (an emulator's).
+std::unique_ptr<ProgrammerBackend> createProgrammerBackend(std::shared_ptr<UsbBus> bus);
 
 }  // namespace velmor

@@ -19,12 +19,16 @@ void tell(const std::string& message) {
 
 }  // namespace
 
+SimulatorConfig SimulatedBackend::current() const {
+    return m_config ? *m_config : loadSimulatorConfig(kSimulatorConfigFile);
+}
+
 int32_t SimulatedBackend::count() {
-    return loadSimulatorConfig(kSimulatorConfigFile).programmerPresent ? 1 : 0;
+    return current().programmerPresent ? 1 : 0;
 }
 
 std::optional<OpenedProgrammer> SimulatedBackend::open(int32_t index) {
-    const SimulatorConfig config = loadSimulatorConfig(kSimulatorConfigFile);
+    const SimulatorConfig config = current();
     if (!config.programmerPresent || index != 0) {
         return std::nullopt;
     }
@@ -41,6 +45,7 @@ std::optional<OpenedProgrammer> SimulatedBackend::open(int32_t index) {
             chip = std::make_unique<SimulatedChip>(config.effectiveJedecId(), std::move(file.contents),
                                                    file.store.get());
             chip->setStuckBusy(config.stuckBusy);
+            chip->setProtection(config.blockProtect, config.hardwareProtect);
             store = std::move(file.store);
         } else {
             // Without its file the chip cannot keep what is written: leave the socket empty.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ProgrammerBackend.h"
+#include "SimulatorConfig.h"
 
 namespace velmor {
 
@@ -9,8 +10,17 @@ namespace velmor {
 // velmor-sim-chip.bin beside it.
 class SimulatedBackend : public ProgrammerBackend {
 public:
+    SimulatedBackend() = default;
+    // Uses `config` (already read by the caller) for the next count or open.
+    explicit SimulatedBackend(const SimulatorConfig& config) : m_config(config) {}
+
     int32_t count() override;
     std::optional<OpenedProgrammer> open(int32_t index) override;
+
+private:
+    SimulatorConfig current() const;
+
+    std::optional<SimulatorConfig> m_config;
 };
 
 }  // namespace velmor

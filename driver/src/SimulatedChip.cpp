@@ -42,8 +42,16 @@ void SimulatedChip::markChanged(uint32_t begin, uint32_t end) {
     }
 }
 
+void SimulatedChip::setProtection(uint8_t blockProtect, bool lockedByWpPin) {
+    m_protectBits = static_cast<uint8_t>((blockProtect << 2) & spi::kStatusBpMask);
+    m_statusLocked = lockedByWpPin;
+}
+
 uint8_t SimulatedChip::status() const {
     uint8_t status = m_protectBits;
+    if (m_statusLocked) {
+        status |= spi::kStatusRegisterProtect;
+    }
     if (m_busyUs > 0 || m_stuckNow) {
         status |= spi::kStatusBusy;
     }
@@ -209,6 +217,9 @@ SimulatedChip::Event SimulatedChip::writeStatus(std::span<const uint8_t> out) {
         return Event::None;
     }
     m_writeEnabled = false;
+    if (m_statusLocked) {
+        return Event::None;
+    }
     m_protectBits = out[1] & spi::kStatusBpMask;
     startBusy(m_timing.statusBusyUs, false);
     return Event::StatusWritten;

@@ -43,6 +43,10 @@ public:
 
     void setStuckBusy(StuckBusy stuck) { m_stuck = stuck; }
     void setTiming(const Timing& timing) { m_timing = timing; }
+    // Block-protect bits BP2..BP0 (0..7), and whether the WP pin locks the
+    // status register (status register protect set, WP held low): then status
+    // writes are ignored and the protection cannot be cleared.
+    void setProtection(uint8_t blockProtect, bool lockedByWpPin);
 
     uint8_t status() const;
     uint32_t size() const { return static_cast<uint32_t>(m_memory.size()); }
@@ -68,6 +72,7 @@ private:
     bool m_writeEnabled = false;
     bool m_stuckNow = false;
     uint8_t m_protectBits = 0;
+    bool m_statusLocked = false;
     uint32_t m_busyUs = 0;
     bool m_failed = false;
     // Changed bytes not yet in the store: [m_dirtyBegin, m_dirtyEnd).

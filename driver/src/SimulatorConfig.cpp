@@ -107,6 +107,23 @@ constexpr uint32_t kMaxTransfer = 8192;
 constexpr uint32_t kMaxBlockDelayMs = 60'000;
 constexpr uint32_t kMaxEraseMs = 600'000;
 
+constexpr uint32_t kMaxSpiClockKhz = 60'000;
+
+std::optional<std::string> applyBackend(SimulatorConfig& config, const std::string& word) {
+    if (word == "auto") {
+        config.backend = BackendChoice::Auto;
+    } else if (word == "simulator") {
+        config.backend = BackendChoice::Simulator;
+    } else if (word == "ch341a") {
+        config.backend = BackendChoice::Ch341a;
+    } else if (word == "ch347") {
+        config.backend = BackendChoice::Ch347;
+    } else {
+        return std::string("expected auto, simulator, ch341a or ch347");
+    }
+    return std::nullopt;
+}
+
 // Applies one key; returns the reason when the line is rejected.
 std::optional<std::string> apply(SimulatorConfig& config, const std::string& key, std::string_view value) {
     const std::string word = lower(value);
@@ -197,6 +214,22 @@ std::optional<std::string> apply(SimulatorConfig& config, const std::string& key
         } else {
             return std::string("expected none, program or erase");
         }
+    } else if (key == "backend") {
+        return applyBackend(config, word);
+    } else if (key == "spi_clock_khz") {
+        const std::optional<uint32_t> khz = parseUnsigned(value, kMaxSpiClockKhz);
+        if (!khz || *khz == 0) {
+            return "expected a whole number from 1 to " + std::to_string(kMaxSpiClockKhz);
+        }
+        config.spiClockKhz = *khz;
+    } else if (key == "block_protect") {
+        uint32_t bits = 0;
+        if (std::optional<std::string> reason = unsignedInto(bits, 7)) {
+            return reason;
+        }
+        config.blockProtect = static_cast<uint8_t>(bits);
+    } else if (key == "hardware_protect") {
+        return boolInto(config.hardwareProtect);
     } else {
         return "unknown key \"" + key + "\"";
     }

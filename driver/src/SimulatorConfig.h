@@ -15,6 +15,10 @@ namespace velmor {
 inline constexpr const char* kSimulatorConfigFile = "velmor-sim.conf";
 inline constexpr const char* kSimulatedChipFile = "velmor-sim-chip.bin";
 
+// Which programmers the library drives: USB programmers (auto: CH347 first,
+// then CH341A, or one kind), or the simulated one.
+enum class BackendChoice { Auto, Simulator, Ch341a, Ch347 };
+
 // What the simulated programmer and its chip look like, read from
 // velmor-sim.conf. The defaults are a working programmer with a 25X80 chip and
 // delays a person can watch.
@@ -27,6 +31,14 @@ struct SimulatorConfig {
     uint32_t eraseMs = 1000;
     StuckBusy stuckBusy = StuckBusy::None;
     FaultPlan faults;
+    // Which back end; without a configuration file only real programmers are driven.
+    BackendChoice backend = BackendChoice::Auto;
+    // The CH347's SPI clock, rounded down to one the device has.
+    uint32_t spiClockKhz = 15'000;
+    // Block-protect bits BP2..BP0 the simulated chip starts each connection with.
+    uint8_t blockProtect = 0;
+    // The simulated chip's status register is locked by its WP pin.
+    bool hardwareProtect = false;
 
     // The id the chip answers with.
     uint32_t effectiveJedecId() const { return jedecId.value_or(chip ? chip->jedecId : 0xFFFFFF); }

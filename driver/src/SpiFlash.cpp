@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <vector>
 
 #include "SpiOpcodes.h"
 
@@ -77,44 +78,74 @@ bool SpiFlash::read(uint32_t address, std::span<uint8_t> out) {
     if (chunkLimit == 0) {
         return false;
     }
-    std::array<uint8_t, kMaxHeader> header{};
-    size_t offset = 0;
-    while (offset < out.size()) {
+    const size_t chunks = (out.size() + chunkLimit - 1) / chunkLimit;
+    std::vector<std::array<uint8_t, kMaxHeader>> headers(chunks);
+    std::vector<SpiCycle> cycles(chunks);
+    for (size_t i = 0; i < chunks; ++i) {
+        const size_t offset = i * chunkLimit;
         const size_t chunk = std::min(chunkLimit, out.size() - offset);
-        const size_t headerLength =
-            putAddress(header.data(), spi::kRead, spi::kRead4Byte, address + static_cast<uint32_t>(offset));
-        if (!m_transport.command({header.data(), headerLength}, out.subspan(offset, chunk))) {
-            return false;
-        }
-        offset += chunk;
+        const size_t headerLength = putAddress(headers[i].data(), spi::kRead, spi::kRead4Byte,
+                                               address + static_cast<uint32_t>(offset));
+        cycles[i] = {{headers[i].data(), headerLength}, out.subspan(offset, chunk), 0};
     }
-    return true;
+    return m_transport.run(cycles);
+}
+
+std::optional<size_t> SpiFlash::programBatch(std::span<const Page> pages) {
+    static constexpr uint8_t kWriteEnable = spi::kWriteEnable;
+    static constexpr uint8_t kReadStatus = spi::kReadStatus;
+    const size_t headerLength = m_fourByte ? 5 : 4;
+    std::vector<std::array<uint8_t, kMaxHeader + spi::kPageSize>> frames(pages.size());
+    std::vector<uint8_t> statuses(pages.size(), 0xFF);
+    std::vector<SpiCycle> cycles;
+    cycles.reserve(pages.size() * 3);
+    for (size_t i = 0; i < pages.size(); ++i) {
+        putAddress(frames[i].data(), spi::kPageProgram, spi::kPageProgram4Byte, pages[i].address);
+        std::memcpy(frames[i].data() + headerLength, pages[i].data.data(), pages[i].data.size());
+        cycles.push_back({{&kWriteEnable, 1}, {}, 0});
+        cycles.push_back({{frames[i].data(), headerLength + pages[i].data.size()}, {}, m_timing.pageProgramTypicalUs});
+        cycles.push_back({{&kReadStatus, 1}, {&statuses[i], 1}, 0});
+    }
+    if (!m_transport.run(cycles)) {
+        return std::nullopt;
+    }
+    // Page i + 1 was taken only if the chip was ready when its write enable came.
+    for (size_t i = 0; i < pages.size(); ++i) {
+        if ((statuses[i] & spi::kStatusBusy) != 0) {
+            return i + 1;
+        }
+    }
+    return pages.size();
 }
 
 bool SpiFlash::program(uint32_t address, std::span<const uint8_t> data) {
-    std::array<uint8_t, kMaxHeader + spi::kPageSize> frame{};
     const size_t headerLength = m_fourByte ? 5 : 4;
     const size_t writeLimit = m_transport.maxWriteLength();
     if (writeLimit <= headerLength) {
         return false;
     }
-    size_t offset = 0;
-    while (offset < data.size()) {
+    std::vector<Page> pages;
+    for (size_t offset = 0; offset < data.size();) {
         const uint32_t at = address + static_cast<uint32_t>(offset);
         const size_t pageLeft = spi::kPageSize - at % spi::kPageSize;
         const size_t chunk = std::min({pageLeft, data.size() - offset, writeLimit - headerLength});
-        putAddress(frame.data(), spi::kPageProgram, spi::kPageProgram4Byte, at);
-        std::memcpy(frame.data() + headerLength, data.data() + offset, chunk);
-        if (!simple(spi::kWriteEnable)) {
+        const std::span<const uint8_t> bytes = data.subspan(offset, chunk);
+        if (std::any_of(bytes.begin(), bytes.end(), [](uint8_t b) { return b != 0xFF; })) {
+            pages.push_back({at, bytes});
+        }
+        offset += chunk;
+    }
+    std::span<const Page> left(pages);
+    while (!left.empty()) {
+        const std::optional<size_t> taken = programBatch(left);
+        if (!taken) {
             return false;
         }
-        if (!m_transport.command({frame.data(), headerLength + chunk}, {})) {
-            return false;
-        }
+        // The last page taken may still be busy; it must finish before the next is sent.
         if (!waitReady(m_timing.pageProgramBudgetUs, m_timing.pageProgramPollUs)) {
             return false;
         }
-        offset += chunk;
+        left = left.subspan(*taken);
     }
     return true;
 }

@@ -16,6 +16,9 @@ public:
     // How long a command may keep the chip busy, and how often to look.
     struct Timing {
         uint32_t pageProgramBudgetUs = 5'000;
+        // Expected time of one page program (a W25Q64's typical 0.7 ms): the
+        // wait placed between a page and the status read that follows it.
+        uint32_t pageProgramTypicalUs = 700;
         uint32_t pageProgramPollUs = 50;
         uint32_t eraseBudgetUs = 200'000'000;
         uint32_t erasePollUs = 1'000;
@@ -36,9 +39,14 @@ public:
 
     Timing& timing() { return m_timing; }
 
+    // One batch of read commands of at most the transport's read length.
     bool read(uint32_t address, std::span<uint8_t> out);
-    // Splits at 256-byte page ends, enables writing before each page and waits
-    // for each page to finish.
+    // Splits at 256-byte page ends and skips pages whose bytes are all 0xFF
+    // (programming cannot change an erased byte, nor leave a programmed one
+    // at 0xFF). The pages go out as one batch: write enable, page program, the
+    // typical page time, status read, for each; the status read before a page
+    // shows whether the chip was ready to take it. From the first page sent
+    // while the chip was still busy on, the rest is sent again after waiting.
     bool program(uint32_t address, std::span<const uint8_t> data);
     bool chipErase();
     bool writeStatus(uint8_t value);
@@ -47,6 +55,13 @@ private:
     bool simple(uint8_t opcode);
     bool waitReady(uint32_t budgetUs, uint32_t pollUs);
     size_t putAddress(uint8_t* header, uint8_t opcode3, uint8_t opcode4, uint32_t address) const;
+    struct Page {
+        uint32_t address;
+        std::span<const uint8_t> data;
+    };
+    // Sends `pages` in one batch; returns how many were certainly taken by the
+    // chip (the rest must go again), or nullopt when the transport failed.
+    std::optional<size_t> programBatch(std::span<const Page> pages);
 
     SpiTransport& m_transport;
     Timing m_timing;

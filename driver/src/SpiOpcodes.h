@@ -24,6 +24,11 @@ inline constexpr uint8_t kStatusBp0 = 0x04;
 inline constexpr uint8_t kStatusBp1 = 0x08;
 inline constexpr uint8_t kStatusBp2 = 0x10;
 inline constexpr uint8_t kStatusBpMask = kStatusBp0 | kStatusBp1 | kStatusBp2;
+// Bits that protect blocks on the 25-series parts the library meets: BP0..BP2,
+// and BP3 (or TB) above them. Bit 6 is left alone: on some parts it is the
+// quad-enable bit a board may rely on.
+inline constexpr uint8_t kStatusProtectMask = 0x3C;
+inline constexpr uint8_t kStatusRegisterProtect = 0x80;  // SRP: with WP low the register is locked
 
 inline constexpr uint32_t kPageSize = 256;
 // Chips above this size need four address bytes.

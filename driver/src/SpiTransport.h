@@ -6,6 +6,14 @@
 
 namespace velmor {
 
+// One chip-select cycle of a batch: clock out `out`, clock in `in`, then let
+// `delayAfterUs` pass with the chip deselected before the next cycle.
+struct SpiCycle {
+    std::span<const uint8_t> out;
+    std::span<uint8_t> in;
+    uint32_t delayAfterUs = 0;
+};
+
 // One programmer back end, as the flash layer sees it: a SPI master that runs
 // whole chip-select cycles. A real USB programmer and the simulator both sit
 // behind this seam; nothing above it knows which one it talks to.
@@ -20,6 +28,20 @@ public:
     // One chip-select cycle: clock out every byte of `out`, then clock in
     // `in.size()` bytes. False when the programmer could not run the cycle.
     virtual bool command(std::span<const uint8_t> out, std::span<uint8_t> in) = 0;
+    // Runs the cycles in order; their answers are all in place when it returns.
+    // USB programmers keep the whole batch in flight instead of waiting for each
+    // answer; the default runs one cycle after the other.
+    virtual bool run(std::span<const SpiCycle> cycles) {
+        for (const SpiCycle& cycle : cycles) {
+            if (!command(cycle.out, cycle.in)) {
+                return false;
+            }
+            if (cycle.delayAfterUs != 0) {
+                delayUs(cycle.delayAfterUs);
+            }
+        }
+        return true;
+    }
     // Waits between status polls. Back ends may keep virtual time instead.
     virtual void delayUs(uint32_t microseconds) = 0;
     // Completes work the back end may still hold (queued commands, the

@@ -125,7 +125,7 @@ private Q_SLOTS:
         QVERIFY(QDir::setCurrent(m_dir.path()));
         QFile conf(m_dir.filePath(QStringLiteral("velmor-sim.conf")));
         QVERIFY(conf.open(QIODevice::WriteOnly));
-        conf.write("block_delay_ms = 0\nerase_ms = 0\n");
+        conf.write("backend = simulator\nblock_delay_ms = 0\nerase_ms = 0\n");
         conf.close();
         // The product data file as the shipped utility writes it.
         QProcess maker;

@@ -40,7 +40,7 @@ private:
 class RealUnderTest : public DriverUnderTest {
 public:
     RealUnderTest() : m_previous(std::filesystem::current_path()) {
-        std::ofstream(m_dir.file("velmor-sim.conf")) << "chip = 25X10\nblock_delay_ms = 0\nerase_ms = 0\n";
+        std::ofstream(m_dir.file("velmor-sim.conf")) << "backend = simulator\nchip = 25X10\nblock_delay_ms = 0\nerase_ms = 0\n";
         std::filesystem::current_path(m_dir.path());
         m_loaded = m_library.LoadFrom(VELMOR_LIBRARY_PATH);
     }

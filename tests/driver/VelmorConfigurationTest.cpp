@@ -158,6 +158,21 @@ TEST_F(VelmorConfiguration, ChipFileThatIsNotARegularFileIsRefused) {
               "velmor: simulated chip unavailable: velmor-sim-chip.bin: not a regular file\n");
 }
 
+// ---- Which programmer ------------------------------------------------------------
+
+TEST_F(VelmorConfiguration, WithoutTheFileOnlyRealProgrammersAreDriven) {
+    std::filesystem::remove(kConfigFile);
+    const int32_t count = api().QuovixEnum();
+    if (count > 0) {
+        GTEST_SKIP() << "a real programmer is attached to this machine";
+    }
+    EXPECT_EQ(count, 0);
+    EXPECT_LT(api().QuovixOpen(0), 0);
+    EXPECT_FALSE(std::filesystem::exists(kChipFile)) << "the simulated chip never stands in";
+    configure();
+    EXPECT_EQ(api().QuovixEnum(), 1) << "backend = simulator brings it back";
+}
+
 // ---- Bad lines -----------------------------------------------------------------
 
 TEST_F(VelmorConfiguration, BadLinesAreReportedOnStandardErrorAndSkipped) {
@@ -171,7 +186,8 @@ TEST_F(VelmorConfiguration, BadLinesAreReportedOnStandardErrorAndSkipped) {
               "just some words\n"
               "chip = 25X99\n"
               "   \n"
-              "report_zero = program   # trailing comment\n");
+              "report_zero = program   # trailing comment\n"
+              "backend = simulator\n");
     StderrCapture capture;
     EXPECT_EQ(api().QuovixEnum(), 1);
     const std::string expected =
@@ -201,7 +217,7 @@ TEST_F(VelmorConfiguration, BinaryGarbageDoesNotCrash) {
     for (int i = 0; i < 2048; ++i) {
         garbage.push_back(static_cast<char>((i * 37) & 0xFF));
     }
-    writeText(kConfigFile, garbage);
+    writeText(kConfigFile, garbage + "\nbackend = simulator\n");
     StderrCapture capture;
     EXPECT_EQ(api().QuovixEnum(), 1);
     EXPECT_NE(capture.finish().find("velmor: velmor-sim.conf:"), std::string::npos);
@@ -210,7 +226,7 @@ TEST_F(VelmorConfiguration, BinaryGarbageDoesNotCrash) {
 // ---- Files that must not be read -----------------------------------------------
 
 TEST_F(VelmorConfiguration, ByteOrderMarkBeforeTheFirstLineIsAccepted) {
-    writeText(kConfigFile, "\xEF\xBB\xBF" "chip = 25X40\r\nblock_delay_ms = 0\r\nerase_ms = 0\r\n");
+    writeText(kConfigFile, "\xEF\xBB\xBF" "backend = simulator\r\nchip = 25X40\r\nblock_delay_ms = 0\r\nerase_ms = 0\r\n");
     StderrCapture capture;
     const int32_t h = connect();
     int32_t kind = 0;
@@ -231,20 +247,14 @@ void PrintTo(const UnusableCase& c, std::ostream* os) { *os << c.name; }
 class VelmorUnusableConfiguration : public VelmorTest, public testing::WithParamInterface<UnusableCase> {};
 
 // Never blocks (a FIFO), never reads without end (a device), never trusts a
-// huge file: the defaults, with one message at each Enum and Open.
+// huge file: the defaults, with one message at each Enum and Open. The defaults
+// drive real programmers only, so the simulator never answers from such a file.
 TEST_P(VelmorUnusableConfiguration, GivesTheDefaultsWithAMessage) {
     std::filesystem::remove(kConfigFile);
     GetParam().make();
     StderrCapture capture;
-    EXPECT_EQ(api().QuovixEnum(), 1);
-    const int32_t h = api().QuovixOpen(0);
-    ASSERT_GT(h, 0);
-    m_open.push_back(h);
-    EXPECT_EQ(api().QuovixSetFlashInfo(h, 5, 0), 1);
-    int32_t kind = 0;
-    int32_t code = 0;
-    ASSERT_EQ(api().QuovixGetFlashInfo(h, &kind, &code), 1);
-    EXPECT_EQ(code, 19) << "the default 25X80";
+    EXPECT_EQ(api().QuovixEnum(), 0) << "no simulated programmer without a usable configuration";
+    EXPECT_LT(api().QuovixOpen(0), 0);
     const std::string line = std::string("velmor: velmor-sim.conf: ") + GetParam().message + "; using the defaults\n";
     EXPECT_EQ(capture.finish(), line + line);
 }
@@ -283,7 +293,7 @@ TEST_F(VelmorConfiguration, SlipInTheChipKeepsTheLargerChipsContents) {
 // ---- Delays ----------------------------------------------------------------------
 
 TEST_F(VelmorConfiguration, DelaysDoNotChangeResults) {
-    writeText(kConfigFile, "block_delay_ms = 1\nerase_ms = 1\n");
+    writeText(kConfigFile, "backend = simulator\nblock_delay_ms = 1\nerase_ms = 1\n");
     const int32_t h = connect();
     const std::vector<uint8_t> data = pattern(3 * kBlock, 8);
     ASSERT_TRUE(programAll(h, data));

@@ -360,21 +360,40 @@ TEST_F(VelmorEntryPoints, GetFlashInfoNeedsBothPointers) {
 
 // ---- Block protection -------------------------------------------------------------
 
-TEST_F(VelmorEntryPoints, Bp1GuardsTheUpperEighthAndBlocksChipErase) {
+TEST_F(VelmorEntryPoints, Bp1IsClearedBeforeAProgramOrAnErase) {
     const int32_t h = connect();
     const std::vector<uint8_t> data(16, 0x00);
     uint32_t done = 0;
+    // BP1 guards the upper eighth; the program there clears it first.
     ASSERT_EQ(api().QuovixSetBP1(h, 1), 1);
-    EXPECT_EQ(api().QuovixProgram(h, data.data(), 16, kOneMiB - kOneMiB / 8, &done), 0);
-    EXPECT_EQ(api().QuovixProgram(h, data.data(), 16, kOneMiB - kOneMiB / 8 - 16, &done), 1);
-    EXPECT_EQ(api().QuovixInitFlash(h), 0);
-    std::vector<uint8_t> expected(kOneMiB, 0xFF);
-    std::fill_n(expected.begin() + (kOneMiB - kOneMiB / 8 - 16), 16, 0x00);
-    EXPECT_EQ(chipFile(), expected);
-
-    ASSERT_EQ(api().QuovixSetBP1(h, 0), 1);
+    EXPECT_EQ(api().QuovixProgram(h, data.data(), 16, kOneMiB - kOneMiB / 8, &done), 1);
+    ASSERT_EQ(api().QuovixSetBP1(h, 1), 1);
     EXPECT_EQ(api().QuovixInitFlash(h), 1);
+    EXPECT_EQ(chipFile(), std::vector<uint8_t>(kOneMiB, 0xFF));
+    ASSERT_EQ(api().QuovixSetBP1(h, 0), 1);
     EXPECT_EQ(api().QuovixProgram(h, data.data(), 16, kOneMiB - 16, &done), 1);
+}
+
+TEST_F(VelmorEntryPoints, ProtectionHeldByTheWpPinFailsProgramAndErase) {
+    configure("block_protect = 2\nhardware_protect = yes\n");
+    const int32_t h = connect();
+    const std::vector<uint8_t> data(16, 0x00);
+    uint32_t done = 7;
+    EXPECT_EQ(api().QuovixProgram(h, data.data(), 16, 0, &done), 0);
+    EXPECT_EQ(api().QuovixInitFlash(h), 0);
+    EXPECT_EQ(api().QuovixSetBP1(h, 0), 0);
+    EXPECT_EQ(done, 7u);
+    EXPECT_EQ(chipFile(), std::vector<uint8_t>(kOneMiB, 0xFF));
+}
+
+TEST_F(VelmorEntryPoints, BlockProtectionSetInTheChipIsClearedBeforeProgramming) {
+    configure("block_protect = 7\n");
+    const int32_t h = connect();
+    const std::vector<uint8_t> data = pattern(300, 4);
+    uint32_t done = 0;
+    ASSERT_EQ(api().QuovixProgram(h, data.data(), 300, 0x1F0, &done), 1);
+    EXPECT_EQ(done, 300u);
+    EXPECT_EQ(readRange(h, 0x1F0, 300), data);
 }
 
 TEST_F(VelmorEntryPoints, Bp1NeedsAChip) {

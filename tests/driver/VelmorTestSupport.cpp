@@ -139,7 +139,7 @@ void VelmorTest::TearDown() {
 }
 
 void VelmorTest::configure(const std::string& lines) {
-    writeText(kConfigFile, "block_delay_ms = 0\nerase_ms = 0\n" + lines);
+    writeText(kConfigFile, "backend = simulator\nblock_delay_ms = 0\nerase_ms = 0\n" + lines);
 }
 
 int32_t VelmorTest::open() {

@@ -75,7 +75,7 @@ protected:
     void TearDown() override;
 
     const DriverApi& api() const { return m_library->api(); }
-    // Writes velmor-sim.conf: delays 0 followed by `lines`.
+    // Writes velmor-sim.conf: the simulator, delays 0, then `lines`.
     void configure(const std::string& lines = {});
     // Enum, Open(0), UsbSelfTest, SetFlashInfo(5, 0), SetWriteTime(5); fails the test on any step.
     int32_t connect();

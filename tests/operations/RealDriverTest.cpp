@@ -27,7 +27,7 @@ protected:
     }
     // The simulator reads its set-up at every open; `extra` adds or overrides lines.
     void Configure(const std::string& extra) {
-        std::ofstream(dir.file("velmor-sim.conf")) << "chip = 25X10\nblock_delay_ms = 0\nerase_ms = 0\n" << extra;
+        std::ofstream(dir.file("velmor-sim.conf")) << "backend = simulator\nchip = 25X10\nblock_delay_ms = 0\nerase_ms = 0\n" << extra;
     }
 
 private:

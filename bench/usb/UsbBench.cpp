@@ -1,0 +1,189 @@
+// Modelled times of chip operations over the emulated CH341A and CH347 (see
+// bench/README.md for the model): an 8 MiB W25Q64 through the library's entry
+// points, as the program calls them, against the physical limit of each.
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Ch341aEmulator.h"
+#include "Ch347Emulator.h"
+#include "Driver.h"
+#include "ProgrammerBackend.h"
+
+namespace {
+
+using namespace velmor;
+
+constexpr uint32_t kChipSize = 8u << 20;
+constexpr uint32_t kBlock = 8192;
+constexpr uint32_t kPage = 256;
+// W25Q64FV datasheet, typical values.
+constexpr uint32_t kPageProgramUs = 700;
+constexpr uint32_t kChipEraseUs = 20'000'000;
+constexpr uint32_t kStatusWriteUs = 10'000;
+
+struct Figures {
+    double us = 0;
+    uint64_t roundTrips = 0;
+    uint64_t wireBytes = 0;
+};
+
+struct Bench {
+    std::string name;
+    double spiByteUs;
+    std::shared_ptr<emulator::EmulatedUsbDevice> device;
+    std::unique_ptr<Driver> driver;
+    int32_t handle = 0;
+};
+
+std::unique_ptr<SimulatedChip> w25q64() {
+    auto chip = std::make_unique<SimulatedChip>(0xEF4017, std::vector<uint8_t>(kChipSize, 0xFF), nullptr);
+    SimulatedChip::Timing timing;
+    timing.programBusyUs = kPageProgramUs;
+    timing.eraseBusyUs = kChipEraseUs;
+    timing.statusBusyUs = kStatusWriteUs;
+    chip->setTiming(timing);
+    return chip;
+}
+
+Figures measure(Bench& bench, const std::function<bool()>& run) {
+    const auto before = bench.device->statistics();
+    const double start = bench.device->hostUs();
+    if (!run()) {
+        std::fprintf(stderr, "%s: operation failed\n", bench.name.c_str());
+        std::exit(1);
+    }
+    const auto after = bench.device->statistics();
+    return {bench.device->hostUs() - start, after.roundTrips - before.roundTrips,
+            (after.bytesOut - before.bytesOut) + (after.bytesIn - before.bytesIn)};
+}
+
+bool programImage(Bench& b, const std::vector<uint8_t>& image) {
+    for (uint32_t at = 0; at < image.size(); at += kBlock) {
+        uint32_t done = at;
+        if (b.driver->program(b.handle, image.data() + at, kBlock, at, &done) != 1 || done != kBlock) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool readChip(Bench& b, const std::vector<uint8_t>* expected) {
+    std::vector<uint8_t> buffer(kBlock);
+    for (uint32_t at = 0; at < kChipSize; at += kBlock) {
+        uint32_t done = at;
+        if (b.driver->read(b.handle, buffer.data(), kBlock, at, &done) != 1 || done != kBlock) {
+            return false;
+        }
+        if (expected && !std::equal(buffer.begin(), buffer.end(), expected->begin() + at)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The least time the SPI bus and the chip need, whatever the programmer:
+// reads: command and address per 8192-byte call, then the data;
+// program: per page write enable, page program with address and data, one
+// status read, the page time; then the read-back each program call includes;
+// erase: write enable, chip erase, one status read, the erase time, then the
+// blank check's read.
+double readLimitUs(const Bench& b, uint32_t bytes) {
+    return (bytes + 4.0 * (bytes / kBlock)) * b.spiByteUs;
+}
+double programLimitUs(const Bench& b, uint32_t pages) {
+    return pages * ((1 + 4 + kPage + 2) * b.spiByteUs + kPageProgramUs) + readLimitUs(b, kChipSize);
+}
+double eraseLimitUs(const Bench& b) {
+    return 4 * b.spiByteUs + kChipEraseUs + readLimitUs(b, kChipSize);
+}
+
+bool g_allWithin = true;
+
+void row(const char* what, const Figures& f, double limitUs, uint32_t bytes) {
+    const double ratio = f.us / limitUs;
+    g_allWithin = g_allWithin && ratio <= 1.25;
+    std::printf("  %-26s %10.3f s %10.3f s %6.3f %s %9llu %12llu %9.1f kB/s\n", what, f.us / 1e6, limitUs / 1e6, ratio,
+                ratio <= 1.25 ? "ok  " : "OVER", static_cast<unsigned long long>(f.roundTrips),
+                static_cast<unsigned long long>(f.wireBytes), bytes ? bytes / f.us * 1e3 : 0.0);
+}
+
+void run(Bench& b) {
+    b.handle = b.driver->open(0);
+    if (b.handle <= 0 || b.driver->selfTest(b.handle) != 1 || b.driver->setFlashInfo(b.handle, 5, kChipSize) != 1 ||
+        b.driver->setWriteTime(b.handle, 500) != 1) {
+        std::fprintf(stderr, "%s: cannot connect\n", b.name.c_str());
+        std::exit(1);
+    }
+    std::vector<uint8_t> image(kChipSize);
+    uint32_t x = 12345;
+    for (uint8_t& byte : image) {
+        x = x * 1103515245u + 12345u;
+        byte = static_cast<uint8_t>(x >> 16);
+        byte = byte == 0xFF ? 0x7F : byte;  // no page of the full image is blank
+    }
+    std::vector<uint8_t> half = image;
+    std::fill(half.begin() + kChipSize / 2, half.end(), uint8_t{0xFF});
+
+    std::printf("%s\n  %-26s %12s %12s %6s %4s %9s %12s %14s\n", b.name.c_str(), "operation", "modelled", "limit",
+                "ratio", "", "round trips", "bytes on wire", "rate");
+    const uint32_t pages = kChipSize / kPage;
+    const Figures erase = measure(b, [&] { return b.driver->initFlash(b.handle) == 1; });
+    row("erase + blank check", erase, eraseLimitUs(b), 0);
+    const Figures program = measure(b, [&] { return programImage(b, image); });
+    row("program (after erase)", program, programLimitUs(b, pages), kChipSize);
+    const Figures verify = measure(b, [&] { return readChip(b, &image); });
+    row("verify", verify, readLimitUs(b, kChipSize), kChipSize);
+    const Figures read = measure(b, [&] { return readChip(b, nullptr); });
+    row("read", read, readLimitUs(b, kChipSize), kChipSize);
+    const Figures full = {erase.us + program.us + verify.us, erase.roundTrips + program.roundTrips + verify.roundTrips,
+                          erase.wireBytes + program.wireBytes + verify.wireBytes};
+    row("auto, full image", full,
+        eraseLimitUs(b) + programLimitUs(b, pages) + readLimitUs(b, kChipSize), kChipSize);
+    const Figures autoHalf = measure(b, [&] {
+        return b.driver->initFlash(b.handle) == 1 && programImage(b, half) && readChip(b, &half);
+    });
+    row("auto, half-empty image", autoHalf,
+        eraseLimitUs(b) + programLimitUs(b, pages / 2) + readLimitUs(b, kChipSize), kChipSize);
+    b.driver->close(b.handle);
+}
+
+}  // namespace
+
+int main() {
+    // A fresh directory: no configuration file, so the USB programmers are selected.
+    const auto dir = std::filesystem::temp_directory_path() / ("usb-bench-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    std::filesystem::current_path(dir);
+
+    std::printf("USB programmer benchmark (modelled figures on the emulators, not measured on hardware)\n");
+    std::printf("chip: 8 MiB W25Q64, page program %u us, chip erase %u s (typical)\n", kPageProgramUs,
+                kChipEraseUs / 1'000'000);
+    std::vector<Bench> benches;
+    {
+        Bench b{"CH341A: USB full speed, SPI 1.5 MHz", 8.0 / 1.5, std::make_shared<emulator::Ch341aEmulator>("1-1", w25q64()),
+                nullptr};
+        benches.push_back(std::move(b));
+    }
+    {
+        Bench b{"CH347T: USB high speed, SPI 15 MHz (spi_clock_khz default)", 8.0 / 15.0,
+                std::make_shared<emulator::Ch347Emulator>("1-2", 0x55DB, w25q64()), nullptr};
+        benches.push_back(std::move(b));
+    }
+    for (Bench& b : benches) {
+        auto bus = std::make_shared<emulator::EmulatedUsbBus>();
+        bus->attach(b.device);
+        b.driver = std::make_unique<Driver>(createProgrammerBackend(bus));
+        run(b);
+    }
+    std::filesystem::current_path("/");
+    std::filesystem::remove_all(dir);
+    std::printf("every operation within 1.25 x its physical limit: %s\n", g_allWithin ? "yes" : "NO");
+    return g_allWithin ? 0 : 1;
+}
