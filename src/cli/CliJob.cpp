@@ -134,6 +134,8 @@ private:
             return Fail(ExitStatus::FileError, CliText::OutputFailed + m_setup.file);
 
         const OperationOutcome outcome = RunOperation(command);
+        // The window just closes the question; a script needs to read why nothing happened.
+        if (outcome.overflowRefused) m_status.SetStatus(CliText::OverflowRefused, true, false);
         const ExitStatus exit = ClassifyOutcome(outcome);
         if (exit != ExitStatus::NoProgrammer && exit != ExitStatus::NoChip) {
             const int row = m_model.row();
