@@ -20,47 +20,71 @@ Driver::Driver(std::unique_ptr<ProgrammerBackend> backend) : m_backend(std::move
 
 Driver::~Driver() = default;
 
-Driver::Connection* Driver::find(int32_t handle) {
-    return m_connection && handle > 0 && m_connection->handle == handle ? m_connection.get() : nullptr;
+Driver::Held Driver::find(int32_t handle) {
+    std::shared_ptr<Connection> connection;
+    {
+        std::lock_guard lock(m_tableMutex);
+        const auto it = m_connections.find(handle);
+        if (it == m_connections.end()) {
+            return {};
+        }
+        connection = it->second;
+    }
+    Held held(std::move(connection));
+    // Closed while this call waited for the connection: the handle is gone.
+    if (held->handle == 0) {
+        return {};
+    }
+    return held;
 }
 
 int32_t Driver::enumerate() {
-    std::lock_guard lock(m_mutex);
+    std::lock_guard lock(m_tableMutex);
     return std::max(m_backend->count(), 0);
 }
 
 int32_t Driver::open(int32_t index) {
-    std::lock_guard lock(m_mutex);
-    // The one programmer is held by one connection at a time.
-    if (index != 0 || m_connection) {
+    std::lock_guard lock(m_tableMutex);
+    // Each programmer is held by one connection at a time.
+    if (index < 0 || m_openIndices.count(index) != 0) {
         return -1;
     }
     std::optional<OpenedProgrammer> opened = m_backend->open(index);
     if (!opened || !opened->transport) {
         return -1;
     }
-    auto connection = std::make_unique<Connection>();
-    m_lastHandle = m_lastHandle == INT32_MAX ? 1 : m_lastHandle + 1;
+    auto connection = std::make_shared<Connection>();
+    do {
+        m_lastHandle = m_lastHandle == INT32_MAX ? 1 : m_lastHandle + 1;
+    } while (m_connections.count(m_lastHandle) != 0);
     connection->handle = m_lastHandle;
+    connection->index = index;
     connection->programmer = std::move(*opened);
     connection->flash = std::make_unique<SpiFlash>(*connection->programmer.transport);
     connection->scratch.resize(kVerifyChunk);
-    m_connection = std::move(connection);
+    m_connections.emplace(m_lastHandle, std::move(connection));
+    m_openIndices.insert(index);
     return m_lastHandle;
 }
 
 int32_t Driver::close(int32_t handle) {
-    std::lock_guard lock(m_mutex);
-    if (!find(handle)) {
+    // Waits for a call running on the connection, so its programmer (and chip
+    // file) is let go before the index can be opened again.
+    Held c = find(handle);
+    if (!c) {
         return 0;
     }
-    m_connection.reset();
+    std::lock_guard lock(m_tableMutex);
+    c->handle = 0;
+    m_openIndices.erase(c->index);
+    m_connections.erase(handle);
+    c->flash.reset();
+    c->programmer = OpenedProgrammer{};
     return 1;
 }
 
 int32_t Driver::selfTest(int32_t handle) {
-    std::lock_guard lock(m_mutex);
-    Connection* c = find(handle);
+    Held c = find(handle);
     return c && c->programmer.transport->selfTest() ? 1 : 0;
 }
 
@@ -73,8 +97,7 @@ std::optional<uint32_t> Driver::chipId(Connection& connection) {
 }
 
 int32_t Driver::setFlashInfo(int32_t handle, int32_t kind, int32_t size) {
-    std::lock_guard lock(m_mutex);
-    Connection* c = find(handle);
+    Held c = find(handle);
     if (!c) {
         return 0;
     }
@@ -100,8 +123,7 @@ int32_t Driver::setFlashInfo(int32_t handle, int32_t kind, int32_t size) {
 }
 
 int32_t Driver::setWriteTime(int32_t handle, int32_t time) {
-    std::lock_guard lock(m_mutex);
-    Connection* c = find(handle);
+    Held c = find(handle);
     if (!c) {
         return 0;
     }
@@ -111,8 +133,7 @@ int32_t Driver::setWriteTime(int32_t handle, int32_t time) {
 }
 
 int32_t Driver::setBp1(int32_t handle, int32_t value) {
-    std::lock_guard lock(m_mutex);
-    Connection* c = find(handle);
+    Held c = find(handle);
     if (!c || !chipId(*c)) {
         return 0;
     }
@@ -145,8 +166,7 @@ bool Driver::isBlank(Connection& c, uint32_t size) {
 }
 
 int32_t Driver::initFlash(int32_t handle) {
-    std::lock_guard lock(m_mutex);
-    Connection* c = find(handle);
+    Held c = find(handle);
     if (!c) {
         return 0;
     }
@@ -161,25 +181,23 @@ int32_t Driver::initFlash(int32_t handle) {
     return isBlank(*c, *c->chipSize) ? 1 : 0;
 }
 
-Driver::Connection* Driver::transferTarget(int32_t handle, const void* data, uint32_t length,
-                                           uint32_t address, const uint32_t* done) {
-    Connection* c = find(handle);
-    if (!c || !data || !done || length == 0 || length > kMaxTransfer || !c->chipSize) {
-        return nullptr;
+bool Driver::transferAllowed(const Connection& c, const void* data, uint32_t length, uint32_t address,
+                             const uint32_t* done) {
+    if (!data || !done || length == 0 || length > kMaxTransfer || !c.chipSize) {
+        return false;
     }
-    return address < *c->chipSize ? c : nullptr;
+    return address < *c.chipSize;
 }
 
 int32_t Driver::program(int32_t handle, const uint8_t* data, uint32_t length, uint32_t address,
                         uint32_t* done) {
-    std::lock_guard lock(m_mutex);
-    Connection* c = find(handle);
-    if (c) {
-        ++c->programCalls;
+    Held c = find(handle);
+    if (!c) {
+        return 0;
     }
-    c = transferTarget(handle, data, length, address, done);
+    ++c->programCalls;
     // What is sent is programmed whole or not at all: nothing is dropped at the chip's end.
-    if (!c || uint64_t{address} + length > *c->chipSize) {
+    if (!transferAllowed(*c, data, length, address, done) || uint64_t{address} + length > *c->chipSize) {
         return 0;
     }
     const FaultPlan& faults = c->programmer.faults;
@@ -206,13 +224,12 @@ int32_t Driver::program(int32_t handle, const uint8_t* data, uint32_t length, ui
 }
 
 int32_t Driver::read(int32_t handle, uint8_t* buffer, uint32_t length, uint32_t address, uint32_t* done) {
-    std::lock_guard lock(m_mutex);
-    Connection* c = find(handle);
-    if (c) {
-        ++c->readCalls;
-    }
-    c = transferTarget(handle, buffer, length, address, done);
+    Held c = find(handle);
     if (!c) {
+        return 0;
+    }
+    ++c->readCalls;
+    if (!transferAllowed(*c, buffer, length, address, done)) {
         return 0;
     }
     const FaultPlan& faults = c->programmer.faults;
@@ -237,8 +254,7 @@ int32_t Driver::read(int32_t handle, uint8_t* buffer, uint32_t length, uint32_t 
 }
 
 int32_t Driver::getFlashInfo(int32_t handle, int32_t* kind, int32_t* code) {
-    std::lock_guard lock(m_mutex);
-    Connection* c = find(handle);
+    Held c = find(handle);
     if (!c || !kind || !code || c->programmer.faults.failFlashInfo) {
         return 0;
     }

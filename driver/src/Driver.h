@@ -1,9 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <vector>
 
 #include "ProgrammerBackend.h"
@@ -11,9 +13,12 @@
 
 namespace velmor {
 
-// The state behind the eleven entry points: one programmer connection at a
-// time, argument checks, the driver faults of the back end, and the chip
-// operations on the flash layer. Every call holds one mutex for its whole run.
+// The state behind the eleven entry points: one connection per attached
+// programmer, argument checks, the driver faults of the back end, and the chip
+// operations on the flash layer. Every call on a handle holds that connection's
+// mutex for its whole run, so calls on one connection run one after another
+// while connections to different programmers never wait for each other. The
+// table of connections has its own mutex, held only to find, add or remove one.
 class Driver {
 public:
     static constexpr uint32_t kMaxTransfer = 8192;
@@ -38,7 +43,9 @@ public:
 
 private:
     struct Connection {
+        std::mutex mutex;
         int32_t handle = 0;
+        int32_t index = 0;
         OpenedProgrammer programmer;
         std::unique_ptr<SpiFlash> flash;
         // Addresses the chip accepts; set by a successful QuovixSetFlashInfo.
@@ -49,17 +56,34 @@ private:
         std::vector<uint8_t> scratch;
     };
 
-    Connection* find(int32_t handle);
-    // The connection when a transfer of `length` bytes from `address` may start
-    // on it: the arguments are sound and `address` lies on the chip.
-    Connection* transferTarget(int32_t handle, const void* data, uint32_t length, uint32_t address,
-                               const uint32_t* done);
+    // A connection held for one call: alive and locked until the call ends, even
+    // when another thread closes the handle meanwhile.
+    class Held {
+    public:
+        Held() = default;
+        explicit Held(std::shared_ptr<Connection> c) : m_connection(std::move(c)), m_lock(m_connection->mutex) {}
+        Connection* operator->() const { return m_connection.get(); }
+        Connection& operator*() const { return *m_connection; }
+        explicit operator bool() const { return m_connection != nullptr; }
+
+    private:
+        std::shared_ptr<Connection> m_connection;
+        std::unique_lock<std::mutex> m_lock;
+    };
+
+    // The open connection of `handle`, locked; empty when the handle is not open.
+    Held find(int32_t handle);
+    // True when a transfer of `length` bytes from `address` may start on `c`:
+    // the arguments are sound and `address` lies on the chip.
+    static bool transferAllowed(const Connection& c, const void* data, uint32_t length, uint32_t address,
+                                const uint32_t* done);
     std::optional<uint32_t> chipId(Connection& connection);
     bool isBlank(Connection& connection, uint32_t size);
 
-    std::mutex m_mutex;
+    std::mutex m_tableMutex;
     std::unique_ptr<ProgrammerBackend> m_backend;
-    std::unique_ptr<Connection> m_connection;
+    std::map<int32_t, std::shared_ptr<Connection>> m_connections;  // by handle
+    std::set<int32_t> m_openIndices;
     int32_t m_lastHandle = 0;
 };
 

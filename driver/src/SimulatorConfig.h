@@ -14,12 +14,18 @@ namespace velmor {
 
 inline constexpr const char* kSimulatorConfigFile = "velmor-sim.conf";
 inline constexpr const char* kSimulatedChipFile = "velmor-sim-chip.bin";
+inline constexpr uint32_t kMaxSimulatedDevices = 16;
+
+// The chip file of simulated programmer `index`: velmor-sim-chip.bin for the
+// first, velmor-sim-chip-1.bin, -2, ... for the others, so no two share one.
+std::string simulatedChipFile(int32_t index);
 
 // What the simulated programmer and its chip look like, read from
 // velmor-sim.conf. The defaults are a working programmer with a 25X80 chip and
 // delays a person can watch.
 struct SimulatorConfig {
     bool programmerPresent = true;
+    uint32_t devices = 1;  // simulated programmers attached, each with its own chip
     bool selfTestPasses = true;
     const SimulatedChipType* chip = findSimulatedChipType("25X80");  // null: no chip in the socket
     std::optional<uint32_t> jedecId;                                 // answer instead of the chip type's id
