@@ -69,7 +69,8 @@ std::string PerProgrammerFile(const std::string& path, int index) {
     const size_t slash = path.rfind('/');
     const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
     const size_t dot = path.rfind('.');
-    const std::string suffix = "-" + std::to_string(index);
+    std::string suffix = "-";
+    suffix += std::to_string(index);
     // A leading dot names a hidden file, not an extension.
     if (dot == std::string::npos || dot <= nameStart) return path + suffix;
     return path.substr(0, dot) + suffix + path.substr(dot);

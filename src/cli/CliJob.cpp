@@ -225,7 +225,11 @@ ExitStatus ClassifyOutcome(const OperationOutcome& outcome) {
     return ExitStatus::OperationFailed;
 }
 
-std::string ProgrammerLockName(int index) { return "XJQT_Tarlo 编程器" + std::to_string(index); }
+std::string ProgrammerLockName(int index) {
+    std::string name = "XJQT_Tarlo 编程器";
+    name += std::to_string(index);
+    return name;
+}
 
 JobResult RunJob(const JobSetup& setup, ConsoleOutput& console) {
     Job job(setup, console);
@@ -235,16 +239,25 @@ JobResult RunJob(const JobSetup& setup, ConsoleOutput& console) {
 std::string JobResultJson(const JobResult& r) {
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%.3f", r.seconds);
-    std::string json = "{\"device\":" + std::to_string(r.device);
-    json += ",\"chip\":" + (r.chip.empty() ? std::string("null") : JsonString(r.chip));
-    json += ",\"capacity\":" + std::to_string(r.capacity);
-    json += ",\"operation\":" + JsonString(CommandName(r.command));
-    json += ",\"file\":" + (r.file.empty() ? std::string("null") : JsonString(r.file));
-    json += ",\"bytes\":" + std::to_string(r.bytes);
-    json += ",\"seconds\":" + std::string(seconds);
-    json += ",\"outcome\":" + JsonString(OutcomeName(r.exit));
-    json += ",\"exit\":" + std::to_string(ExitCode(r.exit));
-    json += ",\"differences\":" + std::to_string(r.differences);
-    json += ",\"status\":" + JsonString(r.status) + "}";
-    return json;
+    std::string json = "{";
+    const auto field = [&json](const char* name, const std::string& value) {
+        if (json.size() > 1) json += ',';
+        json += '"';
+        json += name;
+        json += "\":";
+        json += value;
+    };
+    const auto textOrNull = [](const std::string& text) { return text.empty() ? std::string("null") : JsonString(text); };
+    field("device", std::to_string(r.device));
+    field("chip", textOrNull(r.chip));
+    field("capacity", std::to_string(r.capacity));
+    field("operation", JsonString(CommandName(r.command)));
+    field("file", textOrNull(r.file));
+    field("bytes", std::to_string(r.bytes));
+    field("seconds", seconds);
+    field("outcome", JsonString(OutcomeName(r.exit)));
+    field("exit", std::to_string(ExitCode(r.exit)));
+    field("differences", std::to_string(r.differences));
+    field("status", JsonString(r.status));
+    return json + "}";
 }

@@ -13,10 +13,15 @@ bool HasCaptionOf(const std::string& caption, const char* format) {
     return caption.rfind(f.substr(0, f.find('%')), 0) == 0;
 }
 
-std::string Replace(std::string text, std::string_view from, std::string_view to) {
-    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
-        text.replace(at, from.size(), to);
-    return text;
+std::string Replace(std::string_view text, std::string_view from, std::string_view to) {
+    std::string out;
+    for (size_t at = text.find(from); at != std::string_view::npos; at = text.find(from)) {
+        out.append(text.substr(0, at));
+        out.append(to);
+        text.remove_prefix(at + from.size());
+    }
+    out.append(text);
+    return out;
 }
 
 }  // namespace

@@ -22,7 +22,10 @@ bool OutputFile::Prepare(const std::string& destination) {
     const std::string dir = slash == std::string::npos ? std::string(".") : destination.substr(0, slash + 1);
     const std::string name = slash == std::string::npos ? destination : destination.substr(slash + 1);
     if (name.empty()) return false;
-    std::string pattern = (slash == std::string::npos ? std::string() : dir) + "." + name + ".part-XXXXXX";
+    std::string pattern = slash == std::string::npos ? std::string() : dir;
+    pattern += '.';
+    pattern += name;
+    pattern += ".part-XXXXXX";
     std::vector<char> buffer(pattern.begin(), pattern.end());
     buffer.push_back('\0');
     const int fd = mkostemp(buffer.data(), O_CLOEXEC);

@@ -50,8 +50,10 @@ std::string RemainingText(const ProgressSample& sample) {
 std::string TerminalProgressLine(const ProgressSample& sample, int barWidth) {
     const int percent = std::clamp(sample.percent, 0, 100);
     const int filled = barWidth * percent / 100;
-    std::string bar = "[" + std::string(static_cast<size_t>(filled), '#') +
-                      std::string(static_cast<size_t>(barWidth - filled), '-') + "]";
+    std::string bar = "[";
+    bar.append(static_cast<size_t>(filled), '#');
+    bar.append(static_cast<size_t>(barWidth - filled), '-');
+    bar += ']';
     return sample.caption + " " + bar + "  " + RateText(Rate(sample)) + "  " + RemainingText(sample);
 }
 
