@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 
 #include "cli/CliPorts.h"
 #include "cli/CliTexts.h"
@@ -39,6 +40,13 @@ bool StartsWith(const std::string& text, const char* prefix) { return text.rfind
 std::string VerifySummaryPrefix() {
     const std::string format = OperationText::VerifySummary;
     return format.substr(0, format.find('%'));
+}
+
+// The count of "校验结束，共%d个错误..."; 0 for any other text.
+int DifferencesInSummary(const std::string& status) {
+    const std::string prefix = VerifySummaryPrefix();
+    if (!StartsWith(status, prefix.c_str())) return 0;
+    return std::atoi(status.c_str() + prefix.size());
 }
 
 uint8_t WorkerCodeOf(CliCommand command) {
@@ -105,7 +113,8 @@ public:
         result.exit = Execute(result);
         result.seconds = m_setup.clock() - start;
         result.status = m_status.lastText();
-        result.differences = m_boxes.differences();
+        // Past --max-differences the verify counts without asking: its summary has the total.
+        result.differences = std::max(m_boxes.differences(), DifferencesInSummary(result.status));
         m_image.Unload();
         return result;
     }
@@ -128,6 +137,8 @@ private:
         if (CommandNeedsImage(command)) {
             m_loader.LoadImageFile(m_setup.file, true);
             if (!m_image.loaded()) return ExitStatus::FileError;  // the loader said why
+            // Open, the work copy needs no name: a job that is killed leaves no copy behind.
+            std::remove(m_loader.workCopyPath().c_str());
         }
         OutputFile output;
         if (command == CliCommand::Read && !output.Prepare(m_setup.file))

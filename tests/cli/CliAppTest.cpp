@@ -206,8 +206,17 @@ TEST_F(CliAppTest, VerifyListsDifferencesUpToTheLimitAndCountsThemAll) {
     EXPECT_EQ(limited.exit, ExitStatus::VerifyDifference);
     EXPECT_EQ(limited.outLines(), (Lines{"文件打开成功", "5H处错误!  文件数据:12H 片内数据:34H", "校验结束，共3个错误..."}));
 
-    const CliRun none = Cli({"verify", "@fw.bin", "--max-differences", "0"});
-    EXPECT_EQ(none.outLines(), (Lines{"文件打开成功", "校验结束，共3个错误..."}));
+    const CliRun none = Cli({"verify", "@fw.bin", "--max-differences", "0", "--json"});
+    Lines texts;  // standard error without the progress lines
+    std::istringstream err(none.err);
+    for (std::string line; std::getline(err, line);)
+        if (line.rfind("已校验", 0) != 0) texts.push_back(line);
+    EXPECT_EQ(texts, (Lines{"文件打开成功", "校验结束，共3个错误..."}));
+    // The result counts every difference, listed or not.
+    const nlohmann::json result = nlohmann::json::parse(none.out);
+    EXPECT_EQ(result["differences"], 3);
+    EXPECT_EQ(result["outcome"], "verify-difference");
+    EXPECT_EQ(result["exit"], 6);
 }
 
 TEST_F(CliAppTest, ReadReplacesTheFileOnlyWhenTheWholeChipWasRead) {
