@@ -57,9 +57,19 @@ std::function<double()> SteadyClock() {
     };
 }
 
-ExitStatus Refuse(ConsoleOutput& console, ExitStatus exit, const std::string& text) {
+// The run ends before any job: the text, and with --json its result object, so a
+// script reading one object per result still gets one.
+ExitStatus Refuse(ConsoleOutput& console, const CliOptions& options, ExitStatus exit, const std::string& text) {
     console.Status(0, text);
     console.Finish();
+    if (options.json) {
+        JobResult result;
+        result.command = options.command;
+        result.file = options.file;
+        result.exit = exit;
+        result.status = text;
+        console.Line(JobResultJson(result));
+    }
     return exit;
 }
 
@@ -99,12 +109,12 @@ ExitStatus RunCommandLine(const std::vector<std::string>& arguments, const CliEn
     InstanceLock own(InstanceName::Own, environment.lockDirectory);
     if (sibling.TryAcquire() == InstanceLock::Result::HeldElsewhere) {
         ConsoleOutput console(setup);
-        return Refuse(console, ExitStatus::NoProgrammer, CliText::SiblingRunning);
+        return Refuse(console, options, ExitStatus::NoProgrammer, CliText::SiblingRunning);
     }
     sibling.Release();
     if (own.TryAcquireShared() == InstanceLock::Result::HeldElsewhere) {
         ConsoleOutput console(setup);
-        return Refuse(console, ExitStatus::NoProgrammer, CliText::WindowRunning);
+        return Refuse(console, options, ExitStatus::NoProgrammer, CliText::WindowRunning);
     }
 
     DriverLibrary library;
@@ -115,7 +125,7 @@ ExitStatus RunCommandLine(const std::vector<std::string>& arguments, const CliEn
         const bool loaded = options.driverPath.empty() ? library.Load() : library.LoadFrom(options.driverPath);
         if (!loaded) {
             ConsoleOutput console(setup);
-            return Refuse(console, ExitStatus::FileError,
+            return Refuse(console, options, ExitStatus::FileError,
                           CliText::DriverMissing +
                               (options.driverPath.empty() ? std::string(DriverLibrary::FileName) : options.driverPath));
         }
@@ -125,7 +135,7 @@ ExitStatus RunCommandLine(const std::vector<std::string>& arguments, const CliEn
     WorkDirectory work(environment.tempDirectory);
     if (!work.ok()) {
         ConsoleOutput console(setup);
-        return Refuse(console, ExitStatus::FileError, CliText::WorkDirectoryFailed);
+        return Refuse(console, options, ExitStatus::FileError, CliText::WorkDirectoryFailed);
     }
 
     // Without programmers --all still runs one job, which reports that none answered.

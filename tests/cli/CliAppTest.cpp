@@ -262,6 +262,11 @@ TEST_F(CliAppTest, TheWindowOrAnotherJobOnTheProgrammerKeepsTheJobOff) {
         EXPECT_EQ(run.outLines(), row.out);
         EXPECT_EQ(fake.CallCount(FakeEntry::Open), row.exit == ExitStatus::Success ? 1 : 0);
         fake.ClearCalls();
+        // A script reading --json gets its object either way.
+        const nlohmann::json result = nlohmann::json::parse(Cli({"blank", "--json"}).out);
+        EXPECT_EQ(result["exit"], ExitCode(row.exit));
+        EXPECT_EQ(result["operation"], "blank");
+        fake.ClearCalls();
     }
 }
 
