@@ -6,6 +6,7 @@ packages=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-multimedia-dev libqt6svg6 qt6-translations-l10n
   libudev-dev libusb-1.0-0-dev
+  libcli11-dev nlohmann-json3-dev
   libgtest-dev libgmock-dev googletest
   fonts-wqy-microhei
   fp-utils

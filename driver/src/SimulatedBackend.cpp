@@ -24,18 +24,19 @@ SimulatorConfig SimulatedBackend::current() const {
 }
 
 int32_t SimulatedBackend::count() {
-    return current().programmerPresent ? 1 : 0;
+    const SimulatorConfig config = current();
+    return config.programmerPresent ? static_cast<int32_t>(config.devices) : 0;
 }
 
 std::optional<OpenedProgrammer> SimulatedBackend::open(int32_t index) {
     const SimulatorConfig config = current();
-    if (!config.programmerPresent || index != 0) {
+    if (!config.programmerPresent || index < 0 || static_cast<uint32_t>(index) >= config.devices) {
         return std::nullopt;
     }
     std::unique_ptr<SimulatedChip> chip;
     std::unique_ptr<ChipStore> store;
     if (config.chip) {
-        FileChipStore::Opened file = FileChipStore::open(kSimulatedChipFile, config.chip->size);
+        FileChipStore::Opened file = FileChipStore::open(simulatedChipFile(index), config.chip->size);
         if (file.busy) {
             // Another process has the chip: to this one the programmer is not there.
             tell("simulated programmer busy: " + file.error);

@@ -5,9 +5,10 @@
 
 namespace velmor {
 
-// One simulated programmer, described by velmor-sim.conf in the current
-// directory (read again at every count and open); its chip lives in
-// velmor-sim-chip.bin beside it.
+// The simulated programmers (one, or `devices = N`), described by
+// velmor-sim.conf in the current directory (read again at every count and
+// open); each one's chip lives in its own file beside it (simulatedChipFile).
+// Stateless, so connections to different programmers may open concurrently.
 class SimulatedBackend : public ProgrammerBackend {
 public:
     SimulatedBackend() = default;

@@ -158,6 +158,12 @@ std::optional<std::string> apply(SimulatorConfig& config, const std::string& key
             return std::string("expected present or absent");
         }
         config.programmerPresent = word == "present";
+    } else if (key == "devices") {
+        const std::optional<uint32_t> n = parseUnsigned(value, kMaxSimulatedDevices);
+        if (!n || *n == 0) {
+            return "expected a whole number from 1 to " + std::to_string(kMaxSimulatedDevices);
+        }
+        config.devices = *n;
     } else if (key == "self_test") {
         if (word != "ok" && word != "fail") {
             return std::string("expected ok or fail");
@@ -237,6 +243,14 @@ std::optional<std::string> apply(SimulatorConfig& config, const std::string& key
 }
 
 }  // namespace
+
+std::string simulatedChipFile(int32_t index) {
+    if (index <= 0) {
+        return kSimulatedChipFile;
+    }
+    const std::string name = kSimulatedChipFile;
+    return name.substr(0, name.rfind('.')) + "-" + std::to_string(index) + name.substr(name.rfind('.'));
+}
 
 SimulatorConfig parseSimulatorConfig(std::string_view text, std::string_view fileName,
                                      const ConfigComplaint& complain) {

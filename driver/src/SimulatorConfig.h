@@ -14,6 +14,11 @@ namespace velmor {
 
 inline constexpr const char* kSimulatorConfigFile = "velmor-sim.conf";
 inline constexpr const char* kSimulatedChipFile = "velmor-sim-chip.bin";
+inline constexpr uint32_t kMaxSimulatedDevices = 16;
+
+// The chip file of simulated programmer `index`: velmor-sim-chip.bin for the
+// first, velmor-sim-chip-1.bin, -2, ... for the others, so no two share one.
+std::string simulatedChipFile(int32_t index);
 
 // Which programmers the library drives: USB programmers (auto: CH347 first,
 // then CH341A, or one kind), or the simulated one.
@@ -24,6 +29,7 @@ enum class BackendChoice { Auto, Simulator, Ch341a, Ch347 };
 // delays a person can watch.
 struct SimulatorConfig {
     bool programmerPresent = true;
+    uint32_t devices = 1;  // simulated programmers attached, each with its own chip
     bool selfTestPasses = true;
     const SimulatedChipType* chip = findSimulatedChipType("25X80");  // null: no chip in the socket
     std::optional<uint32_t> jedecId;                                 // answer instead of the chip type's id

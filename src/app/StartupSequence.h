@@ -2,14 +2,10 @@
 
 #include <string>
 
+#include "platform/InstanceNames.h"
+
 class MessageBoxes;
 class ProductDataFile;
-
-// Names of the two single-instance locks.
-namespace InstanceName {
-inline constexpr const char* Sibling = "XJQT_Quenby Flash编程器.exe";
-inline constexpr const char* Own = "XJQT_Tarlo Flash编程器.exe";
-}  // namespace InstanceName
 
 // Named single-instance locks, as the start-up uses them.
 class InstanceLocks {

@@ -29,10 +29,10 @@ void Device::CloseDevice() {
 }
 
 int Device::OpenAndPrepare() {
-    if (!m_api.QuovixEnum || m_api.QuovixEnum() <= 0) return NoProgrammer;
+    if (!m_api.QuovixEnum || m_api.QuovixEnum() <= m_index) return NoProgrammer;
     if (!m_api.QuovixOpen) return NoProgrammer;
     // Kept even when negative: the following CloseDevice passes it back once.
-    m_handle = m_api.QuovixOpen(0);
+    m_handle = m_api.QuovixOpen(m_index);
     if (m_handle < 0) return NoProgrammer;
     if (!m_api.QuovixUsbSelfTest || m_api.QuovixUsbSelfTest(m_handle) == 0) return NoProgrammer;
     if (!SetFlashInfo(kSpiFlashKind, 0)) return NoChip;

@@ -10,7 +10,8 @@ class ChipModelSelection;
 class CommandStates;
 class FileImage;
 
-// The programmer connection: one handle for the whole program, opened by
+// The programmer connection: one handle for the whole program (per job on the
+// command line), opened by
 // CheckDevice and closed by CloseDevice. A missing entry point counts as a failed
 // call, never as a call through a null pointer. One thread at a time uses it.
 class Device {
@@ -19,6 +20,9 @@ public:
 
     // Replaces the entry point table (binding at start-up, before the worker runs).
     void SetApi(const DriverApi& api) { m_api = api; }
+    // Which of the attached programmers this connection opens (the window: always 0).
+    void SetIndex(int32_t index) { m_index = index; }
+    int32_t index() const { return m_index; }
 
     // 0 no programmer, 1 programmer without a usable chip, 2 chip ready. Leaves
     // the connection open whenever the open was reached.
@@ -50,4 +54,5 @@ private:
     CommandStates& m_commands;
     const FileImage& m_image;
     std::atomic<int32_t> m_handle{0};
+    int32_t m_index = 0;
 };

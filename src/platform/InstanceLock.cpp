@@ -43,6 +43,14 @@ std::string InstanceLock::RuntimeDirectory() {
 }
 
 InstanceLock::Result InstanceLock::TryAcquire() {
+    return Acquire(LOCK_EX);
+}
+
+InstanceLock::Result InstanceLock::TryAcquireShared() {
+    return Acquire(LOCK_SH);
+}
+
+InstanceLock::Result InstanceLock::Acquire(int operation) {
     if (m_fd >= 0) return Result::Acquired;
     if (m_path.empty()) return Result::Failed;
     // Close-on-exec: a program started from here (help viewer, editor) must not
@@ -51,7 +59,7 @@ InstanceLock::Result InstanceLock::TryAcquire() {
     if (fd < 0) return Result::Failed;
     int rc;
     do {
-        rc = flock(fd, LOCK_EX | LOCK_NB);
+        rc = flock(fd, operation | LOCK_NB);
     } while (rc != 0 && errno == EINTR);
     if (rc != 0) {
         const int error = errno;

@@ -20,6 +20,10 @@ public:
     InstanceLock& operator=(const InstanceLock&) = delete;
 
     Result TryAcquire();
+    // Held together with other shared holders, never with an exclusive one: the
+    // command-line jobs share the program's name among themselves, and the
+    // window, which takes it exclusively, runs only when no job does.
+    Result TryAcquireShared();
     void Release();
     bool IsHeld() const { return m_fd >= 0; }
     // Path of the lock file (empty when no runtime directory could be found).
@@ -31,6 +35,8 @@ public:
     static std::string RuntimeDirectory();
 
 private:
+    Result Acquire(int operation);
+
     std::string m_path;
     int m_fd = -1;
 };

@@ -51,6 +51,35 @@ TEST_F(DeviceTest, CheckDeviceRunsTheConnectionStepsInOrderAndStaysOpen) {
     EXPECT_EQ(d.handle(), 7);
 }
 
+// The command line's --all: a connection opens the programmer of its index, and
+// only when the driver counts that many.
+TEST_F(DeviceTest, AConnectionOpensTheProgrammerOfItsIndex) {
+    struct Row {
+        int32_t attached;
+        int32_t index;
+        int expectedState;
+        std::vector<std::string> firstCalls;
+    };
+    const Row rows[] = {
+        {3, 2, ChipReady, {"QuovixEnum()", "QuovixOpen(2)"}},
+        {2, 2, NoProgrammer, {"QuovixEnum()"}},
+        {1, 0, ChipReady, {"QuovixEnum()", "QuovixOpen(0)"}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.index);
+        driver.ClearCalls();
+        driver.SetResult(FakeEntry::Enum, row.attached);
+        Device& d = MakeDevice();
+        d.SetIndex(row.index);
+        EXPECT_EQ(d.CheckDevice(), row.expectedState);
+        const std::vector<std::string> calls = driver.CallTexts();
+        ASSERT_GE(calls.size(), row.firstCalls.size());
+        EXPECT_EQ(std::vector<std::string>(calls.begin(), calls.begin() + static_cast<long>(row.firstCalls.size())),
+                  row.firstCalls);
+        d.CloseDevice();
+    }
+}
+
 struct StepCase {
     const char* name;
     std::function<void(FakeDriver&)> setup;

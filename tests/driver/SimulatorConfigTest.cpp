@@ -257,3 +257,41 @@ TEST(SimulatorConfigTest, FileOfTheLargestSizeIsRead) {
 
 }  // namespace
 }  // namespace velmor
+
+namespace velmor {
+namespace {
+
+TEST(SimulatorConfigDevicesTest, DevicesAttachSeveralProgrammersEachWithItsOwnChipFile) {
+    struct Row {
+        const char* text;
+        uint32_t devices;
+        bool complaint;
+    };
+    const Row rows[] = {
+        {"", 1, false},
+        {"devices = 3", 3, false},
+        {"DEVICES = 16", 16, false},
+        {"devices = 0", 1, true},
+        {"devices = 17", 1, true},
+        {"devices = two", 1, true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.text);
+        std::vector<std::string> complaints;
+        const SimulatorConfig c = parseSimulatorConfig(row.text, "test.conf", [&](const std::string& m) {
+            complaints.push_back(m);
+        });
+        EXPECT_EQ(c.devices, row.devices);
+        ASSERT_EQ(complaints.size(), row.complaint ? 1u : 0u);
+        if (row.complaint) {
+            EXPECT_EQ(complaints[0], std::string("test.conf:1: ignored \"") + row.text +
+                                         "\": expected a whole number from 1 to 16");
+        }
+    }
+    EXPECT_EQ(simulatedChipFile(0), "velmor-sim-chip.bin");
+    EXPECT_EQ(simulatedChipFile(1), "velmor-sim-chip-1.bin");
+    EXPECT_EQ(simulatedChipFile(15), "velmor-sim-chip-15.bin");
+}
+
+}  // namespace
+}  // namespace velmor

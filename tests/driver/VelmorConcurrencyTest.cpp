@@ -1,4 +1,6 @@
 #include <atomic>
+#include <chrono>
+#include <set>
 #include <thread>
 
 #include "VelmorTestSupport.h"
@@ -85,6 +87,86 @@ TEST_F(VelmorConcurrency, ConnectionsFromTwoThreadsNeverOverlap) {
                       pattern(kBlock, region * 1000 + static_cast<uint32_t>(i)));
         }
     }
+}
+
+// `devices = 3`: three programmers, each opened once, each with its own chip
+// file; one thread per programmer programs and reads back its own image.
+TEST_F(VelmorConcurrency, SeveralProgrammersEachKeepTheirOwnChipAndConnection) {
+    configure("devices = 3\nchip = 25X10\n");
+    ASSERT_EQ(api().QuovixEnum(), 3);
+    std::vector<int32_t> handles;
+    for (int32_t index = 0; index < 3; ++index) {
+        handles.push_back(api().QuovixOpen(index));
+        ASSERT_GT(handles.back(), 0);
+        m_open.push_back(handles.back());
+        // One connection per programmer.
+        EXPECT_EQ(api().QuovixOpen(index), -1);
+    }
+    EXPECT_EQ(api().QuovixOpen(3), -1);
+    EXPECT_EQ(api().QuovixOpen(-1), -1);
+    EXPECT_EQ(std::set<int32_t>(handles.begin(), handles.end()).size(), 3u);
+
+    bool ok[3] = {false, false, false};
+    std::vector<std::thread> threads;
+    for (size_t i = 0; i < 3; ++i) {
+        threads.emplace_back([&, i] {
+            const int32_t h = handles[i];
+            const std::vector<uint8_t> data = pattern(128 * 1024, static_cast<uint32_t>(40 + i));
+            ok[i] = api().QuovixUsbSelfTest(h) == 1 && api().QuovixSetFlashInfo(h, 5, 0) == 1 &&
+                    programAll(h, data) && readRange(h, 0, 128 * 1024) == data;
+        });
+    }
+    for (std::thread& t : threads) t.join();
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_TRUE(ok[i]) << i;
+        close(handles[i]);
+    }
+    EXPECT_EQ(readFile(m_dir->path() / "velmor-sim-chip.bin"), pattern(128 * 1024, 40));
+    EXPECT_EQ(readFile(m_dir->path() / "velmor-sim-chip-1.bin"), pattern(128 * 1024, 41));
+    EXPECT_EQ(readFile(m_dir->path() / "velmor-sim-chip-2.bin"), pattern(128 * 1024, 42));
+    // Closed, each can be opened again.
+    const int32_t again = api().QuovixOpen(1);
+    EXPECT_GT(again, 0);
+    close(again);
+}
+
+// A long call on one programmer does not hold up another programmer: the second
+// one's whole connection ends while the first one's erase is still running.
+TEST_F(VelmorConcurrency, ALongEraseOnOneProgrammerDoesNotBlockAnother) {
+    configure("devices = 2\nchip = 25X10\nerase_ms = 1500\n");
+    const int32_t first = api().QuovixOpen(0);
+    ASSERT_GT(first, 0);
+    m_open.push_back(first);
+    ASSERT_EQ(api().QuovixSetFlashInfo(first, 5, 0), 1);
+    std::atomic<bool> eraseEnded{false};
+    std::thread eraser([&] {
+        api().QuovixInitFlash(first);
+        eraseEnded = true;
+    });
+    // Wait until the erase holds its connection: a call on it must wait now.
+    std::atomic<bool> selfTestEnded{false};
+    std::thread sameConnection([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        api().QuovixUsbSelfTest(first);
+        selfTestEnded = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    bool secondEndedFirst = false;
+    {
+        const int32_t second = api().QuovixOpen(1);
+        const std::vector<uint8_t> data = pattern(kBlock, 7);
+        uint32_t done = 0;
+        const bool ok = second > 0 && api().QuovixSetFlashInfo(second, 5, 0) == 1 &&
+                        api().QuovixProgram(second, data.data(), kBlock, 0, &done) == 1 && done == kBlock;
+        api().QuovixClose(second);
+        secondEndedFirst = ok && !eraseEnded;
+    }
+    const bool selfTestWaited = !selfTestEnded;
+    eraser.join();
+    sameConnection.join();
+    EXPECT_TRUE(secondEndedFirst);
+    // Calls on the one connection still run one after another.
+    EXPECT_TRUE(selfTestWaited);
 }
 
 }  // namespace

@@ -84,6 +84,33 @@ TEST(InstanceLockTest, SecondOpenOfTheNameIsRefusedAndTheFirstKeepsIt) {
     EXPECT_EQ(second.TryAcquire(), Result::Acquired);
 }
 
+TEST(InstanceLockTest, SharedHoldersExcludeOnlyTheExclusiveOne) {
+    // first holder's mode, second's mode, what the second gets.
+    struct Row {
+        bool firstShared;
+        bool secondShared;
+        Result expected;
+    };
+    const Row rows[] = {
+        {true, true, Result::Acquired},        // two command-line jobs
+        {true, false, Result::HeldElsewhere},  // the window while a job runs
+        {false, true, Result::HeldElsewhere},  // a job while the window runs
+        {false, false, Result::HeldElsewhere},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::to_string(row.firstShared) + std::to_string(row.secondShared));
+        TempDirectory dir;
+        InstanceLock first(kOwn, dir.path().string());
+        ASSERT_EQ(row.firstShared ? first.TryAcquireShared() : first.TryAcquire(), Result::Acquired);
+        InstanceLock second(kOwn, dir.path().string());
+        EXPECT_EQ(row.secondShared ? second.TryAcquireShared() : second.TryAcquire(), row.expected);
+        EXPECT_EQ(second.IsHeld(), row.expected == Result::Acquired);
+        // Once the first lets go, the second gets the name in either mode.
+        first.Release();
+        EXPECT_EQ(row.secondShared ? second.TryAcquireShared() : second.TryAcquire(), Result::Acquired);
+    }
+}
+
 TEST(InstanceLockTest, DestructionReleases) {
     TempDirectory dir;
     {

@@ -1,0 +1,229 @@
+// The command-line tool against the window's core, with the real driver library
+// over its simulated programmer:
+//  1. `xjqt-tarlo write` of an 8 MiB image (25X64, delays off), the whole process
+//     from start to exit, against the same erase + program + verify through the
+//     window's worker and chip operations in-process (work copy already made).
+//     Goal: at most 1.2 times the core's time.
+//  2. `xjqt-tarlo write --all` over 8 simulated programmers with their delays on
+//     (the simulator's defaults, 25X80, 1 MiB image) against the same over one.
+//     Goal: at most 1.3 times.
+//
+// Usage: cli_bench WORKDIR [rounds]
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "device/ChipModel.h"
+#include "device/Device.h"
+#include "image/FileImage.h"
+#include "operations/ChipOperations.h"
+#include "operations/OperationWorker.h"
+#include "operations/WorkerState.h"
+#include "platform/DriverLibrary.h"
+#include "platform/File.h"
+#include "cli/CliPorts.h"
+#include "ports/StatusLine.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Since(Clock::time_point t0) { return std::chrono::duration<double>(Clock::now() - t0).count(); }
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+void WriteImage(const std::string& path, size_t size) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    std::vector<char> piece(1 << 20);
+    uint32_t x = 12345;
+    for (char& b : piece) {
+        x = x * 1103515245u + 12345u;
+        b = static_cast<char>(x >> 16);
+    }
+    for (size_t done = 0; done < size; done += piece.size())
+        out.write(piece.data(), static_cast<std::streamsize>(std::min(piece.size(), size - done)));
+}
+
+class QuietStatus : public StatusLine {
+public:
+    void SetStatus(const std::string& text, bool, bool) override { last = text; }
+    void ShowProgress() override {}
+    void SetProgress(int, const std::string&) override {}
+    void HideProgress() override {}
+    std::string last;
+};
+
+class YesBoxes : public MessageBoxes {
+public:
+    MessageAnswer Show(const std::string&, const std::string&, MessageIcon, MessageButtons b) override {
+        return b == MessageButtons::Ok ? MessageAnswer::Ok : MessageAnswer::Yes;
+    }
+};
+
+// Erase, program and verify through the worker, timed from the first request to
+// the last idle; the work copy is made first, outside the time.
+double CoreRun(const std::string& dir, const DriverApi& api) {
+    std::filesystem::current_path(dir);
+    const std::string work = dir + "/";
+    std::filesystem::copy_file(work + "image.bin", work + "h_alor1.dll",
+                               std::filesystem::copy_options::overwrite_existing);
+    QuietStatus status;
+    YesBoxes boxes;
+    NoCommandStates commands;
+    NoControlTexts texts;
+    NoChipModelList list;
+    SilentSounds sounds;
+    InlineWindowThread window;
+    NoReadView view;
+    WorkerState state;
+    FileImage image;
+    ChipModelSelection model(list, texts);
+    model.ApplyChipModel(kDefaultChipModelRow);
+    Device device(api, model, commands, image);
+    ChipOperations ops(OperationContext{state, device, model, image, status, boxes, sounds, window, view,
+                                        work + "h_alor0.dll"});
+    image.workCopy().Open(work + "h_alor1.dll", File::Mode::ReadWrite);
+    image.SetLength(static_cast<uint32_t>(std::filesystem::file_size(work + "image.bin")));
+    image.SetLoaded(true);
+
+    bool last = false;
+    OperationWorker worker(state, [&](uint8_t code) {
+        if (code == WorkerCode::Erase) last = ops.EraseChip(1);
+        if (code == WorkerCode::Program) last = ops.ProgramChip(1);
+        if (code == WorkerCode::Verify) last = ops.VerifyChip(1);
+    });
+    worker.Start();
+    worker.WaitUntilIdle(std::chrono::minutes(10));
+    const auto run = [&](uint8_t code) {
+        worker.Request(code);
+        worker.WaitUntilIdle(std::chrono::minutes(10));
+        return last;
+    };
+    const auto t0 = Clock::now();
+    const bool ok = run(WorkerCode::Erase) && run(WorkerCode::Program) && run(WorkerCode::Verify);
+    const double seconds = Since(t0);
+    image.Unload();
+    if (!ok) {
+        std::printf("core run failed: %s\n", status.last.c_str());
+        std::exit(1);
+    }
+    return seconds;
+}
+
+// The tool as a script starts it; seconds from fork to exit. Standard output goes
+// to `dir`/out.txt (the --json objects), standard error is thrown away.
+double ToolRun(const std::string& dir, std::vector<std::string> args, int expectedExit = 0) {
+    args.insert(args.begin(), {XJQT_TARLO_PATH, "--driver", VELMOR_LIBRARY_PATH});
+    const std::string outPath = dir + "/out.txt";
+    const auto t0 = Clock::now();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (chdir(dir.c_str()) != 0) _exit(120);
+        const int null = open("/dev/null", O_WRONLY);
+        const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        dup2(out, 1);
+        dup2(null, 2);
+        std::vector<char*> argv;
+        for (std::string& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        execv(argv[0], argv.data());
+        _exit(121);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    const double seconds = Since(t0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != expectedExit) {
+        std::printf("xjqt-tarlo %s failed (status %d)\n", args[3].c_str(), WIFEXITED(status) ? WEXITSTATUS(status) : -1);
+        std::exit(1);
+    }
+    return seconds;
+}
+
+// The job's own time, as its --json object gives it.
+double JobSeconds(const std::string& dir) {
+    std::ifstream in(dir + "/out.txt");
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const size_t at = text.find("\"seconds\":");
+    return at == std::string::npos ? 0 : std::atof(text.c_str() + at + 10);
+}
+
+void Configure(const std::string& dir, const std::string& text) {
+    std::filesystem::create_directories(dir);
+    std::ofstream(dir + "/velmor-sim.conf") << "backend = simulator\n" << text;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: %s WORKDIR [rounds]\n", argv[0]);
+        return 2;
+    }
+    const std::string work = std::filesystem::absolute(argv[1]).string();
+    const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
+
+    DriverLibrary library;
+    if (!library.LoadFrom(VELMOR_LIBRARY_PATH)) {
+        std::fprintf(stderr, "cannot load %s\n", VELMOR_LIBRARY_PATH);
+        return 1;
+    }
+    const DriverApi api = library.Bind();
+
+    // 1. One write, delays off. Core and tool alternate on separate directories.
+    const std::string core = work + "/core";
+    const std::string tool = work + "/tool";
+    for (const std::string& dir : {core, tool}) {
+        Configure(dir, "chip = 25X64\nblock_delay_ms = 0\nerase_ms = 0\n");
+        WriteImage(dir + "/image.bin", 8u << 20);
+    }
+    std::vector<double> coreTimes, toolTimes, jobTimes, startTimes;
+    for (int i = 0; i < rounds; ++i) {
+        coreTimes.push_back(CoreRun(core, api));
+        toolTimes.push_back(ToolRun(tool, {"write", "image.bin", "--json"}));
+        jobTimes.push_back(JobSeconds(tool));
+        startTimes.push_back(ToolRun(tool, {"--version"}));
+        std::printf("  round %d: core %.3f s, xjqt-tarlo write %.3f s (job %.3f s), xjqt-tarlo --version %.3f s\n",
+                    i + 1, coreTimes.back(), toolTimes.back(), jobTimes.back(), startTimes.back());
+    }
+    const double coreMedian = Median(coreTimes);
+    const double toolMedian = Median(toolTimes);
+    const double ratio = toolMedian / coreMedian;
+    const double jobRatio = Median(jobTimes) / coreMedian;
+    std::printf("erase + program + verify, 8 MiB image, 25X64 simulated, delays 0, medians of %d\n", rounds);
+    std::printf("  window's core (worker, operations)       %7.3f s\n", coreMedian);
+    std::printf("  xjqt-tarlo write (whole process)         %7.3f s\n", toolMedian);
+    std::printf("    of which the job (load, erase, program, verify) %.3f s\n", Median(jobTimes));
+    std::printf("  xjqt-tarlo --version (process start, exit) %5.3f s\n", Median(startTimes));
+    std::printf("  ratio whole process %.2f (goal <= 1.2): %s\n", ratio, ratio <= 1.2 ? "ok" : "NOT MET");
+    std::printf("  ratio job alone     %.2f\n", jobRatio);
+
+    // 2. --all over one and over eight programmers, delays on.
+    const std::string one = work + "/one";
+    const std::string eight = work + "/eight";
+    Configure(one, "devices = 1\n");
+    Configure(eight, "devices = 8\n");
+    WriteImage(one + "/image.bin", 1u << 20);
+    WriteImage(eight + "/image.bin", 1u << 20);
+    const double oneTime = ToolRun(one, {"write", "image.bin", "--all"});
+    const double eightTime = ToolRun(eight, {"write", "image.bin", "--all"});
+    const double allRatio = eightTime / oneTime;
+    std::printf("write --all, 1 MiB image, 25X80 simulated, delays on (20 ms per 8 KiB, erase 1 s)\n");
+    std::printf("  one programmer                           %7.3f s\n", oneTime);
+    std::printf("  eight programmers                        %7.3f s\n", eightTime);
+    std::printf("  ratio %.2f (goal <= 1.3): %s\n", allRatio, allRatio <= 1.3 ? "ok" : "NOT MET");
+    return ratio <= 1.2 && allRatio <= 1.3 ? 0 : 1;
+}

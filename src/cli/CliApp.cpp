@@ -1,0 +1,180 @@
+#include "cli/CliApp.h"
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <thread>
+
+#include "cli/CliJob.h"
+#include "cli/CliOptions.h"
+#include "cli/CliTexts.h"
+#include "cli/ConsoleOutput.h"
+#include "platform/DriverLibrary.h"
+#include "platform/InstanceLock.h"
+#include "platform/InstanceNames.h"
+
+namespace {
+
+// The jobs' work files live in a directory of this run alone, removed at the end,
+// so neither another run nor the window ever shares them.
+class WorkDirectory {
+public:
+    explicit WorkDirectory(std::string parent) {
+        if (parent.empty()) {
+            const char* tmp = std::getenv("TMPDIR");
+            parent = tmp != nullptr && *tmp != '\0' ? tmp : "/tmp";
+        }
+        std::string pattern = parent + "/xjqt-tarlo-XXXXXX";
+        std::vector<char> buffer(pattern.begin(), pattern.end());
+        buffer.push_back('\0');
+        if (mkdtemp(buffer.data()) != nullptr) m_path = buffer.data();
+    }
+    ~WorkDirectory() {
+        if (m_path.empty()) return;
+        std::error_code ignored;
+        std::filesystem::remove_all(m_path, ignored);
+    }
+    WorkDirectory(const WorkDirectory&) = delete;
+    WorkDirectory& operator=(const WorkDirectory&) = delete;
+
+    bool ok() const { return !m_path.empty(); }
+    // A subdirectory per job, ending with "/"; empty when it cannot be made.
+    std::string ForJob(int index) const {
+        const std::string dir = m_path + "/" + std::to_string(index);
+        std::error_code error;
+        std::filesystem::create_directory(dir, error);
+        return error ? std::string() : dir + "/";
+    }
+
+private:
+    std::string m_path;
+};
+
+std::function<double()> SteadyClock() {
+    return [] {
+        using namespace std::chrono;
+        return duration<double>(steady_clock::now().time_since_epoch()).count();
+    };
+}
+
+// The run ends before any job: the text, and with --json its result object, so a
+// script reading one object per result still gets one.
+ExitStatus Refuse(ConsoleOutput& console, const CliOptions& options, ExitStatus exit, const std::string& text) {
+    console.Status(0, text);
+    console.Finish();
+    if (options.json) {
+        JobResult result;
+        result.command = options.command;
+        result.file = options.file;
+        result.exit = exit;
+        result.status = text;
+        console.Line(JobResultJson(result));
+    }
+    return exit;
+}
+
+}  // namespace
+
+std::string PerProgrammerFile(const std::string& path, int index) {
+    const size_t slash = path.rfind('/');
+    const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    const size_t dot = path.rfind('.');
+    std::string suffix = "-";
+    suffix += std::to_string(index);
+    // A leading dot names a hidden file, not an extension.
+    if (dot == std::string::npos || dot <= nameStart) return path + suffix;
+    return path.substr(0, dot) + suffix + path.substr(dot);
+}
+
+ExitStatus RunCommandLine(const std::vector<std::string>& arguments, const CliEnvironment& environment) {
+    const ParsedCommandLine parsed = ParseCommandLine(arguments);
+    if (!parsed.run) {
+        std::fputs(parsed.output.c_str(), environment.out);
+        std::fputs(parsed.error.c_str(), environment.err);
+        return parsed.exit;
+    }
+    const CliOptions& options = parsed.options;
+    const std::function<double()> clock = environment.clock ? environment.clock : SteadyClock();
+
+    // Before the programmers are counted, one line's worth of console for the refusals.
+    ConsoleOutput::Setup setup;
+    setup.out = environment.out;
+    setup.err = environment.err;
+    setup.outIsTerminal = environment.outIsTerminal;
+    setup.errIsTerminal = environment.errIsTerminal;
+    setup.json = options.json;
+
+    // The window holds its name alone; the jobs share it, each holding its programmer alone.
+    InstanceLock sibling(InstanceName::Sibling, environment.lockDirectory);
+    InstanceLock own(InstanceName::Own, environment.lockDirectory);
+    if (sibling.TryAcquire() == InstanceLock::Result::HeldElsewhere) {
+        ConsoleOutput console(setup);
+        return Refuse(console, options, ExitStatus::NoProgrammer, CliText::SiblingRunning);
+    }
+    sibling.Release();
+    if (own.TryAcquireShared() == InstanceLock::Result::HeldElsewhere) {
+        ConsoleOutput console(setup);
+        return Refuse(console, options, ExitStatus::NoProgrammer, CliText::WindowRunning);
+    }
+
+    DriverLibrary library;
+    DriverApi api;
+    if (environment.driver != nullptr) {
+        api = *environment.driver;
+    } else {
+        const bool loaded = options.driverPath.empty() ? library.Load() : library.LoadFrom(options.driverPath);
+        if (!loaded) {
+            ConsoleOutput console(setup);
+            return Refuse(console, options, ExitStatus::FileError,
+                          CliText::DriverMissing +
+                              (options.driverPath.empty() ? std::string(DriverLibrary::FileName) : options.driverPath));
+        }
+        api = library.Bind();
+    }
+
+    WorkDirectory work(environment.tempDirectory);
+    if (!work.ok()) {
+        ConsoleOutput console(setup);
+        return Refuse(console, options, ExitStatus::FileError, CliText::WorkDirectoryFailed);
+    }
+
+    // Without programmers --all still runs one job, which reports that none answered.
+    int jobs = 1;
+    if (options.all && api.QuovixEnum != nullptr) jobs = std::max(1, static_cast<int>(api.QuovixEnum()));
+    setup.jobs = jobs;
+    setup.labelled = options.all;
+    ConsoleOutput console(setup);
+
+    std::vector<JobSetup> setups(static_cast<size_t>(jobs));
+    for (int i = 0; i < jobs; ++i) {
+        JobSetup& s = setups[static_cast<size_t>(i)];
+        s.api = api;
+        s.index = i;
+        s.options = options;
+        s.file = options.all && options.command == CliCommand::Read ? PerProgrammerFile(options.file, i)
+                                                                       : options.file;
+        s.workDirectory = work.ForJob(i);
+        s.lockDirectory = environment.lockDirectory;
+        s.clock = clock;
+    }
+    std::vector<JobResult> results(static_cast<size_t>(jobs));
+    if (jobs == 1) {
+        results[0] = RunJob(setups[0], console);
+    } else {
+        std::vector<std::thread> threads;
+        threads.reserve(static_cast<size_t>(jobs));
+        for (int i = 0; i < jobs; ++i)
+            threads.emplace_back([&, i] {
+                results[static_cast<size_t>(i)] = RunJob(setups[static_cast<size_t>(i)], console);
+            });
+        for (std::thread& t : threads) t.join();
+    }
+    console.Finish();
+
+    ExitStatus exit = ExitStatus::Success;
+    for (const JobResult& r : results) {
+        if (options.json) console.Line(JobResultJson(r));
+        if (exit == ExitStatus::Success) exit = r.exit;
+    }
+    return exit;
+}

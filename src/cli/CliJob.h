@@ -1,0 +1,55 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "cli/CliOptions.h"
+#include "cli/ExitStatus.h"
+#include "device/DriverApi.h"
+
+class ConsoleOutput;
+
+// One job: one command on one programmer, on the calling thread, through the
+// window's own detection, loader and chip operations.
+struct JobSetup {
+    DriverApi api;
+    int index = 0;  // the programmer, as the driver counts them; also the console slot
+    CliOptions options;
+    std::string file;           // the image, or where a read goes
+    std::string workDirectory;  // this job's own, existing, ending with "/"
+    std::string lockDirectory;  // programmer locks; empty: the runtime directory
+    std::function<double()> clock;  // seconds from any fixed start
+};
+
+struct JobResult {
+    int device = 0;
+    CliCommand command = CliCommand::Detect;
+    std::string file;
+    std::string chip;  // model of the chip the job worked with; empty when it found none
+    uint32_t capacity = 0;
+    uint64_t bytes = 0;  // chip bytes the job covered (as far as it came, when it failed)
+    double seconds = 0;
+    ExitStatus exit = ExitStatus::Success;
+    std::string status;  // the last status text
+    int differences = 0;
+};
+
+// How an operation ended, as the job saw it through the ports.
+struct OperationOutcome {
+    bool succeeded = false;
+    std::string lastStatus;
+    bool overflowRefused = false;
+    int differences = 0;
+};
+
+// The exit status an outcome stands for.
+ExitStatus ClassifyOutcome(const OperationOutcome& outcome);
+
+// Lock name of programmer `index`: never two jobs on one programmer.
+std::string ProgrammerLockName(int index);
+
+JobResult RunJob(const JobSetup& setup, ConsoleOutput& console);
+
+// The result as one JSON object on one line.
+std::string JobResultJson(const JobResult& result);

@@ -1,0 +1,93 @@
+#include "cli/CliPorts.h"
+
+#include <string_view>
+
+#include "cli/ConsoleOutput.h"
+#include "operations/OperationTexts.h"
+
+namespace {
+
+// The caption's words before its number, e.g. "已烧录" of "已烧录%u%%".
+bool HasCaptionOf(const std::string& caption, const char* format) {
+    const std::string_view f(format);
+    return caption.rfind(f.substr(0, f.find('%')), 0) == 0;
+}
+
+std::string Replace(std::string_view text, std::string_view from, std::string_view to) {
+    std::string out;
+    for (size_t at = text.find(from); at != std::string_view::npos; at = text.find(from)) {
+        out.append(text.substr(0, at));
+        out.append(to);
+        text.remove_prefix(at + from.size());
+    }
+    out.append(text);
+    return out;
+}
+
+}  // namespace
+
+JobStatusLine::JobStatusLine(ConsoleOutput& console, int slot, std::function<double()> clock)
+    : m_console(console), m_slot(slot), m_clock(std::move(clock)) {}
+
+void JobStatusLine::SetTotals(std::function<uint64_t()> imageLength, std::function<uint64_t()> capacity) {
+    m_imageLength = std::move(imageLength);
+    m_capacity = std::move(capacity);
+}
+
+uint64_t JobStatusLine::TotalFor(const std::string& caption) const {
+    const bool imageBased =
+        HasCaptionOf(caption, OperationText::ProgramCaption) || HasCaptionOf(caption, OperationText::VerifyCaption);
+    const auto& total = imageBased ? m_imageLength : m_capacity;
+    return total ? total() : 0;
+}
+
+void JobStatusLine::SetStatus(const std::string& text, bool, bool) {
+    m_lastText = text;
+    m_console.Status(m_slot, text);
+}
+
+void JobStatusLine::ShowProgress() {
+    m_start = m_clock();
+    m_lastBytes = 0;
+}
+
+void JobStatusLine::SetProgress(int position, const std::string& caption) {
+    ProgressSample sample;
+    sample.caption = caption;
+    sample.percent = position;
+    sample.totalBytes = TotalFor(caption);
+    sample.seconds = m_clock() - m_start;
+    m_lastBytes = ProgressBytes(sample);
+    m_console.Progress(m_slot, sample);
+}
+
+void JobStatusLine::HideProgress() { m_console.EndProgress(m_slot); }
+
+std::string OneLineBoxText(const std::string& text) {
+    std::string line = text;
+    const size_t hint = line.find(OperationText::DifferenceHint);
+    if (hint != std::string::npos) line.erase(hint);
+    line = Replace(line, "\r\n", " ");
+    while (!line.empty() && line.back() == ' ') line.pop_back();
+    return line;
+}
+
+OptionAnswers::OptionAnswers(ConsoleOutput& console, int slot, bool allowOverflow, int maxDifferences)
+    : m_console(console), m_slot(slot), m_allowOverflow(allowOverflow), m_maxDifferences(maxDifferences) {}
+
+MessageAnswer OptionAnswers::Show(const std::string& text, const std::string&, MessageIcon, MessageButtons buttons) {
+    switch (buttons) {
+    case MessageButtons::YesNo:
+        // The one yes/no question of the operations: program a file larger than the chip?
+        m_console.Note(m_slot, OneLineBoxText(text) + (m_allowOverflow ? " 是" : " 否"));
+        m_overflowRefused = !m_allowOverflow;
+        return m_allowOverflow ? MessageAnswer::Yes : MessageAnswer::No;
+    case MessageButtons::YesNoCancel:
+        // A verify difference: "Yes" shows the next, "No" counts the rest silently.
+        ++m_differences;
+        if (m_differences <= m_maxDifferences) m_console.Note(m_slot, OneLineBoxText(text));
+        return m_differences < m_maxDifferences ? MessageAnswer::Yes : MessageAnswer::No;
+    case MessageButtons::Ok: break;
+    }
+    return MessageAnswer::Ok;
+}

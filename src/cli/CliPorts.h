@@ -1,0 +1,110 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "operations/ChipOperations.h"
+#include "ports/MessageBoxes.h"
+#include "ports/PromptSoundPort.h"
+#include "ports/StatusLine.h"
+#include "ports/WindowPorts.h"
+
+class ConsoleOutput;
+
+// The status line of one job: texts to the console, the bar to the progress line.
+// Called on the job's own thread only.
+class JobStatusLine : public StatusLine {
+public:
+    // `clock` gives seconds from any fixed start.
+    JobStatusLine(ConsoleOutput& console, int slot, std::function<double()> clock);
+
+    // What 100 % stands for: the image's length for program and verify, the
+    // chip's capacity for read and blank check (asked when a bar moves, since
+    // the capacity is known only once the chip answered).
+    void SetTotals(std::function<uint64_t()> imageLength, std::function<uint64_t()> capacity);
+
+    void SetStatus(const std::string& text, bool alert, bool beep) override;
+    void ShowProgress() override;
+    void SetProgress(int position, const std::string& caption) override;
+    void HideProgress() override;
+
+    const std::string& lastText() const { return m_lastText; }
+    // Bytes the last bar stood for when it stopped.
+    uint64_t lastBytes() const { return m_lastBytes; }
+
+private:
+    uint64_t TotalFor(const std::string& caption) const;
+
+    ConsoleOutput& m_console;
+    int m_slot;
+    std::function<double()> m_clock;
+    double m_start = 0;
+    std::function<uint64_t()> m_imageLength;
+    std::function<uint64_t()> m_capacity;
+    uint64_t m_lastBytes = 0;
+    std::string m_lastText;
+};
+
+// The window's boxes, answered by the command line's options: the overflow
+// question by --allow-overflow; each verify difference is listed up to
+// --max-differences and then the verify goes on counting without listing.
+// Other boxes repeat the status text and are not shown.
+class OptionAnswers : public MessageBoxes {
+public:
+    OptionAnswers(ConsoleOutput& console, int slot, bool allowOverflow, int maxDifferences);
+    MessageAnswer Show(const std::string& text, const std::string& title, MessageIcon icon,
+                       MessageButtons buttons) override;
+
+    bool overflowRefused() const { return m_overflowRefused; }
+    int differences() const { return m_differences; }
+
+private:
+    ConsoleOutput& m_console;
+    int m_slot;
+    bool m_allowOverflow;
+    int m_maxDifferences;
+    bool m_overflowRefused = false;
+    int m_differences = 0;
+};
+
+// A box text on one line: its line breaks become blanks; for a difference box
+// the hint about the box's buttons is left out.
+std::string OneLineBoxText(const std::string& text);
+
+// The window's remaining ports do nothing on the command line.
+class NoCommandStates : public CommandStates {
+public:
+    void SetEnabled(int, bool) override {}
+    bool IsEnabled(int) const override { return true; }
+    void SetChecked(int, bool) override {}
+    bool IsChecked(int) const override { return false; }
+};
+
+class NoControlTexts : public ControlTexts {
+public:
+    void SetText(int, const std::string&) override {}
+};
+
+class NoChipModelList : public ChipModelList {
+public:
+    void SelectRow(int) override {}
+};
+
+class SilentSounds : public PromptSoundPort {
+public:
+    void PlayPromptSound(const std::string&) override {}
+};
+
+// There is no window thread: the work runs on the job's thread.
+class InlineWindowThread : public WindowThread {
+public:
+    void Run(const std::function<void()>& work) override { work(); }
+};
+
+// A chip read has no view to update; the job copies the chip work file itself.
+class NoReadView : public ReadChipView {
+public:
+    void ForceViewMode() override {}
+    void LoadChipImage() override {}
+    void ResolveTruncatedChipImage() override {}
+};

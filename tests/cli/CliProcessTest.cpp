@@ -1,0 +1,211 @@
+// The built xjqt-tarlo with the real driver library over its simulator, in a
+// temporary directory: exit statuses as a script sees them, --all over several
+// simulated programmers with one failing, and the progress output on a terminal
+// (a pseudo-terminal) and without one.
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <cstdlib>
+#include <sstream>
+
+#include <fcntl.h>
+#include <pty.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "TempDir.h"
+#include "TempDirectory.h"
+
+namespace {
+
+struct Outcome {
+    int exit = -1;
+    std::string out;
+    std::string err;
+};
+
+enum class Stderr { File, Terminal };
+
+// Runs the tool in `dir` with `args`; standard output goes to a file, standard
+// error to a file or to a pseudo-terminal.
+Outcome RunTool(const TempDirectory& dir, std::vector<std::string> args, Stderr err = Stderr::File) {
+    if (std::find(args.begin(), args.end(), "--driver") == args.end())
+        args.insert(args.begin(), {"--driver", VELMOR_LIBRARY_PATH});
+    args.insert(args.begin(), XJQT_TARLO_PATH);
+    int master = -1, slave = -1;
+    if (err == Stderr::Terminal && openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) return {};
+    const std::string outPath = dir.file("stdout.txt");
+    const std::string errPath = dir.file("stderr.txt");
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (chdir(dir.path().c_str()) != 0) _exit(120);
+        setenv("TMPDIR", dir.path().c_str(), 1);
+        setenv("XDG_RUNTIME_DIR", dir.path().c_str(), 1);
+        const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const int errFd = err == Stderr::Terminal ? slave : open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        dup2(out, 1);
+        dup2(errFd, 2);
+        if (master >= 0) close(master);
+        std::vector<char*> argv;
+        for (std::string& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        execv(argv[0], argv.data());
+        _exit(121);
+    }
+    Outcome outcome;
+    if (err == Stderr::Terminal) {
+        close(slave);
+        char buffer[4096];
+        for (;;) {
+            const ssize_t n = read(master, buffer, sizeof buffer);
+            if (n <= 0) break;  // EIO once the child has closed the terminal
+            outcome.err.append(buffer, static_cast<size_t>(n));
+        }
+        close(master);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    outcome.exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    const auto text = [](const std::vector<uint8_t>& bytes) { return std::string(bytes.begin(), bytes.end()); };
+    outcome.out = text(dir.Read("stdout.txt"));
+    if (err == Stderr::File) outcome.err = text(dir.Read("stderr.txt"));
+    return outcome;
+}
+
+void Configure(const TempDirectory& dir, const std::string& lines) {
+    const std::string text = "backend = simulator\nblock_delay_ms = 0\nerase_ms = 0\n" + lines;
+    dir.Write("velmor-sim.conf", std::vector<uint8_t>(text.begin(), text.end()));
+}
+
+std::vector<std::string> LinesOf(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+TEST(CliProcessTest, ExitStatusesAsAScriptSeesThem) {
+    struct Row {
+        const char* name;
+        std::string config;
+        std::vector<std::string> args;
+        int exit;
+        std::string lastLine;
+    };
+    const Row rows[] = {
+        {"success", "", {"write", "fw.bin"}, 0, "自动擦除、烧录、校验成功..."},
+        {"operation failure", "fail_erase_call = 1\n", {"erase"}, 1, "芯片擦除失败..."},
+        {"usage", "", {"write"}, 2, ""},
+        {"no programmer", "programmer = absent\n", {"detect"}, 3, "设备未连接..."},
+        {"self-test fails", "self_test = fail\n", {"read", "out.bin"}, 3, "设备未连接..."},
+        {"no chip", "chip = absent\n", {"blank"}, 4, "设备已连接,未检测到芯片..."},
+        {"file error", "", {"verify", "missing.bin"}, 5, "文件打开失败"},
+        {"driver missing", "", {"--driver", "/nonexistent/libvelmor.so", "detect"}, 5,
+         "文件丢失！ /nonexistent/libvelmor.so"},
+        {"overflow refused", "chip = 25X10\n", {"program", "big.bin"}, 5,
+         "文件长度大于芯片存储量，未烧录（--allow-overflow 可继续）..."},
+        {"verify difference", "", {"verify", "other.bin"}, 6, "校验结束，共1个错误..."},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        TempDirectory dir;
+        Configure(dir, row.config);
+        std::vector<uint8_t> image = PatternBytes(100000, 4);
+        dir.Write("fw.bin", image);
+        dir.Write("big.bin", PatternBytes(200000, 4));
+        // The chip holds fw.bin; other.bin differs from it in one byte.
+        std::vector<uint8_t> chip(1048576, 0xFF);
+        std::copy(image.begin(), image.end(), chip.begin());
+        dir.Write("velmor-sim-chip.bin", chip);
+        image[777] ^= 0x40;
+        dir.Write("other.bin", image);
+
+        const Outcome o = RunTool(dir, row.args);
+        EXPECT_EQ(o.exit, row.exit) << o.out << o.err;
+        const std::vector<std::string> lines = LinesOf(o.out);
+        if (row.lastLine.empty()) {
+            EXPECT_TRUE(lines.empty()) << o.out;
+            EXPECT_NE(o.err.find("命令行有误："), std::string::npos);
+        } else {
+            ASSERT_FALSE(lines.empty());
+            EXPECT_EQ(lines.back(), row.lastLine);
+        }
+    }
+}
+
+TEST(CliProcessTest, AllRunsEveryProgrammerAndOneFailingLosesNoOtherWork) {
+    TempDirectory dir;
+    Configure(dir, "devices = 4\nchip = 25X20\n");
+    // Programmer 2's chip file cannot be opened: its socket is empty.
+    std::filesystem::create_directory(dir.path() / "velmor-sim-chip-2.bin");
+    const std::vector<uint8_t> image = PatternBytes(150000, 8);
+    dir.Write("fw.bin", image);
+
+    const Outcome o = RunTool(dir, {"write", "fw.bin", "--all", "--json"});
+    EXPECT_EQ(o.exit, 4);  // programmer 2's status
+    const std::vector<std::string> lines = LinesOf(o.out);
+    ASSERT_EQ(lines.size(), 4u) << o.out;
+    for (int i = 0; i < 4; ++i) {
+        SCOPED_TRACE(i);
+        const nlohmann::json r = nlohmann::json::parse(lines[static_cast<size_t>(i)]);
+        EXPECT_EQ(r["device"], i);
+        EXPECT_EQ(r["operation"], "write");
+        if (i == 2) {
+            EXPECT_EQ(r["outcome"], "no-chip");
+            EXPECT_EQ(r["status"], "设备已连接,未检测到芯片...");
+            continue;
+        }
+        EXPECT_EQ(r["outcome"], "success");
+        EXPECT_EQ(r["chip"], "25X20");
+        EXPECT_EQ(r["bytes"], image.size());
+        const std::string chipFile = i == 0 ? "velmor-sim-chip.bin" : "velmor-sim-chip-" + std::to_string(i) + ".bin";
+        const std::vector<uint8_t> chip = dir.Read(chipFile);
+        ASSERT_EQ(chip.size(), 262144u);
+        EXPECT_TRUE(std::equal(image.begin(), image.end(), chip.begin()));
+    }
+    // Every text carries its programmer.
+    EXPECT_NE(o.err.find("[编程器2] 设备已连接,未检测到芯片...\n"), std::string::npos) << o.err;
+    EXPECT_NE(o.err.find("[编程器3] 自动擦除、烧录、校验成功...\n"), std::string::npos);
+
+    // Read back from all: one file per programmer.
+    const Outcome read = RunTool(dir, {"--all", "read", "back.bin"});
+    EXPECT_EQ(read.exit, 4);
+    EXPECT_EQ(dir.Read("back-0.bin"), dir.Read("velmor-sim-chip.bin"));
+    EXPECT_EQ(dir.Read("back-3.bin"), dir.Read("velmor-sim-chip-3.bin"));
+    EXPECT_FALSE(dir.Exists("back-2.bin"));
+}
+
+TEST(CliProcessTest, ProgressIsABarOnATerminalAndPlainLinesOtherwise) {
+    TempDirectory dir;
+    Configure(dir, "");
+    dir.Write("fw.bin", PatternBytes(524288, 1));
+
+    const Outcome terminal = RunTool(dir, {"program", "fw.bin"}, Stderr::Terminal);
+    EXPECT_EQ(terminal.exit, 0);
+    EXPECT_NE(terminal.err.find("\r\x1b[K已烧录100% [##############################]"), std::string::npos)
+        << terminal.err;
+    EXPECT_NE(terminal.err.find("/s  剩余 "), std::string::npos);
+    EXPECT_EQ(LinesOf(terminal.out), (std::vector<std::string>{"文件打开成功", "烧录成功..."}));
+
+    const Outcome plain = RunTool(dir, {"verify", "fw.bin"});
+    EXPECT_EQ(plain.exit, 0);
+    EXPECT_EQ(plain.err.find('\x1b'), std::string::npos);
+    // One line in each tenth, 0 % first and 100 % last.
+    std::vector<int> tenths;
+    const std::string caption = "已校验";
+    for (const std::string& line : LinesOf(plain.err)) {
+        ASSERT_EQ(line.rfind(caption, 0), 0u) << line;
+        tenths.push_back(std::atoi(line.c_str() + caption.size()) / 10);
+    }
+    EXPECT_EQ(tenths, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
+
+    // Several programmers on a terminal: one line each, redrawn in place.
+    Configure(dir, "devices = 3\n");
+    const Outcome all = RunTool(dir, {"verify", "fw.bin", "--all"}, Stderr::Terminal);
+    EXPECT_EQ(all.exit, 6);  // programmers 1 and 2 hold blank chips
+    EXPECT_NE(all.err.find("\x1b[3A\r\x1b[K[编程器0] 已校验"), std::string::npos) << all.err;
+    EXPECT_NE(all.err.find("\x1b[1A\r\x1b[K[编程器2] "), std::string::npos);
+}
+
+}  // namespace
