@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <filesystem>
 #include <system_error>
 
 #include "hexview/HexView.h"
@@ -25,11 +24,6 @@ namespace {
 // The comparison reads both files in pieces of this size; what lands and what is
 // logged is the same as for a byte-by-byte loop.
 constexpr size_t kCompareBytes = 256 * 1024;
-
-bool SameFile(const std::string& a, const std::string& b) {
-    std::error_code error;
-    return std::filesystem::equivalent(a, b, error) && !error;
-}
 
 // First index from `i` on where `work` differs from `old`; every byte at or past
 // `oldCount` differs (the source ended there). `count` when none does.
@@ -64,11 +58,11 @@ bool ImageSaver::IsWorkFile(const std::string& path) const {
     const std::string& work = m_loader.workCopyPath();
     const std::string& chip = m_loader.chipWorkFilePath();
     // Another spelling of a work file (a link, "..") is the same system file.
-    return path == work || path == chip || SameFile(path, work) || SameFile(path, chip);
+    return path == work || path == chip || IsSameFile(path, work) || IsSameFile(path, chip);
 }
 
 bool ImageSaver::IsLoadedFile(const std::string& path) const {
-    return path == m_image.sourcePath() || SameFile(path, m_image.sourcePath());
+    return path == m_image.sourcePath() || IsSameFile(path, m_image.sourcePath());
 }
 
 std::string ImageSaver::ChooseTarget() {
