@@ -55,7 +55,7 @@ bool ImageLoader::IsWorkFile(const std::string& path) const {
            IsSameFile(path, m_chipWorkFilePath);
 }
 
-bool ImageLoader::AcquireWorkCopy(File& work) const {
+bool ImageLoader::AcquireWorkCopy(File& work) {
     // Never through a link: a planted link must not turn the copy into a write
     // over someone's file. The lock comes before the emptying, so a second
     // program on this directory never cuts the first one's image.
@@ -63,6 +63,15 @@ bool ImageLoader::AcquireWorkCopy(File& work) const {
     if (work.TryLockExclusive() == File::LockResult::HeldElsewhere) {
         work.Close();
         return false;
+    }
+    if (work.Size() == 0) return true;
+    // Cutting the previous copy in place makes the window wait while its blocks are
+    // freed (a large image takes a good part of a load). A new empty file takes its
+    // name instead, and the old one is closed and freed on the side.
+    File previous;
+    if (work.SwapForEmpty(previous)) {
+        m_releaser.Release(std::move(previous));
+        return true;
     }
     return work.Truncate(0);
 }

@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
+#include "image/FileReleaser.h"
 #include "ports/WindowServices.h"
 
 class CommandStates;
-class File;
 class ControlTexts;
 class FileImage;
 class GridModel;
@@ -57,7 +57,7 @@ private:
     bool IsWorkFile(const std::string& path) const;
     // Opens the work copy for this program alone and empties it; false (nothing
     // touched) when it cannot be made or another program holds it.
-    bool AcquireWorkCopy(File& work) const;
+    bool AcquireWorkCopy(File& work);
     bool OpenSource(const std::string& path, bool chipData, File& source) const;
     // Empties the work copy when this load holds it, so no partial or stale image
     // stays on disk, and reports the failure; nothing is loaded afterwards.
@@ -74,4 +74,6 @@ private:
     std::string m_chipWorkFilePath;
     std::function<void()> m_closeCellEditor;
     std::function<bool()> m_editMode;
+    // Closes the copy a load replaced, freeing its blocks off the window thread.
+    FileReleaser m_releaser;
 };

@@ -6,6 +6,8 @@
 #include <unistd.h>
 #include <atomic>
 #include <cerrno>
+#include <cstdlib>
+#include <vector>
 
 namespace {
 std::atomic<File::FaultHook> g_faultHook{nullptr};
@@ -187,6 +189,38 @@ bool File::Truncate(uint64_t size) {
         r = ::ftruncate(m_fd, static_cast<off_t>(size));
     } while (r != 0 && errno == EINTR);
     return r == 0;
+}
+
+bool File::SwapForEmpty(File& previous) {
+    if (m_fd < 0) {
+        errno = EBADF;
+        return false;
+    }
+    struct stat st {};
+    if (::fstat(m_fd, &st) != 0) return false;
+    // ".name.XXXXXX" beside the file, so the rename stays on one file system.
+    const size_t cut = m_path.rfind('/') == std::string::npos ? 0 : m_path.rfind('/') + 1;
+    std::string pattern = m_path.substr(0, cut) + "." + m_path.substr(cut) + ".XXXXXX";
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    // mkostemp creates with O_EXCL: nothing planted under the name is ever opened.
+    File fresh;
+    const int fd = ::mkostemp(name.data(), O_CLOEXEC);
+    if (fd < 0) return false;
+    fresh.Adopt(fd, name.data());
+    const auto abandon = [&] {
+        const int error = errno;
+        ::unlink(name.data());
+        errno = error;
+        return false;
+    };
+    if (::fchmod(fd, st.st_mode & 07777) != 0) return abandon();
+    if (fresh.TryLockExclusive() == LockResult::HeldElsewhere) return abandon();
+    if (::rename(name.data(), m_path.c_str()) != 0) return abandon();
+    fresh.m_path = m_path;
+    previous = std::move(*this);
+    *this = std::move(fresh);
+    return true;
 }
 
 bool File::Sync() {

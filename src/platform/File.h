@@ -40,6 +40,12 @@ public:
     // Current size, or -1.
     int64_t Size() const;
     bool Truncate(uint64_t size);
+    // Empties the file by name rather than in place: a new empty file, made beside it
+    // (never through a link), given its permission bits and locked (where the file system
+    // locks), is renamed over it. This open moves into `previous` and now names the
+    // new file, so the name never stands unlocked. Cheap however large the old file
+    // is: its blocks are freed when `previous` closes. False (errno kept) changes nothing.
+    bool SwapForEmpty(File& previous);
     // Flushes the file's data and size to the disk (fsync): true once they are there.
     bool Sync();
     // In-kernel copy of up to `count` bytes at `offset` of this file to the same offset

@@ -488,6 +488,28 @@ TEST_F(ImageLoaderTest, WorkCopyIsLockedWhileLoaded) {
     EXPECT_TRUE(other.LockExclusive());
 }
 
+// A reload replaces the old copy by name: the new one is locked, keeps the old
+// one's permission bits, holds only the new image, and no temporary stays.
+TEST_F(ImageLoaderTest, ReloadPutsALockedCopyInPlaceOfTheOld) {
+    Load("a.bin", PatternBytes(300000));
+    const std::string work = dir.File("h_alor1.dll");
+    ASSERT_EQ(::chmod(work.c_str(), 0600), 0);
+    const auto bytes = PatternBytes(4000, 9);
+    Load("b.bin", bytes);
+    EXPECT_EQ(image.length(), 4000u);
+    EXPECT_EQ(TempDir::Read(work), bytes);
+    struct stat st {};
+    ASSERT_EQ(::stat(work.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    File other;
+    ASSERT_TRUE(other.Open(work, File::Mode::ReadWrite));
+    EXPECT_FALSE(other.LockExclusive());
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+        names.insert(entry.path().filename().string());
+    EXPECT_EQ(names, (std::set<std::string>{"a.bin", "b.bin", "h_alor1.dll"}));
+}
+
 TEST_F(ImageLoaderTest, DroppedFilesLoadFirstOnlyWhenIdleAndOpenEnabled) {
     std::string a = dir.Write("a.bin", PatternBytes(10));
     std::string b = dir.Write("b.bin", PatternBytes(20));

@@ -1,9 +1,11 @@
 #include "platform/File.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 #include <cerrno>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -146,6 +148,62 @@ TEST(FileTest, ExclusiveLockKeepsSecondOpenerOut) {
     EXPECT_EQ(errno, EWOULDBLOCK);
     first.Close();  // closing releases the lock
     EXPECT_TRUE(second.LockExclusive());
+}
+
+// The name gets a new empty file, with the old one's permission bits and the
+// lock; the old open keeps its bytes until it closes; no temporary stays behind.
+TEST(FileTest, SwapForEmptyPutsALockedEmptyFileUnderTheName) {
+    TempDir dir;
+    const std::vector<uint8_t> bytes{1, 2, 3, 4, 5};
+    const std::string path = dir.Write("work.dll", bytes);
+    ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
+    File file;
+    ASSERT_TRUE(file.Open(path, File::Mode::ReadWrite));
+    ASSERT_TRUE(file.LockExclusive());
+    File previous;
+    ASSERT_TRUE(file.SwapForEmpty(previous));
+
+    EXPECT_EQ(file.Path(), path);
+    EXPECT_EQ(file.Size(), 0);
+    EXPECT_EQ(TempDir::Read(path), std::vector<uint8_t>{});
+    struct stat named {};
+    struct stat held {};
+    ASSERT_EQ(::stat(path.c_str(), &named), 0);
+    EXPECT_EQ(named.st_mode & 07777, 0640u);
+    ASSERT_EQ(::fstat(file.Descriptor(), &held), 0);
+    EXPECT_EQ(held.st_ino, named.st_ino);
+    std::vector<uint8_t> old(5);
+    EXPECT_EQ(previous.ReadAt(0, old.data(), old.size()), 5);
+    EXPECT_EQ(old, bytes);
+    previous.Close();
+    File other;
+    ASSERT_TRUE(other.Open(path, File::Mode::ReadWrite));
+    EXPECT_FALSE(other.LockExclusive());
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+}
+
+TEST(FileTest, SwapForEmptyFailuresChangeNothing) {
+    TempDir closedDir;
+    File closed;
+    File previous;
+    EXPECT_FALSE(closed.SwapForEmpty(previous));
+    EXPECT_EQ(errno, EBADF);
+
+    // The directory is gone: no new file can be made beside the old one.
+    const std::string sub = closedDir.File("gone");
+    std::filesystem::create_directory(sub);
+    const std::string path = sub + "/work.dll";
+    {
+        TempDir scratch;
+        std::filesystem::copy_file(scratch.Write("x", {7, 8}), path);
+    }
+    File file;
+    ASSERT_TRUE(file.Open(path, File::Mode::ReadWrite));
+    std::filesystem::remove_all(sub);
+    EXPECT_FALSE(file.SwapForEmpty(previous));
+    EXPECT_EQ(errno, ENOENT);
+    EXPECT_FALSE(previous.IsOpen());
+    EXPECT_EQ(file.Size(), 2);
 }
 
 // Fails reads of files named "*.fail" from offset 4096 on, and every write to them.
