@@ -20,12 +20,14 @@ uint8_t reverseBits(uint8_t value) {
 }
 
 std::vector<uint8_t> setupStream() {
-    std::vector<uint8_t> stream{kI2cStream, static_cast<uint8_t>(kI2cSet | kSpeedSingle), kI2cEnd};
-    padPacket(stream, 0);
-    const size_t pins = stream.size();
-    stream.insert(stream.end(), {kUioStream, static_cast<uint8_t>(kUioOut | kPinsDeselected),
-                                 static_cast<uint8_t>(kUioDir | kPinsOutputs), kUioEnd});
-    padPacket(stream, pins);
+    // Two packets, each padded with zeros; sized once (GCC 12 at -O3 reports a false
+    // array bound on growing a vector that began from a braced list).
+    std::vector<uint8_t> stream(2 * kPacket, 0x00);
+    const uint8_t speed[] = {kI2cStream, static_cast<uint8_t>(kI2cSet | kSpeedSingle), kI2cEnd};
+    const uint8_t pins[] = {kUioStream, static_cast<uint8_t>(kUioOut | kPinsDeselected),
+                            static_cast<uint8_t>(kUioDir | kPinsOutputs), kUioEnd};
+    std::copy(std::begin(speed), std::end(speed), stream.begin());
+    std::copy(std::begin(pins), std::end(pins), stream.begin() + kPacket);
     return stream;
 }
 
