@@ -11,8 +11,8 @@
 #include <string_view>
 #include <vector>
 
-#include "app/ProductDataFile.h"
-#include "app/ProductDataScramble.h"
+#include "device/ProductDataFile.h"
+#include "device/ProductDataScramble.h"
 
 namespace {
 

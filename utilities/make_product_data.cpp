@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "app/ProductDataScramble.h"
+#include "device/ProductDataScramble.h"
 
 namespace {
 

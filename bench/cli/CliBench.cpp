@@ -27,6 +27,7 @@
 
 #include "device/ChipModel.h"
 #include "device/Device.h"
+#include "device/ProductDataScramble.h"
 #include "image/FileImage.h"
 #include "operations/ChipOperations.h"
 #include "operations/OperationWorker.h"
@@ -169,6 +170,9 @@ double JobSeconds(const std::string& dir) {
 void Configure(const std::string& dir, const std::string& text) {
     std::filesystem::create_directories(dir);
     std::ofstream(dir + "/velmor-sim.conf") << "backend = simulator\n" << text;
+    const std::vector<uint8_t> data = ProductDataScramble::Build(ProductDataScramble::ContentForSerial("TARLO-BENCH"));
+    std::ofstream(dir + "/XJQT.uc", std::ios::binary)
+        .write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 #include "app/ProgrammerCore.h"
 
 #include "ports/CommandIds.h"
-#include "app/ProductDataFile.h"
+#include "device/ProductDataFile.h"
 #include "app/SerialNumberCommand.h"
 #include "platform/CurrentDirectory.h"
 

@@ -1,7 +1,7 @@
 #include "app/StartupSequence.h"
 
 #include "ports/MessageBoxes.h"
-#include "app/ProductDataFile.h"
+#include "device/ProductDataFile.h"
 
 namespace {
 constexpr const char* kNote = "提示";
@@ -26,12 +26,12 @@ bool StartupSequence::Run() {
         return false;
     }
     if (!m_dataFile.Open(m_workDirectory + ProductDataFile::FileName)) {
-        m_boxes.Show("文件丢失！   ", kError, MessageIcon::Stop);
+        m_boxes.Show(ProductDataText::Missing, kError, MessageIcon::Stop);
         return false;
     }
     if (!m_dataFile.CheckIntegrity()) {
         m_dataFile.Close();
-        m_boxes.Show("系统文件损坏！   ", kError, MessageIcon::Stop);
+        m_boxes.Show(ProductDataText::Damaged, kError, MessageIcon::Stop);
         return false;
     }
     if (!m_driver.LoadDriver()) {

@@ -9,14 +9,17 @@
 #include "cli/CliOptions.h"
 #include "cli/CliTexts.h"
 #include "cli/ConsoleOutput.h"
+#include "device/ProductDataFile.h"
 #include "platform/DriverLibrary.h"
 #include "platform/InstanceLock.h"
+#include "platform/InterruptCleanup.h"
 #include "platform/InstanceNames.h"
 
 namespace {
 
 // The jobs' work files live in a directory of this run alone, removed at the end,
-// so neither another run nor the window ever shares them.
+// so neither another run nor the window ever shares them. An interrupted run
+// removes them too.
 class WorkDirectory {
 public:
     explicit WorkDirectory(std::string parent) {
@@ -27,7 +30,9 @@ public:
         std::string pattern = parent + "/xjqt-tarlo-XXXXXX";
         std::vector<char> buffer(pattern.begin(), pattern.end());
         buffer.push_back('\0');
-        if (mkdtemp(buffer.data()) != nullptr) m_path = buffer.data();
+        if (mkdtemp(buffer.data()) == nullptr) return;
+        m_path = buffer.data();
+        m_cleanup.emplace_back(m_path, InterruptCleanup::Guard::Kind::Directory);
     }
     ~WorkDirectory() {
         if (m_path.empty()) return;
@@ -39,15 +44,20 @@ public:
 
     bool ok() const { return !m_path.empty(); }
     // A subdirectory per job, ending with "/"; empty when it cannot be made.
-    std::string ForJob(int index) const {
+    std::string ForJob(int index, const std::vector<std::string>& workFiles) {
         const std::string dir = m_path + "/" + std::to_string(index);
         std::error_code error;
         std::filesystem::create_directory(dir, error);
-        return error ? std::string() : dir + "/";
+        if (error) return std::string();
+        m_cleanup.emplace_back(dir, InterruptCleanup::Guard::Kind::Directory);
+        for (const std::string& name : workFiles)
+            m_cleanup.emplace_back(dir + "/" + name, InterruptCleanup::Guard::Kind::File);
+        return dir + "/";
     }
 
 private:
     std::string m_path;
+    std::vector<InterruptCleanup::Guard> m_cleanup;  // forgotten after the removal above
 };
 
 std::function<double()> SteadyClock() {
@@ -117,6 +127,18 @@ ExitStatus RunCommandLine(const std::vector<std::string>& arguments, const CliEn
         return Refuse(console, options, ExitStatus::NoProgrammer, CliText::WindowRunning);
     }
 
+    // The window's start-up rule: no work without an intact product data file.
+    ProductDataFile dataFile;
+    if (!dataFile.Open(environment.productDataDirectory + ProductDataFile::FileName)) {
+        ConsoleOutput console(setup);
+        return Refuse(console, options, ExitStatus::FileError, ProductDataText::Missing);
+    }
+    if (!dataFile.CheckIntegrity()) {
+        ConsoleOutput console(setup);
+        return Refuse(console, options, ExitStatus::FileError, ProductDataText::Damaged);
+    }
+    dataFile.Close();
+
     DriverLibrary library;
     DriverApi api;
     if (environment.driver != nullptr) {
@@ -153,7 +175,7 @@ ExitStatus RunCommandLine(const std::vector<std::string>& arguments, const CliEn
         s.options = options;
         s.file = options.all && options.command == CliCommand::Read ? PerProgrammerFile(options.file, i)
                                                                        : options.file;
-        s.workDirectory = work.ForJob(i);
+        s.workDirectory = work.ForJob(i, JobWorkFileNames());
         s.lockDirectory = environment.lockDirectory;
         s.clock = clock;
     }

@@ -236,6 +236,8 @@ ExitStatus ClassifyOutcome(const OperationOutcome& outcome) {
     return ExitStatus::OperationFailed;
 }
 
+std::vector<std::string> JobWorkFileNames() { return {kWorkCopyName, kChipWorkName}; }
+
 std::string ProgrammerLockName(int index) {
     std::string name = "XJQT_Tarlo 编程器";
     name += std::to_string(index);

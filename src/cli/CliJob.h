@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "cli/CliOptions.h"
 #include "cli/ExitStatus.h"
@@ -45,6 +46,9 @@ struct OperationOutcome {
 
 // The exit status an outcome stands for.
 ExitStatus ClassifyOutcome(const OperationOutcome& outcome);
+
+// The files a job makes in its work directory (the image's copy, the chip read back).
+std::vector<std::string> JobWorkFileNames();
 
 // Lock name of programmer `index`: never two jobs on one programmer.
 std::string ProgrammerLockName(int index);

@@ -2,16 +2,15 @@
 
 #include <string>
 
+#include "platform/InterruptCleanup.h"
+#include "platform/ReplacementFile.h"
+
 // A file the tool writes for the user (the chip read back): made beside the
 // destination under a temporary name and renamed over it only when complete, so
-// a failed job never leaves the user's file half-written.
+// a failed or interrupted job never leaves the user's file half-written and never
+// leaves the temporary file behind.
 class OutputFile {
 public:
-    OutputFile() = default;
-    ~OutputFile();  // removes the temporary file unless published
-    OutputFile(const OutputFile&) = delete;
-    OutputFile& operator=(const OutputFile&) = delete;
-
     // Creates the temporary file beside `destination`; false when that directory
     // cannot take it (checked before the chip is read).
     bool Prepare(const std::string& destination);
@@ -20,7 +19,6 @@ public:
     bool Publish(const std::string& source);
 
 private:
-    std::string m_destination;
-    std::string m_temporary;
-    int m_fd = -1;
+    ReplacementFile m_replacement;
+    InterruptCleanup::Guard m_cleanup;
 };

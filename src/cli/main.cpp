@@ -4,8 +4,11 @@
 #include <vector>
 
 #include "cli/CliApp.h"
+#include "platform/InterruptCleanup.h"
 
 int main(int argc, char** argv) {
+    // Ctrl-C in the middle of a read leaves neither a half-written file nor work files.
+    InterruptCleanup::InstallHandlers();
     CliEnvironment environment;
     environment.outIsTerminal = isatty(STDOUT_FILENO) == 1;
     environment.errIsTerminal = isatty(STDERR_FILENO) == 1;

@@ -29,6 +29,8 @@ public:
 
     // The file the contents end up in (the target with a link resolved).
     const std::string& targetPath() const { return m_target; }
+    // The temporary file's name; empty when there is none.
+    const std::string& temporaryPath() const { return m_temporary; }
 
 private:
     File m_file;

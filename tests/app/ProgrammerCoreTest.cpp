@@ -18,8 +18,8 @@
 #include "ScriptedServices.h"
 #include "TempDirectory.h"
 #include "ports/CommandIds.h"
-#include "app/ProductDataFile.h"
-#include "app/ProductDataScramble.h"
+#include "device/ProductDataFile.h"
+#include "device/ProductDataScramble.h"
 #include "image/ImageTexts.h"
 #include "support/TempDir.h"
 

@@ -4,8 +4,8 @@
 
 #include "RecordingPorts.h"
 #include "TempDirectory.h"
-#include "app/ProductDataFile.h"
-#include "app/ProductDataScramble.h"
+#include "device/ProductDataFile.h"
+#include "device/ProductDataScramble.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 #include "RecordingPorts.h"
 #include "TempDirectory.h"
 #include "app/DriverLibraryLoader.h"
-#include "app/ProductDataFile.h"
-#include "app/ProductDataScramble.h"
+#include "device/ProductDataFile.h"
+#include "device/ProductDataScramble.h"
 #include "app/SystemInstanceLocks.h"
 
 namespace {

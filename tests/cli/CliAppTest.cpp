@@ -13,6 +13,7 @@
 #include "TempDir.h"
 #include "TempDirectory.h"
 #include "cli/CliJob.h"
+#include "device/ProductDataScramble.h"
 #include "platform/InstanceLock.h"
 #include "platform/InstanceNames.h"
 
@@ -65,6 +66,7 @@ CliRun RunCli(FakeDriver& fake, const TempDirectory& dir, Lines args) {
     env.err = err.file();
     env.lockDirectory = dir.path().string();
     env.tempDirectory = dir.path().string();
+    env.productDataDirectory = dir.path().string() + "/";
     const DriverApi api = fake.Api();
     env.driver = &api;
     double now = 0;
@@ -73,9 +75,16 @@ CliRun RunCli(FakeDriver& fake, const TempDirectory& dir, Lines args) {
     return {exit, out.Take(), err.Take()};
 }
 
+void WriteProductData(const TempDirectory& dir) {
+    dir.Write("XJQT.uc", ProductDataScramble::Build(ProductDataScramble::ContentForSerial("TARLO-TEST")));
+}
+
 class CliAppTest : public ::testing::Test {
 protected:
-    CliAppTest() { fake.SetChipSize(kChip); }
+    CliAppTest() {
+        fake.SetChipSize(kChip);
+        WriteProductData(dir);
+    }
     CliRun Cli(Lines args) { return RunCli(fake, dir, std::move(args)); }
 
     FakeDriver fake;
@@ -110,6 +119,7 @@ struct StatusRow {
 
 TEST(CliAppStatusTest, EveryOutcomeHasItsExitStatusAndText) {
     TempDirectory dir;
+    WriteProductData(dir);
     const std::vector<StatusRow> rows = {
         {"no programmer", [](FakeDriver& f) { f.SetResult(FakeEntry::Enum, 0); }, {"erase"}, ExitStatus::NoProgrammer,
          {"设备未连接..."}},
@@ -235,7 +245,7 @@ TEST_F(CliAppTest, ReadReplacesTheFileOnlyWhenTheWholeChipWasRead) {
     EXPECT_EQ(dir.Read("out.bin"), chip);
     // No temporary file is left beside it.
     for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
-        EXPECT_EQ(entry.path().filename().string().find(".part-"), std::string::npos) << entry.path();
+        EXPECT_NE(entry.path().filename().string().rfind(".out.bin", 0), 0u) << entry.path();
 }
 
 TEST_F(CliAppTest, TheWindowOrAnotherJobOnTheProgrammerKeepsTheJobOff) {
@@ -303,6 +313,47 @@ TEST_F(CliAppTest, AStatusTextWithQuotesAndControlsStaysValidJson) {
     r.status = "x";
     const nlohmann::json parsed = nlohmann::json::parse(JobResultJson(r));
     EXPECT_EQ(parsed["file"], r.file);
+}
+
+// As the window at start-up: nothing runs, the driver is not even asked, without
+// an intact product data file.
+TEST(CliAppStatusTest, MissingOrDamagedProductDataStopsEveryCommand) {
+    struct Row {
+        const char* name;
+        std::function<void(const TempDirectory&)> arrange;
+        std::string text;
+    };
+    const Row rows[] = {
+        {"missing", [](const TempDirectory&) {}, "文件丢失！   "},
+        {"a directory in its place", [](const TempDirectory& d) { std::filesystem::create_directory(d.file("XJQT.uc")); },
+         "文件丢失！   "},
+        {"one byte changed",
+         [](const TempDirectory& d) {
+             auto bytes = ProductDataScramble::Build(ProductDataScramble::ContentForSerial("TARLO-TEST"));
+             bytes[3] ^= 1;
+             d.Write("XJQT.uc", bytes);
+         },
+         "系统文件损坏！   "},
+        {"too short", [](const TempDirectory& d) { d.Write("XJQT.uc", {1, 2, 3}); }, "系统文件损坏！   "},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        for (const Lines& args : {Lines{"detect"}, Lines{"erase", "--json"}}) {
+            TempDirectory dir;
+            row.arrange(dir);
+            FakeDriver fake;
+            const CliRun run = RunCli(fake, dir, args);
+            EXPECT_EQ(run.exit, ExitStatus::FileError);
+            EXPECT_TRUE(fake.Calls().empty());
+            if (args.size() == 1) {
+                EXPECT_EQ(run.outLines(), Lines{row.text});
+            } else {
+                const auto json = nlohmann::json::parse(run.out);
+                EXPECT_EQ(json["status"], row.text);
+                EXPECT_EQ(json["exit"], 5);
+            }
+        }
+    }
 }
 
 TEST(PerProgrammerFileTest, NumberGoesBeforeTheExtension) {

@@ -6,7 +6,10 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <sstream>
 
 #include <fcntl.h>
@@ -16,6 +19,7 @@
 
 #include "TempDir.h"
 #include "TempDirectory.h"
+#include "device/ProductDataScramble.h"
 
 namespace {
 
@@ -27,14 +31,12 @@ struct Outcome {
 
 enum class Stderr { File, Terminal };
 
-// Runs the tool in `dir` with `args`; standard output goes to a file, standard
-// error to a file or to a pseudo-terminal.
-Outcome RunTool(const TempDirectory& dir, std::vector<std::string> args, Stderr err = Stderr::File) {
+// Starts the tool in `dir` with `args`; standard output goes to a file, standard
+// error to `errFd` or, when that is -1, to a file. Locks and work files stay in `dir`.
+pid_t StartTool(const TempDirectory& dir, std::vector<std::string> args, int errFd = -1, int closeFd = -1) {
     if (std::find(args.begin(), args.end(), "--driver") == args.end())
         args.insert(args.begin(), {"--driver", VELMOR_LIBRARY_PATH});
     args.insert(args.begin(), XJQT_TARLO_PATH);
-    int master = -1, slave = -1;
-    if (err == Stderr::Terminal && openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) return {};
     const std::string outPath = dir.file("stdout.txt");
     const std::string errPath = dir.file("stderr.txt");
     const pid_t pid = fork();
@@ -43,16 +45,24 @@ Outcome RunTool(const TempDirectory& dir, std::vector<std::string> args, Stderr 
         setenv("TMPDIR", dir.path().c_str(), 1);
         setenv("XDG_RUNTIME_DIR", dir.path().c_str(), 1);
         const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        const int errFd = err == Stderr::Terminal ? slave : open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const int err = errFd >= 0 ? errFd : open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         dup2(out, 1);
-        dup2(errFd, 2);
-        if (master >= 0) close(master);
+        dup2(err, 2);
+        if (closeFd >= 0) close(closeFd);
         std::vector<char*> argv;
         for (std::string& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);
         execv(argv[0], argv.data());
         _exit(121);
     }
+    return pid;
+}
+
+// Runs the tool to its end; standard error to a file or to a pseudo-terminal.
+Outcome RunTool(const TempDirectory& dir, std::vector<std::string> args, Stderr err = Stderr::File) {
+    int master = -1, slave = -1;
+    if (err == Stderr::Terminal && openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) return {};
+    const pid_t pid = StartTool(dir, std::move(args), slave, master);
     Outcome outcome;
     if (err == Stderr::Terminal) {
         close(slave);
@@ -76,6 +86,7 @@ Outcome RunTool(const TempDirectory& dir, std::vector<std::string> args, Stderr 
 void Configure(const TempDirectory& dir, const std::string& lines) {
     const std::string text = "backend = simulator\nblock_delay_ms = 0\nerase_ms = 0\n" + lines;
     dir.Write("velmor-sim.conf", std::vector<uint8_t>(text.begin(), text.end()));
+    dir.Write("XJQT.uc", ProductDataScramble::Build(ProductDataScramble::ContentForSerial("TARLO-TEST")));
 }
 
 std::vector<std::string> LinesOf(const std::string& text) {
@@ -209,3 +220,48 @@ TEST(CliProcessTest, ProgressIsABarOnATerminalAndPlainLinesOtherwise) {
 }
 
 }  // namespace
+
+namespace {
+
+bool AnyEntryStartsWith(const TempDirectory& dir, const std::string& prefix) {
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+        if (entry.path().filename().string().rfind(prefix, 0) == 0) return true;
+    return false;
+}
+
+}  // namespace
+
+// Interrupted in the middle of a read, the tool ends by the signal as any program
+// would, the file it was asked to replace is as it was, and neither the temporary
+// output nor its work directory stays behind.
+TEST(CliProcessTest, AnInterruptedReadLeavesTheTargetAndNoTemporaryFiles) {
+    for (const int signalNumber : {SIGINT, SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(strsignal(signalNumber));
+        TempDirectory dir;
+        Configure(dir, "");
+        // 1 MiB at 10 ms per 8 KiB read: over a second, time enough to interrupt.
+        const std::string slow = "backend = simulator\nchip = 25X80\nblock_delay_ms = 20\n";
+        dir.Write("velmor-sim.conf", std::vector<uint8_t>(slow.begin(), slow.end()));
+        dir.Write("out.bin", {1, 2, 3});
+
+        const pid_t pid = StartTool(dir, {"read", "out.bin"});
+        ASSERT_GT(pid, 0);
+        // The temporary output is made before the chip is read; wait for the read itself.
+        bool reading = false;
+        for (int i = 0; i < 500 && !reading; ++i) {
+            usleep(10000);
+            reading = AnyEntryStartsWith(dir, ".out.bin.") && AnyEntryStartsWith(dir, "xjqt-tarlo-") &&
+                      std::filesystem::exists(dir.file("velmor-sim-chip.bin"));
+        }
+        ASSERT_TRUE(reading);
+        usleep(200000);
+        kill(pid, signalNumber);
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signalNumber) << status;
+        EXPECT_EQ(dir.Read("out.bin"), (std::vector<uint8_t>{1, 2, 3}));
+        EXPECT_FALSE(AnyEntryStartsWith(dir, ".out.bin."));
+        EXPECT_FALSE(AnyEntryStartsWith(dir, "xjqt-tarlo-"));
+    }
+}

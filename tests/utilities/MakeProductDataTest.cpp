@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "TempDirectory.h"
-#include "app/ProductDataScramble.h"
+#include "device/ProductDataScramble.h"
 
 namespace {
 

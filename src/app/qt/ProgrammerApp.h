@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/ProductDataFile.h"
+#include "device/ProductDataFile.h"
 #include "app/SystemInstanceLocks.h"
 #include "platform/DriverLibrary.h"
 

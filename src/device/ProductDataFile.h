@@ -5,6 +5,13 @@
 
 #include "platform/File.h"
 
+// What start-up says when the product data file is missing or damaged; the tool
+// without a window says the same.
+namespace ProductDataText {
+inline constexpr const char* Missing = "文件丢失！   ";
+inline constexpr const char* Damaged = "系统文件损坏！   ";
+}  // namespace ProductDataText
+
 // The product data file "XJQT.uc", open read only for the life of the main
 // window: checked once at start-up, read again by the serial-number command.
 class ProductDataFile {

@@ -1,10 +1,10 @@
-#include "app/ProductDataFile.h"
+#include "device/ProductDataFile.h"
 
 #include <algorithm>
 #include <array>
 #include <cstdint>
 
-#include "app/ProductDataScramble.h"
+#include "device/ProductDataScramble.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
-#include "app/ProductDataFile.h"
-#include "app/ProductDataScramble.h"
+#include "device/ProductDataFile.h"
+#include "device/ProductDataScramble.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/ProductDataScramble.h"
+#include "device/ProductDataScramble.h"
 
 namespace {
 
