@@ -49,6 +49,12 @@ bool ReplacementFile::Create(const std::string& target) {
     struct stat st {};
     if (::lstat(target.c_str(), &st) == 0 && S_ISLNK(st.st_mode) && ::realpath(target.c_str(), resolved))
         m_target = resolved;
+    // Only a regular file is ever replaced: a rename over /dev/null, a FIFO or a
+    // directory would put a plain file in the place of something else.
+    if (::stat(m_target.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+        errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        return false;
+    }
     // ".name.XXXXXX" in the target's directory, so the rename stays on one file system.
     const size_t slash = m_target.rfind('/');
     const size_t cut = slash == std::string::npos ? 0 : slash + 1;

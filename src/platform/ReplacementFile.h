@@ -16,7 +16,8 @@ public:
     ReplacementFile(const ReplacementFile&) = delete;
     ReplacementFile& operator=(const ReplacementFile&) = delete;
 
-    // Creates the temporary file for `target`; false (errno kept) when it cannot be made.
+    // Creates the temporary file for `target`; false (errno kept) when it cannot be
+    // made, or when `target` exists and is no regular file (a device, FIFO, directory).
     bool Create(const std::string& target);
     // The temporary file, to be written at explicit offsets.
     File& file() { return m_file; }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -93,6 +94,27 @@ TEST(ReplacementFileTest, MissingDirectoryFailsAtCreate) {
     EXPECT_FALSE(replacement.Create(dir.File("none/t.bin")));
     EXPECT_FALSE(replacement.Commit());
     EXPECT_EQ(EntriesIn(dir), 0u);
+}
+
+// Something other than a regular file in the target's place is never renamed over,
+// through a link neither.
+TEST(ReplacementFileTest, NonRegularTargetsAreRefusedAtCreate) {
+    TempDir dir;
+    ASSERT_EQ(::mkfifo(dir.File("fifo").c_str(), 0600), 0);
+    std::filesystem::create_directory(dir.File("sub"));
+    std::filesystem::create_symlink(dir.File("fifo"), dir.File("to-fifo"));
+    const struct {
+        std::string target;
+        int error;
+    } rows[] = {{dir.File("fifo"), EINVAL}, {dir.File("sub"), EISDIR}, {dir.File("to-fifo"), EINVAL}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.target);
+        ReplacementFile replacement;
+        EXPECT_FALSE(replacement.Create(row.target));
+        EXPECT_EQ(errno, row.error);
+    }
+    EXPECT_EQ(EntriesIn(dir), 3u);
+    EXPECT_TRUE(std::filesystem::is_fifo(dir.File("fifo")));
 }
 
 }  // namespace
