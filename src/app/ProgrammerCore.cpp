@@ -219,6 +219,9 @@ void ProgrammerCore::RunCommand(uint8_t code) {
 void ProgrammerCore::ForceViewMode() {
     if (!m_cellEditor.editMode()) return;
     m_cellEditor.SetEditModeFlag(false);
+    // Every accepted keystroke is already in the work copy; the editor goes with
+    // edit mode, also when the read then fails and the old image stays.
+    m_cellEditor.CloseCellEditor();
     // The check box shows the view-mode picture when unchecked.
     m_ports.commands.SetChecked(CommandId::EditModeCheck, false);
     m_ports.commands.SetChecked(CommandId::EditModeMenu, false);

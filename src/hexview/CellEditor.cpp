@@ -100,6 +100,17 @@ void CellEditor::RefocusCurrentCell() {
     m_grid.SetCurrentCell(current.row, current.column);
 }
 
+GridCellId CellEditor::EditedCell() const {
+    const GridCellId current = m_grid.CurrentCell();
+    if (!current.IsValid() || !IsByteCell(current.row, current.column) || m_view.editColumn() < 1) return current;
+    // The grid's own arrow keys move its focus cell without moving the editor, and
+    // no page refresh has caught up yet: the editor's text still belongs to its
+    // byte, never to the cell the focus went to.
+    const int64_t row = static_cast<int64_t>(m_view.editFileRow()) - static_cast<int64_t>(m_view.topRow()) + 1;
+    if (row < 1 || row > HexView::kPageRows) return current;
+    return GridCellId{static_cast<int>(row), m_view.editColumn()};
+}
+
 void CellEditor::RememberCell(int row, int column) {
     TargetCell(row, column, m_view.topRow() + static_cast<uint32_t>(row) - 1);
 }
@@ -207,7 +218,7 @@ void CellEditor::OnCellEditorChange() {
         PutBack(m_openingText, EditorSelection{0, static_cast<int>(m_openingText.size())});
         return;
     }
-    const GridCellId current = m_grid.CurrentCell();
+    const GridCellId current = EditedCell();
     const int p = m_control->Selection().start;
     // At 0 nothing was typed: a deletion in front of the digits.
     if (p <= 0 || p > static_cast<int>(m_editorText.size())) return;
@@ -256,7 +267,7 @@ void CellEditor::CommitCellEdit() {
 CellEditor::Commit CellEditor::CommitEdit() {
     if (m_state.WorkCopyInUse() || !m_image.loaded() || !m_editorOpen) return Commit::Done;
     m_editorText = m_control->Text();
-    const GridCellId current = m_grid.CurrentCell();
+    const GridCellId current = EditedCell();
     // The byte has scrolled off the page: the edit stays pending and comes back with it.
     if (!current.IsValid()) return Commit::Done;
     RememberCell(current.row, current.column);

@@ -109,6 +109,9 @@ private:
     // Clears and sets the focus cell again so a changed focus marking shows.
     void RefocusCurrentCell();
     void RememberCell(int row, int column);
+    // The page cell of the byte under edit: the grid's current cell, unless the
+    // grid's keys moved that away from the byte the editor stands on.
+    GridCellId EditedCell() const;
     void PutBack(const std::string& text, EditorSelection selection);
     void ShowTextColour(int row, int column);
 

@@ -992,6 +992,28 @@ TEST_F(ProgrammerCoreTest, ChipReadTurnsEditModeOffBeforeReading) {
     EXPECT_FALSE(HasEvent("status:您已选择查看模式，不能对数据进行修改。"));
 }
 
+// The forced view mode of a chip read takes the editor with it, so a read that then
+// fails does not leave an editor showing that accepts nothing.
+TEST_F(ProgrammerCoreTest, ChipReadClosesTheCellEditorEvenWhenItFails) {
+    Start();
+    FakeCellEditorControl control(log);
+    core->SetCellEditorControl(&control);
+    OpenFile(std::vector<uint8_t>(64, 0x3A));
+    core->HandleCommand(CommandId::EditModeCheck);
+    GridRect cell;
+    ASSERT_TRUE(core->grid().CellRectangle(1, 3, cell));
+    core->grid().LeftPress(cell.left + 2, cell.top + 5);
+    core->OnGridClick(cell.left + 2, cell.top + 5);
+    ASSERT_TRUE(core->cellEditor().editorOpen());
+    ASSERT_TRUE(control.visible);
+    driver.FailCall(FakeEntry::Read, driver.CallCount(FakeEntry::Read) + 2);
+    RunAndWait(CommandId::ReadChip);
+    EXPECT_EQ(status.lastText(), "读取失败，请检查设备连接和芯片容量...");
+    EXPECT_FALSE(core->cellEditor().editorOpen());
+    EXPECT_FALSE(control.visible);
+    EXPECT_EQ(TempDir::Read(core->workCopyPath()), std::vector<uint8_t>(64, 0x3A));
+}
+
 // A read that fails while the previous read is shown leaves nothing reading a closed file.
 TEST_F(ProgrammerCoreTest, FailedReadOverShownChipDataKeepsAReadableImage) {
     Start();

@@ -357,6 +357,33 @@ TEST_F(CellEditorTest, EnterCommitsTheEditorsText) {
     EXPECT_EQ(LastStatus(), "status:数据已被更改");
 }
 
+// The grid's arrow keys move its focus cell but not the editor: Enter, or a digit
+// typed into the editor, still goes to the byte the editor stands on.
+TEST_F(CellEditorTest, ArrowKeysMovingTheFocusNeverRedirectTheEditorsText) {
+    const struct {
+        const char* name;
+        bool enter;  // else the second digit
+        uint8_t edited;
+    } rows[] = {{"Enter", true, 0x7A}, {"second digit", false, 0x7C}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        Open(Sample());
+        EditMode();
+        Click(1, 6, Half::Left);
+        Type('7');
+        ASSERT_TRUE(grid.Navigate(GridKey::Down));
+        ASSERT_TRUE(grid.Navigate(GridKey::Right));
+        ASSERT_EQ(grid.CurrentCell(), (GridCellId{2, 7}));
+        if (row.enter)
+            editor.CommitCellEdit();
+        else
+            Type('C');
+        std::vector<uint8_t> expected = Sample();
+        expected[5] = row.edited;
+        EXPECT_EQ(Work(), expected);
+    }
+}
+
 // While program or verify read the work copy, clicks, keystrokes and commits are ignored.
 TEST_F(CellEditorTest, BusyWorkCopyIgnoresClicksKeysAndCommits) {
     for (std::atomic<bool> WorkerState::*flag : {&WorkerState::ProgramBusy, &WorkerState::VerifyBusy}) {
