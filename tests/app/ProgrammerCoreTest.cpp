@@ -187,6 +187,22 @@ protected:
         log.Clear();
     }
 
+    // `bytes` open in edit mode, the window's editor control being `control`.
+    void OpenForEditing(FakeCellEditorControl& control, const std::vector<uint8_t>& bytes) {
+        core->SetCellEditorControl(&control);
+        OpenFile(bytes);
+        core->HandleCommand(CommandId::EditModeCheck);
+        ASSERT_TRUE(core->editMode());
+    }
+
+    // A left click `dx` pixels into grid cell (row, column), as the grid delivers it.
+    void ClickCell(int row, int column, int dx) {
+        GridRect cell;
+        ASSERT_TRUE(core->grid().CellRectangle(row, column, cell));
+        core->grid().LeftPress(cell.left + dx, cell.top + 5);
+        core->OnGridClick(cell.left + dx, cell.top + 5);
+    }
+
     bool HasEvent(const std::string& event) const {
         const Events events = log.Events();
         return std::find(events.begin(), events.end(), event) != events.end();
@@ -769,10 +785,7 @@ TEST_F(ProgrammerCoreTest, DataViewCommandRunsItsDialogOverTheCoresLookUp) {
 TEST_F(ProgrammerCoreTest, LookUpInEditModeOpensTheEditorOnTheByte) {
     Start();
     FakeCellEditorControl control(log);
-    core->SetCellEditorControl(&control);
-    OpenFile(std::vector<uint8_t>(64, 0x3A));
-    core->HandleCommand(CommandId::EditModeCheck);
-    ASSERT_TRUE(core->editMode());
+    OpenForEditing(control, std::vector<uint8_t>(64, 0x3A));
     ScriptedToolDialogs tools(log);
     core->SetToolDialogs(&tools);
     tools.dataView = [](DataViewLookup& lookup) { EXPECT_TRUE(lookup.Press("25").has_value()); };
@@ -849,13 +862,8 @@ TEST_F(ProgrammerCoreTest, EditModeCommandsSwitchModes) {
 TEST_F(ProgrammerCoreTest, CellEditingThroughTheCore) {
     Start();
     FakeCellEditorControl control(log);
-    core->SetCellEditorControl(&control);
-    OpenFile(std::vector<uint8_t>(64, 0x3A));
-    core->HandleCommand(CommandId::EditModeCheck);
-    GridRect cell;
-    ASSERT_TRUE(core->grid().CellRectangle(1, 3, cell));
-    core->grid().LeftPress(cell.left + 20, cell.top + 5);
-    core->OnGridClick(cell.left + 20, cell.top + 5);
+    OpenForEditing(control, std::vector<uint8_t>(64, 0x3A));
+    ClickCell(1, 3, 20);
     ASSERT_TRUE(control.Type('C'));
     core->OnCellEditorChange();
     control.text = "7";  // high digit deleted, caret in front: committed by Enter
@@ -867,8 +875,7 @@ TEST_F(ProgrammerCoreTest, CellEditingThroughTheCore) {
     EXPECT_EQ(texts.Text(CommandId::ChecksumLabel), ChecksumText(ByteSum(expected.data(), expected.size())));
     EXPECT_TRUE(commands.IsEnabled(CommandId::Save));
 
-    core->grid().LeftPress(cell.left + 2, cell.top + 5);
-    core->OnGridClick(cell.left + 2, cell.top + 5);
+    ClickCell(1, 3, 2);
     ASSERT_TRUE(core->cellEditor().editorOpen());
     OpenFile(std::vector<uint8_t>(64, 0x3A));
     EXPECT_FALSE(core->cellEditor().editorOpen());
@@ -880,13 +887,8 @@ TEST_F(ProgrammerCoreTest, CellEditingThroughTheCore) {
 TEST_F(ProgrammerCoreTest, GotoInEditModeThenTypingChangesTheByteJumpedTo) {
     Start();
     FakeCellEditorControl control(log);
-    core->SetCellEditorControl(&control);
-    OpenFile(std::vector<uint8_t>(1000, 0x3A));
-    core->HandleCommand(CommandId::EditModeCheck);
-    GridRect cell;
-    ASSERT_TRUE(core->grid().CellRectangle(1, 3, cell));
-    core->grid().LeftPress(cell.left + 2, cell.top + 5);
-    core->OnGridClick(cell.left + 2, cell.top + 5);
+    OpenForEditing(control, std::vector<uint8_t>(1000, 0x3A));
+    ClickCell(1, 3, 2);
     ScriptedToolDialogs tools(log);
     core->SetToolDialogs(&tools);
     tools.goTo = [](GotoForm& form) { EXPECT_EQ(form.Press("25"), GotoForm::Result::EditorOpened); };
@@ -997,13 +999,8 @@ TEST_F(ProgrammerCoreTest, ChipReadTurnsEditModeOffBeforeReading) {
 TEST_F(ProgrammerCoreTest, ChipReadClosesTheCellEditorEvenWhenItFails) {
     Start();
     FakeCellEditorControl control(log);
-    core->SetCellEditorControl(&control);
-    OpenFile(std::vector<uint8_t>(64, 0x3A));
-    core->HandleCommand(CommandId::EditModeCheck);
-    GridRect cell;
-    ASSERT_TRUE(core->grid().CellRectangle(1, 3, cell));
-    core->grid().LeftPress(cell.left + 2, cell.top + 5);
-    core->OnGridClick(cell.left + 2, cell.top + 5);
+    OpenForEditing(control, std::vector<uint8_t>(64, 0x3A));
+    ClickCell(1, 3, 2);
     ASSERT_TRUE(core->cellEditor().editorOpen());
     ASSERT_TRUE(control.visible);
     driver.FailCall(FakeEntry::Read, driver.CallCount(FakeEntry::Read) + 2);
