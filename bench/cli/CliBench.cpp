@@ -35,8 +35,8 @@
 #include "operations/WorkerState.h"
 #include "platform/DriverLibrary.h"
 #include "platform/File.h"
+#include "BenchPorts.h"
 #include "cli/CliPorts.h"
-#include "ports/StatusLine.h"
 
 namespace {
 
@@ -61,22 +61,6 @@ void WriteImage(const std::string& path, size_t size) {
         out.write(piece.data(), static_cast<std::streamsize>(std::min(piece.size(), size - done)));
 }
 
-class QuietStatus : public StatusLine {
-public:
-    void SetStatus(const std::string& text, bool, bool) override { last = text; }
-    void ShowProgress() override {}
-    void SetProgress(int, const std::string&) override {}
-    void HideProgress() override {}
-    std::string last;
-};
-
-class YesBoxes : public MessageBoxes {
-public:
-    MessageAnswer Show(const std::string&, const std::string&, MessageIcon, MessageButtons b) override {
-        return b == MessageButtons::Ok ? MessageAnswer::Ok : MessageAnswer::Yes;
-    }
-};
-
 // Erase, program and verify through the worker, timed from the first request to
 // the last idle; the work copy is made first, outside the time.
 double CoreRun(const std::string& dir, const DriverApi& api) {
@@ -84,7 +68,7 @@ double CoreRun(const std::string& dir, const DriverApi& api) {
     const std::string work = dir + "/";
     std::filesystem::copy_file(work + "image.bin", work + "h_alor1.dll",
                                std::filesystem::copy_options::overwrite_existing);
-    QuietStatus status;
+    LastStatusLine status;
     YesBoxes boxes;
     NoCommandStates commands;
     NoControlTexts texts;

@@ -20,8 +20,8 @@
 #include <string>
 #include <vector>
 
-#include "ports/MessageBoxes.h"
-#include "app/PromptSounds.h"
+#include "BenchPorts.h"
+#include "cli/CliPorts.h"
 #include "ports/WindowPorts.h"
 #include "device/ChipModel.h"
 #include "device/Device.h"
@@ -87,53 +87,6 @@ DriverApi Timed(const DriverApi& real) {
     return api;
 }
 
-// Minimal window ports: they keep the last status text and answer every box Yes.
-class BenchStatusLine : public StatusLine {
-public:
-    void SetStatus(const std::string& text, bool, bool) override { last = text; }
-    void ShowProgress() override {}
-    void SetProgress(int, const std::string&) override {}
-    void HideProgress() override {}
-    std::string last;
-};
-class YesBoxes : public MessageBoxes {
-public:
-    MessageAnswer Show(const std::string&, const std::string&, MessageIcon, MessageButtons b) override {
-        return b == MessageButtons::Ok ? MessageAnswer::Ok : MessageAnswer::Yes;
-    }
-};
-class NoCommands : public CommandStates {
-public:
-    void SetEnabled(int, bool) override {}
-    bool IsEnabled(int) const override { return true; }
-    void SetChecked(int, bool) override {}
-    bool IsChecked(int) const override { return false; }
-};
-class NoTexts : public ControlTexts {
-public:
-    void SetText(int, const std::string&) override {}
-};
-class NoList : public ChipModelList {
-public:
-    void SelectRow(int) override {}
-};
-class NoSound : public SoundOutput {
-public:
-    void PlayWave(const std::string&) override {}
-    void Beep() override {}
-    void SetButtonSounds(const std::string&) override {}
-};
-class InlineWindow : public WindowThread {
-public:
-    void Run(const std::function<void()>& work) override { work(); }
-};
-class NoReadView : public ReadChipView {
-public:
-    void ForceViewMode() override {}
-    void LoadChipImage() override {}
-    void ResolveTruncatedChipImage() override {}
-};
-
 std::vector<uint8_t> Pattern(size_t size) {
     std::vector<uint8_t> bytes(size);
     uint32_t x = 12345;
@@ -185,19 +138,18 @@ RunResult ProgramAndVerify(const std::string& dir) {
     }
     const DriverApi api = Timed(library.Bind());
 
-    BenchStatusLine status;
+    LastStatusLine status;
     YesBoxes boxes;
-    NoCommands commands;
-    NoTexts texts;
-    NoList list;
-    NoSound sound;
-    InlineWindow window;
+    NoCommandStates commands;
+    NoControlTexts texts;
+    NoChipModelList list;
+    SilentSounds sounds;
+    InlineWindowThread window;
     NoReadView view;
     WorkerState state;
     FileImage image;
     ChipModelSelection model(list, texts);
     model.SelectAndApply(kDefaultChipModelRow);
-    PromptSounds sounds(sound, commands, workDir);
     Device device(api, model, commands, image);
     ChipOperations ops(OperationContext{state, device, model, image, status, boxes, sounds, window, view,
                                         workDir + "h_alor0.dll"});
