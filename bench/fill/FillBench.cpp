@@ -21,37 +21,12 @@
 #include "ports/WindowPorts.h"
 #include "tools/FileFill.h"
 #include "widgets/GridModel.h"
+#include "BenchPorts.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-struct QuietStatus : StatusLine {
-    void SetStatus(const std::string& text, bool, bool) override { last = text; }
-    void ShowProgress() override {}
-    void SetProgress(int, const std::string&) override {}
-    void HideProgress() override {}
-    std::string last;
-};
-struct QuietBoxes : MessageBoxes {
-    MessageAnswer Show(const std::string&, const std::string&, MessageIcon, MessageButtons) override {
-        return MessageAnswer::Ok;
-    }
-};
-struct QuietCommands : CommandStates {
-    void SetEnabled(int, bool) override {}
-    bool IsEnabled(int) const override { return true; }
-    void SetChecked(int, bool) override {}
-    bool IsChecked(int) const override { return false; }
-};
-struct QuietTexts : ControlTexts {
-    void SetText(int, const std::string&) override {}
-};
-struct QuietScrollBar : ScrollBarPort {
-    void SetRange(int, bool) override {}
-    void SetPosition(int) override {}
-    void TakeFocus() override {}
-};
 
 bool WriteFile(const std::string& path, uint64_t bytes) {
     File file;
@@ -83,11 +58,11 @@ double TimeDd(const std::string& path, uint64_t pieces) {
 }
 
 double TimeFill(const std::string& dir, uint64_t bytes, bool& ok) {
-    QuietStatus status;
-    QuietBoxes boxes;
-    QuietCommands commands;
-    QuietTexts texts;
-    QuietScrollBar scrollBar;
+    LastStatusLine status;
+    NullBoxes boxes;
+    NullCommands commands;
+    NullTexts texts;
+    NullScrollBar scrollBar;
     WorkerState state;
     FileImage image;
     GridModel grid;

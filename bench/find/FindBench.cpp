@@ -33,34 +33,18 @@
 #include "tools/FindHitView.h"
 #include "tools/FindSession.h"
 #include "widgets/GridModel.h"
+#include "BenchPorts.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-struct NullStatus : StatusLine {
-    void SetStatus(const std::string&, bool, bool) override {}
-    void ShowProgress() override {}
-    void SetProgress(int, const std::string&) override {}
-    void HideProgress() override {}
-};
 struct CountingBoxes : MessageBoxes {
     MessageAnswer Show(const std::string&, const std::string&, MessageIcon, MessageButtons) override {
         ++shown;
         return MessageAnswer::Ok;
     }
     std::atomic<int> shown{0};
-};
-struct NullCommands : CommandStates {
-    void SetEnabled(int, bool) override {}
-    bool IsEnabled(int) const override { return true; }
-    void SetChecked(int, bool) override {}
-    bool IsChecked(int) const override { return false; }
-};
-struct NullScrollBar : ScrollBarPort {
-    void SetRange(int, bool) override {}
-    void SetPosition(int) override {}
-    void TakeFocus() override {}
 };
 // The view work runs on the worker here: the benchmark has no window thread,
 // and nothing else touches the view meanwhile.

@@ -32,51 +32,14 @@
 #include "ports/WindowPorts.h"
 #include "widgets/GridModel.h"
 #include "widgets/qt/GridControl.h"
+#include "BenchPorts.h"
+#include "BenchFigures.h"
 
 namespace {
 
 constexpr double kTargetMs = 5.0;
 
-struct NullWindow : StatusLine, MessageBoxes, CommandStates, ControlTexts, ScrollBarPort {
-    void SetStatus(const std::string&, bool, bool) override {}
-    void ShowProgress() override {}
-    void SetProgress(int, const std::string&) override {}
-    void HideProgress() override {}
-    MessageAnswer Show(const std::string&, const std::string&, MessageIcon, MessageButtons) override
-    {
-        return MessageAnswer::Ok;
-    }
-    void SetEnabled(int, bool) override {}
-    bool IsEnabled(int) const override { return true; }
-    void SetChecked(int, bool) override {}
-    bool IsChecked(int) const override { return false; }
-    void SetText(int, const std::string&) override {}
-    void SetRange(int, bool) override {}
-    void SetPosition(int) override {}
-    void TakeFocus() override {}
-};
 
-double ThreadCpuMs()
-{
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
-}
-
-struct Figures {
-    double mean = 0, median = 0, p95 = 0, max = 0;
-};
-
-Figures Summarise(std::vector<double> ms)
-{
-    std::sort(ms.begin(), ms.end());
-    Figures f;
-    f.mean = std::accumulate(ms.begin(), ms.end(), 0.0) / static_cast<double>(ms.size());
-    f.median = ms[ms.size() / 2];
-    f.p95 = ms[static_cast<size_t>(static_cast<double>(ms.size()) * 0.95)];
-    f.max = ms.back();
-    return f;
-}
 
 bool WriteImage(const std::string& path, uint32_t bytes)
 {
@@ -100,12 +63,16 @@ bool Run(const char* name, const std::string& dir, uint32_t bytes, int keys)
         std::printf("%s: cannot write the image files in %s\n", name, dir.c_str());
         return false;
     }
-    NullWindow window;
+    NullStatus status;
+    NullBoxes boxes;
+    NullCommands commands;
+    NullTexts texts;
+    NullScrollBar scrollBar;
     WorkerState state;
     FileImage image;
     GridModel grid;
-    HexView view(image, grid, window, window, state);
-    CellEditor editor(image, view, grid, window, window, window, window, state);
+    HexView view(image, grid, scrollBar, commands, state);
+    CellEditor editor(image, view, grid, status, boxes, commands, texts, state);
     view.SetEditor(&editor);
     view.SetUpHexGrid();
     view.ResetScrollBar();

@@ -28,22 +28,13 @@
 #include "platform/File.h"
 #include "widgets/GridModel.h"
 #include "widgets/qt/GridControl.h"
+#include "BenchPorts.h"
+#include "BenchFigures.h"
 
 namespace {
 
 constexpr double kTargetMs = 5.0;
 
-struct NullCommands : CommandStates {
-    void SetEnabled(int, bool) override {}
-    bool IsEnabled(int) const override { return true; }
-    void SetChecked(int, bool) override {}
-    bool IsChecked(int) const override { return false; }
-};
-struct NullScrollBar : ScrollBarPort {
-    void SetRange(int, bool) override {}
-    void SetPosition(int) override {}
-    void TakeFocus() override {}
-};
 
 // Work copy and source of `bytes` bytes. With `alternate`, every other row of the
 // work copy differs from the source, so each step recolours every byte cell.
@@ -60,27 +51,6 @@ bool MakeFiles(const std::string& work, const std::string& source, uint32_t byte
     return w.WriteAt(0, a.data(), a.size()) && s.WriteAt(0, b.data(), b.size());
 }
 
-double ThreadCpuMs()
-{
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
-}
-
-struct Figures {
-    double mean = 0, median = 0, p95 = 0, max = 0;
-};
-
-Figures Summarise(std::vector<double> ms)
-{
-    std::sort(ms.begin(), ms.end());
-    Figures f;
-    f.mean = std::accumulate(ms.begin(), ms.end(), 0.0) / static_cast<double>(ms.size());
-    f.median = ms[ms.size() / 2];
-    f.p95 = ms[static_cast<size_t>(static_cast<double>(ms.size()) * 0.95)];
-    f.max = ms.back();
-    return f;
-}
 
 // Scrolls `steps` lines down (back to the top at the end of the image) and times
 // each step: core refresh plus a synchronous repaint of the grid.

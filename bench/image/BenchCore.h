@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "BenchPorts.h"
 #include "hexview/HexView.h"
 #include "hexview/ScrollBarPort.h"
 #include "image/FileImage.h"
@@ -15,40 +16,6 @@
 #include "ports/WindowPorts.h"
 #include "ports/WindowServices.h"
 #include "widgets/GridModel.h"
-
-struct NullStatus : StatusLine {
-    void SetStatus(const std::string&, bool, bool) override {}
-    void ShowProgress() override {}
-    void SetProgress(int, const std::string&) override {}
-    void HideProgress() override {}
-};
-struct NullBoxes : MessageBoxes {
-    MessageAnswer Show(const std::string&, const std::string&, MessageIcon, MessageButtons) override {
-        return MessageAnswer::Ok;
-    }
-};
-struct NullCommands : CommandStates {
-    void SetEnabled(int, bool) override {}
-    bool IsEnabled(int) const override { return true; }
-    void SetChecked(int, bool) override {}
-    bool IsChecked(int) const override { return false; }
-};
-struct NullTexts : ControlTexts {
-    void SetText(int, const std::string&) override {}
-};
-struct NullScrollBar : ScrollBarPort {
-    void SetRange(int, bool) override {}
-    void SetPosition(int) override {}
-    void TakeFocus() override {}
-};
-
-struct NullFileDialog : FileDialogPort {
-    std::string ChooseOpenFile(const std::vector<OpenDialogFilter>&, const std::string&) override { return {}; }
-    std::string ChooseSaveFile(const std::vector<OpenDialogFilter>&, const std::string&) override { return {}; }
-};
-struct NullShell : ShellPort {
-    ShellOpenResult Open(const std::string&) override { return ShellOpenResult::Opened; }
-};
 
 // The window's share of the core, without a window.
 struct Core {
