@@ -557,6 +557,28 @@ TEST_F(ImageSaverTest, FailedCopyLeavesTheExistingTargetAsItWas) {
     }
 }
 
+// A FIFO chosen as the target is neither opened (it would block) nor replaced.
+TEST_F(ImageSaverTest, AFifoAsTargetIsRefusedAndStays) {
+    for (const bool chipData : {false, true}) {
+        SCOPED_TRACE(chipData ? "chip data" : "save as");
+        const std::string target = dir.File("pipe.bin");
+        ASSERT_EQ(::mkfifo(target.c_str(), 0600), 0);
+        if (chipData)
+            LoadChipData(PatternBytes(3000, 5));
+        else
+            LoadEdited("fw.bin", PatternBytes(3000, 5), PatternBytes(3000, 5));
+        log.Clear();
+        fileDialog.Queue(target);
+        if (chipData)
+            saver.SaveImage();
+        else
+            saver.SaveImageAs();
+        EXPECT_EQ(log.With("status:"), Events{kSaveFailed});
+        EXPECT_TRUE(std::filesystem::is_fifo(target));
+        std::filesystem::remove(target);
+    }
+}
+
 TEST_F(ImageSaverTest, SaveAsKeepsTheReplacedFilesPermissions) {
     const Bytes source = PatternBytes(64);
     LoadEdited("fw.bin", source, WithByte(source, 1, 0));
