@@ -6,6 +6,7 @@
 #include <time.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <numeric>
 #include <vector>
 
@@ -28,3 +29,18 @@ inline Figures Summarise(std::vector<double> ms) {
     f.max = ms.back();
     return f;
 }
+
+// The wall and CPU figures of a run of steps. A run is within its target when the
+// median wall time and the 95th percentile of the CPU time stay below it.
+struct StepFigures {
+    Figures wall, cpu;
+    StepFigures(const std::vector<double>& wallMs, const std::vector<double>& cpuMs)
+        : wall(Summarise(wallMs)), cpu(Summarise(cpuMs)) {}
+    bool Within(double targetMs) const { return wall.median < targetMs && cpu.p95 < targetMs; }
+    void Print() const {
+        std::printf("  wall  mean %.3f ms  median %.3f ms  p95 %.3f ms  max %.3f ms\n", wall.mean, wall.median,
+                    wall.p95, wall.max);
+        std::printf("  cpu   mean %.3f ms  median %.3f ms  p95 %.3f ms  max %.3f ms\n", cpu.mean, cpu.median, cpu.p95,
+                    cpu.max);
+    }
+};

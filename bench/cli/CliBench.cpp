@@ -26,17 +26,9 @@
 #include <string>
 #include <vector>
 
-#include "device/ChipModel.h"
-#include "device/Device.h"
+#include "BenchOperations.h"
 #include "device/ProductDataScramble.h"
-#include "image/FileImage.h"
-#include "operations/ChipOperations.h"
-#include "operations/OperationWorker.h"
-#include "operations/WorkerState.h"
 #include "platform/DriverLibrary.h"
-#include "platform/File.h"
-#include "BenchPorts.h"
-#include "cli/CliPorts.h"
 
 namespace {
 
@@ -65,47 +57,12 @@ void WriteImage(const std::string& path, size_t size) {
 // the last idle; the work copy is made first, outside the time.
 double CoreRun(const std::string& dir, const DriverApi& api) {
     std::filesystem::current_path(dir);
-    const std::string work = dir + "/";
-    std::filesystem::copy_file(work + "image.bin", work + "h_alor1.dll",
-                               std::filesystem::copy_options::overwrite_existing);
-    LastStatusLine status;
-    YesBoxes boxes;
-    NoCommandStates commands;
-    NoControlTexts texts;
-    NoChipModelList list;
-    SilentSounds sounds;
-    InlineWindowThread window;
-    NoReadView view;
-    WorkerState state;
-    FileImage image;
-    ChipModelSelection model(list, texts);
-    model.ApplyChipModel(kDefaultChipModelRow);
-    Device device(api, model, commands, image);
-    ChipOperations ops(OperationContext{state, device, model, image, status, boxes, sounds, window, view,
-                                        work + "h_alor0.dll"});
-    image.workCopy().Open(work + "h_alor1.dll", File::Mode::ReadWrite);
-    image.SetLength(static_cast<uint32_t>(std::filesystem::file_size(work + "image.bin")));
-    image.SetLoaded(true);
-
-    bool last = false;
-    OperationWorker worker(state, [&](uint8_t code) {
-        if (code == WorkerCode::Erase) last = ops.EraseChip(1);
-        if (code == WorkerCode::Program) last = ops.ProgramChip(1);
-        if (code == WorkerCode::Verify) last = ops.VerifyChip(1);
-    });
-    worker.Start();
-    worker.WaitUntilIdle(std::chrono::minutes(10));
-    const auto run = [&](uint8_t code) {
-        worker.Request(code);
-        worker.WaitUntilIdle(std::chrono::minutes(10));
-        return last;
-    };
+    BenchOperations core(api, dir);
     const auto t0 = Clock::now();
-    const bool ok = run(WorkerCode::Erase) && run(WorkerCode::Program) && run(WorkerCode::Verify);
+    const bool ok = core.Run(WorkerCode::Erase) && core.Run(WorkerCode::Program) && core.Run(WorkerCode::Verify);
     const double seconds = Since(t0);
-    image.Unload();
     if (!ok) {
-        std::printf("core run failed: %s\n", status.last.c_str());
+        std::printf("core run failed: %s\n", core.lastStatus().c_str());
         std::exit(1);
     }
     return seconds;
@@ -208,6 +165,8 @@ int main(int argc, char** argv) {
     }
     const std::string work = std::filesystem::absolute(argv[1]).string();
     const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
+    // The core runs change the current directory: the path to start again by is absolute.
+    const std::string self = std::filesystem::canonical("/proc/self/exe").string();
 
     DriverLibrary library;
     if (!library.LoadFrom(VELMOR_LIBRARY_PATH)) {
@@ -225,7 +184,7 @@ int main(int argc, char** argv) {
     }
     std::vector<double> freshTimes, processTimes, repeatedTimes, toolTimes, jobTimes, startTimes;
     for (int i = 0; i < rounds; ++i) {
-        const ProcessTimes fresh = CoreProcessRun(core, argv[0]);
+        const ProcessTimes fresh = CoreProcessRun(core, self.c_str());
         freshTimes.push_back(fresh.operations);
         processTimes.push_back(fresh.whole);
         repeatedTimes.push_back(CoreRun(core, api));

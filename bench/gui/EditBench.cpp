@@ -124,13 +124,11 @@ bool Run(const char* name, const std::string& dir, uint32_t bytes, int keys)
             QCoreApplication::processEvents();
     }
     const uint32_t length = image.length();
-    const Figures w = Summarise(wall);
-    const Figures c = Summarise(cpu);
-    const bool ok = w.median < kTargetMs && c.p95 < kTargetMs;
+    const StepFigures figures(wall, cpu);
+    const bool ok = figures.Within(kTargetMs);
     std::printf("%s, %d keystrokes, image %u -> %u bytes, top row %u (target %.0f ms per keystroke): %s\n", name,
                 keys, bytes, length, view.topRow(), kTargetMs, ok ? "ok" : "SLOW");
-    std::printf("  wall  mean %.3f ms  median %.3f ms  p95 %.3f ms  max %.3f ms\n", w.mean, w.median, w.p95, w.max);
-    std::printf("  cpu   mean %.3f ms  median %.3f ms  p95 %.3f ms  max %.3f ms\n", c.mean, c.median, c.p95, c.max);
+    figures.Print();
     ::unlink(work.c_str());
     ::unlink(source.c_str());
     return ok;

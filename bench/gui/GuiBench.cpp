@@ -101,12 +101,10 @@ bool Run(const char* name, const std::string& dir, bool alternate, int steps)
         if (i % 256 == 255)
             QCoreApplication::processEvents();  // let queued update requests go
     }
-    const Figures w = Summarise(wall);
-    const Figures c = Summarise(cpu);
-    const bool ok = w.median < kTargetMs && c.p95 < kTargetMs;
+    const StepFigures figures(wall, cpu);
+    const bool ok = figures.Within(kTargetMs);
     std::printf("%s, %d steps (target %.0f ms per step): %s\n", name, steps, kTargetMs, ok ? "ok" : "SLOW");
-    std::printf("  wall  mean %.3f ms  median %.3f ms  p95 %.3f ms  max %.3f ms\n", w.mean, w.median, w.p95, w.max);
-    std::printf("  cpu   mean %.3f ms  median %.3f ms  p95 %.3f ms  max %.3f ms\n", c.mean, c.median, c.p95, c.max);
+    figures.Print();
     ::unlink(work.c_str());
     ::unlink(source.c_str());
     return ok;

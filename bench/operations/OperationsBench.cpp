@@ -20,18 +20,8 @@
 #include <string>
 #include <vector>
 
-#include "BenchPorts.h"
-#include "cli/CliPorts.h"
-#include "ports/WindowPorts.h"
-#include "device/ChipModel.h"
-#include "device/Device.h"
-#include "image/FileImage.h"
-#include "operations/ChipOperations.h"
-#include "operations/OperationWorker.h"
-#include "ports/StatusLine.h"
-#include "operations/WorkerState.h"
+#include "BenchOperations.h"
 #include "platform/DriverLibrary.h"
-#include "platform/File.h"
 
 namespace {
 
@@ -127,9 +117,6 @@ void Prepare(const std::string& dir, size_t bytes) {
 // becomes the current directory (the simulator reads its set-up there).
 RunResult ProgramAndVerify(const std::string& dir) {
     std::filesystem::current_path(dir);
-    const std::string workDir = dir + "/";
-    const size_t bytes = std::filesystem::file_size(workDir + "image.bin");
-
     RunResult result;
     DriverLibrary library;
     if (!library.LoadFrom(VELMOR_LIBRARY_PATH)) {
@@ -138,58 +125,23 @@ RunResult ProgramAndVerify(const std::string& dir) {
     }
     const DriverApi api = Timed(library.Bind());
 
-    LastStatusLine status;
-    YesBoxes boxes;
-    NoCommandStates commands;
-    NoControlTexts texts;
-    NoChipModelList list;
-    SilentSounds sounds;
-    InlineWindowThread window;
-    NoReadView view;
-    WorkerState state;
-    FileImage image;
-    ChipModelSelection model(list, texts);
-    model.SelectAndApply(kDefaultChipModelRow);
-    Device device(api, model, commands, image);
-    ChipOperations ops(OperationContext{state, device, model, image, status, boxes, sounds, window, view,
-                                        workDir + "h_alor0.dll"});
-
-    // The work copy, as the loader leaves it (copied by the kernel, not through memory).
-    std::filesystem::copy_file(workDir + "image.bin", workDir + "h_alor1.dll",
-                               std::filesystem::copy_options::overwrite_existing);
-    image.workCopy().Open(workDir + "h_alor1.dll", File::Mode::ReadWrite);
-    image.SetLength(static_cast<uint32_t>(bytes));
-    image.SetLoaded(true);
-
-    bool last = false;
-    OperationWorker worker(state, [&](uint8_t code) {
-        if (code == WorkerCode::Erase) last = ops.EraseChip(1);
-        if (code == WorkerCode::Program) last = ops.ProgramChip(1);
-        if (code == WorkerCode::Verify) last = ops.VerifyChip(1);
-    });
-    worker.Start();
-    worker.WaitUntilIdle(std::chrono::minutes(10));
-    const auto run = [&](uint8_t code) {
-        worker.Request(code);
-        worker.WaitUntilIdle(std::chrono::minutes(10));
-        return last;
-    };
+    BenchOperations core(api, dir);
 
     auto t0 = Clock::now();
-    if (!run(WorkerCode::Erase)) {
-        result.status = status.last;
+    if (!core.Run(WorkerCode::Erase)) {
+        result.status = core.lastStatus();
         return result;
     }
     result.eraseSeconds = std::chrono::duration<double>(Clock::now() - t0).count();
 
     g_driverNs = 0;
     t0 = Clock::now();
-    const bool programmed = run(WorkerCode::Program);
-    const bool verified = programmed && run(WorkerCode::Verify);
+    const bool programmed = core.Run(WorkerCode::Program);
+    const bool verified = programmed && core.Run(WorkerCode::Verify);
     result.totalSeconds = std::chrono::duration<double>(Clock::now() - t0).count();
     result.driverSeconds = static_cast<double>(g_driverNs.load()) / 1e9;
     result.ok = verified;
-    result.status = status.last;
+    result.status = core.lastStatus();
     return result;
 }
 

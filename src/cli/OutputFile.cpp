@@ -4,8 +4,6 @@
 #include "platform/File.h"
 
 bool OutputFile::Prepare(const std::string& destination) {
-    const size_t slash = destination.rfind('/');
-    if (destination.empty() || slash == destination.size() - 1) return false;
     if (!m_replacement.Create(destination)) return false;
     m_cleanup = InterruptCleanup::Guard(m_replacement.temporaryPath(), InterruptCleanup::Guard::Kind::File);
     return true;

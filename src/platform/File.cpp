@@ -7,7 +7,6 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
-#include <vector>
 
 namespace {
 std::atomic<File::FaultHook> g_faultHook{nullptr};
@@ -191,6 +190,18 @@ bool File::Truncate(uint64_t size) {
     return r == 0;
 }
 
+bool File::CreateTemporaryBeside(const std::string& path) {
+    Close();
+    const size_t slash = path.rfind('/');
+    const size_t cut = slash == std::string::npos ? 0 : slash + 1;
+    std::string pattern = path.substr(0, cut) + "." + path.substr(cut) + ".XXXXXX";
+    // mkostemp creates with O_EXCL: nothing planted under the name is ever opened.
+    const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+    if (fd < 0) return false;
+    Adopt(fd, pattern);
+    return true;
+}
+
 bool File::SwapForEmpty(File& previous) {
     if (m_fd < 0) {
         errno = EBADF;
@@ -198,25 +209,19 @@ bool File::SwapForEmpty(File& previous) {
     }
     struct stat st {};
     if (::fstat(m_fd, &st) != 0) return false;
-    // ".name.XXXXXX" beside the file, so the rename stays on one file system.
-    const size_t cut = m_path.rfind('/') == std::string::npos ? 0 : m_path.rfind('/') + 1;
-    std::string pattern = m_path.substr(0, cut) + "." + m_path.substr(cut) + ".XXXXXX";
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    // mkostemp creates with O_EXCL: nothing planted under the name is ever opened.
     File fresh;
-    const int fd = ::mkostemp(name.data(), O_CLOEXEC);
-    if (fd < 0) return false;
-    fresh.Adopt(fd, name.data());
+    if (!fresh.CreateTemporaryBeside(m_path)) return false;
+    const int fd = fresh.Descriptor();
+    const std::string name = fresh.Path();
     const auto abandon = [&] {
         const int error = errno;
-        ::unlink(name.data());
+        ::unlink(name.c_str());
         errno = error;
         return false;
     };
     if (::fchmod(fd, st.st_mode & 07777) != 0) return abandon();
     if (fresh.TryLockExclusive() == LockResult::HeldElsewhere) return abandon();
-    if (::rename(name.data(), m_path.c_str()) != 0) return abandon();
+    if (::rename(name.c_str(), m_path.c_str()) != 0) return abandon();
     fresh.m_path = m_path;
     previous = std::move(*this);
     *this = std::move(fresh);

@@ -26,6 +26,10 @@ public:
     bool Open(const std::string& path, Mode mode);
     // Takes over an open descriptor (a file made by mkstemp); closes whatever was open.
     void Adopt(int fd, const std::string& path);
+    // Creates and opens, read and write, a new file ".name.XXXXXX" beside `path` (in
+    // its directory, so a rename stays on one file system; never an existing file
+    // or link). False (errno kept) when the directory cannot take it.
+    bool CreateTemporaryBeside(const std::string& path);
     // Like Open, but accepts only a regular file and never waits for one: a FIFO or
     // a device is refused (errno EINVAL) instead of blocking or streaming without
     // end. With `noFollow` a symbolic link as the last component is refused (ELOOP).

@@ -43,7 +43,8 @@ void RemoveRegistered() {
 void OnSignal(int signalNumber) {
     const int savedErrno = errno;
     RemoveRegistered();
-    ::signal(signalNumber, SIG_DFL);
+    // SA_RESETHAND has put the default action back: the signal ends the process
+    // as soon as this handler returns.
     ::raise(signalNumber);
     errno = savedErrno;
 }
@@ -56,7 +57,7 @@ void InstallHandlers() {
         struct sigaction action {};
         action.sa_handler = OnSignal;
         sigemptyset(&action.sa_mask);
-        // The clean-up runs once: the default action ends the process right after.
+        // The clean-up runs once; the default action follows it.
         action.sa_flags = SA_RESETHAND;
         ::sigaction(signalNumber, &action, nullptr);
     }

@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <climits>
 #include <fstream>
-#include <vector>
 
 namespace {
 
@@ -43,6 +42,10 @@ void SyncDirectory(const std::string& directory) {
 
 bool ReplacementFile::Create(const std::string& target) {
     Discard();
+    if (target.empty()) {
+        errno = ENOENT;
+        return false;
+    }
     m_target = target;
     // An existing link is followed: the file behind it gets the new contents.
     char resolved[PATH_MAX];
@@ -55,17 +58,8 @@ bool ReplacementFile::Create(const std::string& target) {
         errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
         return false;
     }
-    // ".name.XXXXXX" in the target's directory, so the rename stays on one file system.
-    const size_t slash = m_target.rfind('/');
-    const size_t cut = slash == std::string::npos ? 0 : slash + 1;
-    std::vector<char> pattern(m_target.begin(), m_target.begin() + static_cast<std::ptrdiff_t>(cut));
-    pattern.push_back('.');
-    pattern.insert(pattern.end(), m_target.begin() + static_cast<std::ptrdiff_t>(cut), m_target.end());
-    for (char c : {'.', 'X', 'X', 'X', 'X', 'X', 'X', '\0'}) pattern.push_back(c);
-    const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
-    if (fd < 0) return false;
-    m_temporary = pattern.data();
-    m_file.Adopt(fd, m_temporary);
+    if (!m_file.CreateTemporaryBeside(m_target)) return false;
+    m_temporary = m_file.Path();
     return true;
 }
 
