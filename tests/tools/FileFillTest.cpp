@@ -7,15 +7,8 @@
 #include <sys/resource.h>
 #include <vector>
 
-#include "hexview/HexView.h"
-#include "image/FileImage.h"
-#include "image/ImageTexts.h"
-#include "operations/WorkerState.h"
-#include "platform/File.h"
 #include "ports/CommandIds.h"
-#include "support/RecordingPorts.h"
-#include "support/RecordingScrollBar.h"
-#include "support/TempDir.h"
+#include "support/ImageViewHarness.h"
 #include "tools/FillForm.h"
 #include "tools/HexInput.h"
 
@@ -23,33 +16,15 @@ namespace {
 
 using Events = std::vector<std::string>;
 
-class FileFillTest : public ::testing::Test {
+class FileFillTest : public ::testing::Test, protected ImageViewHarness {
 protected:
-    FileFillTest()
-        : commands(log),
-          scrollBar(log),
-          status(log),
-          boxes(log),
-          texts(log),
-          view(image, grid, scrollBar, commands, state),
-          fill(image, view, status, boxes, texts, state, [this] { return editMode; }) {
-        view.SetUpHexGrid();
-        view.ResetScrollBar();
+    FileFillTest() : fill(image, view, status, boxes, texts, state, [this] { return editMode; }) {
         commands.SetEnabled(CommandId::Save, false);
     }
 
-    // The image as the loader leaves it: a source and its work copy, both `bytes`.
     void Open(const std::vector<uint8_t>& bytes) {
         original = bytes;
-        workPath = dir.Write("h_alor1.dll", bytes);
-        ASSERT_TRUE(image.sourceFile().Open(dir.Write("source.bin", bytes), File::Mode::ReadOnly));
-        ASSERT_TRUE(image.workCopy().Open(workPath, File::Mode::ReadWrite));
-        image.SetLength(static_cast<uint32_t>(bytes.size()));
-        image.SetChecksum(ByteSum(bytes.data(), bytes.size()));
-        image.SetLoaded(true);
-        view.UpdateScrollRange();
-        view.SetTopRow(0);
-        view.RefreshPage();
+        ASSERT_TRUE(ImageViewHarness::Open(bytes));
         commands.SetEnabled(CommandId::Save, false);
         log.Clear();
     }
@@ -71,21 +46,9 @@ protected:
         EXPECT_EQ(view.rowCount(), RowCountOf(static_cast<uint32_t>(work.size())));
     }
 
-    TempDir dir;
-    EventLog log;
-    WorkerState state;
-    FileImage image;
-    GridModel grid;
-    RecordingCommandStates commands;
-    RecordingScrollBar scrollBar;
-    RecordingStatusLine status;
-    ScriptedMessageBoxes boxes;
-    RecordingControlTexts texts;
-    HexView view;
     bool editMode = true;
     FileFill fill;
     std::vector<uint8_t> original;
-    std::string workPath;
 };
 
 struct FillCase {

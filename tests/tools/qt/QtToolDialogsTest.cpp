@@ -5,14 +5,7 @@
 #include <QPushButton>
 #include <QtTest>
 
-#include "hexview/HexView.h"
-#include "image/FileImage.h"
-#include "image/ImageTexts.h"
-#include "operations/WorkerState.h"
-#include "platform/File.h"
-#include "support/RecordingPorts.h"
-#include "support/RecordingScrollBar.h"
-#include "support/TempDir.h"
+#include "support/ImageViewHarness.h"
 #include "tools/AddressJump.h"
 #include "tools/FileFill.h"
 #include "tools/GotoForm.h"
@@ -23,52 +16,18 @@
 namespace {
 
 // The view side the dialogs work on, with recording ports.
-struct Tools {
+struct Tools : ImageViewHarness {
     Tools()
-        : commands(log),
-          scrollBar(log),
-          status(log),
-          boxes(log),
-          texts(log),
-          view(image, grid, scrollBar, commands, state),
-          jump(image, view, grid, status, boxes, state),
+        : jump(image, view, grid, status, boxes, state),
           gotoForm(jump, boxes, [] { return false; }),
           fill(image, view, status, boxes, texts, state, [this] { return editMode; })
     {
-        view.SetUpHexGrid();
-        view.ResetScrollBar();
-        log.Clear();
     }
 
-    void Open(const std::vector<uint8_t>& bytes)
-    {
-        workPath = dir.Write("h_alor1.dll", bytes);
-        QVERIFY(image.sourceFile().Open(dir.Write("source.bin", bytes), File::Mode::ReadOnly));
-        QVERIFY(image.workCopy().Open(workPath, File::Mode::ReadWrite));
-        image.SetLength(static_cast<uint32_t>(bytes.size()));
-        image.SetChecksum(ByteSum(bytes.data(), bytes.size()));
-        image.SetLoaded(true);
-        view.UpdateScrollRange();
-        view.RefreshPage();
-        log.Clear();
-    }
-
-    TempDir dir;
-    EventLog log;
-    WorkerState state;
-    FileImage image;
-    GridModel grid;
-    RecordingCommandStates commands;
-    RecordingScrollBar scrollBar;
-    RecordingStatusLine status;
-    ScriptedMessageBoxes boxes;
-    RecordingControlTexts texts;
-    HexView view;
     AddressJump jump;
     GotoForm gotoForm;
     bool editMode = true;
     FileFill fill;
-    std::string workPath;
 };
 
 // The events as one text, so a failed comparison shows them.
@@ -94,7 +53,7 @@ private Q_SLOTS:
     void gotoDialogsAreModelessAndStayOpenAfterEnter()
     {
         Tools tools;
-        tools.Open(PatternBytes(1000));
+        QVERIFY(tools.Open(PatternBytes(1000)));
         QWidget window;
         QtToolDialogs dialogs(&window, tools.boxes);
         dialogs.OpenGoto(tools.gotoForm);
@@ -175,7 +134,7 @@ private Q_SLOTS:
     void fillAppendsAtTheEndWithTheCheckBoxTicked()
     {
         Tools tools;
-        tools.Open(PatternBytes(16));
+        QVERIFY(tools.Open(PatternBytes(16)));
         FillDialog dialog(tools.fill, tools.boxes);
         dialog.show();
         QTest::mouseClick(dialog.appendBox(), Qt::LeftButton);
