@@ -7,16 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "hexview/HexView.h"
-#include "image/FileImage.h"
-#include "image/ImageTexts.h"
-#include "operations/WorkerState.h"
-#include "platform/File.h"
 #include "ports/CommandIds.h"
 #include "support/FakeCellEditorControl.h"
-#include "support/RecordingPorts.h"
-#include "support/RecordingScrollBar.h"
-#include "support/TempDir.h"
+#include "support/ImageViewHarness.h"
 
 namespace {
 
@@ -32,14 +25,9 @@ std::vector<uint8_t> Sample(size_t size = 64) {
     return bytes;
 }
 
-class CellEditorTest : public ::testing::Test {
+class CellEditorTest : public ::testing::Test, protected ImageViewHarness {
 protected:
-    CellEditorTest()
-        : status(log), boxes(log), commands(log), texts(log), scrollBar(log), control(log, {10, 20}),
-          view(image, grid, scrollBar, commands, state),
-          editor(image, view, grid, status, boxes, commands, texts, state) {
-        view.SetUpHexGrid();
-        view.ResetScrollBar();
+    CellEditorTest() : control(log, {10, 20}), editor(image, view, grid, status, boxes, commands, texts, state) {
         view.SetEditor(&editor);
         editor.SetControl(&control);
         grid.SetFocusMarking(true);
@@ -48,20 +36,7 @@ protected:
         log.Clear();
     }
 
-    // The image as the loader leaves it: work copy and source, length, checksum, page.
-    void Open(const std::vector<uint8_t>& bytes) {
-        const std::string s = dir.Write("source.bin", bytes);
-        const std::string w = dir.Write("h_alor1.dll", bytes);
-        ASSERT_TRUE(image.sourceFile().Open(s, File::Mode::ReadOnly));
-        ASSERT_TRUE(image.workCopy().Open(w, File::Mode::ReadWrite));
-        image.SetLength(static_cast<uint32_t>(bytes.size()));
-        image.SetChecksum(ByteSum(bytes.data(), bytes.size()));
-        image.SetLoaded(true);
-        view.UpdateScrollRange();
-        view.SetTopRow(0);
-        view.RefreshPage();
-        log.Clear();
-    }
+    void Open(const std::vector<uint8_t>& bytes) { ASSERT_TRUE(ImageViewHarness::Open(bytes)); }
 
     void EditMode() {
         if (!editor.editMode()) editor.ToggleEditMode();
@@ -96,18 +71,7 @@ protected:
         return std::find(e.begin(), e.end(), event) != e.end();
     }
 
-    TempDir dir;
-    EventLog log;
-    RecordingStatusLine status;
-    ScriptedMessageBoxes boxes;
-    RecordingCommandStates commands;
-    RecordingControlTexts texts;
-    RecordingScrollBar scrollBar;
     FakeCellEditorControl control;
-    WorkerState state;
-    FileImage image;
-    GridModel grid;
-    HexView view;
     CellEditor editor;
 };
 
