@@ -38,9 +38,9 @@ struct StepFigures {
         : wall(Summarise(wallMs)), cpu(Summarise(cpuMs)) {}
     bool Within(double targetMs) const { return wall.median < targetMs && cpu.p95 < targetMs; }
     void Print() const {
-        std::printf("  wall  mean %.3f ms  median %.3f ms  p95 %.3f ms  max %.3f ms\n", wall.mean, wall.median,
-                    wall.p95, wall.max);
-        std::printf("  cpu   mean %.3f ms  median %.3f ms  p95 %.3f ms  max %.3f ms\n", cpu.mean, cpu.median, cpu.p95,
-                    cpu.max);
+        std::printf("  wall  mean %.3f ms  median %.3f ms  p95 %.3f ms  max %.3f ms\n", wall.mean,
+                    wall.median, wall.p95, wall.max);
+        std::printf("  cpu   mean %.3f ms  median %.3f ms  p95 %.3f ms  max %.3f ms\n", cpu.mean, cpu.median,
+                    cpu.p95, cpu.max);
     }
 };

@@ -25,8 +25,8 @@ public:
     BenchOperations(const DriverApi& api, const std::string& dir)
         : m_model(m_list, m_texts),
           m_device(api, m_model, m_commands, m_image),
-          m_operations(OperationContext{m_state, m_device, m_model, m_image, m_status, m_boxes, m_sounds, m_window,
-                                        m_view, dir + "/h_alor0.dll"}),
+          m_operations(OperationContext{m_state, m_device, m_model, m_image, m_status, m_boxes, m_sounds,
+                                        m_window, m_view, dir + "/h_alor0.dll"}),
           m_worker(m_state, [this](uint8_t code) { Execute(code); }) {
         m_model.SelectAndApply(kDefaultChipModelRow);
         std::filesystem::copy_file(dir + "/image.bin", dir + "/h_alor1.dll",

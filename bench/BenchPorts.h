@@ -49,8 +49,12 @@ struct NullScrollBar : ScrollBarPort {
     void TakeFocus() override {}
 };
 struct NullFileDialog : FileDialogPort {
-    std::string ChooseOpenFile(const std::vector<OpenDialogFilter>&, const std::string&) override { return {}; }
-    std::string ChooseSaveFile(const std::vector<OpenDialogFilter>&, const std::string&) override { return {}; }
+    std::string ChooseOpenFile(const std::vector<OpenDialogFilter>&, const std::string&) override {
+        return {};
+    }
+    std::string ChooseSaveFile(const std::vector<OpenDialogFilter>&, const std::string&) override {
+        return {};
+    }
 };
 struct NullShell : ShellPort {
     ShellOpenResult Open(const std::string&) override { return ShellOpenResult::Opened; }

@@ -38,9 +38,9 @@ public:
         if (index != 0) return std::nullopt;
         auto chip = std::make_unique<velmor::SimulatedChip>(kJedec, m_memory, nullptr);
         m_chip = chip.get();
-        return velmor::OpenedProgrammer{
-            std::make_unique<velmor::SimulatedProgrammer>(velmor::SimulatedProgrammer::Settings{}, std::move(chip)),
-            m_faults};
+        return velmor::OpenedProgrammer{std::make_unique<velmor::SimulatedProgrammer>(
+                                            velmor::SimulatedProgrammer::Settings{}, std::move(chip)),
+                                        m_faults};
     }
     // The chip of the open connection; its contents carry over to the next one.
     std::span<const uint8_t> contents() const { return m_chip ? m_chip->contents() : std::span(m_memory); }
@@ -73,18 +73,25 @@ FaultPlan faultsFrom(FuzzedDataProvider& in) {
 // Lengths and addresses around the interesting edges, or anything at all.
 uint32_t lengthFrom(FuzzedDataProvider& in) {
     switch (in.ConsumeIntegralInRange<int>(0, 3)) {
-    case 0: return in.ConsumeIntegralInRange<uint32_t>(0, 300);
-    case 1: return in.ConsumeIntegralInRange<uint32_t>(8000, 8200);
-    case 2: return in.ConsumeIntegralInRange<uint32_t>(0, 8192);
-    default: return in.ConsumeIntegral<uint32_t>();
+        case 0:
+            return in.ConsumeIntegralInRange<uint32_t>(0, 300);
+        case 1:
+            return in.ConsumeIntegralInRange<uint32_t>(8000, 8200);
+        case 2:
+            return in.ConsumeIntegralInRange<uint32_t>(0, 8192);
+        default:
+            return in.ConsumeIntegral<uint32_t>();
     }
 }
 
 uint32_t addressFrom(FuzzedDataProvider& in) {
     switch (in.ConsumeIntegralInRange<int>(0, 2)) {
-    case 0: return in.ConsumeIntegralInRange<uint32_t>(0, kChipSize - 1);
-    case 1: return kChipSize - 8200 + in.ConsumeIntegralInRange<uint32_t>(0, 8400);
-    default: return in.ConsumeIntegral<uint32_t>();
+        case 0:
+            return in.ConsumeIntegralInRange<uint32_t>(0, kChipSize - 1);
+        case 1:
+            return kChipSize - 8200 + in.ConsumeIntegralInRange<uint32_t>(0, 8400);
+        default:
+            return in.ConsumeIntegral<uint32_t>();
     }
 }
 
@@ -113,8 +120,9 @@ struct Session {
         uint32_t done = kNotTouched;
         readCalls += isOpen(h) ? 1 : 0;
         const int32_t ok = driver.read(h, nullBuffer ? nullptr : buffer.data(), length, address, &done);
-        const bool allowed = isOpen(h) && ready && !nullBuffer && length >= 1 && length <= Driver::kMaxTransfer &&
-                             address < kChipSize && readCalls != faults.failReadCall;
+        const bool allowed = isOpen(h) && ready && !nullBuffer && length >= 1 &&
+                             length <= Driver::kMaxTransfer && address < kChipSize &&
+                             readCalls != faults.failReadCall;
         require(ok == (allowed ? 1 : 0));
         if (!ok) {
             require(done == kNotTouched);
@@ -128,12 +136,14 @@ struct Session {
         require(done == delivered + (faults.extraRead && !faults.zeroRead ? FaultPlan::kExtraReported : 0));
         const std::span<const uint8_t> chip = backend->contents();
         require(std::equal(buffer.begin(), buffer.begin() + delivered, chip.begin() + address));
-        require(std::all_of(buffer.begin() + delivered, buffer.begin() + length, [](uint8_t b) { return b == 0x5A; }));
+        require(std::all_of(buffer.begin() + delivered, buffer.begin() + length,
+                            [](uint8_t b) { return b == 0x5A; }));
     }
 
     void program(int32_t h, uint32_t length, uint32_t address, FuzzedDataProvider& in) {
         std::vector<uint8_t> data = bufferFor(length, 0x00);
-        for (auto& b : data) b = in.ConsumeIntegralInRange<int>(0, 3) == 0 ? in.ConsumeIntegral<uint8_t>() : 0xFF;
+        for (auto& b : data)
+            b = in.ConsumeIntegralInRange<int>(0, 3) == 0 ? in.ConsumeIntegral<uint8_t>() : 0xFF;
         const std::vector<uint8_t> chip = backend->snapshot();
         uint32_t done = kNotTouched;
         programCalls += isOpen(h) ? 1 : 0;
@@ -151,11 +161,13 @@ struct Session {
         }
         uint32_t programmed = faults.shortProgram != 0 ? std::min(length, faults.shortProgram) : length;
         if (faults.zeroProgram) programmed = 0;
-        require(done == programmed + (faults.extraProgram && !faults.zeroProgram ? FaultPlan::kExtraReported : 0));
+        require(done ==
+                programmed + (faults.extraProgram && !faults.zeroProgram ? FaultPlan::kExtraReported : 0));
         // The programmed bytes hold the data; everything else is as it was.
         require(std::equal(after.begin(), after.begin() + address, chip.begin()));
         require(std::equal(data.begin(), data.begin() + programmed, after.begin() + address));
-        require(std::equal(after.begin() + address + programmed, after.end(), chip.begin() + address + programmed));
+        require(std::equal(after.begin() + address + programmed, after.end(),
+                           chip.begin() + address + programmed));
     }
 };
 
@@ -170,38 +182,43 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     require(s.handle > 0);
 
     for (int step = 0; step < 48 && in.remaining_bytes() > 0; ++step) {
-        const int32_t h = in.ConsumeIntegralInRange<int>(0, 7) == 0 ? in.ConsumeIntegral<int32_t>() : s.handle;
+        const int32_t h =
+            in.ConsumeIntegralInRange<int>(0, 7) == 0 ? in.ConsumeIntegral<int32_t>() : s.handle;
         switch (in.ConsumeIntegralInRange<int>(0, 5)) {
-        case 0:
-        case 1: s.read(h, lengthFrom(in), addressFrom(in), in.ConsumeIntegralInRange<int>(0, 15) == 0); break;
-        case 2: s.program(h, lengthFrom(in), addressFrom(in), in); break;
-        case 3: {
-            const int32_t kind = in.ConsumeBool() ? 5 : in.ConsumeIntegral<int32_t>();
-            const int32_t sizeArg = in.ConsumeBool() ? 0 : in.ConsumeIntegral<int32_t>();
-            const int32_t ok = s.driver.setFlashInfo(h, kind, sizeArg);
-            if (s.isOpen(h)) s.ready = ok == 1;
-            require(ok == (s.isOpen(h) && kind == 5 && sizeArg >= 0 ? 1 : 0));
-            break;
-        }
-        case 4: {
-            const int32_t ok = s.driver.initFlash(h);
-            const std::span<const uint8_t> chip = s.backend->contents();
-            if (ok) require(std::all_of(chip.begin(), chip.end(), [](uint8_t b) { return b == 0xFF; }));
-            break;
-        }
-        default: {
-            // Close and open again: a fresh connection with fresh call counts.
-            const bool open = s.isOpen(h);
-            if (open) s.backend->closing();
-            require(s.driver.close(h) == (open ? 1 : 0));
-            if (open) {
-                s.handle = s.driver.open(0);
-                require(s.handle > 0);
-                s.ready = false;
-                s.readCalls = s.programCalls = 0;
+            case 0:
+            case 1:
+                s.read(h, lengthFrom(in), addressFrom(in), in.ConsumeIntegralInRange<int>(0, 15) == 0);
+                break;
+            case 2:
+                s.program(h, lengthFrom(in), addressFrom(in), in);
+                break;
+            case 3: {
+                const int32_t kind = in.ConsumeBool() ? 5 : in.ConsumeIntegral<int32_t>();
+                const int32_t sizeArg = in.ConsumeBool() ? 0 : in.ConsumeIntegral<int32_t>();
+                const int32_t ok = s.driver.setFlashInfo(h, kind, sizeArg);
+                if (s.isOpen(h)) s.ready = ok == 1;
+                require(ok == (s.isOpen(h) && kind == 5 && sizeArg >= 0 ? 1 : 0));
+                break;
             }
-            break;
-        }
+            case 4: {
+                const int32_t ok = s.driver.initFlash(h);
+                const std::span<const uint8_t> chip = s.backend->contents();
+                if (ok) require(std::all_of(chip.begin(), chip.end(), [](uint8_t b) { return b == 0xFF; }));
+                break;
+            }
+            default: {
+                // Close and open again: a fresh connection with fresh call counts.
+                const bool open = s.isOpen(h);
+                if (open) s.backend->closing();
+                require(s.driver.close(h) == (open ? 1 : 0));
+                if (open) {
+                    s.handle = s.driver.open(0);
+                    require(s.handle > 0);
+                    s.ready = false;
+                    s.readCalls = s.programCalls = 0;
+                }
+                break;
+            }
         }
     }
     return 0;

@@ -66,7 +66,8 @@ Verdict expected(const uint8_t* bytes, size_t size) {
         }
     }
     uint32_t stored = 0;
-    for (size_t i = 0; i < 4; ++i) stored = (stored << 8) | ProductDataScramble::Unscramble(bytes[content + i], content + i);
+    for (size_t i = 0; i < 4; ++i)
+        stored = (stored << 8) | ProductDataScramble::Unscramble(bytes[content + i], content + i);
     return {stored == sum, stars >= 2 ? serial : std::string()};
 }
 
@@ -95,7 +96,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     require(built.size() == size + 4);
     require(decoded(built.data(), built.size()).intact);
     if (ProductDataScramble::IsValidSerial(content)) {
-        const std::vector<uint8_t> shipped = ProductDataScramble::Build(ProductDataScramble::ContentForSerial(content));
+        const std::vector<uint8_t> shipped =
+            ProductDataScramble::Build(ProductDataScramble::ContentForSerial(content));
         require(decoded(shipped.data(), shipped.size()).serial == content);
     }
     return 0;

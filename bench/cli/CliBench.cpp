@@ -34,7 +34,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double Since(Clock::time_point t0) { return std::chrono::duration<double>(Clock::now() - t0).count(); }
+double Since(Clock::time_point t0) {
+    return std::chrono::duration<double>(Clock::now() - t0).count();
+}
 
 double Median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
@@ -59,7 +61,8 @@ double CoreRun(const std::string& dir, const DriverApi& api) {
     std::filesystem::current_path(dir);
     BenchOperations core(api, dir);
     const auto t0 = Clock::now();
-    const bool ok = core.Run(WorkerCode::Erase) && core.Run(WorkerCode::Program) && core.Run(WorkerCode::Verify);
+    const bool ok =
+        core.Run(WorkerCode::Erase) && core.Run(WorkerCode::Program) && core.Run(WorkerCode::Verify);
     const double seconds = Since(t0);
     if (!ok) {
         std::printf("core run failed: %s\n", core.lastStatus().c_str());
@@ -95,7 +98,8 @@ double ToolRun(const std::string& dir, std::vector<std::string> args, int expect
     waitpid(pid, &status, 0);
     const double seconds = Since(t0);
     if (!WIFEXITED(status) || WEXITSTATUS(status) != expectedExit) {
-        std::printf("xjqt-tarlo %s failed (status %d)\n", args[3].c_str(), WIFEXITED(status) ? WEXITSTATUS(status) : -1);
+        std::printf("xjqt-tarlo %s failed (status %d)\n", args[3].c_str(),
+                    WIFEXITED(status) ? WEXITSTATUS(status) : -1);
         std::exit(1);
     }
     return seconds;
@@ -112,7 +116,8 @@ double JobSeconds(const std::string& dir) {
 void Configure(const std::string& dir, const std::string& text) {
     std::filesystem::create_directories(dir);
     std::ofstream(dir + "/velmor-sim.conf") << "backend = simulator\n" << text;
-    const std::vector<uint8_t> data = ProductDataScramble::Build(ProductDataScramble::ContentForSerial("TARLO-BENCH"));
+    const std::vector<uint8_t> data =
+        ProductDataScramble::Build(ProductDataScramble::ContentForSerial("TARLO-BENCH"));
     std::ofstream(dir + "/XJQT.uc", std::ios::binary)
         .write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
 }
@@ -191,10 +196,11 @@ int main(int argc, char** argv) {
         toolTimes.push_back(ToolRun(tool, {"write", "image.bin", "--json"}));
         jobTimes.push_back(JobSeconds(tool));
         startTimes.push_back(ToolRun(tool, {"--version"}));
-        std::printf("  round %d: core fresh %.3f s (process %.3f s), core repeated %.3f s, "
-                    "xjqt-tarlo write %.3f s (job %.3f s), --version %.3f s\n",
-                    i + 1, freshTimes.back(), processTimes.back(), repeatedTimes.back(), toolTimes.back(),
-                    jobTimes.back(), startTimes.back());
+        std::printf(
+            "  round %d: core fresh %.3f s (process %.3f s), core repeated %.3f s, "
+            "xjqt-tarlo write %.3f s (job %.3f s), --version %.3f s\n",
+            i + 1, freshTimes.back(), processTimes.back(), repeatedTimes.back(), toolTimes.back(),
+            jobTimes.back(), startTimes.back());
     }
     const double fresh = Median(freshTimes);
     const double repeated = Median(repeatedTimes);
@@ -206,8 +212,10 @@ int main(int argc, char** argv) {
                 Median(processTimes));
     std::printf("  window's core, repeated in one process (its memory already touched) %7.3f s\n", repeated);
     std::printf("  xjqt-tarlo write, whole process from spawn to exit                 %7.3f s\n", toolMedian);
-    std::printf("    of which the job (load, erase, program, verify)                  %7.3f s\n", Median(jobTimes));
-    std::printf("  xjqt-tarlo --version (process start, exit)                         %7.3f s\n", Median(startTimes));
+    std::printf("    of which the job (load, erase, program, verify)                  %7.3f s\n",
+                Median(jobTimes));
+    std::printf("  xjqt-tarlo --version (process start, exit)                         %7.3f s\n",
+                Median(startTimes));
     std::printf("  ratio tool / core once in a fresh process  %.2f (goal <= 1.2): %s\n", ratio,
                 ratio <= 1.2 ? "ok" : "NOT MET");
     std::printf("  ratio tool / core repeated in one process  %.2f\n", toolMedian / repeated);

@@ -32,7 +32,8 @@ int main() {
     const fs::path dir = fs::temp_directory_path() / ("velmor-bench-" + std::to_string(::getpid()));
     fs::create_directories(dir);
     fs::current_path(dir);
-    std::ofstream("velmor-sim.conf") << "backend = simulator\nblock_delay_ms = 0\nerase_ms = 0\nchip = 25X64\n";
+    std::ofstream("velmor-sim.conf")
+        << "backend = simulator\nblock_delay_ms = 0\nerase_ms = 0\nchip = 25X64\n";
 
     void* library = ::dlopen(VELMOR_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
     if (!library) {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchPorts.h"
 #include "hexview/HexView.h"
 #include "image/FileImage.h"
 #include "image/ImageFileCopy.h"
@@ -21,12 +22,10 @@
 #include "ports/WindowPorts.h"
 #include "tools/FileFill.h"
 #include "widgets/GridModel.h"
-#include "BenchPorts.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
 
 bool WriteFile(const std::string& path, uint64_t bytes) {
     File file;
@@ -120,6 +119,7 @@ int main(int argc, char** argv) {
     std::printf("  dd bs=8192 conv=notrunc   %.3f s  %7.0f MiB/s\n", mdd, static_cast<double>(mib) / mdd);
     std::printf("  fill+checksum+page        %.3f s  %7.0f MiB/s\n", mours, static_cast<double>(mib) / mours);
     const double ratio = mours / mdd;
-    std::printf("  ratio fill/dd time %.2f (goal <= 1.50): %s\n", ratio, ratio <= 1.5 && allOk ? "ok" : "NOT MET");
+    std::printf("  ratio fill/dd time %.2f (goal <= 1.50): %s\n", ratio,
+                ratio <= 1.5 && allOk ? "ok" : "NOT MET");
     return allOk ? 0 : 1;
 }

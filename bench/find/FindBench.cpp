@@ -19,21 +19,21 @@
 #include <thread>
 #include <vector>
 
+#include "BenchPorts.h"
 #include "hexview/HexView.h"
 #include "image/FileImage.h"
 #include "operations/OperationWorker.h"
 #include "operations/WorkerState.h"
 #include "platform/File.h"
 #include "ports/MessageBoxes.h"
+#include "ports/StatusLine.h"
 #include "ports/WindowPorts.h"
 #include "ports/WindowServices.h"
-#include "ports/StatusLine.h"
 #include "tools/AddressJump.h"
 #include "tools/FileFinder.h"
 #include "tools/FindHitView.h"
 #include "tools/FindSession.h"
 #include "widgets/GridModel.h"
-#include "BenchPorts.h"
 
 namespace {
 
@@ -62,9 +62,10 @@ struct Finder {
         : view(image, grid, scrollBar, commands, state),
           jump(image, view, grid, status, boxes, state),
           hitView(jump, view, grid),
-          worker(state, [this](uint8_t code) {
-              if (code == WorkerCode::Find) finder.FindInFile();
-          }),
+          worker(state,
+                 [this](uint8_t code) {
+                     if (code == WorkerCode::Find) finder.FindInFile();
+                 }),
           session(state, worker, window, boxes),
           finder(image, session, hitView, window, boxes) {
         view.SetUpHexGrid();
@@ -126,7 +127,8 @@ double PlainLoop(const std::string& path, const std::vector<uint8_t>& pattern, i
         const ssize_t got = ::pread(fd, buffer.data(), buffer.size(), static_cast<off_t>(base));
         if (got < static_cast<ssize_t>(n)) break;
         if (const void* p = memmem(buffer.data(), static_cast<size_t>(got), pattern.data(), n)) {
-            hit = static_cast<int64_t>(base + static_cast<uint64_t>(static_cast<const uint8_t*>(p) - buffer.data()));
+            hit = static_cast<int64_t>(base +
+                                       static_cast<uint64_t>(static_cast<const uint8_t*>(p) - buffer.data()));
             break;
         }
         base += static_cast<uint64_t>(got) - n + 1;
@@ -192,7 +194,8 @@ double Case(const char* name, const std::string& path, const std::string& patter
         bool found = false;
         ours.push_back(finder.Search(pattern, found));
         if (found != expectHit || (hit >= 0) != expectHit) {
-            std::printf("%s: FAILED (found %d, plain loop hit %lld)\n", name, found, static_cast<long long>(hit));
+            std::printf("%s: FAILED (found %d, plain loop hit %lld)\n", name, found,
+                        static_cast<long long>(hit));
             return 0;
         }
         std::printf("  round %d: plain loop %.3f s, find %.3f s\n", r + 1, plain.back(), ours.back());
@@ -234,15 +237,16 @@ int main(int argc, char** argv) {
     rc |= end >= 0.5 ? 0 : 1;
     ::unlink(endImage.c_str());
 
-    const double worst = Case("worst case, all FF, FF x 15 00", ffImage, "FFFFFFFFFFFFFFFFFFFFFFFFFFFFFF00", size,
-                              rounds, false);
+    const double worst = Case("worst case, all FF, FF x 15 00", ffImage, "FFFFFFFFFFFFFFFFFFFFFFFFFFFFFF00",
+                              size, rounds, false);
     std::printf("  ratio find/loop throughput %.2f (goal: no slower, >= 1.00 within 5%% noise): %s\n", worst,
                 worst >= 0.95 ? "ok" : "MISSED");
     rc |= worst >= 0.95 ? 0 : 1;
     ::unlink(ffImage.c_str());
 
     const long after = PeakKiB();
-    std::printf("memory: peak RSS before the searches %ld KiB, after %ld KiB, grown %.2f MiB (buffer 1 MiB)\n",
-                before, after, static_cast<double>(after - before) / 1024.0);
+    std::printf(
+        "memory: peak RSS before the searches %ld KiB, after %ld KiB, grown %.2f MiB (buffer 1 MiB)\n",
+        before, after, static_cast<double>(after - before) / 1024.0);
     return rc;
 }

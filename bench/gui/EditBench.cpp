@@ -11,14 +11,16 @@
 #include <QElapsedTimer>
 #include <QKeyEvent>
 
+#include <time.h>
+#include <unistd.h>
 #include <algorithm>
 #include <cstdio>
 #include <numeric>
 #include <string>
-#include <time.h>
-#include <unistd.h>
 #include <vector>
 
+#include "BenchFigures.h"
+#include "BenchPorts.h"
 #include "hexview/CellEditor.h"
 #include "hexview/HexView.h"
 #include "hexview/ScrollBarPort.h"
@@ -32,31 +34,23 @@
 #include "ports/WindowPorts.h"
 #include "widgets/GridModel.h"
 #include "widgets/qt/GridControl.h"
-#include "BenchPorts.h"
-#include "BenchFigures.h"
 
 namespace {
 
 constexpr double kTargetMs = 5.0;
 
-
-
-bool WriteImage(const std::string& path, uint32_t bytes)
-{
+bool WriteImage(const std::string& path, uint32_t bytes) {
     File f;
-    if (!f.Open(path, File::Mode::CreateReadWrite))
-        return false;
+    if (!f.Open(path, File::Mode::CreateReadWrite)) return false;
     std::vector<uint8_t> data(bytes);
-    for (uint32_t i = 0; i < bytes; ++i)
-        data[i] = static_cast<uint8_t>(i * 131 + (i >> 9));
+    for (uint32_t i = 0; i < bytes; ++i) data[i] = static_cast<uint8_t>(i * 131 + (i >> 9));
     return f.WriteAt(0, data.data(), data.size());
 }
 
 // Types `keys` hex digits from the first byte of an image of `bytes` bytes on:
 // inside the image every other keystroke steps to the next byte (and every 672nd
 // scrolls the page); past the end every byte grows the image.
-bool Run(const char* name, const std::string& dir, uint32_t bytes, int keys)
-{
+bool Run(const char* name, const std::string& dir, uint32_t bytes, int keys) {
     const std::string work = dir + "/h_alor1.dll";
     const std::string source = dir + "/source.bin";
     if (!WriteImage(work, bytes) || !WriteImage(source, bytes)) {
@@ -120,14 +114,13 @@ bool Run(const char* name, const std::string& dir, uint32_t bytes, int keys)
         widget->repaint();
         wall.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
         cpu.push_back(ThreadCpuMs() - cpuStart);
-        if (i % 256 == 255)
-            QCoreApplication::processEvents();
+        if (i % 256 == 255) QCoreApplication::processEvents();
     }
     const uint32_t length = image.length();
     const StepFigures figures(wall, cpu);
     const bool ok = figures.Within(kTargetMs);
-    std::printf("%s, %d keystrokes, image %u -> %u bytes, top row %u (target %.0f ms per keystroke): %s\n", name,
-                keys, bytes, length, view.topRow(), kTargetMs, ok ? "ok" : "SLOW");
+    std::printf("%s, %d keystrokes, image %u -> %u bytes, top row %u (target %.0f ms per keystroke): %s\n",
+                name, keys, bytes, length, view.topRow(), kTargetMs, ok ? "ok" : "SLOW");
     figures.Print();
     ::unlink(work.c_str());
     ::unlink(source.c_str());
@@ -136,8 +129,7 @@ bool Run(const char* name, const std::string& dir, uint32_t bytes, int keys)
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     QApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments();
     if (args.size() < 2) {

@@ -11,35 +11,33 @@
 #include <QElapsedTimer>
 #include <QFontInfo>
 
+#include <time.h>
+#include <unistd.h>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <numeric>
-#include <time.h>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
-#include "ports/WindowPorts.h"
+#include "BenchFigures.h"
+#include "BenchPorts.h"
 #include "hexview/HexView.h"
 #include "hexview/ScrollBarPort.h"
 #include "image/FileImage.h"
 #include "operations/WorkerState.h"
 #include "platform/File.h"
+#include "ports/WindowPorts.h"
 #include "widgets/GridModel.h"
 #include "widgets/qt/GridControl.h"
-#include "BenchPorts.h"
-#include "BenchFigures.h"
 
 namespace {
 
 constexpr double kTargetMs = 5.0;
 
-
 // Work copy and source of `bytes` bytes. With `alternate`, every other row of the
 // work copy differs from the source, so each step recolours every byte cell.
-bool MakeFiles(const std::string& work, const std::string& source, uint32_t bytes, bool alternate)
-{
+bool MakeFiles(const std::string& work, const std::string& source, uint32_t bytes, bool alternate) {
     File w, s;
     if (!w.Open(work, File::Mode::CreateReadWrite) || !s.Open(source, File::Mode::CreateReadWrite))
         return false;
@@ -51,11 +49,9 @@ bool MakeFiles(const std::string& work, const std::string& source, uint32_t byte
     return w.WriteAt(0, a.data(), a.size()) && s.WriteAt(0, b.data(), b.size());
 }
 
-
 // Scrolls `steps` lines down (back to the top at the end of the image) and times
 // each step: core refresh plus a synchronous repaint of the grid.
-bool Run(const char* name, const std::string& dir, bool alternate, int steps)
-{
+bool Run(const char* name, const std::string& dir, bool alternate, int steps) {
     const std::string work = dir + "/h_alor1.dll";
     const std::string source = dir + "/source.bin";
     const uint32_t bytes = 1u << 20;
@@ -90,16 +86,14 @@ bool Run(const char* name, const std::string& dir, bool alternate, int steps)
     cpu.reserve(static_cast<size_t>(steps));
     QElapsedTimer timer;
     for (int i = 0; i < steps; ++i) {
-        if (view.topRow() + HexView::kPageRows >= view.rowCount())
-            view.OnScroll(ScrollCode::ThumbTrack, 0);
+        if (view.topRow() + HexView::kPageRows >= view.rowCount()) view.OnScroll(ScrollCode::ThumbTrack, 0);
         const double cpuStart = ThreadCpuMs();
         timer.start();
         view.OnScroll(ScrollCode::LineDown, 0);
         control.repaint();
         wall.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
         cpu.push_back(ThreadCpuMs() - cpuStart);
-        if (i % 256 == 255)
-            QCoreApplication::processEvents();  // let queued update requests go
+        if (i % 256 == 255) QCoreApplication::processEvents();  // let queued update requests go
     }
     const StepFigures figures(wall, cpu);
     const bool ok = figures.Within(kTargetMs);
@@ -112,8 +106,7 @@ bool Run(const char* name, const std::string& dir, bool alternate, int steps)
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     QApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments();
     if (args.size() < 2) {

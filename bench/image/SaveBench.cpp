@@ -25,7 +25,9 @@ namespace {
 using Clock = std::chrono::steady_clock;
 constexpr size_t kPiece = 1 << 20;
 
-double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+double Seconds(Clock::duration d) {
+    return std::chrono::duration<double>(d).count();
+}
 
 double Median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
@@ -49,7 +51,8 @@ bool MakeImage(const std::string& path, uint64_t bytes) {
     if (!f.Open(path, File::Mode::CreateReadWrite)) return false;
     std::vector<uint8_t> block(kPiece);
     for (uint64_t off = 0; off < bytes; off += block.size()) {
-        for (size_t i = 0; i < block.size(); ++i) block[i] = static_cast<uint8_t>((off + i) * 131 + (off >> 20));
+        for (size_t i = 0; i < block.size(); ++i)
+            block[i] = static_cast<uint8_t>((off + i) * 131 + (off >> 20));
         const size_t n = static_cast<size_t>(std::min<uint64_t>(block.size(), bytes - off));
         if (!f.WriteAt(off, block.data(), n)) return false;
     }
@@ -68,7 +71,8 @@ bool Edit(FileImage& image, int64_t only) {
     for (uint64_t off = 0;; off += kPiece) {
         const int64_t n = image.ReadWork(off, block.data(), kPiece);
         if (n <= 0) return n == 0;
-        for (int64_t i = 0; i < n; ++i) block[static_cast<size_t>(i)] = static_cast<uint8_t>(~block[static_cast<size_t>(i)]);
+        for (int64_t i = 0; i < n; ++i)
+            block[static_cast<size_t>(i)] = static_cast<uint8_t>(~block[static_cast<size_t>(i)]);
         if (!image.WriteWork(off, block.data(), static_cast<size_t>(n))) return false;
     }
 }
@@ -145,10 +149,10 @@ bool AllChanged(const std::string& dir, uint64_t bytes, int rounds) {
     std::printf("every byte changed: %.0f MiB, %llu log lines, %d rounds, medians\n", bytes / 1048576.0,
                 static_cast<unsigned long long>(bytes), rounds);
     std::printf("  save (compare, write, log, fsync of both)  %.3f s\n", s);
-    std::printf("  cmp -l SOURCE WORKCOPY | cat > /dev/null    %.3f s   ratio %.2f (goal <= 2): %s\n", l, s / l,
-                s <= 2 * l ? "ok" : "MISSED");
-    std::printf("  cmp -l SOURCE WORKCOPY > /dev/null          %.3f s   ratio %.2f (goal <= 2): %s\n", n, s / n,
-                s <= 2 * n ? "ok" : "MISSED");
+    std::printf("  cmp -l SOURCE WORKCOPY | cat > /dev/null    %.3f s   ratio %.2f (goal <= 2): %s\n", l,
+                s / l, s <= 2 * l ? "ok" : "MISSED");
+    std::printf("  cmp -l SOURCE WORKCOPY > /dev/null          %.3f s   ratio %.2f (goal <= 2): %s\n", n,
+                s / n, s <= 2 * n ? "ok" : "MISSED");
     return true;
 }
 
@@ -167,8 +171,8 @@ bool Unchanged(const std::string& dir, uint64_t bytes, int rounds) {
     }
     const double s = Median(save), c = Median(cmp);
     std::printf("unchanged: %.0f MiB, %d rounds, medians\n", bytes / 1048576.0, rounds);
-    std::printf("  save %.3f s, cmp -l SOURCE WORKCOPY > /dev/null %.3f s, ratio %.2f (goal <= 1.5): %s\n", s, c,
-                s / c, s <= 1.5 * c ? "ok" : "MISSED");
+    std::printf("  save %.3f s, cmp -l SOURCE WORKCOPY > /dev/null %.3f s, ratio %.2f (goal <= 1.5): %s\n", s,
+                c, s / c, s <= 1.5 * c ? "ok" : "MISSED");
     return SameFiles(source, work);
 }
 
@@ -191,10 +195,11 @@ bool Memory(const std::string& dir, uint64_t bytes) {
     const long one = PeakOfSave(dir, bytes, 12345);
     const long all = PeakOfSave(dir, bytes, -1);
     if (one < 0 || all < 0) return false;
-    std::printf("memory: peak RSS saving %.0f MiB with 1 change %ld KiB, with %llu changes %ld KiB, "
-                "difference %.2f MiB (goal: no growth with the changes): %s\n",
-                bytes / 1048576.0, one, static_cast<unsigned long long>(bytes), all, (all - one) / 1024.0,
-                all - one <= 1024 ? "ok" : "MISSED");
+    std::printf(
+        "memory: peak RSS saving %.0f MiB with 1 change %ld KiB, with %llu changes %ld KiB, "
+        "difference %.2f MiB (goal: no growth with the changes): %s\n",
+        bytes / 1048576.0, one, static_cast<unsigned long long>(bytes), all, (all - one) / 1024.0,
+        all - one <= 1024 ? "ok" : "MISSED");
     return true;
 }
 

@@ -38,16 +38,34 @@ struct CallTimer {
     }
 };
 
-int32_t VELMOR_CALL TimedEnum() { CallTimer t; return g_real.QuovixEnum(); }
-int32_t VELMOR_CALL TimedOpen(int32_t i) { CallTimer t; return g_real.QuovixOpen(i); }
-int32_t VELMOR_CALL TimedClose(int32_t h) { CallTimer t; return g_real.QuovixClose(h); }
-int32_t VELMOR_CALL TimedSelfTest(int32_t h) { CallTimer t; return g_real.QuovixUsbSelfTest(h); }
+int32_t VELMOR_CALL TimedEnum() {
+    CallTimer t;
+    return g_real.QuovixEnum();
+}
+int32_t VELMOR_CALL TimedOpen(int32_t i) {
+    CallTimer t;
+    return g_real.QuovixOpen(i);
+}
+int32_t VELMOR_CALL TimedClose(int32_t h) {
+    CallTimer t;
+    return g_real.QuovixClose(h);
+}
+int32_t VELMOR_CALL TimedSelfTest(int32_t h) {
+    CallTimer t;
+    return g_real.QuovixUsbSelfTest(h);
+}
 int32_t VELMOR_CALL TimedSetFlashInfo(int32_t h, int32_t k, int32_t s) {
     CallTimer t;
     return g_real.QuovixSetFlashInfo(h, k, s);
 }
-int32_t VELMOR_CALL TimedSetWriteTime(int32_t h, int32_t w) { CallTimer t; return g_real.QuovixSetWriteTime(h, w); }
-int32_t VELMOR_CALL TimedInitFlash(int32_t h) { CallTimer t; return g_real.QuovixInitFlash(h); }
+int32_t VELMOR_CALL TimedSetWriteTime(int32_t h, int32_t w) {
+    CallTimer t;
+    return g_real.QuovixSetWriteTime(h, w);
+}
+int32_t VELMOR_CALL TimedInitFlash(int32_t h) {
+    CallTimer t;
+    return g_real.QuovixInitFlash(h);
+}
 int32_t VELMOR_CALL TimedProgram(int32_t h, const uint8_t* d, uint32_t n, uint32_t a, uint32_t* done) {
     CallTimer t;
     return g_real.QuovixProgram(h, d, n, a, done);
@@ -108,7 +126,8 @@ struct RunResult {
 // Makes `dir` with the image and the simulator's set-up (a 25X64, no delays).
 void Prepare(const std::string& dir, size_t bytes) {
     std::filesystem::create_directories(dir);
-    std::ofstream(dir + "/velmor-sim.conf") << "backend = simulator\nchip = 25X64\nblock_delay_ms = 0\nerase_ms = 0\n";
+    std::ofstream(dir + "/velmor-sim.conf")
+        << "backend = simulator\nchip = 25X64\nblock_delay_ms = 0\nerase_ms = 0\n";
     std::filesystem::remove(dir + "/velmor-sim-chip.bin");
     WriteImage(dir + "/image.bin", bytes);
 }
@@ -172,7 +191,8 @@ long ChildPeakKiB(const std::string& self, const std::string& dir, int mib) {
     }
     int status = 0;
     rusage usage{};
-    if (pid < 0 || wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
+    if (pid < 0 || wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return -1;
     return usage.ru_maxrss;
 }
 
@@ -207,7 +227,8 @@ int main(int argc, char** argv) {
     const double flashrom = FlashromSeconds(work + "/flashrom", kImage);
     if (flashrom > 0) {
         const double withErase = ours.totalSeconds + ours.eraseSeconds;
-        std::printf("flashrom -p dummy (VARIABLE_SIZE 8 MiB) -w, with its read, erase and verify: %.3f s\n", flashrom);
+        std::printf("flashrom -p dummy (VARIABLE_SIZE 8 MiB) -w, with its read, erase and verify: %.3f s\n",
+                    flashrom);
         std::printf("  ratio flashrom/ours (program + verify)          %.2f (goal > 1): %s\n",
                     flashrom / ours.totalSeconds, flashrom > ours.totalSeconds ? "ok" : "NOT MET");
         std::printf("  ratio flashrom/ours (erase + program + verify)  %.2f\n", flashrom / withErase);
@@ -223,9 +244,10 @@ int main(int argc, char** argv) {
         return 1;
     }
     const double growth = static_cast<double>(large - small) / 1024.0;
-    std::printf("memory: peak RSS, same 25X64 chip, 1 MiB image %ld KiB, 8 MiB image %ld KiB, difference %.2f MiB "
-                "(goal < 1): %s\n",
-                small, large, growth, growth < 1.0 ? "ok" : "NOT MET");
+    std::printf(
+        "memory: peak RSS, same 25X64 chip, 1 MiB image %ld KiB, 8 MiB image %ld KiB, difference %.2f MiB "
+        "(goal < 1): %s\n",
+        small, large, growth, growth < 1.0 ? "ok" : "NOT MET");
     ok = ok && growth < 1.0;
     return ok ? 0 : 1;
 }

@@ -109,15 +109,16 @@ bool g_allWithin = true;
 void row(const char* what, const Figures& f, double limitUs, uint32_t bytes) {
     const double ratio = f.us / limitUs;
     g_allWithin = g_allWithin && ratio <= 1.25;
-    std::printf("  %-26s %10.3f s %10.3f s %6.3f %s %9llu %12llu %9.1f kB/s\n", what, f.us / 1e6, limitUs / 1e6, ratio,
-                ratio <= 1.25 ? "ok  " : "OVER", static_cast<unsigned long long>(f.roundTrips),
-                static_cast<unsigned long long>(f.wireBytes), bytes ? bytes / f.us * 1e3 : 0.0);
+    std::printf("  %-26s %10.3f s %10.3f s %6.3f %s %9llu %12llu %9.1f kB/s\n", what, f.us / 1e6,
+                limitUs / 1e6, ratio, ratio <= 1.25 ? "ok  " : "OVER",
+                static_cast<unsigned long long>(f.roundTrips), static_cast<unsigned long long>(f.wireBytes),
+                bytes ? bytes / f.us * 1e3 : 0.0);
 }
 
 void run(Bench& b) {
     b.handle = b.driver->open(0);
-    if (b.handle <= 0 || b.driver->selfTest(b.handle) != 1 || b.driver->setFlashInfo(b.handle, 5, kChipSize) != 1 ||
-        b.driver->setWriteTime(b.handle, 500) != 1) {
+    if (b.handle <= 0 || b.driver->selfTest(b.handle) != 1 ||
+        b.driver->setFlashInfo(b.handle, 5, kChipSize) != 1 || b.driver->setWriteTime(b.handle, 500) != 1) {
         std::fprintf(stderr, "%s: cannot connect\n", b.name.c_str());
         std::exit(1);
     }
@@ -131,8 +132,8 @@ void run(Bench& b) {
     std::vector<uint8_t> half = image;
     std::fill(half.begin() + kChipSize / 2, half.end(), uint8_t{0xFF});
 
-    std::printf("%s\n  %-26s %12s %12s %6s %4s %9s %12s %14s\n", b.name.c_str(), "operation", "modelled", "limit",
-                "ratio", "", "round trips", "bytes on wire", "rate");
+    std::printf("%s\n  %-26s %12s %12s %6s %4s %9s %12s %14s\n", b.name.c_str(), "operation", "modelled",
+                "limit", "ratio", "", "round trips", "bytes on wire", "rate");
     const uint32_t pages = kChipSize / kPage;
     const Figures erase = measure(b, [&] { return b.driver->initFlash(b.handle) == 1; });
     row("erase + blank check", erase, eraseLimitUs(b), 0);
@@ -142,13 +143,13 @@ void run(Bench& b) {
     row("verify", verify, readLimitUs(b, kChipSize), kChipSize);
     const Figures read = measure(b, [&] { return readChip(b, nullptr); });
     row("read", read, readLimitUs(b, kChipSize), kChipSize);
-    const Figures full = {erase.us + program.us + verify.us, erase.roundTrips + program.roundTrips + verify.roundTrips,
+    const Figures full = {erase.us + program.us + verify.us,
+                          erase.roundTrips + program.roundTrips + verify.roundTrips,
                           erase.wireBytes + program.wireBytes + verify.wireBytes};
-    row("auto, full image", full,
-        eraseLimitUs(b) + programLimitUs(b, pages) + readLimitUs(b, kChipSize), kChipSize);
-    const Figures autoHalf = measure(b, [&] {
-        return b.driver->initFlash(b.handle) == 1 && programImage(b, half) && readChip(b, &half);
-    });
+    row("auto, full image", full, eraseLimitUs(b) + programLimitUs(b, pages) + readLimitUs(b, kChipSize),
+        kChipSize);
+    const Figures autoHalf = measure(
+        b, [&] { return b.driver->initFlash(b.handle) == 1 && programImage(b, half) && readChip(b, &half); });
     row("auto, half-empty image", autoHalf,
         eraseLimitUs(b) + programLimitUs(b, pages / 2) + readLimitUs(b, kChipSize), kChipSize);
     b.driver->close(b.handle);
@@ -167,8 +168,8 @@ int main() {
                 kChipEraseUs / 1'000'000);
     std::vector<Bench> benches;
     {
-        Bench b{"CH341A: USB full speed, SPI 1.5 MHz", 8.0 / 1.5, std::make_shared<emulator::Ch341aEmulator>("1-1", w25q64()),
-                nullptr};
+        Bench b{"CH341A: USB full speed, SPI 1.5 MHz", 8.0 / 1.5,
+                std::make_shared<emulator::Ch341aEmulator>("1-1", w25q64()), nullptr};
         benches.push_back(std::move(b));
     }
     {

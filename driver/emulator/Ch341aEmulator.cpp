@@ -12,8 +12,8 @@ constexpr uint8_t kChipSelectPin = 0x01;
 }  // namespace
 
 Ch341aEmulator::Ch341aEmulator(const std::string& location, std::unique_ptr<SimulatedChip> chip)
-    : EmulatedUsbDevice({ch341a::kVendorId, ch341a::kProductId, 1, 2, location}, ch341a::kEndpoints, kFullSpeed,
-                        std::move(chip)) {
+    : EmulatedUsbDevice({ch341a::kVendorId, ch341a::kProductId, 1, 2, location}, ch341a::kEndpoints,
+                        kFullSpeed, std::move(chip)) {
     setSpiByteUs(8.0 * 1e6 / ch341a::kSpiClockHz);
 }
 

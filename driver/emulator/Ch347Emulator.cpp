@@ -14,7 +14,8 @@ UsbEndpoints endpointsOf(uint16_t productId) {
 }
 }  // namespace
 
-Ch347Emulator::Ch347Emulator(const std::string& location, uint16_t productId, std::unique_ptr<SimulatedChip> chip)
+Ch347Emulator::Ch347Emulator(const std::string& location, uint16_t productId,
+                             std::unique_ptr<SimulatedChip> chip)
     : EmulatedUsbDevice({ch347::kVendorId, productId, 1, 3, location}, endpointsOf(productId), kHighSpeed,
                         std::move(chip)) {
     setSpiByteUs(8.0 * 1e6 / m_clockHz);
@@ -62,10 +63,12 @@ void Ch347Emulator::frame(uint8_t command, std::span<const uint8_t> payload) {
             if (payload.size() < 4) {
                 break;
             }
-            uint32_t count = payload[0] | (payload[1] << 8) | (payload[2] << 16) | (uint32_t{payload[3]} << 24);
+            uint32_t count =
+                payload[0] | (payload[1] << 8) | (payload[2] << 16) | (uint32_t{payload[3]} << 24);
             while (count > 0) {
                 const uint32_t now = std::min<uint32_t>(count, ch347::kMaxPayload);
-                std::vector<uint8_t> reply{ch347::kSpiIn, static_cast<uint8_t>(now), static_cast<uint8_t>(now >> 8)};
+                std::vector<uint8_t> reply{ch347::kSpiIn, static_cast<uint8_t>(now),
+                                           static_cast<uint8_t>(now >> 8)};
                 for (uint32_t i = 0; i < now; ++i) {
                     reply.push_back(spiByte(0xFF));
                 }

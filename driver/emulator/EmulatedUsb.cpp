@@ -75,8 +75,8 @@ private:
 
 }  // namespace
 
-EmulatedUsbDevice::EmulatedUsbDevice(const UsbDeviceInfo& info, const UsbEndpoints& endpoints, const BusModel& bus,
-                                     std::unique_ptr<SimulatedChip> chip)
+EmulatedUsbDevice::EmulatedUsbDevice(const UsbDeviceInfo& info, const UsbEndpoints& endpoints,
+                                     const BusModel& bus, std::unique_ptr<SimulatedChip> chip)
     : m_info(info), m_endpoints(endpoints), m_bus(bus), m_chip(std::move(chip)), m_wire(m_chip.get()) {}
 
 void EmulatedUsbDevice::vanishAfter(uint64_t outTransfers) {
@@ -143,7 +143,8 @@ bool EmulatedUsbDevice::hostSubmitOut(std::span<const uint8_t> data, double& com
         ++m_stats.roundTrips;
     }
     m_stats.bytesOut += data.size();
-    const double arrival = std::max(m_hostUs, m_outWireFreeUs) + static_cast<double>(data.size()) * m_bus.wireUsPerByte;
+    const double arrival =
+        std::max(m_hostUs, m_outWireFreeUs) + static_cast<double>(data.size()) * m_bus.wireUsPerByte;
     m_outWireFreeUs = arrival;
     completeAtUs = arrival;
     if (m_hangAt != 0 && m_outCount > m_hangAt) {
@@ -246,8 +247,8 @@ std::unique_ptr<UsbPort> EmulatedUsbBus::open(const UsbDeviceInfo& wanted, const
         }
         const UsbEndpoints& own = device->endpoints();
         // The wrong interface or endpoints cannot be claimed on the real device either.
-        if (own.interfaceNumber != endpoints.interfaceNumber || own.out != endpoints.out || own.in != endpoints.in ||
-            !device->claim()) {
+        if (own.interfaceNumber != endpoints.interfaceNumber || own.out != endpoints.out ||
+            own.in != endpoints.in || !device->claim()) {
             return nullptr;
         }
         return std::make_unique<EmulatedPort>(device);

@@ -97,8 +97,8 @@ private:
     SpiWire m_wire;
     double m_spiByteUs = 1.0;
     double m_hostUs = 0;
-    double m_deviceUs = 0;    // when the device is free
-    double m_chipUs = 0;      // how far the chip's own time has been moved
+    double m_deviceUs = 0;  // when the device is free
+    double m_chipUs = 0;    // how far the chip's own time has been moved
     double m_outWireFreeUs = 0;
     std::deque<Answer> m_answers;
     bool m_attached = true;

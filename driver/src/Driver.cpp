@@ -183,7 +183,8 @@ bool Driver::ensureWritable(Connection& c) {
     }
     if ((*status & spi::kStatusProtectMask) != 0) {
         // Keep the status register protect bit and whatever else the chip holds there.
-        const uint8_t cleared = *status & ~(spi::kStatusProtectMask | spi::kStatusBusy | spi::kStatusWriteEnabled);
+        const uint8_t cleared =
+            *status & ~(spi::kStatusProtectMask | spi::kStatusBusy | spi::kStatusWriteEnabled);
         if (!c.flash->writeStatus(cleared)) {
             return false;
         }
@@ -242,7 +243,8 @@ int32_t Driver::program(int32_t handle, const uint8_t* data, uint32_t length, ui
     return with(handle, [&](Connection& c) { return programOn(c, data, length, address, done); });
 }
 
-int32_t Driver::programOn(Connection& c, const uint8_t* data, uint32_t length, uint32_t address, uint32_t* done) {
+int32_t Driver::programOn(Connection& c, const uint8_t* data, uint32_t length, uint32_t address,
+                          uint32_t* done) {
     ++c.programCalls;
     // What is sent is programmed whole or not at all: nothing is dropped at the chip's end.
     if (!transferAllowed(c, data, length, address, done) || uint64_t{address} + length > *c.chipSize) {

@@ -103,7 +103,8 @@ std::optional<size_t> SpiFlash::programBatch(std::span<const Page> pages) {
         putAddress(frames[i].data(), spi::kPageProgram, spi::kPageProgram4Byte, pages[i].address);
         std::memcpy(frames[i].data() + headerLength, pages[i].data.data(), pages[i].data.size());
         cycles.push_back({{&kWriteEnable, 1}, {}, 0});
-        cycles.push_back({{frames[i].data(), headerLength + pages[i].data.size()}, {}, m_timing.pageProgramTypicalUs});
+        cycles.push_back(
+            {{frames[i].data(), headerLength + pages[i].data.size()}, {}, m_timing.pageProgramTypicalUs});
         cycles.push_back({{&kReadStatus, 1}, {&statuses[i], 1}, 0});
     }
     if (!m_transport.run(cycles)) {

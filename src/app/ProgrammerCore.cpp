@@ -1,17 +1,20 @@
 #include "app/ProgrammerCore.h"
 
-#include "ports/CommandIds.h"
-#include "device/ProductDataFile.h"
 #include "app/SerialNumberCommand.h"
+#include "device/ProductDataFile.h"
 #include "platform/CurrentDirectory.h"
+#include "ports/CommandIds.h"
 
-MessageAnswer ProgrammerCore::ClosingBoxes::Show(const std::string& text, const std::string& title, MessageIcon icon,
-                                                 MessageButtons buttons) {
+MessageAnswer ProgrammerCore::ClosingBoxes::Show(const std::string& text, const std::string& title,
+                                                 MessageIcon icon, MessageButtons buttons) {
     if (m_closing) {
         switch (buttons) {
-        case MessageButtons::Ok: return MessageAnswer::Ok;
-        case MessageButtons::YesNo: return MessageAnswer::No;
-        case MessageButtons::YesNoCancel: return MessageAnswer::Cancel;
+            case MessageButtons::Ok:
+                return MessageAnswer::Ok;
+            case MessageButtons::YesNo:
+                return MessageAnswer::No;
+            case MessageButtons::YesNoCancel:
+                return MessageAnswer::Cancel;
         }
     }
     return m_boxes.Show(text, title, icon, buttons);
@@ -48,7 +51,8 @@ ProgrammerCore::ProgrammerCore(ProgrammerPorts ports, ProgrammerResources resour
       m_operations(OperationContext{m_state, m_device, m_model, m_image, ports.status, m_boxes, m_sounds,
                                     ports.windowThread, *this, m_chipWorkFilePath}),
       m_addressJump(m_image, m_hexView, m_grid, ports.status, m_boxes, m_state),
-      m_dataView(m_image, m_device, m_addressJump, ports.status, m_boxes, [this] { return m_worker.IsIdle(); }),
+      m_dataView(m_image, m_device, m_addressJump, ports.status, m_boxes,
+                 [this] { return m_worker.IsIdle(); }),
       m_gotoForm(m_addressJump, m_boxes, [this] { return m_cellEditor.editMode(); }),
       m_fileFill(m_image, m_hexView, ports.status, m_boxes, ports.texts, m_state,
                  [this] { return m_cellEditor.editMode(); }),
@@ -61,7 +65,8 @@ ProgrammerCore::ProgrammerCore(ProgrammerPorts ports, ProgrammerResources resour
     m_addressJump.SetEditMode([this] { return m_cellEditor.editMode(); },
                               [this](int row, int column, uint32_t fileRow) {
                                   m_cellEditor.TargetCell(row, column, fileRow);
-                                  m_cellEditor.OpenCellEditor(row, column, m_grid.CellText(row, column), kBothDigits);
+                                  m_cellEditor.OpenCellEditor(row, column, m_grid.CellText(row, column),
+                                                              kBothDigits);
                               });
     m_loader.SetEditModeQuery([this] { return m_cellEditor.editMode(); });
     m_loader.SetCloseCellEditor([this] { m_cellEditor.CloseCellEditor(); });
@@ -98,44 +103,77 @@ void ProgrammerCore::Initialise() {
 void ProgrammerCore::HandleCommand(int id) {
     if (!m_initialised || m_shutDown) return;
     switch (id) {
-    case CommandId::Exit:
-        Shutdown();
-        m_ports.lifetime.EndWindow();
-        break;
-    case CommandId::Auto: RequestWorker(WorkerCode::Auto); break;
-    case CommandId::Erase: RequestWorker(WorkerCode::Erase); break;
-    case CommandId::Program:
-        if (m_state.ProgramBusy) return;
-        RequestWorker(WorkerCode::Program);
-        break;
-    case CommandId::Verify: RequestWorker(WorkerCode::Verify); break;
-    case CommandId::ReadChip: RequestWorker(WorkerCode::ReadChip); break;
-    case CommandId::BlankCheck: RequestWorker(WorkerCode::BlankCheck); break;
-    case CommandId::Detect: RequestWorker(WorkerCode::DetectWithMessage); break;
-    case CommandId::Open: OpenFile(); break;
-    case CommandId::SerialNumber: ShowSerialNumber(); break;
-    case CommandId::PromptSound: m_sounds.Toggle(); break;
-    case CommandId::Help: ShowHelp(); break;
-    case CommandId::About:
-    case CommandId::AboutSystemMenu: m_ports.aboutBox.ShowAboutBox(); break;
-    case CommandId::Save: m_saver.SaveImage(); break;
-    case CommandId::SaveAs: m_saver.SaveImageAs(); break;
-    case CommandId::ChangeLog: m_saver.ShowChangeLog(); break;
-    case CommandId::EditModeCheck: m_cellEditor.ToggleEditMode(); break;
-    case CommandId::EditModeMenu: m_cellEditor.OnEditModeMenu(); break;
-    case CommandId::DataView:
-        if (m_toolDialogs) m_toolDialogs->RunDataView(m_dataView);
-        break;
-    case CommandId::Find:
-        if (m_toolDialogs) m_toolDialogs->RunFind(m_findSession);
-        break;
-    case CommandId::GotoAddress:
-        if (m_toolDialogs) m_toolDialogs->OpenGoto(m_gotoForm);
-        break;
-    case CommandId::Fill:
-        if (m_toolDialogs) m_toolDialogs->RunFill(m_fileFill);
-        break;
-    default: break;
+        case CommandId::Exit:
+            Shutdown();
+            m_ports.lifetime.EndWindow();
+            break;
+        case CommandId::Auto:
+            RequestWorker(WorkerCode::Auto);
+            break;
+        case CommandId::Erase:
+            RequestWorker(WorkerCode::Erase);
+            break;
+        case CommandId::Program:
+            if (m_state.ProgramBusy) return;
+            RequestWorker(WorkerCode::Program);
+            break;
+        case CommandId::Verify:
+            RequestWorker(WorkerCode::Verify);
+            break;
+        case CommandId::ReadChip:
+            RequestWorker(WorkerCode::ReadChip);
+            break;
+        case CommandId::BlankCheck:
+            RequestWorker(WorkerCode::BlankCheck);
+            break;
+        case CommandId::Detect:
+            RequestWorker(WorkerCode::DetectWithMessage);
+            break;
+        case CommandId::Open:
+            OpenFile();
+            break;
+        case CommandId::SerialNumber:
+            ShowSerialNumber();
+            break;
+        case CommandId::PromptSound:
+            m_sounds.Toggle();
+            break;
+        case CommandId::Help:
+            ShowHelp();
+            break;
+        case CommandId::About:
+        case CommandId::AboutSystemMenu:
+            m_ports.aboutBox.ShowAboutBox();
+            break;
+        case CommandId::Save:
+            m_saver.SaveImage();
+            break;
+        case CommandId::SaveAs:
+            m_saver.SaveImageAs();
+            break;
+        case CommandId::ChangeLog:
+            m_saver.ShowChangeLog();
+            break;
+        case CommandId::EditModeCheck:
+            m_cellEditor.ToggleEditMode();
+            break;
+        case CommandId::EditModeMenu:
+            m_cellEditor.OnEditModeMenu();
+            break;
+        case CommandId::DataView:
+            if (m_toolDialogs) m_toolDialogs->RunDataView(m_dataView);
+            break;
+        case CommandId::Find:
+            if (m_toolDialogs) m_toolDialogs->RunFind(m_findSession);
+            break;
+        case CommandId::GotoAddress:
+            if (m_toolDialogs) m_toolDialogs->OpenGoto(m_gotoForm);
+            break;
+        case CommandId::Fill:
+            if (m_toolDialogs) m_toolDialogs->RunFill(m_fileFill);
+            break;
+        default:
+            break;
     }
 }
 
@@ -203,16 +241,35 @@ void ProgrammerCore::Shutdown() {
 
 void ProgrammerCore::RunCommand(uint8_t code) {
     switch (code) {
-    case WorkerCode::Auto: m_operations.AutoSequence(); break;
-    case WorkerCode::Erase: m_operations.EraseChip(1); break;
-    case WorkerCode::Program: m_operations.ProgramChip(1); break;
-    case WorkerCode::Verify: m_operations.VerifyChip(1); break;
-    case WorkerCode::ReadChip: m_operations.ReadChip(); break;
-    case WorkerCode::BlankCheck: m_operations.BlankCheck(); break;
-    case WorkerCode::DetectQuiet: m_detection.DetectQuiet(); break;
-    case WorkerCode::DetectWithMessage: m_detection.DetectWithMessage(); break;
-    case WorkerCode::Find: m_fileFinder.FindInFile(); break;
-    default: break;
+        case WorkerCode::Auto:
+            m_operations.AutoSequence();
+            break;
+        case WorkerCode::Erase:
+            m_operations.EraseChip(1);
+            break;
+        case WorkerCode::Program:
+            m_operations.ProgramChip(1);
+            break;
+        case WorkerCode::Verify:
+            m_operations.VerifyChip(1);
+            break;
+        case WorkerCode::ReadChip:
+            m_operations.ReadChip();
+            break;
+        case WorkerCode::BlankCheck:
+            m_operations.BlankCheck();
+            break;
+        case WorkerCode::DetectQuiet:
+            m_detection.DetectQuiet();
+            break;
+        case WorkerCode::DetectWithMessage:
+            m_detection.DetectWithMessage();
+            break;
+        case WorkerCode::Find:
+            m_fileFinder.FindInFile();
+            break;
+        default:
+            break;
     }
 }
 
@@ -230,9 +287,13 @@ void ProgrammerCore::ForceViewMode() {
     m_ports.status.SetStatus(ViewModeText, false, false);
 }
 
-void ProgrammerCore::LoadChipImage() { m_loader.LoadImageFile(m_chipWorkFilePath, false); }
+void ProgrammerCore::LoadChipImage() {
+    m_loader.LoadImageFile(m_chipWorkFilePath, false);
+}
 
-void ProgrammerCore::ResolveTruncatedChipImage() { m_loader.ResolveTruncatedChipImage(); }
+void ProgrammerCore::ResolveTruncatedChipImage() {
+    m_loader.ResolveTruncatedChipImage();
+}
 
 void ProgrammerCore::RequestWorker(uint8_t code) {
     // Dropped while the worker runs: the running operation finishes as started.
@@ -242,7 +303,8 @@ void ProgrammerCore::RequestWorker(uint8_t code) {
 void ProgrammerCore::OpenFile() {
     // The loader recreates the work copy that the operations read.
     if (!m_worker.IsIdle()) return;
-    const std::string path = m_ports.fileDialog.ChooseOpenFile(OpenDialogFilters(), kOpenDialogDefaultExtension);
+    const std::string path =
+        m_ports.fileDialog.ChooseOpenFile(OpenDialogFilters(), kOpenDialogDefaultExtension);
     if (path.empty() || m_shutDown) return;
     // A device notice may have started a quiet detection while the dialog was
     // open; it is short, so the choice waits for it instead of being lost. The

@@ -7,10 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "ports/MessageBoxes.h"
 #include "app/PromptSounds.h"
-#include "ports/WindowPorts.h"
-#include "ports/WindowServices.h"
 #include "device/ChipModel.h"
 #include "device/Detection.h"
 #include "device/Device.h"
@@ -24,8 +21,11 @@
 #include "image/ImageSaver.h"
 #include "operations/ChipOperations.h"
 #include "operations/OperationWorker.h"
-#include "ports/StatusLine.h"
 #include "operations/WorkerState.h"
+#include "ports/MessageBoxes.h"
+#include "ports/StatusLine.h"
+#include "ports/WindowPorts.h"
+#include "ports/WindowServices.h"
 #include "tools/AddressJump.h"
 #include "tools/DataView.h"
 #include "tools/FileFill.h"
@@ -58,10 +58,10 @@ struct ProgrammerPorts {
 // What the application hands the window: the bound driver, the open product data
 // file, and how to let both go when the window closes.
 struct ProgrammerResources {
-    DriverApi driver;                         // all null: no programmer can be reached
+    DriverApi driver;  // all null: no programmer can be reached
     const ProductDataFile* productData = nullptr;
-    std::function<void()> release;            // unloads the driver library, closes the data file
-    std::string workDirectory;                // ends with "/"; empty: the current directory
+    std::function<void()> release;  // unloads the driver library, closes the data file
+    std::string workDirectory;      // ends with "/"; empty: the current directory
 };
 
 // The main window's state and decisions without Qt: owns the image, the hex view,

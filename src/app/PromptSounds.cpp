@@ -2,9 +2,9 @@
 
 #include <sys/stat.h>
 
+#include "platform/File.h"
 #include "ports/CommandIds.h"
 #include "ports/WindowPorts.h"
-#include "platform/File.h"
 
 namespace {
 constexpr const char* kSettingFile = "halor2.dll";

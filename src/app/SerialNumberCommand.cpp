@@ -1,7 +1,7 @@
 #include "app/SerialNumberCommand.h"
 
-#include "ports/MessageBoxes.h"
 #include "device/ProductDataFile.h"
+#include "ports/MessageBoxes.h"
 #include "ports/StatusLine.h"
 
 void ShowSerialNumber(const ProductDataFile& dataFile, StatusLine& status, MessageBoxes& boxes) {

@@ -1,7 +1,7 @@
 #include "app/StartupSequence.h"
 
-#include "ports/MessageBoxes.h"
 #include "device/ProductDataFile.h"
+#include "ports/MessageBoxes.h"
 
 namespace {
 constexpr const char* kNote = "提示";

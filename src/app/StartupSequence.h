@@ -29,8 +29,8 @@ public:
 };
 
 // The checks before the main window opens, in order: the sibling program, a
-// second instance (system-wide, then in the work directory), the product data file and its checksum, the driver library.
-// The first failing check shows its box (no owner window) and ends the start.
+// second instance (system-wide, then in the work directory), the product data file and its checksum, the
+// driver library. The first failing check shows its box (no owner window) and ends the start.
 class StartupSequence {
 public:
     StartupSequence(MessageBoxes& boxes, InstanceLocks& locks, DriverLoader& driver,

@@ -12,8 +12,8 @@
 #include "device/ProductDataFile.h"
 #include "platform/DriverLibrary.h"
 #include "platform/InstanceLock.h"
-#include "platform/InterruptCleanup.h"
 #include "platform/InstanceNames.h"
+#include "platform/InterruptCleanup.h"
 
 namespace {
 
@@ -69,7 +69,8 @@ std::function<double()> SteadyClock() {
 
 // The run ends before any job: the text, and with --json its result object, so a
 // script reading one object per result still gets one.
-ExitStatus Refuse(ConsoleOutput& console, const CliOptions& options, ExitStatus exit, const std::string& text) {
+ExitStatus Refuse(ConsoleOutput& console, const CliOptions& options, ExitStatus exit,
+                  const std::string& text) {
     console.Status(0, text);
     console.Finish();
     if (options.json) {
@@ -144,12 +145,14 @@ ExitStatus RunCommandLine(const std::vector<std::string>& arguments, const CliEn
     if (environment.driver != nullptr) {
         api = *environment.driver;
     } else {
-        const bool loaded = options.driverPath.empty() ? library.Load() : library.LoadFrom(options.driverPath);
+        const bool loaded =
+            options.driverPath.empty() ? library.Load() : library.LoadFrom(options.driverPath);
         if (!loaded) {
             ConsoleOutput console(setup);
-            return Refuse(console, options, ExitStatus::FileError,
-                          CliText::DriverMissing +
-                              (options.driverPath.empty() ? std::string(DriverLibrary::FileName) : options.driverPath));
+            return Refuse(
+                console, options, ExitStatus::FileError,
+                CliText::DriverMissing +
+                    (options.driverPath.empty() ? std::string(DriverLibrary::FileName) : options.driverPath));
         }
         api = library.Bind();
     }
@@ -174,7 +177,7 @@ ExitStatus RunCommandLine(const std::vector<std::string>& arguments, const CliEn
         s.index = i;
         s.options = options;
         s.file = options.all && options.command == CliCommand::Read ? PerProgrammerFile(options.file, i)
-                                                                       : options.file;
+                                                                    : options.file;
         s.workDirectory = work.ForJob(i, JobWorkFileNames());
         s.lockDirectory = environment.lockDirectory;
         s.clock = clock;

@@ -15,8 +15,8 @@ struct CliEnvironment {
     FILE* err = stderr;
     bool outIsTerminal = false;
     bool errIsTerminal = false;
-    std::string lockDirectory;  // empty: the runtime directory, as the window's locks
-    std::string tempDirectory;  // parent of the jobs' work directories; empty: $TMPDIR or /tmp
+    std::string lockDirectory;          // empty: the runtime directory, as the window's locks
+    std::string tempDirectory;          // parent of the jobs' work directories; empty: $TMPDIR or /tmp
     std::string productDataDirectory;   // holds XJQT.uc, ending with "/"; empty: the current directory
     const DriverApi* driver = nullptr;  // set: used instead of loading the library
     std::function<double()> clock;      // empty: a steady clock

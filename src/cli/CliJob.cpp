@@ -35,7 +35,9 @@ public:
     void TakeFocus() override {}
 };
 
-bool StartsWith(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
+bool StartsWith(const std::string& text, const char* prefix) {
+    return text.rfind(prefix, 0) == 0;
+}
 
 std::string VerifySummaryPrefix() {
     const std::string format = OperationText::VerifySummary;
@@ -51,13 +53,20 @@ int DifferencesInSummary(const std::string& status) {
 
 uint8_t WorkerCodeOf(CliCommand command) {
     switch (command) {
-    case CliCommand::Write: return WorkerCode::Auto;
-    case CliCommand::Erase: return WorkerCode::Erase;
-    case CliCommand::Program: return WorkerCode::Program;
-    case CliCommand::Verify: return WorkerCode::Verify;
-    case CliCommand::Read: return WorkerCode::ReadChip;
-    case CliCommand::Blank: return WorkerCode::BlankCheck;
-    case CliCommand::Detect: return WorkerCode::DetectWithMessage;
+        case CliCommand::Write:
+            return WorkerCode::Auto;
+        case CliCommand::Erase:
+            return WorkerCode::Erase;
+        case CliCommand::Program:
+            return WorkerCode::Program;
+        case CliCommand::Verify:
+            return WorkerCode::Verify;
+        case CliCommand::Read:
+            return WorkerCode::ReadChip;
+        case CliCommand::Blank:
+            return WorkerCode::BlankCheck;
+        case CliCommand::Detect:
+            return WorkerCode::DetectWithMessage;
     }
     return WorkerCode::None;
 }
@@ -67,19 +76,29 @@ std::string JsonString(const std::string& text) {
     for (const char c : text) {
         const auto u = static_cast<unsigned char>(c);
         switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        default:
-            if (u < 0x20) {
-                char escape[8];
-                std::snprintf(escape, sizeof escape, "\\u%04x", u);
-                out += escape;
-            } else {
-                out += c;
-            }
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            default:
+                if (u < 0x20) {
+                    char escape[8];
+                    std::snprintf(escape, sizeof escape, "\\u%04x", u);
+                    out += escape;
+                } else {
+                    out += c;
+                }
         }
     }
     return out + "\"";
@@ -97,8 +116,8 @@ public:
           m_device(setup.api, m_model, m_commands, m_image),
           m_loader(m_image, m_view, m_grid, m_status, m_boxes, m_commands, m_texts,
                    setup.workDirectory + kWorkCopyName, setup.workDirectory + kChipWorkName),
-          m_operations(OperationContext{m_state, m_device, m_model, m_image, m_status, m_boxes, m_sounds, m_window,
-                                        m_readView, setup.workDirectory + kChipWorkName}) {
+          m_operations(OperationContext{m_state, m_device, m_model, m_image, m_status, m_boxes, m_sounds,
+                                        m_window, m_readView, setup.workDirectory + kChipWorkName}) {
         m_view.SetUpHexGrid();
         m_model.ApplyChipModel(kDefaultChipModelRow);
         m_device.SetIndex(setup.index);
@@ -170,17 +189,29 @@ private:
         m_state.WorkerCommand = WorkerCodeOf(command);
         OperationOutcome outcome;
         switch (command) {
-        case CliCommand::Detect: {
-            Detection detection(m_device, m_model, m_status, m_boxes, m_commands, m_image);
-            outcome.succeeded = detection.DetectWithMessage() == ChipReady;
-            break;
-        }
-        case CliCommand::Read: m_operations.ReadChip(); break;
-        case CliCommand::Write: outcome.succeeded = m_operations.AutoSequence(); break;
-        case CliCommand::Verify: outcome.succeeded = m_operations.VerifyChip(1); break;
-        case CliCommand::Erase: outcome.succeeded = m_operations.EraseChip(1); break;
-        case CliCommand::Blank: outcome.succeeded = m_operations.BlankCheck(); break;
-        case CliCommand::Program: outcome.succeeded = m_operations.ProgramChip(1); break;
+            case CliCommand::Detect: {
+                Detection detection(m_device, m_model, m_status, m_boxes, m_commands, m_image);
+                outcome.succeeded = detection.DetectWithMessage() == ChipReady;
+                break;
+            }
+            case CliCommand::Read:
+                m_operations.ReadChip();
+                break;
+            case CliCommand::Write:
+                outcome.succeeded = m_operations.AutoSequence();
+                break;
+            case CliCommand::Verify:
+                outcome.succeeded = m_operations.VerifyChip(1);
+                break;
+            case CliCommand::Erase:
+                outcome.succeeded = m_operations.EraseChip(1);
+                break;
+            case CliCommand::Blank:
+                outcome.succeeded = m_operations.BlankCheck();
+                break;
+            case CliCommand::Program:
+                outcome.succeeded = m_operations.ProgramChip(1);
+                break;
         }
         m_state.WorkerCommand = WorkerCode::Idle;
         outcome.lastStatus = m_status.lastText();
@@ -193,13 +224,16 @@ private:
     uint64_t NominalBytes(CliCommand command) const {
         const uint64_t capacity = m_model.ChipCapacity();
         switch (command) {
-        case CliCommand::Detect: return 0;
-        case CliCommand::Read:
-        case CliCommand::Erase:
-        case CliCommand::Blank: return capacity;
-        case CliCommand::Write:
-        case CliCommand::Verify:
-        case CliCommand::Program: return std::min<uint64_t>(m_image.length(), capacity);
+            case CliCommand::Detect:
+                return 0;
+            case CliCommand::Read:
+            case CliCommand::Erase:
+            case CliCommand::Blank:
+                return capacity;
+            case CliCommand::Write:
+            case CliCommand::Verify:
+            case CliCommand::Program:
+                return std::min<uint64_t>(m_image.length(), capacity);
         }
         return 0;
     }
@@ -236,7 +270,9 @@ ExitStatus ClassifyOutcome(const OperationOutcome& outcome) {
     return ExitStatus::OperationFailed;
 }
 
-std::vector<std::string> JobWorkFileNames() { return {kWorkCopyName, kChipWorkName}; }
+std::vector<std::string> JobWorkFileNames() {
+    return {kWorkCopyName, kChipWorkName};
+}
 
 std::string ProgrammerLockName(int index) {
     std::string name = "XJQT_Tarlo 编程器";
@@ -260,7 +296,9 @@ std::string JobResultJson(const JobResult& r) {
         json += "\":";
         json += value;
     };
-    const auto textOrNull = [](const std::string& text) { return text.empty() ? std::string("null") : JsonString(text); };
+    const auto textOrNull = [](const std::string& text) {
+        return text.empty() ? std::string("null") : JsonString(text);
+    };
     field("device", std::to_string(r.device));
     field("chip", textOrNull(r.chip));
     field("capacity", std::to_string(r.capacity));

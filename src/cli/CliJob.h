@@ -17,9 +17,9 @@ struct JobSetup {
     DriverApi api;
     int index = 0;  // the programmer, as the driver counts them; also the console slot
     CliOptions options;
-    std::string file;           // the image, or where a read goes
-    std::string workDirectory;  // this job's own, existing, ending with "/"
-    std::string lockDirectory;  // programmer locks; empty: the runtime directory
+    std::string file;               // the image, or where a read goes
+    std::string workDirectory;      // this job's own, existing, ending with "/"
+    std::string lockDirectory;      // programmer locks; empty: the runtime directory
     std::function<double()> clock;  // seconds from any fixed start
 };
 

@@ -65,19 +65,32 @@ void LabelInChinese(CLI::App& app) {
 
 }  // namespace
 
-const char* CommandName(CliCommand command) { return RowOf(command).name; }
-bool CommandTakesFile(CliCommand command) { return RowOf(command).takesFile; }
-bool CommandNeedsImage(CliCommand command) { return RowOf(command).needsImage; }
+const char* CommandName(CliCommand command) {
+    return RowOf(command).name;
+}
+bool CommandTakesFile(CliCommand command) {
+    return RowOf(command).takesFile;
+}
+bool CommandNeedsImage(CliCommand command) {
+    return RowOf(command).needsImage;
+}
 
 const char* OutcomeName(ExitStatus status) {
     switch (status) {
-    case ExitStatus::Success: return "success";
-    case ExitStatus::OperationFailed: return "operation-failed";
-    case ExitStatus::Usage: return "usage";
-    case ExitStatus::NoProgrammer: return "no-programmer";
-    case ExitStatus::NoChip: return "no-chip";
-    case ExitStatus::FileError: return "file-error";
-    case ExitStatus::VerifyDifference: return "verify-difference";
+        case ExitStatus::Success:
+            return "success";
+        case ExitStatus::OperationFailed:
+            return "operation-failed";
+        case ExitStatus::Usage:
+            return "usage";
+        case ExitStatus::NoProgrammer:
+            return "no-programmer";
+        case ExitStatus::NoChip:
+            return "no-chip";
+        case ExitStatus::FileError:
+            return "file-error";
+        case ExitStatus::VerifyDifference:
+            return "verify-difference";
     }
     return "operation-failed";
 }
@@ -86,25 +99,29 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     ParsedCommandLine parsed;
     CliOptions& o = parsed.options;
 
-    CLI::App app("XJQT_Tarlo Flash编程器 命令行工具：检测、读取、擦除、查空、烧录、校验 25 系列 SPI Flash 芯片。\n"
-                 "状态文字与窗口程序相同；标准错误为终端时显示进度条。",
-                 CliText::ProgramName);
+    CLI::App app(
+        "XJQT_Tarlo Flash编程器 命令行工具：检测、读取、擦除、查空、烧录、校验 25 系列 SPI Flash 芯片。\n"
+        "状态文字与窗口程序相同；标准错误为终端时显示进度条。",
+        CliText::ProgramName);
     LabelInChinese(app);
     app.option_defaults()->group("选项");
     app.set_help_flag("-h,--help", "显示本帮助并退出")->group("选项");
-    app.set_version_flag("--version", std::string(CliText::ProgramName) + " " + FLASH_VERSION, "显示版本并退出")
+    app.set_version_flag("--version", std::string(CliText::ProgramName) + " " + FLASH_VERSION,
+                         "显示版本并退出")
         ->group("选项");
     app.require_subcommand(1, 1);
     app.fallthrough();
     app.footer(kExitStatusHelp);
 
     app.add_flag("--all", o.all, "所有连接的编程器同时执行，每个编程器一行进度");
-    app.add_flag("--json", o.json, "每个结果在标准输出打印一个 JSON 对象（device, chip, operation, bytes, seconds, outcome）");
+    app.add_flag("--json", o.json,
+                 "每个结果在标准输出打印一个 JSON 对象（device, chip, operation, bytes, seconds, outcome）");
     app.add_flag("--allow-overflow", o.allowOverflow, "文件大于芯片时继续烧录（溢出部分不烧录）");
     app.add_option("--max-differences", o.maxDifferences, "校验时最多列出 N 个差异（默认 16）")
         ->type_name("N")
         ->check(CLI::Validator(CLI::NonNegativeNumber).description(""));
-    app.add_option("--driver", o.driverPath, "使用此驱动库，而不是程序旁边的 libvelmor.so")->type_name("PATH");
+    app.add_option("--driver", o.driverPath, "使用此驱动库，而不是程序旁边的 libvelmor.so")
+        ->type_name("PATH");
 
     for (const CommandRow& row : kCommands) {
         CLI::App* sub = app.add_subcommand(row.name, row.description);
@@ -125,7 +142,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         return parsed;
     } catch (const CLI::ParseError& e) {
         std::ostringstream text;
-        text << CliText::UsageError << e.what() << "\n" << "运行 " << CliText::ProgramName << " --help 查看用法。\n";
+        text << CliText::UsageError << e.what() << "\n"
+             << "运行 " << CliText::ProgramName << " --help 查看用法。\n";
         parsed.error = text.str();
         parsed.exit = ExitStatus::Usage;
         return parsed;

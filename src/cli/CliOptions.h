@@ -29,8 +29,8 @@ struct CliOptions {
 struct ParsedCommandLine {
     bool run = false;
     CliOptions options;
-    std::string output;      // help or version text (standard output)
-    std::string error;       // usage error (standard error)
+    std::string output;  // help or version text (standard output)
+    std::string error;   // usage error (standard error)
     ExitStatus exit = ExitStatus::Success;
 };
 

@@ -35,8 +35,8 @@ void JobStatusLine::SetTotals(std::function<uint64_t()> imageLength, std::functi
 }
 
 uint64_t JobStatusLine::TotalFor(const std::string& caption) const {
-    const bool imageBased =
-        HasCaptionOf(caption, OperationText::ProgramCaption) || HasCaptionOf(caption, OperationText::VerifyCaption);
+    const bool imageBased = HasCaptionOf(caption, OperationText::ProgramCaption) ||
+                            HasCaptionOf(caption, OperationText::VerifyCaption);
     const auto& total = imageBased ? m_imageLength : m_capacity;
     return total ? total() : 0;
 }
@@ -61,7 +61,9 @@ void JobStatusLine::SetProgress(int position, const std::string& caption) {
     m_console.Progress(m_slot, sample);
 }
 
-void JobStatusLine::HideProgress() { m_console.EndProgress(m_slot); }
+void JobStatusLine::HideProgress() {
+    m_console.EndProgress(m_slot);
+}
 
 std::string OneLineBoxText(const std::string& text) {
     std::string line = text;
@@ -75,19 +77,21 @@ std::string OneLineBoxText(const std::string& text) {
 OptionAnswers::OptionAnswers(ConsoleOutput& console, int slot, bool allowOverflow, int maxDifferences)
     : m_console(console), m_slot(slot), m_allowOverflow(allowOverflow), m_maxDifferences(maxDifferences) {}
 
-MessageAnswer OptionAnswers::Show(const std::string& text, const std::string&, MessageIcon, MessageButtons buttons) {
+MessageAnswer OptionAnswers::Show(const std::string& text, const std::string&, MessageIcon,
+                                  MessageButtons buttons) {
     switch (buttons) {
-    case MessageButtons::YesNo:
-        // The one yes/no question of the operations: program a file larger than the chip?
-        m_console.Note(m_slot, OneLineBoxText(text) + (m_allowOverflow ? " 是" : " 否"));
-        m_overflowRefused = !m_allowOverflow;
-        return m_allowOverflow ? MessageAnswer::Yes : MessageAnswer::No;
-    case MessageButtons::YesNoCancel:
-        // A verify difference: "Yes" shows the next, "No" counts the rest silently.
-        ++m_differences;
-        if (m_differences <= m_maxDifferences) m_console.Note(m_slot, OneLineBoxText(text));
-        return m_differences < m_maxDifferences ? MessageAnswer::Yes : MessageAnswer::No;
-    case MessageButtons::Ok: break;
+        case MessageButtons::YesNo:
+            // The one yes/no question of the operations: program a file larger than the chip?
+            m_console.Note(m_slot, OneLineBoxText(text) + (m_allowOverflow ? " 是" : " 否"));
+            m_overflowRefused = !m_allowOverflow;
+            return m_allowOverflow ? MessageAnswer::Yes : MessageAnswer::No;
+        case MessageButtons::YesNoCancel:
+            // A verify difference: "Yes" shows the next, "No" counts the rest silently.
+            ++m_differences;
+            if (m_differences <= m_maxDifferences) m_console.Note(m_slot, OneLineBoxText(text));
+            return m_differences < m_maxDifferences ? MessageAnswer::Yes : MessageAnswer::No;
+        case MessageButtons::Ok:
+            break;
     }
     return MessageAnswer::Ok;
 }

@@ -7,8 +7,7 @@ constexpr const char* kClearLine = "\r\x1b[K";
 }
 
 ConsoleOutput::ConsoleOutput(Setup setup)
-    : m_setup(setup),
-      m_lastPlainPercent(static_cast<size_t>(setup.jobs > 0 ? setup.jobs : 1), -1) {}
+    : m_setup(setup), m_lastPlainPercent(static_cast<size_t>(setup.jobs > 0 ? setup.jobs : 1), -1) {}
 
 std::string ConsoleOutput::Label(int slot) const {
     if (!m_setup.labelled) return {};
@@ -32,7 +31,8 @@ void ConsoleOutput::StartBlock() {
 void ConsoleOutput::DrawSlot(int slot, const std::string& text) {
     StartBlock();
     const int up = m_setup.jobs - slot;
-    std::fprintf(m_setup.err, "\x1b[%dA%s%s%s\x1b[%dB\r", up, kClearLine, Label(slot).c_str(), text.c_str(), up);
+    std::fprintf(m_setup.err, "\x1b[%dA%s%s%s\x1b[%dB\r", up, kClearLine, Label(slot).c_str(), text.c_str(),
+                 up);
     std::fflush(m_setup.err);
 }
 

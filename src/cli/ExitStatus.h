@@ -12,7 +12,9 @@ enum class ExitStatus : int {
     VerifyDifference = 6,  // the chip differs from the file
 };
 
-inline int ExitCode(ExitStatus status) { return static_cast<int>(status); }
+inline int ExitCode(ExitStatus status) {
+    return static_cast<int>(status);
+}
 
 // "success", "operation-failed", ... as --json reports the outcome.
 const char* OutcomeName(ExitStatus status);

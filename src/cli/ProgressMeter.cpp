@@ -28,7 +28,8 @@ uint64_t ProgressBytes(const ProgressSample& sample) {
 
 std::string RateText(double bytesPerSecond) {
     if (!(bytesPerSecond > 0)) return "0 B/s";
-    if (bytesPerSecond >= 1024.0 * 1024.0) return Format("%.1f %s", bytesPerSecond / (1024.0 * 1024.0), "MiB/s");
+    if (bytesPerSecond >= 1024.0 * 1024.0)
+        return Format("%.1f %s", bytesPerSecond / (1024.0 * 1024.0), "MiB/s");
     if (bytesPerSecond >= 1024.0) return Format("%.1f %s", bytesPerSecond / 1024.0, "KiB/s");
     return Format("%.0f %s", bytesPerSecond, "B/s");
 }

@@ -3,14 +3,14 @@
 #include <cstdio>
 #include <string>
 
-#include "ports/CommandIds.h"
-#include "ports/MessageBoxes.h"
-#include "ports/WindowPorts.h"
 #include "device/ChipModel.h"
 #include "device/Device.h"
 #include "device/DeviceTexts.h"
 #include "image/FileImage.h"
+#include "ports/CommandIds.h"
+#include "ports/MessageBoxes.h"
 #include "ports/StatusLine.h"
+#include "ports/WindowPorts.h"
 
 namespace {
 std::string WithCapacity(const char* format, const std::string& capacity) {
@@ -22,7 +22,12 @@ std::string WithCapacity(const char* format, const std::string& capacity) {
 
 Detection::Detection(Device& device, ChipModelSelection& model, StatusLine& status, MessageBoxes& boxes,
                      CommandStates& commands, const FileImage& image)
-    : m_device(device), m_model(model), m_status(status), m_boxes(boxes), m_commands(commands), m_image(image) {}
+    : m_device(device),
+      m_model(model),
+      m_status(status),
+      m_boxes(boxes),
+      m_commands(commands),
+      m_image(image) {}
 
 int Detection::Probe() {
     if (!m_image.loaded()) m_commands.SetEnabled(CommandId::DataView, false);
@@ -36,12 +41,16 @@ int Detection::Probe() {
 int Detection::DetectQuiet() {
     const int state = Probe();
     switch (state) {
-    case NoProgrammer: m_status.SetStatus(DeviceText::NotConnected, true, true); break;
-    case NoChip: m_status.SetStatus(DeviceText::NoChip, true, true); break;
-    default:
-        m_status.SetStatus(WithCapacity(DeviceText::DetectedQuiet, CapacityText(m_model.ChipCapacity())), false,
-                           false);
-        break;
+        case NoProgrammer:
+            m_status.SetStatus(DeviceText::NotConnected, true, true);
+            break;
+        case NoChip:
+            m_status.SetStatus(DeviceText::NoChip, true, true);
+            break;
+        default:
+            m_status.SetStatus(WithCapacity(DeviceText::DetectedQuiet, CapacityText(m_model.ChipCapacity())),
+                               false, false);
+            break;
     }
     return state;
 }
@@ -49,21 +58,21 @@ int Detection::DetectQuiet() {
 int Detection::DetectWithMessage() {
     const int state = Probe();
     switch (state) {
-    case NoProgrammer:
-        m_status.SetStatus(DeviceText::NotConnected, true, false);
-        m_boxes.Show(DeviceText::DetectNotConnectedBox, DeviceText::NoteTitle, MessageIcon::Exclamation);
-        break;
-    case NoChip:
-        m_status.SetStatus(DeviceText::NoChip, true, false);
-        m_boxes.Show(DeviceText::DetectNoChipBox, DeviceText::NoteTitle, MessageIcon::Exclamation);
-        break;
-    default: {
-        const uint32_t capacity = m_model.ChipCapacity();
-        m_status.SetStatus(WithCapacity(DeviceText::DetectedLoud, CapacityText(capacity)), false, false);
-        m_boxes.Show(WithCapacity(DeviceText::DetectedBox, CapacityText(capacity)) + BitsText(capacity),
-                     DeviceText::ChipInfoTitle, MessageIcon::Information);
-        break;
-    }
+        case NoProgrammer:
+            m_status.SetStatus(DeviceText::NotConnected, true, false);
+            m_boxes.Show(DeviceText::DetectNotConnectedBox, DeviceText::NoteTitle, MessageIcon::Exclamation);
+            break;
+        case NoChip:
+            m_status.SetStatus(DeviceText::NoChip, true, false);
+            m_boxes.Show(DeviceText::DetectNoChipBox, DeviceText::NoteTitle, MessageIcon::Exclamation);
+            break;
+        default: {
+            const uint32_t capacity = m_model.ChipCapacity();
+            m_status.SetStatus(WithCapacity(DeviceText::DetectedLoud, CapacityText(capacity)), false, false);
+            m_boxes.Show(WithCapacity(DeviceText::DetectedBox, CapacityText(capacity)) + BitsText(capacity),
+                         DeviceText::ChipInfoTitle, MessageIcon::Information);
+            break;
+        }
     }
     return state;
 }

@@ -1,9 +1,9 @@
 #include "device/Device.h"
 
-#include "ports/CommandIds.h"
-#include "ports/WindowPorts.h"
 #include "device/ChipModel.h"
 #include "image/FileImage.h"
+#include "ports/CommandIds.h"
+#include "ports/WindowPorts.h"
 
 namespace {
 // The chip kind the program works with, passed to and expected from the driver.
@@ -11,7 +11,8 @@ constexpr int32_t kSpiFlashKind = 5;
 constexpr int32_t kProbeWriteTime = 5;
 }  // namespace
 
-Device::Device(const DriverApi& api, ChipModelSelection& model, CommandStates& commands, const FileImage& image)
+Device::Device(const DriverApi& api, ChipModelSelection& model, CommandStates& commands,
+               const FileImage& image)
     : m_api(api), m_model(model), m_commands(commands), m_image(image) {}
 
 int Device::CheckDevice() {
@@ -60,7 +61,9 @@ bool Device::SetWriteTime(int32_t time) {
     return m_api.QuovixSetWriteTime && m_api.QuovixSetWriteTime(m_handle, time) != 0;
 }
 
-bool Device::InitFlash() { return m_api.QuovixInitFlash && m_api.QuovixInitFlash(m_handle) != 0; }
+bool Device::InitFlash() {
+    return m_api.QuovixInitFlash && m_api.QuovixInitFlash(m_handle) != 0;
+}
 
 int64_t Device::Program(const uint8_t* data, uint32_t length, uint32_t address) {
     if (!m_api.QuovixProgram) return -1;

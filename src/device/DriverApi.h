@@ -13,8 +13,8 @@ struct DriverApi {
     using SetWriteTimeFn = int32_t(VELMOR_CALL*)(int32_t handle, int32_t time);
     using ProgramFn = int32_t(VELMOR_CALL*)(int32_t handle, const uint8_t* data, uint32_t length,
                                             uint32_t address, uint32_t* done);
-    using ReadFn = int32_t(VELMOR_CALL*)(int32_t handle, uint8_t* buffer, uint32_t length,
-                                         uint32_t address, uint32_t* done);
+    using ReadFn = int32_t(VELMOR_CALL*)(int32_t handle, uint8_t* buffer, uint32_t length, uint32_t address,
+                                         uint32_t* done);
     using GetFlashInfoFn = int32_t(VELMOR_CALL*)(int32_t handle, int32_t* kind, int32_t* code);
 
     EnumFn QuovixEnum = nullptr;

@@ -23,8 +23,9 @@ bool IsByteCell(int row, int column) {
 
 }  // namespace
 
-CellEditor::CellEditor(FileImage& image, HexView& view, GridModel& grid, StatusLine& status, MessageBoxes& boxes,
-                       CommandStates& commands, ControlTexts& texts, const WorkerState& state)
+CellEditor::CellEditor(FileImage& image, HexView& view, GridModel& grid, StatusLine& status,
+                       MessageBoxes& boxes, CommandStates& commands, ControlTexts& texts,
+                       const WorkerState& state)
     : m_image(image),
       m_view(view),
       m_grid(grid),
@@ -85,7 +86,8 @@ void CellEditor::SwitchToViewMode() {
         RefocusCurrentCell();
         RememberCell(current.row, current.column);
         const uint64_t offset =
-            (static_cast<uint64_t>(m_view.topRow()) + current.row - 1) * HexView::kRowBytes + current.column - 1;
+            (static_cast<uint64_t>(m_view.topRow()) + current.row - 1) * HexView::kRowBytes + current.column -
+            1;
         if (offset < m_image.length()) CommitCellEdit();
     }
     CloseCellEditor();
@@ -102,11 +104,13 @@ void CellEditor::RefocusCurrentCell() {
 
 GridCellId CellEditor::EditedCell() const {
     const GridCellId current = m_grid.CurrentCell();
-    if (!current.IsValid() || !IsByteCell(current.row, current.column) || m_view.editColumn() < 1) return current;
+    if (!current.IsValid() || !IsByteCell(current.row, current.column) || m_view.editColumn() < 1)
+        return current;
     // The grid's own arrow keys move its focus cell without moving the editor, and
     // no page refresh has caught up yet: the editor's text still belongs to its
     // byte, never to the cell the focus went to.
-    const int64_t row = static_cast<int64_t>(m_view.editFileRow()) - static_cast<int64_t>(m_view.topRow()) + 1;
+    const int64_t row =
+        static_cast<int64_t>(m_view.editFileRow()) - static_cast<int64_t>(m_view.topRow()) + 1;
     if (row < 1 || row > HexView::kPageRows) return current;
     return GridCellId{static_cast<int>(row), m_view.editColumn()};
 }

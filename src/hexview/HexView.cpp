@@ -4,12 +4,12 @@
 #include <cmath>
 #include <cstring>
 
-#include "ports/CommandIds.h"
-#include "ports/WindowPorts.h"
 #include "image/FileImage.h"
 #include "image/ImageTexts.h"
 #include "operations/WorkerState.h"
+#include "ports/CommandIds.h"
 #include "ports/StatusLine.h"
+#include "ports/WindowPorts.h"
 
 namespace {
 
@@ -300,7 +300,8 @@ bool HexView::OnWheel(int delta, bool forView) {
         m_topRow -= static_cast<uint32_t>(std::min<int64_t>(rows, m_topRow));
     } else {
         const uint64_t lastTop = m_rowCount - kPageRows;
-        if (m_topRow < lastTop) m_topRow = static_cast<uint32_t>(std::min<uint64_t>(m_topRow - rows, lastTop));
+        if (m_topRow < lastTop)
+            m_topRow = static_cast<uint32_t>(std::min<uint64_t>(m_topRow - rows, lastTop));
     }
     RefreshPage();
     return false;

@@ -35,7 +35,6 @@ public:
     void Close();
 
 private:
-
     std::string m_path;
     File m_file;
     uint64_t m_end = 0;

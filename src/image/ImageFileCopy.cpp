@@ -83,10 +83,10 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::deque<std::pair<uint64_t, uint64_t>> m_ranges;  // under m_mutex
-    bool m_done = false;                                  // under m_mutex
-    bool m_failed = false;                                // the thread's, read after the join
-    uint64_t m_readSum = 0;                               // the thread's, read after the join
-    uint64_t m_direct = 0;                                // the copying thread's
+    bool m_done = false;                                 // under m_mutex
+    bool m_failed = false;                               // the thread's, read after the join
+    uint64_t m_readSum = 0;                              // the thread's, read after the join
+    uint64_t m_direct = 0;                               // the copying thread's
     std::thread m_thread;
 };
 
@@ -102,7 +102,8 @@ CopyStatus CopyStretch(const File& source, File& dest, uint64_t from, uint64_t t
     copied = 0;
     uint64_t offset = from;
     while (offset < to) {
-        size_t want = static_cast<size_t>(std::min<uint64_t>(to - offset, sum ? kSummedKernelPiece : kKernelPiece));
+        size_t want =
+            static_cast<size_t>(std::min<uint64_t>(to - offset, sum ? kSummedKernelPiece : kKernelPiece));
         if (kernel) {
             int64_t n = source.CopyTo(dest, offset, want);
             if (n == -2) {

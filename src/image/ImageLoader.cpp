@@ -1,15 +1,15 @@
 #include "image/ImageLoader.h"
 
-#include "ports/CommandIds.h"
-#include "ports/MessageBoxes.h"
-#include "ports/WindowPorts.h"
 #include "hexview/HexView.h"
 #include "image/DisplayPath.h"
 #include "image/FileImage.h"
 #include "image/ImageFileCopy.h"
 #include "image/ImageTexts.h"
-#include "ports/StatusLine.h"
 #include "platform/File.h"
+#include "ports/CommandIds.h"
+#include "ports/MessageBoxes.h"
+#include "ports/StatusLine.h"
+#include "ports/WindowPorts.h"
 #include "widgets/GridModel.h"
 
 namespace {

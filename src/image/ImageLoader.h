@@ -15,7 +15,6 @@ class HexView;
 class MessageBoxes;
 class StatusLine;
 
-
 // "*.bin;*.rom文件(*.bin;*.rom)" and "所有文件(*.*)", in this order.
 std::vector<OpenDialogFilter> OpenDialogFilters();
 // Extension the Open dialog adds to a name typed without one.

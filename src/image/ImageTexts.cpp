@@ -23,8 +23,8 @@ std::string SizeText(uint32_t length) {
     // "%0.2fKB" with a decimal point whatever the locale (the GUI library sets the
     // user's locale, and printf would then write "0,10KB").
     char text[48];
-    const auto result =
-        std::to_chars(text, text + sizeof text - 2, static_cast<double>(length) / 1024.0, std::chars_format::fixed, 2);
+    const auto result = std::to_chars(text, text + sizeof text - 2, static_cast<double>(length) / 1024.0,
+                                      std::chars_format::fixed, 2);
     std::string out(text, result.ptr);
     return out + "KB";
 }
@@ -39,9 +39,12 @@ uint64_t ByteSum(const uint8_t* data, size_t count) {
     __m128i lanes = zero;
     for (; count - i >= 64; i += 64) {
         const __m128i a = _mm_sad_epu8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i)), zero);
-        const __m128i b = _mm_sad_epu8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i + 16)), zero);
-        const __m128i c = _mm_sad_epu8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i + 32)), zero);
-        const __m128i d = _mm_sad_epu8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i + 48)), zero);
+        const __m128i b =
+            _mm_sad_epu8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i + 16)), zero);
+        const __m128i c =
+            _mm_sad_epu8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i + 32)), zero);
+        const __m128i d =
+            _mm_sad_epu8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i + 48)), zero);
         lanes = _mm_add_epi64(lanes, _mm_add_epi64(_mm_add_epi64(a, b), _mm_add_epi64(c, d)));
     }
     sum = static_cast<uint64_t>(_mm_cvtsi128_si64(lanes)) +

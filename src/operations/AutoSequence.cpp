@@ -1,8 +1,8 @@
-#include "ports/PromptSoundPort.h"
 #include "device/Device.h"
 #include "image/FileImage.h"
 #include "operations/ChipOperations.h"
 #include "operations/OperationTexts.h"
+#include "ports/PromptSoundPort.h"
 #include "ports/StatusLine.h"
 
 bool ChipOperations::AutoSequence() {

@@ -1,13 +1,13 @@
 #include <algorithm>
 
-#include "ports/MessageBoxes.h"
 #include "device/ChipModel.h"
 #include "device/Device.h"
 #include "device/DeviceTexts.h"
 #include "operations/ChipOperations.h"
 #include "operations/OperationTexts.h"
-#include "ports/StatusLine.h"
 #include "operations/WorkerState.h"
+#include "ports/MessageBoxes.h"
+#include "ports/StatusLine.h"
 
 bool ChipOperations::BlankCheck() {
     if (!OpenChecked()) return false;

@@ -2,21 +2,21 @@
 
 #include <cstdio>
 
-#include "ports/MessageBoxes.h"
-#include "ports/PromptSoundPort.h"
 #include "device/Device.h"
 #include "device/DeviceState.h"
 #include "device/DeviceTexts.h"
 #include "operations/OperationTexts.h"
-#include "ports/StatusLine.h"
 #include "operations/WorkerState.h"
+#include "ports/MessageBoxes.h"
+#include "ports/PromptSoundPort.h"
+#include "ports/StatusLine.h"
 
 std::string ChipOperations::DifferenceText(uint32_t address, uint8_t fileByte, uint8_t chipByte) {
     char line1[48];
     std::snprintf(line1, sizeof line1, OperationText::DifferenceLine1, static_cast<unsigned>(address));
     char line2Buffer[96];
-    std::snprintf(line2Buffer, sizeof line2Buffer, OperationText::DifferenceLine2, static_cast<unsigned>(fileByte),
-                  static_cast<unsigned>(chipByte));
+    std::snprintf(line2Buffer, sizeof line2Buffer, OperationText::DifferenceLine2,
+                  static_cast<unsigned>(fileByte), static_cast<unsigned>(chipByte));
     // Blanks first, then the star: the star is the one blank meant to stay.
     std::string line2 = line2Buffer;
     for (char& c : line2)
@@ -31,7 +31,9 @@ uint32_t ChipOperations::Percent(uint32_t done, uint32_t divisor) {
     return static_cast<uint32_t>(done * 100u) / divisor;
 }
 
-bool ChipOperations::IsStandalone(uint8_t ownCode) const { return m_ctx.state.WorkerCommand == ownCode; }
+bool ChipOperations::IsStandalone(uint8_t ownCode) const {
+    return m_ctx.state.WorkerCommand == ownCode;
+}
 
 void ChipOperations::ReportDeviceState(int state) {
     if (state == NoChip) {
@@ -63,4 +65,6 @@ void ChipOperations::ShowPercent(const char* captionFormat, uint32_t percent) {
     m_ctx.status.SetProgress(static_cast<int>(percent), caption);
 }
 
-void ChipOperations::PlayFinishSound() { m_ctx.sounds.PlayPromptSound(SoundPath::Finish); }
+void ChipOperations::PlayFinishSound() {
+    m_ctx.sounds.PlayPromptSound(SoundPath::Finish);
+}

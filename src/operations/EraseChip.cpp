@@ -1,9 +1,9 @@
-#include "ports/PromptSoundPort.h"
 #include "device/Device.h"
 #include "operations/ChipOperations.h"
 #include "operations/OperationTexts.h"
-#include "ports/StatusLine.h"
 #include "operations/WorkerState.h"
+#include "ports/PromptSoundPort.h"
+#include "ports/StatusLine.h"
 
 bool ChipOperations::EraseChip(int checkDevice) {
     if (checkDevice == 1 && !OpenChecked()) return false;

@@ -1,14 +1,14 @@
 #include <algorithm>
 
-#include "ports/MessageBoxes.h"
 #include "device/ChipModel.h"
 #include "device/Device.h"
 #include "device/DeviceState.h"
 #include "image/FileImage.h"
 #include "operations/ChipOperations.h"
 #include "operations/OperationTexts.h"
-#include "ports/StatusLine.h"
 #include "operations/WorkerState.h"
+#include "ports/MessageBoxes.h"
+#include "ports/StatusLine.h"
 
 namespace {
 constexpr int32_t kSpiFlashKind = 5;
@@ -73,8 +73,8 @@ bool ChipOperations::ProgramChip(int checkDevice) {
         // "Erase first" only when the driver refused the very first block; a work
         // copy that cannot be read is not the chip's fault.
         const bool firstBlockRefused = result == LoopResult::DriverFailed && done == 0;
-        m_ctx.status.SetStatus(firstBlockRefused ? OperationText::ProgramFirstFailed : OperationText::ProgramFailed,
-                               true, true);
+        m_ctx.status.SetStatus(
+            firstBlockRefused ? OperationText::ProgramFirstFailed : OperationText::ProgramFailed, true, true);
         return false;
     }
 

@@ -1,15 +1,15 @@
 #include <algorithm>
 
-#include "ports/PromptSoundPort.h"
-#include "ports/WindowPorts.h"
 #include "device/ChipModel.h"
 #include "device/Device.h"
 #include "image/FileImage.h"
 #include "operations/ChipOperations.h"
 #include "operations/OperationTexts.h"
-#include "ports/StatusLine.h"
 #include "operations/WorkerState.h"
 #include "platform/File.h"
+#include "ports/PromptSoundPort.h"
+#include "ports/StatusLine.h"
+#include "ports/WindowPorts.h"
 
 ChipOperations::LoopResult ChipOperations::ReadBlocks(uint32_t capacity, File& chipFile) {
     uint32_t done = 0;
@@ -17,7 +17,8 @@ ChipOperations::LoopResult ChipOperations::ReadBlocks(uint32_t capacity, File& c
         const uint32_t want = std::min(kBlockSize, capacity - done);
         const int64_t got = m_ctx.device.Read(m_transferBuffer.data(), want, done);
         if (got <= 0 || got > want) return LoopResult::DriverFailed;
-        if (!chipFile.WriteAt(done, m_transferBuffer.data(), static_cast<size_t>(got))) return LoopResult::FileFailed;
+        if (!chipFile.WriteAt(done, m_transferBuffer.data(), static_cast<size_t>(got)))
+            return LoopResult::FileFailed;
         done += static_cast<uint32_t>(got);
         ShowPercent(OperationText::ReadCaption, Percent(done, capacity));
     }

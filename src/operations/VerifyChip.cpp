@@ -2,14 +2,14 @@
 #include <cstdio>
 #include <cstring>
 
-#include "ports/MessageBoxes.h"
 #include "device/ChipModel.h"
 #include "device/Device.h"
 #include "image/FileImage.h"
 #include "operations/ChipOperations.h"
 #include "operations/OperationTexts.h"
-#include "ports/StatusLine.h"
 #include "operations/WorkerState.h"
+#include "ports/MessageBoxes.h"
+#include "ports/StatusLine.h"
 
 ChipOperations::LoopResult ChipOperations::VerifyBlocks(uint32_t count, uint32_t length, int32_t& errors) {
     bool prompt = true;
@@ -23,16 +23,17 @@ ChipOperations::LoopResult ChipOperations::VerifyBlocks(uint32_t count, uint32_t
         const int64_t m = m_ctx.image.ReadWork(done, m_fileBuffer.data(), want);
         if (m <= 0) return LoopResult::FileFailed;
         // Equal blocks, the usual case, are settled by one comparison.
-        const bool same = std::memcmp(m_fileBuffer.data(), m_transferBuffer.data(), static_cast<size_t>(m)) == 0;
+        const bool same =
+            std::memcmp(m_fileBuffer.data(), m_transferBuffer.data(), static_cast<size_t>(m)) == 0;
         for (int64_t i = 0; !same && i < m; ++i) {
             const uint8_t fileByte = m_fileBuffer[static_cast<size_t>(i)];
             const uint8_t chipByte = m_transferBuffer[static_cast<size_t>(i)];
             if (fileByte == chipByte) continue;
             ++errors;
             if (!prompt) continue;
-            const MessageAnswer answer =
-                m_ctx.boxes.Show(DifferenceText(done + static_cast<uint32_t>(i), fileByte, chipByte),
-                                 OperationText::ErrorTitle, MessageIcon::Exclamation, MessageButtons::YesNoCancel);
+            const MessageAnswer answer = m_ctx.boxes.Show(
+                DifferenceText(done + static_cast<uint32_t>(i), fileByte, chipByte),
+                OperationText::ErrorTitle, MessageIcon::Exclamation, MessageButtons::YesNoCancel);
             if (answer == MessageAnswer::Yes) continue;
             if (answer == MessageAnswer::No) {
                 prompt = false;
@@ -76,7 +77,8 @@ bool ChipOperations::VerifyChip(int checkDevice) {
         if (standalone) PlayFinishSound();
         if (overflow) {
             m_ctx.status.SetStatus(OperationText::VerifiedOverflow, true, false);
-            m_ctx.boxes.Show(OperationText::VerifiedOverflowBox, OperationText::NoteTitle, MessageIcon::Exclamation);
+            m_ctx.boxes.Show(OperationText::VerifiedOverflowBox, OperationText::NoteTitle,
+                             MessageIcon::Exclamation);
         } else {
             m_ctx.status.SetStatus(OperationText::Verified, false, false);
         }

@@ -32,9 +32,7 @@ struct WorkerState {
     std::atomic<bool> ReadBusy{false};
     std::atomic<bool> BlankCheckBusy{false};
 
-    bool AnyBusy() const {
-        return ProgramBusy || EraseBusy || VerifyBusy || ReadBusy || BlankCheckBusy;
-    }
+    bool AnyBusy() const { return ProgramBusy || EraseBusy || VerifyBusy || ReadBusy || BlankCheckBusy; }
     // Program and verify read the work copy: paging and cell edits wait for them.
     bool WorkCopyInUse() const { return ProgramBusy || VerifyBusy; }
 };

@@ -294,7 +294,8 @@ File::LockResult File::TryLockExclusive() {
         return LockResult::Unsupported;
     }
     int r;
-    if (LockHook hook = g_lockHook.load(std::memory_order_acquire); hook != nullptr && (r = hook(*this)) != 0) {
+    if (LockHook hook = g_lockHook.load(std::memory_order_acquire);
+        hook != nullptr && (r = hook(*this)) != 0) {
         errno = r;
         r = -1;
     } else {
@@ -309,6 +310,6 @@ File::LockResult File::TryLockExclusive() {
 bool IsSameFile(const std::string& a, const std::string& b) {
     struct stat first {};
     struct stat second {};
-    return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev &&
-           first.st_ino == second.st_ino;
+    return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 &&
+           first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 }

@@ -63,7 +63,9 @@ void InstallHandlers() {
     }
 }
 
-void RunNow() { RemoveRegistered(); }
+void RunNow() {
+    RemoveRegistered();
+}
 
 Guard::Guard(const std::string& path, Kind kind) {
     if (path.empty() || path.size() >= PATH_MAX) return;

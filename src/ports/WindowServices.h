@@ -4,7 +4,6 @@
 #include <string>
 #include <vector>
 
-
 // Services of the main window that the core asks for on the window thread,
 // besides the ports of WindowPorts.h. The Qt side implements them; tests
 // implement them with recorders.

@@ -30,8 +30,8 @@ public:
     static constexpr const char* EmptyAddressMessage = "请输入要查看的地址！   ";
     static constexpr const char* FinishedStatus = "查看结束...";
 
-    DataViewLookup(FileImage& image, Device& device, AddressJump& jump, StatusLine& status, MessageBoxes& boxes,
-                   std::function<bool()> workerIdle);
+    DataViewLookup(FileImage& image, Device& device, AddressJump& jump, StatusLine& status,
+                   MessageBoxes& boxes, std::function<bool()> workerIdle);
 
     // The "确定" button with the address text as typed (upper case, hex digits):
     // an empty text gets its box and no result.

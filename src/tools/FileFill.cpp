@@ -26,8 +26,8 @@ std::optional<uint32_t> ReadFillLength(const std::string& text) {
     return static_cast<uint32_t>(count);
 }
 
-FileFill::FileFill(FileImage& image, HexView& view, StatusLine& status, MessageBoxes& boxes, ControlTexts& texts,
-                   const WorkerState& state, std::function<bool()> editMode)
+FileFill::FileFill(FileImage& image, HexView& view, StatusLine& status, MessageBoxes& boxes,
+                   ControlTexts& texts, const WorkerState& state, std::function<bool()> editMode)
     : m_image(image),
       m_view(view),
       m_status(status),
@@ -116,7 +116,8 @@ bool FileFill::TakeStockOfWorkCopy() {
     const int64_t size = m_image.workCopy().Size();
     bool known = size >= 0;
     if (known) {
-        const auto length = static_cast<uint32_t>(std::min<uint64_t>(static_cast<uint64_t>(size), kMaxImageLength));
+        const auto length =
+            static_cast<uint32_t>(std::min<uint64_t>(static_cast<uint64_t>(size), kMaxImageLength));
         m_image.SetLength(length);
         m_image.SetSizeText(SizeText(length));
         uint64_t sum = 0;

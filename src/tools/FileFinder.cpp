@@ -22,7 +22,12 @@ std::unique_ptr<uint8_t[]> AllocateBuffer(size_t bytes) {
 
 FileFinder::FileFinder(FileImage& image, FindSession& session, FindHitView& view, WindowThread& window,
                        MessageBoxes& boxes)
-    : m_image(image), m_session(session), m_view(view), m_window(window), m_boxes(boxes), m_allocate(AllocateBuffer) {}
+    : m_image(image),
+      m_session(session),
+      m_view(view),
+      m_window(window),
+      m_boxes(boxes),
+      m_allocate(AllocateBuffer) {}
 
 size_t FileFinder::FindIn(const uint8_t* data, size_t size, size_t from, const uint8_t* pattern, size_t n) {
     if (n == 0 || from > size || size - from < n) return size;

@@ -10,7 +10,8 @@ class HexView;
 // highlighted white on blue, and puts the page back where the last hit left it.
 class FindHitView {
 public:
-    FindHitView(AddressJump& jump, HexView& view, GridModel& grid) : m_jump(jump), m_view(view), m_grid(grid) {}
+    FindHitView(AddressJump& jump, HexView& view, GridModel& grid)
+        : m_jump(jump), m_view(view), m_grid(grid) {}
 
     uint32_t TopRow() const;
     // Moves to the hit at `offset`, refreshes the page and highlights its `count`

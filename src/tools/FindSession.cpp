@@ -79,9 +79,9 @@ void FindSession::StopAndWait() {
 
 bool FindSession::StartSearch() {
     // A quiet detection is short: the search waits for it. A chip operation is not.
-    if (!m_worker.IsIdle() && !m_state.AnyBusy()) m_lifetime.ServeUntil([this] {
-        return m_worker.IsIdle() || m_state.AnyBusy() || m_worker.HasEnded();
-    });
+    if (!m_worker.IsIdle() && !m_state.AnyBusy())
+        m_lifetime.ServeUntil(
+            [this] { return m_worker.IsIdle() || m_state.AnyBusy() || m_worker.HasEnded(); });
     {
         std::lock_guard lock(m_mutex);
         m_phase = Phase::Requested;

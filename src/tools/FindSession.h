@@ -73,7 +73,7 @@ private:
     mutable std::mutex m_mutex;
     std::condition_variable m_answer;
     Phase m_phase = Phase::Idle;
-    bool m_pendingStop = false;  // a stop asked for before the search started
+    bool m_pendingStop = false;   // a stop asked for before the search started
     std::string m_searchPattern;  // written on the window thread under m_mutex
     std::string m_lastSearchPattern;
 };

@@ -66,11 +66,15 @@ HexCheck CheckCharacter(std::string_view text, size_t caret, bool (*valid)(char3
     return check;
 }
 
-bool IsDecimalDigit(char32_t c) { return c >= U'0' && c <= U'9'; }
+bool IsDecimalDigit(char32_t c) {
+    return c >= U'0' && c <= U'9';
+}
 
 }  // namespace
 
-HexCheck CheckHexCharacter(std::string_view text, size_t caret) { return CheckCharacter(text, caret, IsHexDigit); }
+HexCheck CheckHexCharacter(std::string_view text, size_t caret) {
+    return CheckCharacter(text, caret, IsHexDigit);
+}
 
 HexCheck CheckDecimalCharacter(std::string_view text, size_t caret) {
     return CheckCharacter(text, caret, IsDecimalDigit);

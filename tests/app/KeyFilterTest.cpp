@@ -61,11 +61,19 @@ TEST(KeyFilterTest, AltKeysAreNoCommands) {
     };
     const KeyAction pass{Kind::PassOn, 0};
     const std::vector<Row> rows = {
-        {FilterKey::F4, false, {Kind::CloseRequest, 0}}, {FilterKey::F4, true, {Kind::CloseRequest, 0}},
-        {FilterKey::F3, false, pass},  {FilterKey::F5, false, pass},  {FilterKey::F6, false, pass},
-        {FilterKey::F7, false, pass},  {FilterKey::F8, false, pass},  {FilterKey::F9, false, pass},
-        {FilterKey::O, true, pass},    {FilterKey::S, true, pass},    {FilterKey::Other, false, pass},
-        {FilterKey::Esc, false, {Kind::Swallow, 0}}, {FilterKey::Enter, false, {Kind::CommitCellEdit, 0}},
+        {FilterKey::F4, false, {Kind::CloseRequest, 0}},
+        {FilterKey::F4, true, {Kind::CloseRequest, 0}},
+        {FilterKey::F3, false, pass},
+        {FilterKey::F5, false, pass},
+        {FilterKey::F6, false, pass},
+        {FilterKey::F7, false, pass},
+        {FilterKey::F8, false, pass},
+        {FilterKey::F9, false, pass},
+        {FilterKey::O, true, pass},
+        {FilterKey::S, true, pass},
+        {FilterKey::Other, false, pass},
+        {FilterKey::Esc, false, {Kind::Swallow, 0}},
+        {FilterKey::Enter, false, {Kind::CommitCellEdit, 0}},
     };
     for (const Row& row : rows) {
         int asked = 0;
@@ -75,7 +83,8 @@ TEST(KeyFilterTest, AltKeysAreNoCommands) {
             ++asked;
             return true;
         });
-        EXPECT_EQ(action, row.expected) << "alt key " << static_cast<int>(row.key) << (row.ctrl ? " ctrl" : "");
+        EXPECT_EQ(action, row.expected)
+            << "alt key " << static_cast<int>(row.key) << (row.ctrl ? " ctrl" : "");
         EXPECT_EQ(asked, 0) << static_cast<int>(row.key);
     }
 }

@@ -17,10 +17,10 @@
 #include "RecordingScrollBar.h"
 #include "ScriptedServices.h"
 #include "TempDirectory.h"
-#include "ports/CommandIds.h"
 #include "device/ProductDataFile.h"
 #include "device/ProductDataScramble.h"
 #include "image/ImageTexts.h"
+#include "ports/CommandIds.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -145,8 +145,8 @@ protected:
             resources.release = [this] { log.Add("release"); };
             resources.workDirectory = dir.dir();
             core = std::make_unique<ProgrammerCore>(
-                ProgrammerPorts{status, boxes, commands, texts, modelList, sound, window, scrollBar, fileDialog, shell,
-                                aboutBox, lifetime},
+                ProgrammerPorts{status, boxes, commands, texts, modelList, sound, window, scrollBar,
+                                fileDialog, shell, aboutBox, lifetime},
                 std::move(resources));
         }
         return *core;
@@ -278,18 +278,22 @@ TEST_F(ProgrammerCoreTest, NothingIsRoutedBeforeInitialisation) {
 TEST_F(ProgrammerCoreTest, WorkerCommandsReachTheirOperations) {
     struct Row {
         int id;
-        FakeEntry entry;   // driver entry point the operation must reach
-        int calls;         // how often
+        FakeEntry entry;  // driver entry point the operation must reach
+        int calls;        // how often
         std::string lastStatus;
-        std::string box;   // empty: none
+        std::string box;  // empty: none
     };
     const Row rows[] = {
-        {CommandId::Auto, FakeEntry::Enum, 0, "status:文件尚未打开...|alert|beep", "box:提示|exclamation|文件尚未打开！    "},
+        {CommandId::Auto, FakeEntry::Enum, 0, "status:文件尚未打开...|alert|beep",
+         "box:提示|exclamation|文件尚未打开！    "},
         {CommandId::Erase, FakeEntry::InitFlash, 1, "status:芯片擦除成功...", ""},
-        {CommandId::Program, FakeEntry::Enum, 0, "status:文件尚未打开...|alert", "box:提示|exclamation|文件尚未打开！     "},
-        {CommandId::Verify, FakeEntry::Enum, 0, "status:文件尚未打开...|alert", "box:提示|exclamation|文件尚未打开！    "},
+        {CommandId::Program, FakeEntry::Enum, 0, "status:文件尚未打开...|alert",
+         "box:提示|exclamation|文件尚未打开！     "},
+        {CommandId::Verify, FakeEntry::Enum, 0, "status:文件尚未打开...|alert",
+         "box:提示|exclamation|文件尚未打开！    "},
         {CommandId::ReadChip, FakeEntry::Read, 128, "status:读取成功！", ""},
-        {CommandId::BlankCheck, FakeEntry::Read, 128, "status:芯片为空...", "box:提示|information|芯片为空!   "},
+        {CommandId::BlankCheck, FakeEntry::Read, 128, "status:芯片为空...",
+         "box:提示|information|芯片为空!   "},
         {CommandId::Detect, FakeEntry::GetFlashInfo, 1, "status:设备已连接，检测到1MB芯片   ",
          "box:芯片信息|information|设备已连接，并检测到芯片     \r\n芯片容量:1MB (8Mbits)"},
     };
@@ -315,8 +319,8 @@ TEST_F(ProgrammerCoreTest, CommandsAreDroppedWhileTheWorkerRuns) {
     Gate& erase = BlockNext(FakeEntry::InitFlash);
     core->HandleCommand(CommandId::Erase);
     ASSERT_TRUE(erase.WaitArrived());
-    for (int id : {CommandId::Auto, CommandId::Erase, CommandId::Program, CommandId::Verify, CommandId::ReadChip,
-                   CommandId::BlankCheck, CommandId::Detect}) {
+    for (int id : {CommandId::Auto, CommandId::Erase, CommandId::Program, CommandId::Verify,
+                   CommandId::ReadChip, CommandId::BlankCheck, CommandId::Detect}) {
         core->HandleCommand(id);
         // The running operation keeps the code it was started with.
         EXPECT_EQ(core->state().WorkerCommand, WorkerCode::Erase) << id;
@@ -467,9 +471,10 @@ TEST_F(ProgrammerCoreTest, SecondCoreOnTheSameWorkDirectoryLeavesTheFirstImageIn
     ProgrammerResources resources;
     resources.driver = driver.Api();
     resources.workDirectory = dir.dir();
-    ProgrammerCore other(ProgrammerPorts{otherStatus, otherBoxes, otherCommands, otherTexts, otherModels, otherSound,
-                                         otherWindow, otherScroll, otherDialog, otherShell, otherAbout, otherLifetime},
-                         std::move(resources));
+    ProgrammerCore other(
+        ProgrammerPorts{otherStatus, otherBoxes, otherCommands, otherTexts, otherModels, otherSound,
+                        otherWindow, otherScroll, otherDialog, otherShell, otherAbout, otherLifetime},
+        std::move(resources));
     other.Initialise();
     ASSERT_TRUE(other.worker().WaitUntilIdle(kWait));
 
@@ -647,7 +652,8 @@ TEST_F(ProgrammerCoreTest, HelpReportsOnlyAMissingManual) {
         log.Clear();
         shell.result = row.result;
         core->HandleCommand(CommandId::Help);
-        EXPECT_EQ(log.With("shell-open:"), Events{"shell-open:" + dir.dir() + "XJQT_Tarlo Flash编程器用户手册.chm"});
+        EXPECT_EQ(log.With("shell-open:"),
+                  Events{"shell-open:" + dir.dir() + "XJQT_Tarlo Flash编程器用户手册.chm"});
         EXPECT_EQ(log.With("box:"), row.boxes);
     }
 }
@@ -682,7 +688,8 @@ TEST_F(ProgrammerCoreTest, EachToolCommandOpensOnlyItsOwnDialog) {
     log.Clear();
     for (int id : {CommandId::Save, CommandId::SaveAs}) core->HandleCommand(id);
     core->CommitCellEdit();
-    for (const std::string& event : log.Events()) EXPECT_EQ(event.find("-dialog"), std::string::npos) << event;
+    for (const std::string& event : log.Events())
+        EXPECT_EQ(event.find("-dialog"), std::string::npos) << event;
     EXPECT_TRUE(driver.Calls().empty());
 }
 
@@ -699,8 +706,8 @@ TEST_F(ProgrammerCoreTest, StartUpCreatesTheChangeLogWithoutEmptyingIt) {
         ProgrammerResources resources;
         resources.driver = driver.Api();
         resources.workDirectory = workDir.dir();
-        ProgrammerCore other(ProgrammerPorts{status, boxes, commands, texts, modelList, sound, window, scrollBar,
-                                             fileDialog, shell, aboutBox, lifetime},
+        ProgrammerCore other(ProgrammerPorts{status, boxes, commands, texts, modelList, sound, window,
+                                             scrollBar, fileDialog, shell, aboutBox, lifetime},
                              std::move(resources));
         EXPECT_FALSE(workDir.Exists("修改记录.txt") && !row.existing);
         other.Initialise();

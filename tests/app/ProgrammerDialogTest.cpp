@@ -23,7 +23,6 @@
 #include <memory>
 #include <thread>
 
-#include "ports/CommandIds.h"
 #include "app/qt/AboutDialog.h"
 #include "app/qt/FileDialog.h"
 #include "app/qt/MessageBox.h"
@@ -36,6 +35,7 @@
 #include "app/qt/QtWindowServices.h"
 #include "operations/qt/CaptionProgressBar.h"
 #include "platform/DriverLibrary.h"
+#include "ports/CommandIds.h"
 #include "widgets/qt/ButtonSounds.h"
 #include "widgets/qt/PictureButton.h"
 
@@ -49,20 +49,17 @@ public:
     QList<int> keys;
 
 protected:
-    bool eventFilter(QObject*, QEvent* event) override
-    {
+    bool eventFilter(QObject*, QEvent* event) override {
         // Modifier keys pressed on their own are no commands.
         if (event->type() == QEvent::KeyPress) {
             const int key = static_cast<QKeyEvent*>(event)->key();
-            if (key != Qt::Key_Control && key != Qt::Key_Shift && key != Qt::Key_Alt)
-                keys.append(key);
+            if (key != Qt::Key_Control && key != Qt::Key_Shift && key != Qt::Key_Alt) keys.append(key);
         }
         return false;
     }
 };
 
-QString RequestText(const MessageBox::Request& request)
-{
+QString RequestText(const MessageBox::Request& request) {
     return request.title + QLatin1Char('|') + request.text;
 }
 
@@ -81,8 +78,7 @@ private:
 
     std::string workDirectory() const { return (m_dir.path() + QLatin1Char('/')).toStdString(); }
 
-    ProgrammerDialog& makeDialog()
-    {
+    ProgrammerDialog& makeDialog() {
         ProgrammerResources resources;
         resources.driver = m_driver.Bind();
         resources.productData = &m_dataFile;
@@ -93,8 +89,7 @@ private:
     }
 
     // Shown, initialised, and the start-up detection done.
-    ProgrammerDialog& startDialog()
-    {
+    ProgrammerDialog& startDialog() {
         ProgrammerDialog& dialog = makeDialog();
         dialog.show();
         dialog.initialise();
@@ -107,16 +102,14 @@ private:
 
     QLabel* statusLabel() const { return qobject_cast<QLabel*>(m_dialog->control(CommandId::StatusText)); }
 
-    QRect placeInClient(QWidget* widget) const
-    {
+    QRect placeInClient(QWidget* widget) const {
         return QRect(widget->mapTo(m_dialog->clientArea(), QPoint(0, 0)), widget->size());
     }
 
     static QList<QAction*> itemsOf(QMenu* menu) { return menu->actions(); }
 
 private Q_SLOTS:
-    void initTestCase()
-    {
+    void initTestCase() {
         QVERIFY(m_dir.isValid());
         ProgrammerApp::installTranslations(*qApp);
         ProgrammerApp::applyFont(*qApp);
@@ -138,27 +131,21 @@ private Q_SLOTS:
         QVERIFY(m_driver.LoadFrom(VELMOR_LIBRARY_PATH));
     }
 
-    void cleanupTestCase()
-    {
-        QDir::setCurrent(m_previousDirectory);
-    }
+    void cleanupTestCase() { QDir::setCurrent(m_previousDirectory); }
 
-    void init()
-    {
+    void init() {
         MessageBox::setTestMode(true);
         FileDialog::setTestMode(true);
         m_releases = 0;
     }
 
-    void cleanup()
-    {
+    void cleanup() {
         m_dialog.reset();
         MessageBox::setTestMode(false);
         FileDialog::setTestMode(false);
     }
 
-    void windowIsAFixedDialogOfTheConvertedClientSize()
-    {
+    void windowIsAFixedDialogOfTheConvertedClientSize() {
         ProgrammerDialog& dialog = makeDialog();
         QCOMPARE(dialog.windowTitle(), QStringLiteral("XJQT_Tarlo Flash编程器 V1.5"));
         // 451 x 299 dialog units at 1.75 pixels each.
@@ -168,8 +155,7 @@ private Q_SLOTS:
         QCOMPARE(dialog.size(), QSize(789, 523 + dialog.menuBar()->height()));
     }
 
-    void controlsSitAtTheirPlacesWithTheirTexts_data()
-    {
+    void controlsSitAtTheirPlacesWithTheirTexts_data() {
         QTest::addColumn<int>("id");
         QTest::addColumn<QRect>("rect");
         QTest::addColumn<QString>("text");
@@ -198,8 +184,7 @@ private Q_SLOTS:
         QTest::newRow("1018 status") << 1018 << QRect(5, 495, 237, 21) << QStringLiteral("状态栏");
     }
 
-    void controlsSitAtTheirPlacesWithTheirTexts()
-    {
+    void controlsSitAtTheirPlacesWithTheirTexts() {
         QFETCH(int, id);
         QFETCH(QRect, rect);
         QFETCH(QString, text);
@@ -218,8 +203,7 @@ private Q_SLOTS:
         QCOMPARE(shown, text);
     }
 
-    void startStateOfTheControls()
-    {
+    void startStateOfTheControls() {
         ProgrammerDialog& dialog = makeDialog();
         dialog.show();
         QCOMPARE(statusLabel()->text(), QStringLiteral("状态栏"));
@@ -230,7 +214,8 @@ private Q_SLOTS:
         QCOMPARE(qobject_cast<QLineEdit*>(dialog.control(CommandId::CellEditor))->maxLength(), 2);
         QVERIFY(!dialog.control(CommandId::Save)->isEnabled());
         QVERIFY(!dialog.control(CommandId::Decoration)->isEnabled());
-        QCOMPARE(dialog.control(CommandId::Decoration)->palette().color(QPalette::Window), QColor(236, 233, 216));
+        QCOMPARE(dialog.control(CommandId::Decoration)->palette().color(QPalette::Window),
+                 QColor(236, 233, 216));
         // The picture keeps its colours although the control is disabled: the chip
         // in its middle is blue, not greyed.
         const QImage face = dialog.control(CommandId::Decoration)->grab().toImage();
@@ -243,14 +228,13 @@ private Q_SLOTS:
         QVERIFY(models != nullptr);
         QCOMPARE(placeInClient(models).topLeft(), QPoint(53, 60));
         QCOMPARE(models->width(), 91);
-        const QStringList rows{"25X10", "25X20", "25X40", "25X80", "25X16", "25X32", "25X64", "25X128", "25X256"};
+        const QStringList rows{"25X10", "25X20", "25X40",  "25X80", "25X16",
+                               "25X32", "25X64", "25X128", "25X256"};
         QCOMPARE(models->count(), rows.size());
-        for (int i = 0; i < rows.size(); ++i)
-            QCOMPARE(models->itemText(i), rows[i]);
+        for (int i = 0; i < rows.size(); ++i) QCOMPARE(models->itemText(i), rows[i]);
     }
 
-    void fieldLabelsStandBesideTheirFields_data()
-    {
+    void fieldLabelsStandBesideTheirFields_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("field");
         QTest::newRow("model") << QStringLiteral("型号:") << 1078;
@@ -261,16 +245,14 @@ private Q_SLOTS:
         QTest::newRow("path") << QStringLiteral("文件名:") << 1003;
     }
 
-    void fieldLabelsStandBesideTheirFields()
-    {
+    void fieldLabelsStandBesideTheirFields() {
         QFETCH(QString, text);
         QFETCH(int, field);
         makeDialog();
         const QRect fieldRect = placeInClient(m_dialog->control(field));
         bool found = false;
         for (QLabel* label : m_dialog->clientArea()->findChildren<QLabel*>()) {
-            if (label->text() != text)
-                continue;
+            if (label->text() != text) continue;
             const QRect rect = placeInClient(label);
             // Left of the field, on its line.
             if (rect.right() < fieldRect.left() && fieldRect.left() - rect.right() < 12 &&
@@ -280,8 +262,7 @@ private Q_SLOTS:
         QVERIFY(found);
     }
 
-    void menusHoldTheirItemsInOrder()
-    {
+    void menusHoldTheirItemsInOrder() {
         struct Item {
             int id;  // 0: separator
             QString text;
@@ -314,7 +295,8 @@ private Q_SLOTS:
               {32803, "数据查看(&D)", false, false, false},
               {32811, "数据查找(&L)", false, false, false},
               {32801, "文件填充(&F)", false, false, false}}},
-            {"固件操作", {{1024, "芯片检测(&T)", true, false, false}, {32809, "产品序列号(&F)", true, false, false}}},
+            {"固件操作",
+             {{1024, "芯片检测(&T)", true, false, false}, {32809, "产品序列号(&F)", true, false, false}}},
             {"设置", {{32810, "提示音", true, true, true}}},
             {"帮助",
              {{32797, "使用说明(&N)", true, false, false},
@@ -332,8 +314,7 @@ private Q_SLOTS:
                 const Item& want = expected[m].items[i];
                 const QString where = expected[m].title + QLatin1Char('/') + QString::number(i);
                 QVERIFY2(items[i]->isSeparator() == (want.id == 0), qPrintable(where));
-                if (want.id == 0)
-                    continue;
+                if (want.id == 0) continue;
                 QCOMPARE(items[i]->data().toInt(), want.id);
                 QCOMPARE(items[i]->text(), want.text);
                 QVERIFY2(items[i]->isEnabled() == want.enabled, qPrintable(where));
@@ -344,15 +325,14 @@ private Q_SLOTS:
         }
     }
 
-    void buttonsAndMenuItemsShowTheirPictures()
-    {
+    void buttonsAndMenuItemsShowTheirPictures() {
         ProgrammerDialog& dialog = makeDialog();
         for (int id : {1004, 1075, 1019, 1020, 1021, 1023, 1022, 1035, 1024})
-            QVERIFY2(!qobject_cast<QAbstractButton*>(dialog.control(id))->icon().isNull(), qPrintable(QString::number(id)));
+            QVERIFY2(!qobject_cast<QAbstractButton*>(dialog.control(id))->icon().isNull(),
+                     qPrintable(QString::number(id)));
         for (QAction* menu : dialog.menuBar()->actions())
             for (QAction* item : menu->menu()->actions()) {
-                if (item->isSeparator())
-                    continue;
+                if (item->isSeparator()) continue;
                 // Every item but the prompt-sound switch has a picture.
                 const bool wanted = item->data().toInt() != CommandId::PromptSound;
                 QVERIFY2(item->icon().isNull() != wanted, qPrintable(item->text()));
@@ -370,8 +350,7 @@ private Q_SLOTS:
         QVERIFY(check->icon().cacheKey() != viewCheck);
     }
 
-    void editModeControlsKeepTheStateTheProgramGivesThem()
-    {
+    void editModeControlsKeepTheStateTheProgramGivesThem() {
         ProgrammerDialog& dialog = startDialog();
         auto* check = qobject_cast<QAbstractButton*>(dialog.control(CommandId::EditModeCheck));
         check->click();
@@ -385,8 +364,7 @@ private Q_SLOTS:
 
     // Check box and menu entry show the flag; a click on a byte opens the editor
     // once the grid's mouse handler has returned; typing writes the work copy.
-    void editModeClickAndTypeInTheWindow()
-    {
+    void editModeClickAndTypeInTheWindow() {
         ProgrammerDialog& dialog = startDialog();
         QFile file(m_dir.filePath(QStringLiteral("edit.bin")));
         QVERIFY(file.open(QIODevice::WriteOnly));
@@ -442,8 +420,7 @@ private Q_SLOTS:
         QVERIFY(dialog.isVisible());
     }
 
-    void scrollBarAndWheelPageTheView()
-    {
+    void scrollBarAndWheelPageTheView() {
         ProgrammerDialog& dialog = startDialog();
         QFile file(m_dir.filePath(QStringLiteral("rows.bin")));
         QVERIFY(file.open(QIODevice::WriteOnly));
@@ -476,8 +453,8 @@ private Q_SLOTS:
         dialog.activateWindow();
         dialog.control(CommandId::HexGrid)->setFocus();
         QTRY_COMPARE(QApplication::focusWidget(), dialog.control(CommandId::HexGrid));
-        QWheelEvent down(QPointF(5, 5), QPointF(5, 5), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
-                         Qt::NoScrollPhase, false);
+        QWheelEvent down(QPointF(5, 5), QPointF(5, 5), QPoint(), QPoint(0, -120), Qt::NoButton,
+                         Qt::NoModifier, Qt::NoScrollPhase, false);
         QApplication::sendEvent(bar, &down);
         QCOMPARE(dialog.core().hexView().topRow(), 1u);
         QCOMPARE(bar->value(), 1);
@@ -496,8 +473,7 @@ private Q_SLOTS:
         QCOMPARE(bar->value(), 0);
     }
 
-    void toolTips_data()
-    {
+    void toolTips_data() {
         QTest::addColumn<int>("id");
         QTest::addColumn<QString>("tip");
         QTest::newRow("1006") << 1006 << QStringLiteral("点击可更改文件模式");
@@ -513,24 +489,24 @@ private Q_SLOTS:
         QTest::newRow("1075") << 1075 << QStringLiteral("CTRL+S:保存文件");
     }
 
-    void toolTips()
-    {
+    void toolTips() {
         QFETCH(int, id);
         QFETCH(QString, tip);
         makeDialog();
         QCOMPARE(m_dialog->control(id)->toolTip(), tip);
     }
 
-    void initialisationSelectsTheDefaultModelAndDetectsQuietly()
-    {
+    void initialisationSelectsTheDefaultModelAndDetectsQuietly() {
         ProgrammerDialog& dialog = makeDialog();
         dialog.show();
         QCOMPARE(statusLabel()->text(), QStringLiteral("状态栏"));
         dialog.initialise();
-        QTRY_COMPARE_WITH_TIMEOUT(statusLabel()->text(), QStringLiteral("设备已连接，检测到1MB芯片"), kTimeout);
+        QTRY_COMPARE_WITH_TIMEOUT(statusLabel()->text(), QStringLiteral("设备已连接，检测到1MB芯片"),
+                                  kTimeout);
         auto* models = qobject_cast<QComboBox*>(dialog.control(CommandId::ChipModelList));
         QCOMPARE(models->currentIndex(), 3);
-        QCOMPARE(qobject_cast<QLabel*>(dialog.control(CommandId::CapacityLabel))->text(), QStringLiteral("1Mbytes"));
+        QCOMPARE(qobject_cast<QLabel*>(dialog.control(CommandId::CapacityLabel))->text(),
+                 QStringLiteral("1Mbytes"));
         QTRY_VERIFY_WITH_TIMEOUT(dialog.core().worker().IsIdle(), kTimeout);
         QVERIFY(MessageBox::requests().isEmpty());
         // The grid shows the start-up page.
@@ -538,8 +514,7 @@ private Q_SLOTS:
         QCOMPARE(dialog.core().grid().CellText(21, 17), std::string("................"));
     }
 
-    void functionKeyWithItsButtonEnabledRunsTheCommand()
-    {
+    void functionKeyWithItsButtonEnabledRunsTheCommand() {
         ProgrammerDialog& dialog = startDialog();
         QTest::keyClick(dialog.control(CommandId::PathBox), Qt::Key_F5);
         QTRY_COMPARE_WITH_TIMEOUT(MessageBox::requests().size(), 1, kTimeout);
@@ -547,11 +522,11 @@ private Q_SLOTS:
         QCOMPARE(box.title, QStringLiteral("芯片信息"));
         QCOMPARE(box.text, QStringLiteral("设备已连接，并检测到芯片     \r\n芯片容量:1MB (8Mbits)"));
         QCOMPARE(box.icon, MessageIcon::Information);
-        QTRY_COMPARE_WITH_TIMEOUT(statusLabel()->text(), QStringLiteral("设备已连接，检测到1MB芯片   "), kTimeout);
+        QTRY_COMPARE_WITH_TIMEOUT(statusLabel()->text(), QStringLiteral("设备已连接，检测到1MB芯片   "),
+                                  kTimeout);
     }
 
-    void functionKeyWithItsButtonDisabledDoesNothing()
-    {
+    void functionKeyWithItsButtonDisabledDoesNothing() {
         ProgrammerDialog& dialog = startDialog();
         dialog.findChild<QtCommandStates*>()->SetEnabled(CommandId::Detect, false);
         QVERIFY(!dialog.control(CommandId::Detect)->isEnabled());
@@ -565,8 +540,7 @@ private Q_SLOTS:
         QVERIFY(spy.keys.isEmpty());
     }
 
-    void escapeAndEnterNeverCloseTheWindow()
-    {
+    void escapeAndEnterNeverCloseTheWindow() {
         ProgrammerDialog& dialog = startDialog();
         KeySpy spy;
         QWidget* target = dialog.control(CommandId::Open);
@@ -581,8 +555,7 @@ private Q_SLOTS:
         QVERIFY(!dialog.core().IsShutDown());
     }
 
-    void altFunctionKeysAreNoCommandsAndAltF4IsACloseRequest()
-    {
+    void altFunctionKeysAreNoCommandsAndAltF4IsACloseRequest() {
         ProgrammerDialog& dialog = startDialog();
         QWidget* target = dialog.control(CommandId::PathBox);
         const QString status = statusLabel()->text();
@@ -610,8 +583,7 @@ private Q_SLOTS:
         QCOMPARE(statusLabel()->text(), status);
     }
 
-    void ctrlKeysFollowTheirButtons()
-    {
+    void ctrlKeysFollowTheirButtons() {
         ProgrammerDialog& dialog = startDialog();
         KeySpy spy;
         QWidget* target = dialog.control(CommandId::PathBox);
@@ -623,8 +595,8 @@ private Q_SLOTS:
         // Ctrl+O opens the dialog (cancelled here).
         QTest::keyClick(target, Qt::Key_O, Qt::ControlModifier);
         QCOMPARE(FileDialog::requestCount(), 1);
-        QCOMPARE(FileDialog::lastNameFilters(),
-                 QStringList({QStringLiteral("*.bin;*.rom文件(*.bin *.rom)"), QStringLiteral("所有文件(*)")}));
+        QCOMPARE(FileDialog::lastNameFilters(), QStringList({QStringLiteral("*.bin;*.rom文件(*.bin *.rom)"),
+                                                             QStringLiteral("所有文件(*)")}));
         QVERIFY(spy.keys.isEmpty());
         // Without Ctrl the letters are ordinary keys.
         QTest::keyClick(target, Qt::Key_S);
@@ -633,8 +605,7 @@ private Q_SLOTS:
         QCOMPARE(FileDialog::requestCount(), 1);
     }
 
-    void openLoadsTheChosenFileIntoTheWindow()
-    {
+    void openLoadsTheChosenFileIntoTheWindow() {
         ProgrammerDialog& dialog = startDialog();
         QFile file(m_dir.filePath(QStringLiteral("a.bin")));
         QVERIFY(file.open(QIODevice::WriteOnly));
@@ -643,17 +614,19 @@ private Q_SLOTS:
         FileDialog::setNextFileName(file.fileName());
         dialog.handleCommand(CommandId::Open);
         QCOMPARE(statusLabel()->text(), QStringLiteral("文件打开成功"));
-        QCOMPARE(qobject_cast<QLabel*>(dialog.control(CommandId::NameLabel))->text(), QStringLiteral("a.bin"));
-        QCOMPARE(qobject_cast<QLabel*>(dialog.control(CommandId::SizeLabel))->text(), QStringLiteral("0.10KB"));
-        QCOMPARE(qobject_cast<QLabel*>(dialog.control(CommandId::ChecksumLabel))->text(), QStringLiteral("0000000064"));
+        QCOMPARE(qobject_cast<QLabel*>(dialog.control(CommandId::NameLabel))->text(),
+                 QStringLiteral("a.bin"));
+        QCOMPARE(qobject_cast<QLabel*>(dialog.control(CommandId::SizeLabel))->text(),
+                 QStringLiteral("0.10KB"));
+        QCOMPARE(qobject_cast<QLabel*>(dialog.control(CommandId::ChecksumLabel))->text(),
+                 QStringLiteral("0000000064"));
         QVERIFY(dialog.menuAction(CommandId::SaveAs)->isEnabled());
         QVERIFY(!dialog.control(CommandId::Save)->isEnabled());
         QVERIFY(!dialog.menuAction(CommandId::Save)->isEnabled());
         QCOMPARE(dialog.core().grid().CellText(1, 1), std::string("01"));
     }
 
-    void ctrlSSavesTheEditAndSaveAsOffersItsThreeFilters()
-    {
+    void ctrlSSavesTheEditAndSaveAsOffersItsThreeFilters() {
         ProgrammerDialog& dialog = startDialog();
         QFile file(m_dir.filePath(QStringLiteral("edited.bin")));
         QVERIFY(file.open(QIODevice::WriteOnly));
@@ -687,8 +660,7 @@ private Q_SLOTS:
                               QStringLiteral("其他文件(*)")}));
     }
 
-    void longSizeAndNameTextsShowWhole()
-    {
+    void longSizeAndNameTextsShowWhole() {
         ProgrammerDialog& dialog = startDialog();
         // A sparse 1 GiB file: its size text is "1048576.00KB".
         QFile file(m_dir.filePath(QStringLiteral("firmware_backup_router_2026.bin")));
@@ -706,7 +678,8 @@ private Q_SLOTS:
         QCOMPARE(qobject_cast<QLabel*>(dialog.control(CommandId::SizeLabel))->text(),
                  QStringLiteral("1048576.00KB"));
         // The name is too long for any readable size: shortened, whole in the tool tip.
-        QCOMPARE(dialog.control(CommandId::NameLabel)->toolTip(), QStringLiteral("firmware_backup_router_2026.bin"));
+        QCOMPARE(dialog.control(CommandId::NameLabel)->toolTip(),
+                 QStringLiteral("firmware_backup_router_2026.bin"));
         // A short text afterwards gets the normal font back.
         QFile small(m_dir.filePath(QStringLiteral("s.bin")));
         QVERIFY(small.open(QIODevice::WriteOnly));
@@ -716,12 +689,12 @@ private Q_SLOTS:
         dialog.handleCommand(CommandId::Open);
         QCOMPARE(dialog.control(CommandId::SizeLabel)->font().pointSizeF(),
                  dialog.control(CommandId::ChecksumLabel)->font().pointSizeF());
-        QCOMPARE(qobject_cast<QLabel*>(dialog.control(CommandId::NameLabel))->text(), QStringLiteral("s.bin"));
+        QCOMPARE(qobject_cast<QLabel*>(dialog.control(CommandId::NameLabel))->text(),
+                 QStringLiteral("s.bin"));
         QVERIFY(dialog.control(CommandId::NameLabel)->toolTip().isEmpty());
     }
 
-    void closeIsIgnoredWhileBusy()
-    {
+    void closeIsIgnoredWhileBusy() {
         ProgrammerDialog& dialog = startDialog();
         dialog.core().state().VerifyBusy = true;
         QVERIFY(!dialog.close());
@@ -735,8 +708,7 @@ private Q_SLOTS:
         QCOMPARE(m_releases.load(), 1);
     }
 
-    void exitCommandEndsTheWindowWhateverRuns()
-    {
+    void exitCommandEndsTheWindowWhateverRuns() {
         ProgrammerDialog& dialog = startDialog();
         dialog.core().state().ProgramBusy = true;
         QSignalSpy accepted(&dialog, &QDialog::accepted);
@@ -748,8 +720,7 @@ private Q_SLOTS:
         dialog.core().state().ProgramBusy = false;
     }
 
-    void modelChangeUpdatesTheCapacityLabel()
-    {
+    void modelChangeUpdatesTheCapacityLabel() {
         ProgrammerDialog& dialog = startDialog();
         auto* models = qobject_cast<QComboBox*>(dialog.control(CommandId::ChipModelList));
         auto* capacity = qobject_cast<QLabel*>(dialog.control(CommandId::CapacityLabel));
@@ -761,8 +732,7 @@ private Q_SLOTS:
         QCOMPARE(dialog.core().model().ChipCapacity(), 131072u);
     }
 
-    void serialNumberBox()
-    {
+    void serialNumberBox() {
         ProgrammerDialog& dialog = startDialog();
         dialog.menuAction(CommandId::SerialNumber)->trigger();
         QCOMPARE(MessageBox::requests().size(), 1);
@@ -772,8 +742,7 @@ private Q_SLOTS:
         QCOMPARE(statusLabel()->text(), QStringLiteral("获取序列号成功..."));
     }
 
-    void helpWithoutTheManualShowsItsBox()
-    {
+    void helpWithoutTheManualShowsItsBox() {
         ProgrammerDialog& dialog = startDialog();
         QStringList opened;
         dialog.services().setOpener([&opened](const QString& path) {
@@ -782,7 +751,8 @@ private Q_SLOTS:
         });
         dialog.menuAction(CommandId::Help)->trigger();
         QCOMPARE(MessageBox::requests().size(), 1);
-        QCOMPARE(RequestText(MessageBox::requests().constFirst()), QStringLiteral("提示|文件被破坏，未发现文件！"));
+        QCOMPARE(RequestText(MessageBox::requests().constFirst()),
+                 QStringLiteral("提示|文件被破坏，未发现文件！"));
         QCOMPARE(MessageBox::requests().constFirst().icon, MessageIcon::Exclamation);
         QVERIFY(opened.isEmpty());
 
@@ -796,8 +766,7 @@ private Q_SLOTS:
         QFile::remove(manual);
     }
 
-    void promptSoundSwitchSetsTheButtonSounds()
-    {
+    void promptSoundSwitchSetsTheButtonSounds() {
         ProgrammerDialog& dialog = startDialog();
         QList<QString> waves;
         dialog.soundOutput().setWavePlayer([&waves](const QString& path) { waves.append(path); });
@@ -826,16 +795,14 @@ private Q_SLOTS:
         QVERIFY(waves.isEmpty());
     }
 
-    void aboutBoxFromTheHelpMenu()
-    {
+    void aboutBoxFromTheHelpMenu() {
         ProgrammerDialog& dialog = startDialog();
         QString title;
         QString name;
         int links = 0;
         QTimer::singleShot(0, this, [&] {
             auto* about = qobject_cast<AboutDialog*>(QApplication::activeModalWidget());
-            if (about == nullptr)
-                return;
+            if (about == nullptr) return;
             title = about->windowTitle();
             name = about->findChild<QLabel*>(QStringLiteral("aboutName"))->text();
             links = about->linksLabel()->text().count(QStringLiteral("<a href="));
@@ -847,8 +814,7 @@ private Q_SLOTS:
         QCOMPARE(links, 2);
     }
 
-    void saveButtonAndItsMenuItemChangeTogetherFromTheWorker()
-    {
+    void saveButtonAndItsMenuItemChangeTogetherFromTheWorker() {
         ProgrammerDialog& dialog = startDialog();
         CommandStates& states = *dialog.findChild<QtCommandStates*>();
         std::thread worker([&states] { states.SetEnabled(CommandId::Save, true); });
@@ -862,8 +828,7 @@ private Q_SLOTS:
         QVERIFY(!dialog.menuAction(CommandId::Save)->isEnabled());
     }
 
-    void modelSelectedByTheProgramRaisesNoChangeNotice()
-    {
+    void modelSelectedByTheProgramRaisesNoChangeNotice() {
         ProgrammerDialog& dialog = startDialog();
         auto* models = qobject_cast<QComboBox*>(dialog.control(CommandId::ChipModelList));
         ChipModelList* port = dialog.findChild<QtChipModelList*>();
@@ -873,14 +838,14 @@ private Q_SLOTS:
         QTRY_COMPARE(models->currentIndex(), 5);
         // Only the user's choice applies a model; a detection applies its own.
         QCOMPARE(dialog.core().model().ChipCapacity(), 1048576u);
-        QCOMPARE(qobject_cast<QLabel*>(dialog.control(CommandId::CapacityLabel))->text(), QStringLiteral("1Mbytes"));
+        QCOMPARE(qobject_cast<QLabel*>(dialog.control(CommandId::CapacityLabel))->text(),
+                 QStringLiteral("1Mbytes"));
         port->SelectRow(-1);
         QCOMPARE(models->currentIndex(), -1);
         QCOMPARE(dialog.core().model().ChipCapacity(), 1048576u);
     }
 
-    void promptSoundsFromTheWorkerPlayOnTheWindowThread()
-    {
+    void promptSoundsFromTheWorkerPlayOnTheWindowThread() {
         ProgrammerDialog& dialog = startDialog();
         QStringList waves;
         QList<QThread*> threads;
@@ -905,15 +870,15 @@ private Q_SLOTS:
         wave.close();
         QTRY_VERIFY_WITH_TIMEOUT(dialog.core().worker().IsIdle(), kTimeout);
         QTest::keyClick(dialog.control(CommandId::PathBox), Qt::Key_F4);
-        QTRY_COMPARE_WITH_TIMEOUT(waves, QStringList{m_dir.filePath(QStringLiteral("sound/del.wav"))}, kTimeout);
+        QTRY_COMPARE_WITH_TIMEOUT(waves, QStringList{m_dir.filePath(QStringLiteral("sound/del.wav"))},
+                                  kTimeout);
         QCOMPARE(threads, QList<QThread*>{QThread::currentThread()});
         QCOMPARE(beeps, 1);
         QFile::remove(wave.fileName());
         QTRY_VERIFY_WITH_TIMEOUT(dialog.core().worker().IsIdle(), kTimeout);
     }
 
-    void questionFromAnotherThreadWaitsForTheWindow()
-    {
+    void questionFromAnotherThreadWaitsForTheWindow() {
         ProgrammerDialog& dialog = startDialog();
         MessageBoxes& boxes = *dialog.findChild<QtMessageBoxes*>();
         MessageBox::setNextAnswer(MessageAnswer::No);
@@ -928,38 +893,43 @@ private Q_SLOTS:
         QCOMPARE(MessageBox::requests().constFirst().buttons, MessageButtons::YesNo);
     }
 
-    void unansweredBoxesGiveTheAnswerOfClosingThem()
-    {
-        QCOMPARE(MessageBox::show(nullptr, "t", "x", MessageIcon::Stop, MessageButtons::Ok), MessageAnswer::Ok);
-        QCOMPARE(MessageBox::show(nullptr, "t", "x", MessageIcon::Question, MessageButtons::YesNo), MessageAnswer::No);
+    void unansweredBoxesGiveTheAnswerOfClosingThem() {
+        QCOMPARE(MessageBox::show(nullptr, "t", "x", MessageIcon::Stop, MessageButtons::Ok),
+                 MessageAnswer::Ok);
+        QCOMPARE(MessageBox::show(nullptr, "t", "x", MessageIcon::Question, MessageButtons::YesNo),
+                 MessageAnswer::No);
         QCOMPARE(MessageBox::show(nullptr, "t", "x", MessageIcon::Exclamation, MessageButtons::YesNoCancel),
                  MessageAnswer::Cancel);
         MessageBox::setNextAnswer(MessageAnswer::Yes);
-        QCOMPARE(MessageBox::show(nullptr, "t", "x", MessageIcon::Question, MessageButtons::YesNo), MessageAnswer::Yes);
+        QCOMPARE(MessageBox::show(nullptr, "t", "x", MessageIcon::Question, MessageButtons::YesNo),
+                 MessageAnswer::Yes);
     }
 
-    void messageBoxButtonsReadInChinese()
-    {
+    void messageBoxButtonsReadInChinese() {
         // Qt's own texts come from the Chinese translation the program installs.
         QMessageBox box(QMessageBox::Question, QStringLiteral("提示"), QStringLiteral("?"),
                         QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel | QMessageBox::Ok);
-        auto textOf = [&box](QMessageBox::StandardButton which) { return box.button(which)->text().remove('&'); };
-        QVERIFY2(textOf(QMessageBox::Ok).startsWith(QStringLiteral("确定")), qPrintable(textOf(QMessageBox::Ok)));
-        QVERIFY2(textOf(QMessageBox::Yes).startsWith(QStringLiteral("是")), qPrintable(textOf(QMessageBox::Yes)));
-        QVERIFY2(textOf(QMessageBox::No).startsWith(QStringLiteral("否")), qPrintable(textOf(QMessageBox::No)));
-        QVERIFY2(textOf(QMessageBox::Cancel).startsWith(QStringLiteral("取消")), qPrintable(textOf(QMessageBox::Cancel)));
+        auto textOf = [&box](QMessageBox::StandardButton which) {
+            return box.button(which)->text().remove('&');
+        };
+        QVERIFY2(textOf(QMessageBox::Ok).startsWith(QStringLiteral("确定")),
+                 qPrintable(textOf(QMessageBox::Ok)));
+        QVERIFY2(textOf(QMessageBox::Yes).startsWith(QStringLiteral("是")),
+                 qPrintable(textOf(QMessageBox::Yes)));
+        QVERIFY2(textOf(QMessageBox::No).startsWith(QStringLiteral("否")),
+                 qPrintable(textOf(QMessageBox::No)));
+        QVERIFY2(textOf(QMessageBox::Cancel).startsWith(QStringLiteral("取消")),
+                 qPrintable(textOf(QMessageBox::Cancel)));
     }
 
-    void openFilterKeepsItsLabelAndListsEachPattern()
-    {
+    void openFilterKeepsItsLabelAndListsEachPattern() {
         QCOMPARE(QtWindowServices::QtNameFilter({"*.bin;*.rom文件(*.bin;*.rom)", {"*.bin", "*.rom"}}),
                  QStringLiteral("*.bin;*.rom文件(*.bin *.rom)"));
         QCOMPARE(QtWindowServices::QtNameFilter({"所有文件(*.*)", {"*"}}), QStringLiteral("所有文件(*)"));
         QCOMPARE(QtWindowServices::QtNameFilter({"bin", {"*.bin"}}), QStringLiteral("bin(*.bin)"));
     }
 
-    void startUpWithoutTheDataFileEndsWithItsBox()
-    {
+    void startUpWithoutTheDataFileEndsWithItsBox() {
         QTemporaryDir empty;
         QTemporaryDir locks;
         const QString previous = QDir::currentPath();
@@ -976,8 +946,7 @@ private Q_SLOTS:
                              [](QWidget* w) { return qobject_cast<ProgrammerDialog*>(w) != nullptr; }));
     }
 
-    void startUpRunsTheWindowUntilItCloses()
-    {
+    void startUpRunsTheWindowUntilItCloses() {
         QTemporaryDir locks;
         bool detected = false;
         QTimer poll;
@@ -985,11 +954,9 @@ private Q_SLOTS:
         connect(&poll, &QTimer::timeout, this, [&] {
             // The window runs modally.
             auto* dialog = qobject_cast<ProgrammerDialog*>(QApplication::activeModalWidget());
-            if (dialog == nullptr || !dialog->core().worker().IsIdle())
-                return;
+            if (dialog == nullptr || !dialog->core().worker().IsIdle()) return;
             auto* status = qobject_cast<QLabel*>(dialog->control(CommandId::StatusText));
-            if (status->text() != QStringLiteral("设备已连接，检测到1MB芯片"))
-                return;
+            if (status->text() != QStringLiteral("设备已连接，检测到1MB芯片")) return;
             detected = true;
             poll.stop();
             dialog->close();

@@ -8,8 +8,8 @@
 
 #include "RecordingPorts.h"
 #include "TempDirectory.h"
-#include "ports/CommandIds.h"
 #include "platform/File.h"
+#include "ports/CommandIds.h"
 
 namespace {
 

@@ -11,9 +11,9 @@
 #include "RecordingPorts.h"
 #include "TempDirectory.h"
 #include "app/DriverLibraryLoader.h"
+#include "app/SystemInstanceLocks.h"
 #include "device/ProductDataFile.h"
 #include "device/ProductDataScramble.h"
-#include "app/SystemInstanceLocks.h"
 
 namespace {
 
@@ -104,8 +104,8 @@ TEST_F(StartupSequenceTest, SecondInstanceInTheWorkDirectoryStops) {
     WriteDataFile();
     m_locks.heldInDirectory = {"XJQT_Tarlo Flash编程器.exe"};
     EXPECT_FALSE(Run());
-    EXPECT_EQ(m_log.Events(),
-              (Events{kProbe, kHold, HoldIn(), "box:提示|exclamation|XJQT_Tarlo Flash编程器已经在运行！    "}));
+    EXPECT_EQ(m_log.Events(), (Events{kProbe, kHold, HoldIn(),
+                                      "box:提示|exclamation|XJQT_Tarlo Flash编程器已经在运行！    "}));
     EXPECT_FALSE(m_dataFile.IsOpen());
 }
 
@@ -120,7 +120,8 @@ TEST_F(StartupSequenceTest, DataFileThatIsNoFileOrTooLongStopsAtOnce) {
     const std::string path = m_dir.file("XJQT.uc");
     auto sized = [&](size_t total) {
         return [this, total] {
-            m_dir.Write("XJQT.uc", ProductDataScramble::Build(std::string("*1*") + std::string(total - 7, 'x')));
+            m_dir.Write("XJQT.uc",
+                        ProductDataScramble::Build(std::string("*1*") + std::string(total - 7, 'x')));
         };
     };
     const Row rows[] = {
@@ -160,7 +161,8 @@ TEST_F(StartupSequenceTest, DamagedDataFileStopsBeforeTheDriver) {
         m_log.Clear();
         m_dir.Write("XJQT.uc", row.bytes);
         EXPECT_FALSE(Run()) << row.what;
-        EXPECT_EQ(m_log.Events(), (Events{kProbe, kHold, HoldIn(), "box:错误|stop|系统文件损坏！   "})) << row.what;
+        EXPECT_EQ(m_log.Events(), (Events{kProbe, kHold, HoldIn(), "box:错误|stop|系统文件损坏！   "}))
+            << row.what;
         EXPECT_FALSE(m_dataFile.IsOpen()) << row.what;
     }
 }
@@ -169,7 +171,8 @@ TEST_F(StartupSequenceTest, DriverThatDoesNotLoadStops) {
     WriteDataFile();
     m_loader.loads = false;
     EXPECT_FALSE(Run());
-    EXPECT_EQ(m_log.Events(), (Events{kProbe, kHold, HoldIn(), "load-driver", "box:错误|stop|文件丢失！   "}));
+    EXPECT_EQ(m_log.Events(),
+              (Events{kProbe, kHold, HoldIn(), "load-driver", "box:错误|stop|文件丢失！   "}));
     EXPECT_FALSE(m_dataFile.IsOpen());
 }
 

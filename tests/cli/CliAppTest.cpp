@@ -97,11 +97,12 @@ TEST_F(CliAppTest, WriteErasesProgramsAndVerifiesWithTheWindowsTexts) {
     fake.SetChip(std::vector<uint8_t>(kChip, 0x00));  // erase must come first
     const CliRun run = Cli({"write", "@fw.bin"});
     EXPECT_EQ(run.exit, ExitStatus::Success);
-    EXPECT_EQ(run.outLines(), (Lines{"文件打开成功", "芯片擦除中...", "芯片擦除成功...", "烧录成功...", "校验成功...",
-                                     "自动擦除、烧录、校验成功..."}));
+    EXPECT_EQ(run.outLines(), (Lines{"文件打开成功", "芯片擦除中...", "芯片擦除成功...", "烧录成功...",
+                                     "校验成功...", "自动擦除、烧录、校验成功..."}));
     const std::vector<uint8_t> chip = fake.Chip();
     EXPECT_TRUE(std::equal(image.begin(), image.end(), chip.begin()));
-    EXPECT_TRUE(std::all_of(chip.begin() + static_cast<long>(image.size()), chip.end(), [](uint8_t b) { return b == 0xFF; }));
+    EXPECT_TRUE(std::all_of(chip.begin() + static_cast<long>(image.size()), chip.end(),
+                            [](uint8_t b) { return b == 0xFF; }));
     EXPECT_TRUE(fake.Violations().empty());
     // Its work files went with the run.
     for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
@@ -121,31 +122,65 @@ TEST(CliAppStatusTest, EveryOutcomeHasItsExitStatusAndText) {
     TempDirectory dir;
     WriteProductData(dir);
     const std::vector<StatusRow> rows = {
-        {"no programmer", [](FakeDriver& f) { f.SetResult(FakeEntry::Enum, 0); }, {"erase"}, ExitStatus::NoProgrammer,
+        {"no programmer",
+         [](FakeDriver& f) { f.SetResult(FakeEntry::Enum, 0); },
+         {"erase"},
+         ExitStatus::NoProgrammer,
          {"设备未连接..."}},
-        {"programmer silent", [](FakeDriver& f) { f.SetResult(FakeEntry::UsbSelfTest, 0); }, {"blank"},
-         ExitStatus::NoProgrammer, {"设备未连接..."}},
-        {"no chip", [](FakeDriver& f) { f.SetResult(FakeEntry::SetFlashInfo, 0); }, {"verify", "@small.bin"},
-         ExitStatus::NoChip, {"文件打开成功", "设备已连接,未检测到芯片..."}},
+        {"programmer silent",
+         [](FakeDriver& f) { f.SetResult(FakeEntry::UsbSelfTest, 0); },
+         {"blank"},
+         ExitStatus::NoProgrammer,
+         {"设备未连接..."}},
+        {"no chip",
+         [](FakeDriver& f) { f.SetResult(FakeEntry::SetFlashInfo, 0); },
+         {"verify", "@small.bin"},
+         ExitStatus::NoChip,
+         {"文件打开成功", "设备已连接,未检测到芯片..."}},
         {"detect", [](FakeDriver&) {}, {"detect"}, ExitStatus::Success, {"设备已连接，检测到1MB芯片   "}},
-        {"detect without chip", [](FakeDriver& f) { f.SetResult(FakeEntry::SetFlashInfo, 0); }, {"detect"},
-         ExitStatus::NoChip, {"设备已连接,未检测到芯片..."}},
-        {"missing image", [](FakeDriver&) {}, {"program", "@missing.bin"}, ExitStatus::FileError, {"文件打开失败"}},
-        {"erase fails", [](FakeDriver& f) { f.FailCall(FakeEntry::InitFlash, 1); }, {"erase"},
-         ExitStatus::OperationFailed, {"芯片擦除中...", "芯片擦除失败..."}},
-        {"not blank", [](FakeDriver& f) { f.SetChipSize(kChip, 0x7F); }, {"blank"}, ExitStatus::OperationFailed,
+        {"detect without chip",
+         [](FakeDriver& f) { f.SetResult(FakeEntry::SetFlashInfo, 0); },
+         {"detect"},
+         ExitStatus::NoChip,
+         {"设备已连接,未检测到芯片..."}},
+        {"missing image",
+         [](FakeDriver&) {},
+         {"program", "@missing.bin"},
+         ExitStatus::FileError,
+         {"文件打开失败"}},
+        {"erase fails",
+         [](FakeDriver& f) { f.FailCall(FakeEntry::InitFlash, 1); },
+         {"erase"},
+         ExitStatus::OperationFailed,
+         {"芯片擦除中...", "芯片擦除失败..."}},
+        {"not blank",
+         [](FakeDriver& f) { f.SetChipSize(kChip, 0x7F); },
+         {"blank"},
+         ExitStatus::OperationFailed,
          {"芯片不为空!"}},
         {"blank", [](FakeDriver&) {}, {"blank"}, ExitStatus::Success, {"芯片为空..."}},
-        {"program over data", [](FakeDriver& f) { f.SetChipSize(kChip, 0x00); }, {"program", "@small.bin"},
-         ExitStatus::OperationFailed, {"文件打开成功", "烧录失败，请先擦除芯片..."}},
-        {"read fails", [](FakeDriver& f) { f.FailCall(FakeEntry::Read, 2); }, {"read", "@out.bin"},
-         ExitStatus::OperationFailed, {"读取失败，请检查设备连接和芯片容量..."}},
-        {"read into a missing directory", [](FakeDriver&) {}, {"read", "@nowhere/out.bin"}, ExitStatus::FileError,
+        {"program over data",
+         [](FakeDriver& f) { f.SetChipSize(kChip, 0x00); },
+         {"program", "@small.bin"},
+         ExitStatus::OperationFailed,
+         {"文件打开成功", "烧录失败，请先擦除芯片..."}},
+        {"read fails",
+         [](FakeDriver& f) { f.FailCall(FakeEntry::Read, 2); },
+         {"read", "@out.bin"},
+         ExitStatus::OperationFailed,
+         {"读取失败，请检查设备连接和芯片容量..."}},
+        {"read into a missing directory",
+         [](FakeDriver&) {},
+         {"read", "@nowhere/out.bin"},
+         ExitStatus::FileError,
          {"文件保存失败: " + std::string()}},
         {"usage", [](FakeDriver&) {}, {"frob"}, ExitStatus::Usage, {}},
         {"missing file argument", [](FakeDriver&) {}, {"write"}, ExitStatus::Usage, {}},
-        {"negative difference limit", [](FakeDriver&) {}, {"verify", "x.bin", "--max-differences", "-1"},
-         ExitStatus::Usage, {}},
+        {"negative difference limit",
+         [](FakeDriver&) {},
+         {"verify", "x.bin", "--max-differences", "-1"},
+         ExitStatus::Usage,
+         {}},
     };
     for (const StatusRow& row : rows) {
         SCOPED_TRACE(row.name);
@@ -171,12 +206,14 @@ TEST_F(CliAppTest, OverflowIsRefusedUnlessAllowed) {
     fake.SetChipSize(131072);  // 25X10
     const std::vector<uint8_t> image = PatternBytes(200000, 9);
     dir.Write("big.bin", image);
-    const std::string question = "文件长度大于芯片存储量!       " "       继续烧录？";
+    const std::string question =
+        "文件长度大于芯片存储量!       "
+        "       继续烧录？";
 
     const CliRun refused = Cli({"program", "@big.bin"});
     EXPECT_EQ(refused.exit, ExitStatus::FileError);
-    EXPECT_EQ(refused.outLines(),
-              (Lines{"文件打开成功", question + " 否", "文件长度大于芯片存储量，未烧录（--allow-overflow 可继续）..."}));
+    EXPECT_EQ(refused.outLines(), (Lines{"文件打开成功", question + " 否",
+                                         "文件长度大于芯片存储量，未烧录（--allow-overflow 可继续）..."}));
     EXPECT_EQ(fake.CallCount(FakeEntry::Program), 0);
 
     const CliRun allowed = Cli({"program", "@big.bin", "--allow-overflow"});
@@ -203,9 +240,11 @@ TEST_F(CliAppTest, VerifyListsDifferencesUpToTheLimitAndCountsThemAll) {
     fake.SetChip(chip);
 
     char third[64];
-    std::snprintf(third, sizeof third, "FFFFFH处错误!  文件数据:%02XH 片内数据:%02XH", image[0xFFFFF], chip[0xFFFFF]);
+    std::snprintf(third, sizeof third, "FFFFFH处错误!  文件数据:%02XH 片内数据:%02XH", image[0xFFFFF],
+                  chip[0xFFFFF]);
     char second[64];
-    std::snprintf(second, sizeof second, "2000H处错误!  文件数据:%02XH 片内数据:%02XH", image[0x2000], chip[0x2000]);
+    std::snprintf(second, sizeof second, "2000H处错误!  文件数据:%02XH 片内数据:%02XH", image[0x2000],
+                  chip[0x2000]);
 
     const CliRun all = Cli({"verify", "@fw.bin"});
     EXPECT_EQ(all.exit, ExitStatus::VerifyDifference);
@@ -214,7 +253,8 @@ TEST_F(CliAppTest, VerifyListsDifferencesUpToTheLimitAndCountsThemAll) {
 
     const CliRun limited = Cli({"verify", "@fw.bin", "--max-differences", "1"});
     EXPECT_EQ(limited.exit, ExitStatus::VerifyDifference);
-    EXPECT_EQ(limited.outLines(), (Lines{"文件打开成功", "5H处错误!  文件数据:12H 片内数据:34H", "校验结束，共3个错误..."}));
+    EXPECT_EQ(limited.outLines(),
+              (Lines{"文件打开成功", "5H处错误!  文件数据:12H 片内数据:34H", "校验结束，共3个错误..."}));
 
     const CliRun none = Cli({"verify", "@fw.bin", "--max-differences", "0", "--json"});
     Lines texts;  // standard error without the progress lines
@@ -258,15 +298,24 @@ TEST_F(CliAppTest, TheWindowOrAnotherJobOnTheProgrammerKeepsTheJobOff) {
     };
     const Row rows[] = {
         {"window", InstanceName::Own, true, ExitStatus::NoProgrammer, {"XJQT_Tarlo Flash编程器已经在运行！"}},
-        {"sibling", InstanceName::Sibling, true, ExitStatus::NoProgrammer, {"请关闭XJQT_Quenby Flash编程器！"}},
-        {"job on the programmer", ProgrammerLockName(0), true, ExitStatus::NoProgrammer, {"编程器0正由另一个任务使用..."}},
+        {"sibling",
+         InstanceName::Sibling,
+         true,
+         ExitStatus::NoProgrammer,
+         {"请关闭XJQT_Quenby Flash编程器！"}},
+        {"job on the programmer",
+         ProgrammerLockName(0),
+         true,
+         ExitStatus::NoProgrammer,
+         {"编程器0正由另一个任务使用..."}},
         {"job on another programmer", ProgrammerLockName(1), true, ExitStatus::Success, {"芯片为空..."}},
         {"another job, shared name", InstanceName::Own, false, ExitStatus::Success, {"芯片为空..."}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         InstanceLock held(row.lock, dir.path().string());
-        ASSERT_EQ(row.exclusive ? held.TryAcquire() : held.TryAcquireShared(), InstanceLock::Result::Acquired);
+        ASSERT_EQ(row.exclusive ? held.TryAcquire() : held.TryAcquireShared(),
+                  InstanceLock::Result::Acquired);
         const CliRun run = Cli({"blank"});
         EXPECT_EQ(run.exit, row.exit);
         EXPECT_EQ(run.outLines(), row.out);
@@ -325,7 +374,8 @@ TEST(CliAppStatusTest, MissingOrDamagedProductDataStopsEveryCommand) {
     };
     const Row rows[] = {
         {"missing", [](const TempDirectory&) {}, "文件丢失！   "},
-        {"a directory in its place", [](const TempDirectory& d) { std::filesystem::create_directory(d.file("XJQT.uc")); },
+        {"a directory in its place",
+         [](const TempDirectory& d) { std::filesystem::create_directory(d.file("XJQT.uc")); },
          "文件丢失！   "},
         {"one byte changed",
          [](const TempDirectory& d) {
@@ -334,7 +384,11 @@ TEST(CliAppStatusTest, MissingOrDamagedProductDataStopsEveryCommand) {
              d.Write("XJQT.uc", bytes);
          },
          "系统文件损坏！   "},
-        {"too short", [](const TempDirectory& d) { d.Write("XJQT.uc", {1, 2, 3}); }, "系统文件损坏！   "},
+        {"too short",
+         [](const TempDirectory& d) {
+             d.Write("XJQT.uc", {1, 2, 3});
+         },
+         "系统文件损坏！   "},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);

@@ -77,7 +77,9 @@ Outcome RunTool(const TempDirectory& dir, std::vector<std::string> args, Stderr 
     int status = 0;
     waitpid(pid, &status, 0);
     outcome.exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    const auto text = [](const std::vector<uint8_t>& bytes) { return std::string(bytes.begin(), bytes.end()); };
+    const auto text = [](const std::vector<uint8_t>& bytes) {
+        return std::string(bytes.begin(), bytes.end());
+    };
     outcome.out = text(dir.Read("stdout.txt"));
     if (err == Stderr::File) outcome.err = text(dir.Read("stderr.txt"));
     return outcome;
@@ -112,9 +114,15 @@ TEST(CliProcessTest, ExitStatusesAsAScriptSeesThem) {
         {"self-test fails", "self_test = fail\n", {"read", "out.bin"}, 3, "设备未连接..."},
         {"no chip", "chip = absent\n", {"blank"}, 4, "设备已连接,未检测到芯片..."},
         {"file error", "", {"verify", "missing.bin"}, 5, "文件打开失败"},
-        {"driver missing", "", {"--driver", "/nonexistent/libvelmor.so", "detect"}, 5,
+        {"driver missing",
+         "",
+         {"--driver", "/nonexistent/libvelmor.so", "detect"},
+         5,
          "文件丢失！ /nonexistent/libvelmor.so"},
-        {"overflow refused", "chip = 25X10\n", {"program", "big.bin"}, 5,
+        {"overflow refused",
+         "chip = 25X10\n",
+         {"program", "big.bin"},
+         5,
          "文件长度大于芯片存储量，未烧录（--allow-overflow 可继续）..."},
         {"verify difference", "", {"verify", "other.bin"}, 6, "校验结束，共1个错误..."},
     };
@@ -170,7 +178,8 @@ TEST(CliProcessTest, AllRunsEveryProgrammerAndOneFailingLosesNoOtherWork) {
         EXPECT_EQ(r["outcome"], "success");
         EXPECT_EQ(r["chip"], "25X20");
         EXPECT_EQ(r["bytes"], image.size());
-        const std::string chipFile = i == 0 ? "velmor-sim-chip.bin" : "velmor-sim-chip-" + std::to_string(i) + ".bin";
+        const std::string chipFile =
+            i == 0 ? "velmor-sim-chip.bin" : "velmor-sim-chip-" + std::to_string(i) + ".bin";
         const std::vector<uint8_t> chip = dir.Read(chipFile);
         ASSERT_EQ(chip.size(), 262144u);
         EXPECT_TRUE(std::equal(image.begin(), image.end(), chip.begin()));

@@ -43,8 +43,8 @@ TEST(ConsoleOutputTest, OneJobOnATerminalRedrawsItsBarAroundTheTexts) {
     console.EndProgress(0);
     console.Status(0, "校验成功...");
     console.Finish();
-    EXPECT_EQ(both.Text(), "\r\x1b[K" + kHalfTerminal +   // the bar
-                               "\r\x1b[K烧录成功...\n" +  // cleared for the text
+    EXPECT_EQ(both.Text(), "\r\x1b[K" + kHalfTerminal +      // the bar
+                               "\r\x1b[K烧录成功...\n" +     // cleared for the text
                                "\r\x1b[K" + kHalfTerminal +  // and back below it
                                "\r\x1b[K" +                  // hidden
                                "校验成功...\n");
@@ -83,9 +83,12 @@ TEST(ConsoleOutputTest, SeveralJobsOnATerminalEachOwnALine) {
 
     console.Progress(1, kHalf);
     console.Status(2, "芯片擦除中...");
-    EXPECT_EQ(err.Text(), "[编程器0] \n[编程器1] \n[编程器2] \n"
-                          "\x1b[2A\r\x1b[K[编程器1] " + kHalfTerminal + "\x1b[2B\r"
-                          "\x1b[1A\r\x1b[K[编程器2] 芯片擦除中...\x1b[1B\r");
+    EXPECT_EQ(err.Text(),
+              "[编程器0] \n[编程器1] \n[编程器2] \n"
+              "\x1b[2A\r\x1b[K[编程器1] " +
+                  kHalfTerminal +
+                  "\x1b[2B\r"
+                  "\x1b[1A\r\x1b[K[编程器2] 芯片擦除中...\x1b[1B\r");
     // The texts wait below the block, so they do not scroll it away.
     EXPECT_EQ(out.Text(), "");
     console.Finish();

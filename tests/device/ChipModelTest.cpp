@@ -4,8 +4,8 @@
 #include <string>
 
 #include "RecordingPorts.h"
-#include "ports/CommandIds.h"
 #include "device/ChipModel.h"
+#include "ports/CommandIds.h"
 
 namespace {
 
@@ -18,7 +18,9 @@ struct RowCase {
     const char* bitsText;
 };
 
-void PrintTo(const RowCase& c, std::ostream* os) { *os << c.text; }
+void PrintTo(const RowCase& c, std::ostream* os) {
+    *os << c.text;
+}
 
 const RowCase kRows[] = {
     {0, "25X10", 131072, "128Kbytes", "128KB", "(1Mbits)"},

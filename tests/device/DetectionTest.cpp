@@ -26,7 +26,9 @@ struct DetectCase {
     Lines loud;         // status line and box of the detection with a box
 };
 
-void PrintTo(const DetectCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const DetectCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 const Lines kReadyCalls = {"QuovixEnum()",
                            "QuovixOpen(0)",

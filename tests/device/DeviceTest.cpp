@@ -14,8 +14,12 @@ namespace {
 
 using Calls = std::vector<std::string>;
 
-const Calls kFullCheck = {"QuovixEnum()",           "QuovixOpen(0)",         "QuovixUsbSelfTest(7)",
-                          "QuovixSetFlashInfo(7,5,0)", "QuovixSetWriteTime(7,5)", "QuovixGetFlashInfo(7)"};
+const Calls kFullCheck = {"QuovixEnum()",
+                          "QuovixOpen(0)",
+                          "QuovixUsbSelfTest(7)",
+                          "QuovixSetFlashInfo(7,5,0)",
+                          "QuovixSetWriteTime(7,5)",
+                          "QuovixGetFlashInfo(7)"};
 
 class DeviceTest : public ::testing::Test {
 protected:
@@ -74,8 +78,9 @@ TEST_F(DeviceTest, AConnectionOpensTheProgrammerOfItsIndex) {
         EXPECT_EQ(d.CheckDevice(), row.expectedState);
         const std::vector<std::string> calls = driver.CallTexts();
         ASSERT_GE(calls.size(), row.firstCalls.size());
-        EXPECT_EQ(std::vector<std::string>(calls.begin(), calls.begin() + static_cast<long>(row.firstCalls.size())),
-                  row.firstCalls);
+        EXPECT_EQ(
+            std::vector<std::string>(calls.begin(), calls.begin() + static_cast<long>(row.firstCalls.size())),
+            row.firstCalls);
         d.CloseDevice();
     }
 }
@@ -88,7 +93,9 @@ struct StepCase {
     int32_t handleAfter;
 };
 
-void PrintTo(const StepCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const StepCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class CheckDeviceStepTest : public DeviceTest, public ::testing::WithParamInterface<StepCase> {};
 
@@ -104,9 +111,15 @@ TEST_P(CheckDeviceStepTest, StopsAtTheFirstFailedStep) {
 INSTANTIATE_TEST_SUITE_P(
     Steps, CheckDeviceStepTest,
     ::testing::Values(
-        StepCase{"NoProgrammer", [](FakeDriver& f) { f.SetResult(FakeEntry::Enum, 0); }, 0, {"QuovixEnum()"}, 0},
-        StepCase{"NegativeCount", [](FakeDriver& f) { f.SetResult(FakeEntry::Enum, -1); }, 0, {"QuovixEnum()"}, 0},
-        StepCase{"OpenFails", [](FakeDriver& f) { f.SetOpenHandle(-3); }, 0, {"QuovixEnum()", "QuovixOpen(0)"}, -3},
+        StepCase{
+            "NoProgrammer", [](FakeDriver& f) { f.SetResult(FakeEntry::Enum, 0); }, 0, {"QuovixEnum()"}, 0},
+        StepCase{
+            "NegativeCount", [](FakeDriver& f) { f.SetResult(FakeEntry::Enum, -1); }, 0, {"QuovixEnum()"}, 0},
+        StepCase{"OpenFails",
+                 [](FakeDriver& f) { f.SetOpenHandle(-3); },
+                 0,
+                 {"QuovixEnum()", "QuovixOpen(0)"},
+                 -3},
         StepCase{"SelfTestFails",
                  [](FakeDriver& f) { f.SetResult(FakeEntry::UsbSelfTest, 0); },
                  0,
@@ -123,8 +136,8 @@ INSTANTIATE_TEST_SUITE_P(
                  {"QuovixEnum()", "QuovixOpen(0)", "QuovixUsbSelfTest(7)", "QuovixSetFlashInfo(7,5,0)",
                   "QuovixSetWriteTime(7,5)"},
                  7},
-        StepCase{"GetFlashInfoFailsStillReady", [](FakeDriver& f) { f.SetResult(FakeEntry::GetFlashInfo, 0); }, 2,
-                 kFullCheck, 7}),
+        StepCase{"GetFlashInfoFailsStillReady",
+                 [](FakeDriver& f) { f.SetResult(FakeEntry::GetFlashInfo, 0); }, 2, kFullCheck, 7}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A missing entry point is a failed call; the table never calls through null.
@@ -234,7 +247,9 @@ struct QueryCase {
     const char* label;
 };
 
-void PrintTo(const QueryCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const QueryCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class QueryChipTest : public DeviceTest, public ::testing::WithParamInterface<QueryCase> {};
 

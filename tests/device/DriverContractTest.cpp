@@ -40,7 +40,8 @@ private:
 class RealUnderTest : public DriverUnderTest {
 public:
     RealUnderTest() : m_previous(std::filesystem::current_path()) {
-        std::ofstream(m_dir.file("velmor-sim.conf")) << "backend = simulator\nchip = 25X10\nblock_delay_ms = 0\nerase_ms = 0\n";
+        std::ofstream(m_dir.file("velmor-sim.conf"))
+            << "backend = simulator\nchip = 25X10\nblock_delay_ms = 0\nerase_ms = 0\n";
         std::filesystem::current_path(m_dir.path());
         m_loaded = m_library.LoadFrom(VELMOR_LIBRARY_PATH);
     }
@@ -59,7 +60,9 @@ private:
 
 enum class Kind { Fake, Real };
 
-void PrintTo(Kind kind, std::ostream* os) { *os << (kind == Kind::Fake ? "Fake" : "RealLibrary"); }
+void PrintTo(Kind kind, std::ostream* os) {
+    *os << (kind == Kind::Fake ? "Fake" : "RealLibrary");
+}
 
 class DriverContractTest : public ::testing::TestWithParam<Kind> {
 protected:
@@ -183,9 +186,12 @@ TEST_P(DriverContractTest, ReadsAcrossTheChipsEndDeliverUpToTheEnd) {
     ASSERT_TRUE(Connect());
     ASSERT_NE(api.QuovixInitFlash(handle), 0);
     const EdgeRead rows[] = {
-        {"whole last block", 8192, 8192, 8192},  {"half past the end", 4096, 8192, 4096},
-        {"last byte", 1, 8192, 1},               {"odd remainder", 300, 1000, 300},
-        {"at the end", 0, 1, -1},                {"past the end", 0u - 16u, 16, -1},
+        {"whole last block", 8192, 8192, 8192},
+        {"half past the end", 4096, 8192, 4096},
+        {"last byte", 1, 8192, 1},
+        {"odd remainder", 300, 1000, 300},
+        {"at the end", 0, 1, -1},
+        {"past the end", 0u - 16u, 16, -1},
         {"wrapping address", kChipSize + 1, 8192, -1},
     };
     for (const EdgeRead& row : rows) {

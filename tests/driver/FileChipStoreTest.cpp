@@ -59,7 +59,9 @@ struct SizeCase {
     uint32_t chipSize;
 };
 
-void PrintTo(const SizeCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const SizeCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class FileChipStoreSizes : public testing::TestWithParam<SizeCase> {};
 
@@ -84,7 +86,8 @@ TEST_P(FileChipStoreSizes, FileOnlyGrowsAndTheChipSeesItsFirstBytes) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, FileChipStoreSizes,
-                         testing::Values(SizeCase{"Smaller", 1 << 20, 128 << 10}, SizeCase{"Same", 256 << 10, 256 << 10},
+                         testing::Values(SizeCase{"Smaller", 1 << 20, 128 << 10},
+                                         SizeCase{"Same", 256 << 10, 256 << 10},
                                          SizeCase{"Larger", 128 << 10, 512 << 10},
                                          SizeCase{"Empty", 0, 4096}),
                          [](const auto& info) { return std::string(info.param.name); });

@@ -185,14 +185,19 @@ TEST(SimulatorConfigTest, MissingFileGivesTheDefaults) {
 }
 
 TEST(SimulatorConfigTest, ByteOrderMarkBeforeTheFirstLineIsSkipped) {
-    const SimulatorConfig c = parse("\xEF\xBB\xBF" "chip = 25X32\r\nshort_read = 7\r\n");
+    const SimulatorConfig c = parse(
+        "\xEF\xBB\xBF"
+        "chip = 25X32\r\nshort_read = 7\r\n");
     ASSERT_NE(c.chip, nullptr);
     EXPECT_EQ(c.chip->name, "25X32");
     EXPECT_EQ(c.faults.shortRead, 7u);
 
     // Only at the very start: elsewhere it is part of the line.
     std::vector<std::string> complaints;
-    parse("chip = 25X32\n\xEF\xBB\xBF" "chip = 25X40\n", &complaints);
+    parse(
+        "chip = 25X32\n\xEF\xBB\xBF"
+        "chip = 25X40\n",
+        &complaints);
     ASSERT_EQ(complaints.size(), 1u);
     EXPECT_EQ(complaints[0].rfind("test.conf:2: ignored", 0), 0u) << complaints[0];
 }
@@ -205,7 +210,9 @@ struct UnusableConfigCase {
     const char* complaint;
 };
 
-void PrintTo(const UnusableConfigCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const UnusableConfigCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class SimulatorConfigUnusableFile : public testing::TestWithParam<UnusableConfigCase> {};
 
@@ -213,9 +220,8 @@ TEST_P(SimulatorConfigUnusableFile, GivesTheDefaultsWithOneComplaint) {
     velmortest::WorkDirectory dir;
     GetParam().make();
     std::vector<std::string> complaints;
-    const SimulatorConfig c = loadSimulatorConfig("velmor-sim.conf", [&](const std::string& m) {
-        complaints.push_back(m);
-    });
+    const SimulatorConfig c =
+        loadSimulatorConfig("velmor-sim.conf", [&](const std::string& m) { complaints.push_back(m); });
     EXPECT_EQ(complaints, std::vector<std::string>{GetParam().complaint});
     ASSERT_NE(c.chip, nullptr);
     EXPECT_EQ(c.chip->name, "25X80");
@@ -235,12 +241,14 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         UnusableConfigCase{"Fifo", [] { ASSERT_EQ(::mkfifo("velmor-sim.conf", 0644), 0); },
                            "velmor-sim.conf: not a regular file; using the defaults"},
-        UnusableConfigCase{"EndlessDevice", [] { std::filesystem::create_symlink("/dev/zero", "velmor-sim.conf"); },
+        UnusableConfigCase{"EndlessDevice",
+                           [] { std::filesystem::create_symlink("/dev/zero", "velmor-sim.conf"); },
                            "velmor-sim.conf: not a regular file; using the defaults"},
         UnusableConfigCase{"Directory", [] { std::filesystem::create_directory("velmor-sim.conf"); },
                            "velmor-sim.conf: not a regular file; using the defaults"},
-        UnusableConfigCase{"SymlinkLoop", [] { std::filesystem::create_symlink("velmor-sim.conf", "velmor-sim.conf"); },
-                           "velmor-sim.conf: cannot open: Too many levels of symbolic links; using the defaults"},
+        UnusableConfigCase{
+            "SymlinkLoop", [] { std::filesystem::create_symlink("velmor-sim.conf", "velmor-sim.conf"); },
+            "velmor-sim.conf: cannot open: Too many levels of symbolic links; using the defaults"},
         UnusableConfigCase{"OneByteTooLarge", [] { writeConfigOfSize(kMaxSimulatorConfigBytes + 1); },
                            "velmor-sim.conf: larger than 65536 bytes; using the defaults"}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -248,9 +256,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(SimulatorConfigTest, FileOfTheLargestSizeIsRead) {
     velmortest::WorkDirectory dir;
     writeConfigOfSize(kMaxSimulatorConfigBytes);
-    const SimulatorConfig c = loadSimulatorConfig("velmor-sim.conf", [](const std::string& m) {
-        ADD_FAILURE() << "unexpected complaint: " << m;
-    });
+    const SimulatorConfig c = loadSimulatorConfig(
+        "velmor-sim.conf", [](const std::string& m) { ADD_FAILURE() << "unexpected complaint: " << m; });
     ASSERT_NE(c.chip, nullptr);
     EXPECT_EQ(c.chip->name, "25X40");
 }
@@ -268,19 +275,14 @@ TEST(SimulatorConfigDevicesTest, DevicesAttachSeveralProgrammersEachWithItsOwnCh
         bool complaint;
     };
     const Row rows[] = {
-        {"", 1, false},
-        {"devices = 3", 3, false},
-        {"DEVICES = 16", 16, false},
-        {"devices = 0", 1, true},
-        {"devices = 17", 1, true},
-        {"devices = two", 1, true},
+        {"", 1, false},           {"devices = 3", 3, false}, {"DEVICES = 16", 16, false},
+        {"devices = 0", 1, true}, {"devices = 17", 1, true}, {"devices = two", 1, true},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.text);
         std::vector<std::string> complaints;
-        const SimulatorConfig c = parseSimulatorConfig(row.text, "test.conf", [&](const std::string& m) {
-            complaints.push_back(m);
-        });
+        const SimulatorConfig c = parseSimulatorConfig(
+            row.text, "test.conf", [&](const std::string& m) { complaints.push_back(m); });
         EXPECT_EQ(c.devices, row.devices);
         ASSERT_EQ(complaints.size(), row.complaint ? 1u : 0u);
         if (row.complaint) {

@@ -226,7 +226,9 @@ TEST_F(VelmorConfiguration, BinaryGarbageDoesNotCrash) {
 // ---- Files that must not be read -----------------------------------------------
 
 TEST_F(VelmorConfiguration, ByteOrderMarkBeforeTheFirstLineIsAccepted) {
-    writeText(kConfigFile, "\xEF\xBB\xBF" "backend = simulator\r\nchip = 25X40\r\nblock_delay_ms = 0\r\nerase_ms = 0\r\n");
+    writeText(kConfigFile,
+              "\xEF\xBB\xBF"
+              "backend = simulator\r\nchip = 25X40\r\nblock_delay_ms = 0\r\nerase_ms = 0\r\n");
     StderrCapture capture;
     const int32_t h = connect();
     int32_t kind = 0;
@@ -242,7 +244,9 @@ struct UnusableCase {
     const char* message;
 };
 
-void PrintTo(const UnusableCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const UnusableCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class VelmorUnusableConfiguration : public VelmorTest, public testing::WithParamInterface<UnusableCase> {};
 
@@ -255,7 +259,8 @@ TEST_P(VelmorUnusableConfiguration, GivesTheDefaultsWithAMessage) {
     StderrCapture capture;
     EXPECT_EQ(api().QuovixEnum(), 0) << "no simulated programmer without a usable configuration";
     EXPECT_LT(api().QuovixOpen(0), 0);
-    const std::string line = std::string("velmor: velmor-sim.conf: ") + GetParam().message + "; using the defaults\n";
+    const std::string line =
+        std::string("velmor: velmor-sim.conf: ") + GetParam().message + "; using the defaults\n";
     EXPECT_EQ(capture.finish(), line + line);
 }
 
@@ -265,7 +270,8 @@ INSTANTIATE_TEST_SUITE_P(
         UnusableCase{"Fifo", [] { ASSERT_EQ(::mkfifo(kConfigFile, 0644), 0); }, "not a regular file"},
         UnusableCase{"EndlessDevice", [] { std::filesystem::create_symlink("/dev/zero", kConfigFile); },
                      "not a regular file"},
-        UnusableCase{"Directory", [] { std::filesystem::create_directory(kConfigFile); }, "not a regular file"},
+        UnusableCase{"Directory", [] { std::filesystem::create_directory(kConfigFile); },
+                     "not a regular file"},
         UnusableCase{"Oversized",
                      [] { writeText(kConfigFile, "chip = 25X40\n" + std::string(64 * 1024, '#')); },
                      "larger than 65536 bytes"}),

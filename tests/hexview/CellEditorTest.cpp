@@ -27,7 +27,8 @@ std::vector<uint8_t> Sample(size_t size = 64) {
 
 class CellEditorTest : public ::testing::Test, protected ImageViewHarness {
 protected:
-    CellEditorTest() : control(log, {10, 20}), editor(image, view, grid, status, boxes, commands, texts, state) {
+    CellEditorTest()
+        : control(log, {10, 20}), editor(image, view, grid, status, boxes, commands, texts, state) {
         view.SetEditor(&editor);
         editor.SetControl(&control);
         grid.SetFocusMarking(true);
@@ -197,11 +198,14 @@ TEST_F(CellEditorTest, RefusedInputPutsThePreviousDigitsBack) {
         EditorSelection selection;
     };
     const Row rows[] = {
-        {"G", [](FakeCellEditorControl& c) { return c.Type('G'); },
+        {"G",
+         [](FakeCellEditorControl& c) { return c.Type('G'); },
          {"box:提示|exclamation|请输入0~F之间的16进制字符！   ", "editor-text:3A", "editor-select:1,2"},
          kLowDigit},
-        {"emptied", [](FakeCellEditorControl& c) { return c.Clear(); },
-         {"status:输入错误|alert", "box:警告|exclamation|输入不能为空！", "editor-text:3A", "editor-select:0,2"},
+        {"emptied",
+         [](FakeCellEditorControl& c) { return c.Clear(); },
+         {"status:输入错误|alert", "box:警告|exclamation|输入不能为空！", "editor-text:3A",
+          "editor-select:0,2"},
          kBothDigits},
     };
     for (const Row& row : rows) {
@@ -388,9 +392,9 @@ TEST_F(CellEditorTest, CheckMarksFollowTheFlag) {
         void (CellEditor::*toggle)();
         bool programBusy;
         bool editMode;
-    } steps[] = {{&CellEditor::ToggleEditMode, false, true},  {&CellEditor::OnEditModeMenu, false, false},
-                 {&CellEditor::OnEditModeMenu, false, true},  {&CellEditor::ToggleEditMode, true, true},
-                 {&CellEditor::OnEditModeMenu, true, true},   {&CellEditor::ToggleEditMode, false, false}};
+    } steps[] = {{&CellEditor::ToggleEditMode, false, true}, {&CellEditor::OnEditModeMenu, false, false},
+                 {&CellEditor::OnEditModeMenu, false, true}, {&CellEditor::ToggleEditMode, true, true},
+                 {&CellEditor::OnEditModeMenu, true, true},  {&CellEditor::ToggleEditMode, false, false}};
     for (const auto& step : steps) {
         state.ProgramBusy = step.programBusy;
         (editor.*step.toggle)();

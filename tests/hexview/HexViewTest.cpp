@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "ports/CommandIds.h"
 #include "image/FileImage.h"
 #include "operations/WorkerState.h"
 #include "platform/File.h"
+#include "ports/CommandIds.h"
 #include "support/RecordingPorts.h"
 #include "support/RecordingScrollBar.h"
 #include "support/TempDir.h"
@@ -408,14 +408,17 @@ TEST_F(HexViewTest, WheelMovesOneRowPerNotchOfAngle) {
         bool refreshed;
     };
     const Step steps[] = {
-        {120, true, 0, true},                                                // at the top: refresh only
-        {-120, true, 1, true},  {-960, true, 9, true},                       // eight notches at once
-        {-40, true, 9, false},  {-40, true, 9, false}, {-40, true, 10, true},  // a touchpad, a third at a time
-        {-100, true, 10, false}, {60, true, 10, false}, {60, true, 9, true},  // turn back: the -100 is dropped
-        {0, true, 9, false},    {-120, false, 9, false},                                          // not for the view
-        {-60, true, 9, false},  {-60, false, 9, false}, {-60, true, 9, false},  // elsewhere: the rest is dropped
-        {-240, true, 11, true}, {2400, true, 0, true},                          // clamped at the top
-        {-100000, true, 104, true}, {-120, true, 104, true},                     // and at the last page
+        {120, true, 0, true},                               // at the top: refresh only
+        {-120, true, 1, true},      {-960, true, 9, true},  // eight notches at once
+        {-40, true, 9, false},      {-40, true, 9, false},
+        {-40, true, 10, true},  // a touchpad, a third at a time
+        {-100, true, 10, false},    {60, true, 10, false},
+        {60, true, 9, true},                                  // turn back: the -100 is dropped
+        {0, true, 9, false},        {-120, false, 9, false},  // not for the view
+        {-60, true, 9, false},      {-60, false, 9, false},
+        {-60, true, 9, false},                                // elsewhere: the rest is dropped
+        {-240, true, 11, true},     {2400, true, 0, true},    // clamped at the top
+        {-100000, true, 104, true}, {-120, true, 104, true},  // and at the last page
     };
     for (size_t i = 0; i < std::size(steps); ++i) {
         const Step& s = steps[i];
@@ -439,7 +442,8 @@ TEST_F(HexViewTest, UnreadablePageIsReportedGreyAndEnablesNothing) {
         File::FaultHook hook;
     };
     const Case cases[] = {
-        {"work copy", [](const File& f, uint64_t, size_t, bool w) { return FailReadsOf("h_alor1.dll", f, w); }},
+        {"work copy",
+         [](const File& f, uint64_t, size_t, bool w) { return FailReadsOf("h_alor1.dll", f, w); }},
         {"source", [](const File& f, uint64_t, size_t, bool w) { return FailReadsOf("source.bin", f, w); }},
     };
     for (const Case& c : cases) {

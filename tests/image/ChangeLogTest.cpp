@@ -11,7 +11,9 @@
 
 namespace {
 
-std::string Text(const std::vector<uint8_t>& bytes) { return std::string(bytes.begin(), bytes.end()); }
+std::string Text(const std::vector<uint8_t>& bytes) {
+    return std::string(bytes.begin(), bytes.end());
+}
 
 TEST(ChangeLogFormatTest, ChangeLines) {
     struct Row {
@@ -47,12 +49,14 @@ TEST(ChangeLogFormatTest, StampHeadsAndChipLine) {
     const std::string begin = "\r\n" + std::string(39, '-') + "BEGIN" + std::string(39, '-') + "\r\n";
     EXPECT_EQ(begin.size(), 2u + 83u + 2u);
     // File names are GBK bytes; a character GBK lacks becomes '?'.
-    EXPECT_EQ(ChangeLogFormat::FileHead(stamp, "固件.bin"),
-              begin + stamp + " \xB9\xCC\xBC\xFE.bin \xCE\xC4\xBC\xFE\xD0\xDE\xB8\xC4\xC8\xE7\xCF\xC2\xA3\xBA\r\n");
+    EXPECT_EQ(
+        ChangeLogFormat::FileHead(stamp, "固件.bin"),
+        begin + stamp + " \xB9\xCC\xBC\xFE.bin \xCE\xC4\xBC\xFE\xD0\xDE\xB8\xC4\xC8\xE7\xCF\xC2\xA3\xBA\r\n");
     EXPECT_EQ(ChangeLogFormat::FileHead(stamp, "a\xF0\x9F\x98\x80.bin"),
               begin + stamp + " a?.bin \xCE\xC4\xBC\xFE\xD0\xDE\xB8\xC4\xC8\xE7\xCF\xC2\xA3\xBA\r\n");
     EXPECT_EQ(ChangeLogFormat::ChipHead(stamp),
-              begin + stamp + " \xD0\xBE\xC6\xAC\xC4\xDA\xCA\xFD\xBE\xDD\xB1\xA3\xB4\xE6\xC8\xE7\xCF\xC2\xA3\xBA\r\n");
+              begin + stamp +
+                  " \xD0\xBE\xC6\xAC\xC4\xDA\xCA\xFD\xBE\xDD\xB1\xA3\xB4\xE6\xC8\xE7\xCF\xC2\xA3\xBA\r\n");
     EXPECT_EQ(ChangeLogFormat::ChipLine("a.bin"),
               "        [\xC6\xAC\xC4\xDA\xCA\xFD\xBE\xDD]\xB1\xA3\xB4\xE6\xCE\xAA[a.bin]\r\n");
     EXPECT_EQ(ChangeLogFormat::kBlockEnd, std::string(40, '-') + "END" + std::string(40, '-'));

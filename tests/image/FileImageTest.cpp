@@ -58,7 +58,8 @@ TEST_F(FileImageTest, ExtendWithFFGrowsWithFFOnly) {
         const std::vector<uint8_t> work = TempDir::Read(path);
         ASSERT_EQ(work.size(), length);
         EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), work.begin()));
-        EXPECT_TRUE(std::all_of(work.begin() + 20, work.end(), [](uint8_t b) { return b == 0xFF; })) << length;
+        EXPECT_TRUE(std::all_of(work.begin() + 20, work.end(), [](uint8_t b) { return b == 0xFF; }))
+            << length;
         ExpectConsistent();
     }
     // Not longer: nothing changes.

@@ -185,7 +185,8 @@ TEST(ImageFileCopyTest, PipeIsRefusedNotCopiedShort) {
 // summing thread follows (8 MiB) and the read-back buffer.
 TEST(ImageFileCopyTest, CopyAndSumGivesTheSumOfTheCopy) {
     const size_t mib = 1 << 20;
-    const size_t lengths[] = {0, 1, 337, kPassBufferBytes + 1, 8 * mib - 1, 8 * mib, 8 * mib + 1, 17 * mib + 3};
+    const size_t lengths[] = {0,           1,       337,         kPassBufferBytes + 1,
+                              8 * mib - 1, 8 * mib, 8 * mib + 1, 17 * mib + 3};
     for (size_t n : lengths) {
         SCOPED_TRACE(n);
         TempDir dir;

@@ -12,14 +12,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "ports/CommandIds.h"
 #include "hexview/HexView.h"
 #include "image/FileImage.h"
 #include "image/ImageTexts.h"
 #include "operations/WorkerState.h"
 #include "platform/File.h"
-#include "support/RecordingPorts.h"
+#include "ports/CommandIds.h"
 #include "support/BlockingGuard.h"
+#include "support/RecordingPorts.h"
 #include "support/RecordingScrollBar.h"
 #include "support/TempDir.h"
 #include "widgets/GridModel.h"
@@ -225,7 +225,8 @@ TEST_F(ImageLoaderTest, FailedLoadsEmptyTheWorkCopyAndRefuseAnythingButAFile) {
         const std::string path = c.prepare();
         log.Clear();
         EXPECT_TRUE(FinishesWithoutBlocking(path, [&] { loader.LoadImageFile(path, true); })) << c.name;
-        EXPECT_EQ(log.Events(), (Events{"status:文件打开失败|alert", "box:错误|stop|无法打开文件！"})) << c.name;
+        EXPECT_EQ(log.Events(), (Events{"status:文件打开失败|alert", "box:错误|stop|无法打开文件！"}))
+            << c.name;
         EXPECT_FALSE(image.loaded()) << c.name;
         EXPECT_EQ(std::filesystem::file_size(dir.File("h_alor1.dll")), 0u) << c.name;
     }
@@ -238,7 +239,8 @@ TEST_F(ImageLoaderTest, OnlyAnotherHolderOfTheLockRefusesTheLoad) {
     };
     // Network and FUSE mounts without flock answer with these; only EWOULDBLOCK
     // means another program holds the work copy.
-    const Case cases[] = {{ENOLCK, true}, {EOPNOTSUPP, true}, {EINVAL, true}, {ENOSYS, true}, {EWOULDBLOCK, false}};
+    const Case cases[] = {
+        {ENOLCK, true}, {EOPNOTSUPP, true}, {EINVAL, true}, {ENOSYS, true}, {EWOULDBLOCK, false}};
     static int s_error = 0;
     for (const Case& c : cases) {
         s_error = c.lockError;

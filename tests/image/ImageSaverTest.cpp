@@ -35,7 +35,8 @@ const std::string kStamp = "    2026-12-07 10:05:09";
 const std::string kFileModified = " \xCE\xC4\xBC\xFE\xD0\xDE\xB8\xC4\xC8\xE7\xCF\xC2\xA3\xBA\r\n";
 const std::string kChipSaved =
     " \xD0\xBE\xC6\xAC\xC4\xDA\xCA\xFD\xBE\xDD\xB1\xA3\xB4\xE6\xC8\xE7\xCF\xC2\xA3\xBA\r\n";
-const std::string kChipSavedAs = "        \x5B\xC6\xAC\xC4\xDA\xCA\xFD\xBE\xDD\x5D\xB1\xA3\xB4\xE6\xCE\xAA\x5B";
+const std::string kChipSavedAs =
+    "        \x5B\xC6\xAC\xC4\xDA\xCA\xFD\xBE\xDD\x5D\xB1\xA3\xB4\xE6\xCE\xAA\x5B";
 const std::string kEnd = std::string(40, '-') + "END" + std::string(40, '-');
 
 const std::string kSaved = "status:文件已保存...";
@@ -44,7 +45,9 @@ const std::string kCannotWrite = "box:警告|exclamation|无法写入文件！";
 const std::string kSystemFile = "box:警告|exclamation|禁止修改系统文件！   ";
 const std::string kSaveDialog = "save-dialog:bin文件(*.bin);rom文件(*.rom);其他文件(*.*);|bin";
 
-std::string FileHead(const std::string& name) { return kBegin + kStamp + " " + name + kFileModified; }
+std::string FileHead(const std::string& name) {
+    return kBegin + kStamp + " " + name + kFileModified;
+}
 
 std::string Line(uint32_t address, int old, uint8_t now) {
     char text[64];
@@ -53,7 +56,8 @@ std::string Line(uint32_t address, int old, uint8_t now) {
         std::snprintf(oldText, sizeof oldText, "null");
     else
         std::snprintf(oldText, sizeof oldText, "%02X", static_cast<unsigned>(old));
-    std::snprintf(text, sizeof text, "        [%08X]: %s --> %02X\r\n", address, oldText, static_cast<unsigned>(now));
+    std::snprintf(text, sizeof text, "        [%08X]: %s --> %02X\r\n", address, oldText,
+                  static_cast<unsigned>(now));
     return text;
 }
 
@@ -69,7 +73,9 @@ std::string ReferenceLines(const Bytes& source, const Bytes& work) {
     return lines;
 }
 
-std::string Text(const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
+std::string Text(const Bytes& bytes) {
+    return std::string(bytes.begin(), bytes.end());
+}
 
 // A file-size limit for this process, as a full disk: writes past it fail with EFBIG.
 class FileSizeLimit {
@@ -95,9 +101,11 @@ class ImageSaverTest : public ::testing::Test {
 protected:
     ImageSaverTest()
         : view(image, grid, scrollBar, commands, state),
-          loader(image, view, grid, status, boxes, commands, texts, dir.File("h_alor1.dll"), dir.File("h_alor0.dll")),
+          loader(image, view, grid, status, boxes, commands, texts, dir.File("h_alor1.dll"),
+                 dir.File("h_alor0.dll")),
           changeLog(dir.File("修改记录.txt")),
-          saver(image, loader, view, changeLog, SavePorts{status, boxes, commands, texts, fileDialog, shell}) {
+          saver(image, loader, view, changeLog,
+                SavePorts{status, boxes, commands, texts, fileDialog, shell}) {
         view.SetUpHexGrid();
         view.ResetScrollBar();
         grid.SetRepaintListener([this] { log.Add("repaint"); });
@@ -179,7 +187,9 @@ Bytes WithByte(Bytes bytes, size_t offset, uint8_t value) {
     return bytes;
 }
 
-Bytes Prefix(const Bytes& bytes, size_t count) { return Bytes(bytes.begin(), bytes.begin() + count); }
+Bytes Prefix(const Bytes& bytes, size_t count) {
+    return Bytes(bytes.begin(), bytes.begin() + count);
+}
 
 Bytes Concat(Bytes a, const Bytes& b) {
     a.insert(a.end(), b.begin(), b.end());
@@ -194,7 +204,8 @@ TEST_F(ImageSaverTest, SaveWritesAndLogsExactlyTheChangedBytes) {
     Bytes wide = PatternBytes(600000, 3);
     Bytes wideEdited = wide;
     // Changes at and across the edges of the comparison's 256 KiB pieces.
-    for (size_t at : {size_t{0}, size_t{262143}, size_t{262144}, size_t{524287}, size_t{524288}, size_t{599999}})
+    for (size_t at :
+         {size_t{0}, size_t{262143}, size_t{262144}, size_t{524287}, size_t{524288}, size_t{599999}})
         wideEdited[at] ^= 0x5A;
     for (size_t at = 262100; at < 262200; ++at) wideEdited[at] = static_cast<uint8_t>(~wideEdited[at]);
     struct Row {
@@ -204,7 +215,7 @@ TEST_F(ImageSaverTest, SaveWritesAndLogsExactlyTheChangedBytes) {
         size_t lines;
         std::string first;  // first and last change line ("" when none)
         std::string last;
-        Bytes after;        // the source file afterwards
+        Bytes after;  // the source file afterwards
     };
     const Row rows[] = {
         {"one byte in 64", base64, WithByte(base64, 0x1A, 0x00), 1, "        [0000001A]: FF --> 00\r\n",
@@ -213,12 +224,16 @@ TEST_F(ImageSaverTest, SaveWritesAndLogsExactlyTheChangedBytes) {
          Line(0x1000, -1, PatternBytes(904, 9)[0]), Line(0x1387, -1, PatternBytes(904, 9)[903]),
          Concat(base4096, PatternBytes(904, 9))},
         {"no difference", base4096, base4096, 0, "", "", base4096},
-        {"empty source", {}, PatternBytes(10, 1), 10, Line(0, -1, PatternBytes(10, 1)[0]),
-         Line(9, -1, PatternBytes(10, 1)[9]), PatternBytes(10, 1)},
+        {"empty source",
+         {},
+         PatternBytes(10, 1),
+         10,
+         Line(0, -1, PatternBytes(10, 1)[0]),
+         Line(9, -1, PatternBytes(10, 1)[9]),
+         PatternBytes(10, 1)},
         {"source longer than the work copy", PatternBytes(100),
-         WithByte(Prefix(PatternBytes(100), 50), 7, 0xEE), 1,
-         Line(7, PatternBytes(100)[7], 0xEE), Line(7, PatternBytes(100)[7], 0xEE),
-         WithByte(PatternBytes(100), 7, 0xEE)},
+         WithByte(Prefix(PatternBytes(100), 50), 7, 0xEE), 1, Line(7, PatternBytes(100)[7], 0xEE),
+         Line(7, PatternBytes(100)[7], 0xEE), WithByte(PatternBytes(100), 7, 0xEE)},
         {"runs across the comparison pieces", wide, wideEdited, 104, Line(0, wide[0], wideEdited[0]),
          Line(599999, wide[599999], wideEdited[599999]), wideEdited},
     };
@@ -232,7 +247,8 @@ TEST_F(ImageSaverTest, SaveWritesAndLogsExactlyTheChangedBytes) {
         const std::string lines = ReferenceLines(row.source, row.work);
         EXPECT_EQ(LogText(), "old" + FileHead("fw.bin") + lines + kEnd);
         size_t count = 0;
-        for (size_t at = lines.find("\r\n"); at != std::string::npos; at = lines.find("\r\n", at + 2)) ++count;
+        for (size_t at = lines.find("\r\n"); at != std::string::npos; at = lines.find("\r\n", at + 2))
+            ++count;
         EXPECT_EQ(count, row.lines);
         if (row.lines > 0) {
             EXPECT_EQ(lines.substr(0, row.first.size()), row.first);
@@ -290,7 +306,8 @@ TEST_F(ImageSaverTest, LogIsEmptiedAtItsSizeLimit) {
         }
         LoadEdited("fw.bin", source, WithByte(source, 5, 0x00));
         saver.SaveImage();
-        const std::string block = FileHead("fw.bin") + ReferenceLines(source, WithByte(source, 5, 0x00)) + kEnd;
+        const std::string block =
+            FileHead("fw.bin") + ReferenceLines(source, WithByte(source, 5, 0x00)) + kEnd;
         File logFile;
         ASSERT_TRUE(logFile.Open(dir.File("修改记录.txt"), File::Mode::ReadOnly));
         const uint64_t expected = (row.emptied ? 0 : row.size) + block.size();

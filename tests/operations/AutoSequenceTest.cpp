@@ -12,16 +12,17 @@ TEST_F(AutoSequenceTest, EraseProgramVerifyOnOneConnection) {
     LoadImage(file);
     EXPECT_TRUE(Run(WorkerCode::Auto));
     Lines calls = CheckCalls();
-    calls.insert(calls.end(), {"QuovixInitFlash(7)", "QuovixSetFlashInfo(7,5,131072)", "QuovixSetWriteTime(7,500)",
-                               "QuovixProgram(7,8192,0)", "QuovixProgram(7,1808,8192)", "QuovixRead(7,8192,0)",
-                               "QuovixRead(7,8192,8192)", "QuovixClose(7)"});
+    calls.insert(calls.end(),
+                 {"QuovixInitFlash(7)", "QuovixSetFlashInfo(7,5,131072)", "QuovixSetWriteTime(7,500)",
+                  "QuovixProgram(7,8192,0)", "QuovixProgram(7,1808,8192)", "QuovixRead(7,8192,0)",
+                  "QuovixRead(7,8192,8192)", "QuovixClose(7)"});
     EXPECT_EQ(driver.CallTexts(), calls);
-    EXPECT_EQ(Seen(),
-              (Lines{"status:芯片擦除中...", "status:芯片擦除成功...", "wave:sound/del.wav", "show-progress",
-                     "progress:0|已烧录0%", "progress:81|已烧录81%", "progress:100|已烧录100%", "hide-progress",
-                     "status:烧录成功...", "show-progress", "progress:0|已校验0%", "progress:81|已校验81%",
-                     "progress:100|已校验100%", "hide-progress", "status:校验成功...",
-                     "status:自动擦除、烧录、校验成功...", "wave:sound/finishsound.wav"}));
+    EXPECT_EQ(Seen(), (Lines{"status:芯片擦除中...", "status:芯片擦除成功...", "wave:sound/del.wav",
+                             "show-progress", "progress:0|已烧录0%", "progress:81|已烧录81%",
+                             "progress:100|已烧录100%", "hide-progress", "status:烧录成功...",
+                             "show-progress", "progress:0|已校验0%", "progress:81|已校验81%",
+                             "progress:100|已校验100%", "hide-progress", "status:校验成功...",
+                             "status:自动擦除、烧录、校验成功...", "wave:sound/finishsound.wav"}));
     EXPECT_EQ(BusyAt(FakeEntry::InitFlash), Lines{"E"});
     EXPECT_EQ(BusyAt(FakeEntry::Program), (Lines{"P", "P"}));
     EXPECT_EQ(BusyAt(FakeEntry::Read), (Lines{"V", "V"}));
@@ -35,12 +36,12 @@ TEST_F(AutoSequenceTest, OverflowAnsweredYesShowsOnlyTheVerifyBox) {
     LoadImage(file);
     boxes.QueueAnswer(MessageAnswer::Yes);
     EXPECT_TRUE(Run(WorkerCode::Auto));
-    EXPECT_EQ(log.With("box:"),
-              (Lines{"box:提示|question|文件长度大于芯片存储量!      \r\n       继续烧录？",
-                     "box:提示|exclamation|校验成功，溢出部分未校验！   "}));
-    EXPECT_EQ(log.With("status:"),
-              (Lines{"status:芯片擦除中...", "status:芯片擦除成功...", "status:烧录成功，溢出部分未烧录...|alert",
-                     "status:校验成功,溢出部分未校验...|alert", "status:自动擦除、烧录、校验成功..."}));
+    EXPECT_EQ(log.With("box:"), (Lines{"box:提示|question|文件长度大于芯片存储量!      \r\n       继续烧录？",
+                                       "box:提示|exclamation|校验成功，溢出部分未校验！   "}));
+    EXPECT_EQ(
+        log.With("status:"),
+        (Lines{"status:芯片擦除中...", "status:芯片擦除成功...", "status:烧录成功，溢出部分未烧录...|alert",
+               "status:校验成功,溢出部分未校验...|alert", "status:自动擦除、烧录、校验成功..."}));
     EXPECT_EQ(log.With("wave:"), (Lines{"wave:sound/del.wav", "wave:sound/finishsound.wav"}));
     EXPECT_EQ(driver.CallCount(FakeEntry::Close), 1);
 }
@@ -100,7 +101,8 @@ TEST_F(AutoSequenceTest, DifferencesEndWithTheSummaryBox) {
 
 TEST_F(AutoSequenceTest, NoFileBeepsUnlikeTheSingleCommands) {
     EXPECT_FALSE(Run(WorkerCode::Auto));
-    EXPECT_EQ(Seen(), (Lines{"status:文件尚未打开...|alert|beep", "box:提示|exclamation|文件尚未打开！    "}));
+    EXPECT_EQ(Seen(),
+              (Lines{"status:文件尚未打开...|alert|beep", "box:提示|exclamation|文件尚未打开！    "}));
     EXPECT_TRUE(driver.CallTexts().empty());
 }
 

@@ -8,7 +8,9 @@ struct FailureCase {
     bool noChip;  // else no programmer
 };
 
-void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const FailureCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class DeviceFailureTest : public OperationFixture, public ::testing::WithParamInterface<FailureCase> {};
 
@@ -25,9 +27,10 @@ TEST_P(DeviceFailureTest, ReportsClosesAndTouchesNothing) {
 
     EXPECT_FALSE(Run(c.code));
 
-    Lines expected = c.noChip ? Lines{"status:设备已连接,未检测到芯片...|alert|beep",
-                                      "box:提示|exclamation|设备已连接,未检测到芯片!   "}
-                              : Lines{"status:设备未连接...|alert|beep", "box:提示|exclamation|设备未连接！    "};
+    Lines expected = c.noChip
+                         ? Lines{"status:设备已连接,未检测到芯片...|alert|beep",
+                                 "box:提示|exclamation|设备已连接,未检测到芯片!   "}
+                         : Lines{"status:设备未连接...|alert|beep", "box:提示|exclamation|设备未连接！    "};
     if (c.code == WorkerCode::Program) expected.push_back("hide-progress");
     EXPECT_EQ(Seen(), expected);
 
@@ -39,20 +42,20 @@ TEST_P(DeviceFailureTest, ReportsClosesAndTouchesNothing) {
     EXPECT_EQ(BusyAt(FakeEntry::Enum), Lines{""});
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Commands, DeviceFailureTest,
-    ::testing::Values(FailureCase{"AutoNoProgrammer", WorkerCode::Auto, false},
-                      FailureCase{"AutoNoChip", WorkerCode::Auto, true},
-                      FailureCase{"EraseNoProgrammer", WorkerCode::Erase, false},
-                      FailureCase{"EraseNoChip", WorkerCode::Erase, true},
-                      FailureCase{"ProgramNoProgrammer", WorkerCode::Program, false},
-                      FailureCase{"ProgramNoChip", WorkerCode::Program, true},
-                      FailureCase{"VerifyNoProgrammer", WorkerCode::Verify, false},
-                      FailureCase{"VerifyNoChip", WorkerCode::Verify, true},
-                      FailureCase{"ReadNoProgrammer", WorkerCode::ReadChip, false},
-                      FailureCase{"ReadNoChip", WorkerCode::ReadChip, true},
-                      FailureCase{"BlankCheckNoProgrammer", WorkerCode::BlankCheck, false},
-                      FailureCase{"BlankCheckNoChip", WorkerCode::BlankCheck, true}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Commands, DeviceFailureTest,
+                         ::testing::Values(FailureCase{"AutoNoProgrammer", WorkerCode::Auto, false},
+                                           FailureCase{"AutoNoChip", WorkerCode::Auto, true},
+                                           FailureCase{"EraseNoProgrammer", WorkerCode::Erase, false},
+                                           FailureCase{"EraseNoChip", WorkerCode::Erase, true},
+                                           FailureCase{"ProgramNoProgrammer", WorkerCode::Program, false},
+                                           FailureCase{"ProgramNoChip", WorkerCode::Program, true},
+                                           FailureCase{"VerifyNoProgrammer", WorkerCode::Verify, false},
+                                           FailureCase{"VerifyNoChip", WorkerCode::Verify, true},
+                                           FailureCase{"ReadNoProgrammer", WorkerCode::ReadChip, false},
+                                           FailureCase{"ReadNoChip", WorkerCode::ReadChip, true},
+                                           FailureCase{"BlankCheckNoProgrammer", WorkerCode::BlankCheck,
+                                                       false},
+                                           FailureCase{"BlankCheckNoChip", WorkerCode::BlankCheck, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -89,10 +89,11 @@ TEST_F(BlankCheckTest, ReadFailureReportsWithoutBox) {
     driver.FailCall(FakeEntry::Read, 3);
     EXPECT_FALSE(Run(WorkerCode::BlankCheck));
     Lines expected = BlankCaptions(2);
-    expected.insert(expected.end(), {"hide-progress", "status:查空失败，请检查设备连接和芯片容量...|alert|beep"});
+    expected.insert(expected.end(),
+                    {"hide-progress", "status:查空失败，请检查设备连接和芯片容量...|alert|beep"});
     EXPECT_EQ(Seen(), expected);
     EXPECT_EQ(driver.CallTexts(), With(CheckCalls(), {"QuovixRead(7,8192,0)", "QuovixRead(7,8192,8192)",
-                                                                "QuovixRead(7,8192,16384)", "QuovixClose(7)"}));
+                                                      "QuovixRead(7,8192,16384)", "QuovixClose(7)"}));
 }
 
 TEST_F(BlankCheckTest, ShortReadsAdvanceByWhatWasDelivered) {
@@ -127,7 +128,9 @@ struct BlankReport {
     uint32_t report;
 };
 
-void PrintTo(const BlankReport& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const BlankReport& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class BlankCheckReportTest : public OperationFixture, public ::testing::WithParamInterface<BlankReport> {};
 

@@ -16,7 +16,9 @@ void RecordingReadView::Note(const std::string& what) {
     m_log.Add("view:" + what + (m_window.inside() ? "" : "|outside-window"));
 }
 
-void RecordingReadView::ForceViewMode() { Note("force-view-mode"); }
+void RecordingReadView::ForceViewMode() {
+    Note("force-view-mode");
+}
 
 void RecordingReadView::LoadChipImage() {
     Note("load-chip-image");
@@ -79,18 +81,33 @@ void OperationFixture::TearDown() {
 
 void OperationFixture::Dispatch(uint8_t code) {
     switch (code) {
-    case WorkerCode::Auto: lastResult = ops->AutoSequence(); break;
-    case WorkerCode::Erase: lastResult = ops->EraseChip(1); break;
-    case WorkerCode::Program: lastResult = ops->ProgramChip(1); break;
-    case WorkerCode::Verify: lastResult = ops->VerifyChip(1); break;
-    case WorkerCode::ReadChip:
-        ops->ReadChip();
-        lastResult = false;  // gives no result
-        break;
-    case WorkerCode::BlankCheck: lastResult = ops->BlankCheck(); break;
-    case WorkerCode::DetectQuiet: lastResult = detection->DetectQuiet() == 2; break;
-    case WorkerCode::DetectWithMessage: lastResult = detection->DetectWithMessage() == 2; break;
-    default: break;
+        case WorkerCode::Auto:
+            lastResult = ops->AutoSequence();
+            break;
+        case WorkerCode::Erase:
+            lastResult = ops->EraseChip(1);
+            break;
+        case WorkerCode::Program:
+            lastResult = ops->ProgramChip(1);
+            break;
+        case WorkerCode::Verify:
+            lastResult = ops->VerifyChip(1);
+            break;
+        case WorkerCode::ReadChip:
+            ops->ReadChip();
+            lastResult = false;  // gives no result
+            break;
+        case WorkerCode::BlankCheck:
+            lastResult = ops->BlankCheck();
+            break;
+        case WorkerCode::DetectQuiet:
+            lastResult = detection->DetectQuiet() == 2;
+            break;
+        case WorkerCode::DetectWithMessage:
+            lastResult = detection->DetectWithMessage() == 2;
+            break;
+        default:
+            break;
     }
 }
 
@@ -116,7 +133,8 @@ bool OperationFixture::Run(uint8_t code) {
         EXPECT_GE(position, last) << "progress went backwards: " << e;
         EXPECT_LE(position, 100) << e;
         const std::string tail = std::to_string(position) + "%";
-        EXPECT_TRUE(caption.size() > tail.size() && caption.compare(caption.size() - tail.size(), tail.size(), tail) == 0)
+        EXPECT_TRUE(caption.size() > tail.size() &&
+                    caption.compare(caption.size() - tail.size(), tail.size(), tail) == 0)
             << e;
         last = position;
     }
@@ -161,8 +179,12 @@ Lines OperationFixture::Seen() const {
 }
 
 Lines OperationFixture::CheckCalls() {
-    return {"QuovixEnum()",           "QuovixOpen(0)",         "QuovixUsbSelfTest(7)",
-            "QuovixSetFlashInfo(7,5,0)", "QuovixSetWriteTime(7,5)", "QuovixGetFlashInfo(7)"};
+    return {"QuovixEnum()",
+            "QuovixOpen(0)",
+            "QuovixUsbSelfTest(7)",
+            "QuovixSetFlashInfo(7,5,0)",
+            "QuovixSetWriteTime(7,5)",
+            "QuovixGetFlashInfo(7)"};
 }
 
 std::vector<std::string> OperationFixture::BusyAt(FakeEntry entry) const {

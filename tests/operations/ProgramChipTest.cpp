@@ -63,8 +63,7 @@ TEST_F(ProgramChipTest, OneByteOverTheChipAnsweredYesWritesTheChipSize) {
     EXPECT_EQ(ProgrammedBytes(), std::vector<uint8_t>(file.begin(), file.begin() + kChip));
     // The question comes after the check and before the chip is prepared.
     const auto calls = driver.CallTexts();
-    EXPECT_EQ(Lines(calls.begin(), calls.begin() + 8),
-              CallsThenProgram({}, false));
+    EXPECT_EQ(Lines(calls.begin(), calls.begin() + 8), CallsThenProgram({}, false));
 }
 
 TEST_F(ProgramChipTest, OneByteOverTheChipAnsweredNoClosesAndLeavesTheStatus) {
@@ -120,8 +119,9 @@ TEST_F(ProgramChipTest, ShortWriteIsResentFromWhereTheDriverStopped) {
     LoadImage(file);
     driver.ReportOnCall(FakeEntry::Program, 1, 4096);
     EXPECT_TRUE(Run(WorkerCode::Program));
-    EXPECT_EQ(driver.CallTexts(FakeEntry::Program),
-              (Lines{"QuovixProgram(7,8192,0)", "QuovixProgram(7,8192,4096)", "QuovixProgram(7,7712,12288)"}));
+    EXPECT_EQ(
+        driver.CallTexts(FakeEntry::Program),
+        (Lines{"QuovixProgram(7,8192,0)", "QuovixProgram(7,8192,4096)", "QuovixProgram(7,7712,12288)"}));
     const auto calls = driver.Calls();
     std::vector<std::vector<uint8_t>> data;
     for (const auto& c : calls)
@@ -166,7 +166,9 @@ struct ReportCase {
     int programCalls;
 };
 
-void PrintTo(const ReportCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const ReportCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class ProgramReportTest : public ProgramChipTest, public ::testing::WithParamInterface<ReportCase> {};
 

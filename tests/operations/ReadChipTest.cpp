@@ -72,7 +72,8 @@ TEST_F(ReadChipTest, FailureInTheThirdBlockKeepsTwoBlocksAndTheImage) {
     Lines expected = {"view:force-view-mode"};
     const Lines captions = Captions(2);
     expected.insert(expected.end(), captions.begin(), captions.end());
-    expected.insert(expected.end(), {"hide-progress", "status:读取失败，请检查设备连接和芯片容量...|alert|beep"});
+    expected.insert(expected.end(),
+                    {"hide-progress", "status:读取失败，请检查设备连接和芯片容量...|alert|beep"});
     EXPECT_EQ(Seen(), expected);
     EXPECT_EQ(driver.CallTexts().back(), "QuovixClose(7)");
     // The image on screen is untouched.
@@ -180,7 +181,9 @@ struct ReadReport {
     uint32_t report;
 };
 
-void PrintTo(const ReadReport& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const ReadReport& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class ReadReportTest : public ReadChipTest, public ::testing::WithParamInterface<ReadReport> {};
 

@@ -27,7 +27,9 @@ protected:
     }
     // The simulator reads its set-up at every open; `extra` adds or overrides lines.
     void Configure(const std::string& extra) {
-        std::ofstream(dir.file("velmor-sim.conf")) << "backend = simulator\nchip = 25X10\nblock_delay_ms = 0\nerase_ms = 0\n" << extra;
+        std::ofstream(dir.file("velmor-sim.conf"))
+            << "backend = simulator\nchip = 25X10\nblock_delay_ms = 0\nerase_ms = 0\n"
+            << extra;
     }
 
 private:
@@ -37,8 +39,9 @@ private:
 
 TEST_F(RealDriverTest, DetectionFindsTheSimulatedChip) {
     EXPECT_TRUE(Run(WorkerCode::DetectWithMessage));
-    EXPECT_EQ(Seen(), (Lines{"status:设备已连接，检测到128KB芯片   ",
-                             "box:芯片信息|information|设备已连接，并检测到芯片     \r\n芯片容量:128KB (1Mbits)"}));
+    EXPECT_EQ(Seen(),
+              (Lines{"status:设备已连接，检测到128KB芯片   ",
+                     "box:芯片信息|information|设备已连接，并检测到芯片     \r\n芯片容量:128KB (1Mbits)"}));
     EXPECT_EQ(model.ChipCapacity(), kChip);
 }
 
@@ -104,7 +107,9 @@ struct FaultCase {
     const char* status;
 };
 
-void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const FaultCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class RealDriverFaultTest : public RealDriverTest, public ::testing::WithParamInterface<FaultCase> {};
 
@@ -124,7 +129,8 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{"NoChip", "chip = absent\n", WorkerCode::Verify, "设备已连接,未检测到芯片..."},
         FaultCase{"LaterProgramCallFails", "fail_program_call = 3\n", WorkerCode::Program,
                   "烧录失败，请检查设备连接和芯片容量..."},
-        FaultCase{"ProgramReportsZero", "report_zero = program\n", WorkerCode::Program, "烧录失败，请先擦除芯片..."},
+        FaultCase{"ProgramReportsZero", "report_zero = program\n", WorkerCode::Program,
+                  "烧录失败，请先擦除芯片..."},
         FaultCase{"ProgramReportsExtra", "report_extra = program\n", WorkerCode::Program,
                   "烧录失败，请先擦除芯片..."},
         FaultCase{"ReadReportsZero", "report_zero = read\n", WorkerCode::ReadChip,
@@ -132,7 +138,8 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{"ReadReportsExtra", "report_extra = read\n", WorkerCode::Verify,
                   "校验失败，请检查设备连接和芯片容量..."},
         FaultCase{"ShortReadsStillRead", "short_read = 4096\n", WorkerCode::ReadChip, "芯片读取成功..."},
-        FaultCase{"ShortReadsBlankCheckABlankChip", "short_read = 4096\n", WorkerCode::BlankCheck, "芯片为空..."},
+        FaultCase{"ShortReadsBlankCheckABlankChip", "short_read = 4096\n", WorkerCode::BlankCheck,
+                  "芯片为空..."},
         FaultCase{"ShortProgramsStillProgram", "short_program = 1000\n", WorkerCode::Program, "烧录成功..."},
         FaultCase{"EraseFails", "fail_erase_call = 1\n", WorkerCode::Erase, "芯片擦除失败..."},
         FaultCase{"ReadFailsInBlankCheck", "fail_read_call = 2\n", WorkerCode::BlankCheck,

@@ -33,7 +33,8 @@ TEST_F(VerifyChipTest, IdenticalShortImageComparesOnlyItsOwnBytes) {
 TEST_F(VerifyChipTest, DifferenceBoxText) {
     EXPECT_EQ(ChipOperations::DifferenceText(0x1A2B, 0x05, 0xFF),
               "1A2BH处错误! \r\n文件数据:05H 片内数据:FFH     " + Hint());
-    EXPECT_EQ(ChipOperations::DifferenceText(0, 0x00, 0xA0), "0H处错误! \r\n文件数据:00H 片内数据:A0H     " + Hint());
+    EXPECT_EQ(ChipOperations::DifferenceText(0, 0x00, 0xA0),
+              "0H处错误! \r\n文件数据:00H 片内数据:A0H     " + Hint());
     EXPECT_EQ(ChipOperations::DifferenceText(0x1FFFFFF, 0xC3, 0x0C),
               "1FFFFFFH处错误! \r\n文件数据:C3H 片内数据:0CH     " + Hint());
 }
@@ -104,7 +105,8 @@ TEST_F(VerifyChipTest, ImageOverTheChipIdenticalWithinIt) {
     const Lines seen = Seen();
     EXPECT_EQ(Lines(seen.end() - 5, seen.end()),
               (Lines{"progress:99|已校验99%", "hide-progress", "wave:sound/finishsound.wav",
-                     "status:校验成功,溢出部分未校验...|alert", "box:提示|exclamation|校验成功，溢出部分未校验！   "}));
+                     "status:校验成功,溢出部分未校验...|alert",
+                     "box:提示|exclamation|校验成功，溢出部分未校验！   "}));
 }
 
 TEST_F(VerifyChipTest, DeliveryReachingPastTheChipSizeIsComparedOnlyUpToIt) {
@@ -141,8 +143,8 @@ TEST_F(VerifyChipTest, EmptyImageReadsNothingAndSucceeds) {
     LoadImage({});
     EXPECT_TRUE(Run(WorkerCode::Verify));
     EXPECT_EQ(driver.CallCount(FakeEntry::Read), 0);
-    EXPECT_EQ(Seen(), (Lines{"show-progress", "progress:0|已校验0%", "hide-progress", "wave:sound/finishsound.wav",
-                             "status:校验成功..."}));
+    EXPECT_EQ(Seen(), (Lines{"show-progress", "progress:0|已校验0%", "hide-progress",
+                             "wave:sound/finishsound.wav", "status:校验成功..."}));
 }
 
 TEST_F(VerifyChipTest, NoFileRefusesWithoutBeep) {
@@ -174,7 +176,9 @@ struct VerifyReport {
     uint32_t report;
 };
 
-void PrintTo(const VerifyReport& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const VerifyReport& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class VerifyReportTest : public VerifyChipTest, public ::testing::WithParamInterface<VerifyReport> {};
 

@@ -1,8 +1,8 @@
 #include "platform/File.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
 #include <filesystem>

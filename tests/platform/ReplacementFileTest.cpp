@@ -31,12 +31,12 @@ mode_t ModeOf(const std::string& path) {
 TEST(ReplacementFileTest, CommitReplacesKeepingThePermissionBits) {
     struct Row {
         bool existing;
-        mode_t mode;      // of the existing target
-        mode_t umask;     // of the process, for a new target
+        mode_t mode;   // of the existing target
+        mode_t umask;  // of the process, for a new target
         mode_t expected;
     };
-    const Row rows[] = {{true, 0640, 022, 0640}, {true, 0604, 077, 0604}, {false, 0, 022, 0644},
-                        {false, 0, 027, 0640}};
+    const Row rows[] = {
+        {true, 0640, 022, 0640}, {true, 0604, 077, 0604}, {false, 0, 022, 0644}, {false, 0, 027, 0640}};
     for (const Row& row : rows) {
         TempDir dir;
         const std::string target = dir.File("t.bin");

@@ -22,8 +22,8 @@ public:
     ClientPoint GridOrigin() const override { return m_origin; }
     void ShowAt(int left, int top, int width, int height) override {
         visible = true;
-        m_log.Add("editor-show:" + std::to_string(left) + "," + std::to_string(top) + "," + std::to_string(width) +
-                  "," + std::to_string(height));
+        m_log.Add("editor-show:" + std::to_string(left) + "," + std::to_string(top) + "," +
+                  std::to_string(width) + "," + std::to_string(height));
     }
     void Hide() override {
         visible = false;

@@ -16,17 +16,32 @@ int32_t Forward(FakeCall call, uint8_t* readBuffer = nullptr, const uint8_t* pro
     return fake->Enter(std::move(call), readBuffer, programData, done, kind, code);
 }
 
-int32_t VELMOR_CALL FakeEnum() { return Forward({FakeEntry::Enum, {}, {}}); }
-int32_t VELMOR_CALL FakeOpen(int32_t index) { return Forward({FakeEntry::Open, {index}, {}}); }
-int32_t VELMOR_CALL FakeClose(int32_t h) { return Forward({FakeEntry::Close, {h}, {}}); }
-int32_t VELMOR_CALL FakeSelfTest(int32_t h) { return Forward({FakeEntry::UsbSelfTest, {h}, {}}); }
-int32_t VELMOR_CALL FakeSetBp1(int32_t h, int32_t v) { return Forward({FakeEntry::SetBP1, {h, v}, {}}); }
+int32_t VELMOR_CALL FakeEnum() {
+    return Forward({FakeEntry::Enum, {}, {}});
+}
+int32_t VELMOR_CALL FakeOpen(int32_t index) {
+    return Forward({FakeEntry::Open, {index}, {}});
+}
+int32_t VELMOR_CALL FakeClose(int32_t h) {
+    return Forward({FakeEntry::Close, {h}, {}});
+}
+int32_t VELMOR_CALL FakeSelfTest(int32_t h) {
+    return Forward({FakeEntry::UsbSelfTest, {h}, {}});
+}
+int32_t VELMOR_CALL FakeSetBp1(int32_t h, int32_t v) {
+    return Forward({FakeEntry::SetBP1, {h, v}, {}});
+}
 int32_t VELMOR_CALL FakeSetFlashInfo(int32_t h, int32_t kind, int32_t size) {
     return Forward({FakeEntry::SetFlashInfo, {h, kind, size}, {}});
 }
-int32_t VELMOR_CALL FakeSetWriteTime(int32_t h, int32_t t) { return Forward({FakeEntry::SetWriteTime, {h, t}, {}}); }
-int32_t VELMOR_CALL FakeInitFlash(int32_t h) { return Forward({FakeEntry::InitFlash, {h}, {}}); }
-int32_t VELMOR_CALL FakeProgram(int32_t h, const uint8_t* data, uint32_t length, uint32_t address, uint32_t* done) {
+int32_t VELMOR_CALL FakeSetWriteTime(int32_t h, int32_t t) {
+    return Forward({FakeEntry::SetWriteTime, {h, t}, {}});
+}
+int32_t VELMOR_CALL FakeInitFlash(int32_t h) {
+    return Forward({FakeEntry::InitFlash, {h}, {}});
+}
+int32_t VELMOR_CALL FakeProgram(int32_t h, const uint8_t* data, uint32_t length, uint32_t address,
+                                uint32_t* done) {
     FakeCall call{FakeEntry::Program, {h, length, address}, {}};
     if (data && length <= kMaxTransfer) call.data.assign(data, data + length);
     return Forward(std::move(call), nullptr, data, done);
@@ -38,22 +53,35 @@ int32_t VELMOR_CALL FakeGetFlashInfo(int32_t h, int32_t* kind, int32_t* code) {
     return Forward({FakeEntry::GetFlashInfo, {h}, {}}, nullptr, nullptr, nullptr, kind, code);
 }
 
-bool IsTransfer(FakeEntry e) { return e == FakeEntry::Program || e == FakeEntry::Read; }
+bool IsTransfer(FakeEntry e) {
+    return e == FakeEntry::Program || e == FakeEntry::Read;
+}
 }  // namespace
 
 std::string EntryName(FakeEntry entry) {
     switch (entry) {
-    case FakeEntry::Enum: return "QuovixEnum";
-    case FakeEntry::Open: return "QuovixOpen";
-    case FakeEntry::Close: return "QuovixClose";
-    case FakeEntry::UsbSelfTest: return "QuovixUsbSelfTest";
-    case FakeEntry::SetBP1: return "QuovixSetBP1";
-    case FakeEntry::SetFlashInfo: return "QuovixSetFlashInfo";
-    case FakeEntry::SetWriteTime: return "QuovixSetWriteTime";
-    case FakeEntry::InitFlash: return "QuovixInitFlash";
-    case FakeEntry::Program: return "QuovixProgram";
-    case FakeEntry::Read: return "QuovixRead";
-    case FakeEntry::GetFlashInfo: return "QuovixGetFlashInfo";
+        case FakeEntry::Enum:
+            return "QuovixEnum";
+        case FakeEntry::Open:
+            return "QuovixOpen";
+        case FakeEntry::Close:
+            return "QuovixClose";
+        case FakeEntry::UsbSelfTest:
+            return "QuovixUsbSelfTest";
+        case FakeEntry::SetBP1:
+            return "QuovixSetBP1";
+        case FakeEntry::SetFlashInfo:
+            return "QuovixSetFlashInfo";
+        case FakeEntry::SetWriteTime:
+            return "QuovixSetWriteTime";
+        case FakeEntry::InitFlash:
+            return "QuovixInitFlash";
+        case FakeEntry::Program:
+            return "QuovixProgram";
+        case FakeEntry::Read:
+            return "QuovixRead";
+        case FakeEntry::GetFlashInfo:
+            return "QuovixGetFlashInfo";
     }
     return "?";
 }
@@ -73,7 +101,9 @@ FakeDriver::FakeDriver() {
         throw std::logic_error("only one FakeDriver may live at a time");
 }
 
-FakeDriver::~FakeDriver() { g_instance = nullptr; }
+FakeDriver::~FakeDriver() {
+    g_instance = nullptr;
+}
 
 DriverApi FakeDriver::Api() const {
     std::lock_guard lock(m_mutex);
@@ -206,7 +236,8 @@ void FakeDriver::CheckContract(const FakeCall& call, const uint32_t* done) {
     if (IsTransfer(call.entry)) {
         const int64_t length = call.args[1];
         if (length < 1 || length > kMaxTransfer) m_violations.push_back("length outside 1..8192: " + text);
-        if (!done) m_violations.push_back("no done pointer: " + text);
+        if (!done)
+            m_violations.push_back("no done pointer: " + text);
         else if (*done != static_cast<uint32_t>(call.args[2]))
             m_violations.push_back("done does not hold the address on entry: " + text);
     }
@@ -245,62 +276,66 @@ int32_t FakeDriver::Execute(const FakeCall& call, int index, uint8_t* readBuffer
     if (over.fail) result = 0;
 
     // A real programmer refuses work on a connection that is not open.
-    const bool takesHandle = entry != FakeEntry::Enum && entry != FakeEntry::Open && entry != FakeEntry::Close;
+    const bool takesHandle =
+        entry != FakeEntry::Enum && entry != FakeEntry::Open && entry != FakeEntry::Close;
     if (takesHandle && (!m_isOpen || call.args[0] != m_openHandle)) return 0;
 
     switch (entry) {
-    case FakeEntry::Open:
-        if (result >= 0) {
-            m_isOpen = true;
-            m_openHandle = result;
-        }
-        return result;
-    case FakeEntry::Close:
-        if (m_isOpen && call.args[0] == m_openHandle) m_isOpen = false;
-        return result;
-    case FakeEntry::GetFlashInfo:
-        if (result != 0 && kind && code) {
-            if (m_chipInfoSet) {
-                *kind = m_kind;
-                *code = m_code;
-            } else {
-                int32_t c = 16;
-                for (size_t size = 131072; size < m_chip.size(); size *= 2) ++c;
-                const bool powerOfTwo = m_chip.size() >= 131072 && (m_chip.size() & (m_chip.size() - 1)) == 0;
-                *kind = powerOfTwo ? 5 : 0;
-                *code = powerOfTwo ? c : 0;
+        case FakeEntry::Open:
+            if (result >= 0) {
+                m_isOpen = true;
+                m_openHandle = result;
             }
-        }
-        return result;
-    case FakeEntry::InitFlash:
-        if (result != 0) std::fill(m_chip.begin(), m_chip.end(), 0xFF);
-        return result;
-    case FakeEntry::Program:
-    case FakeEntry::Read: {
-        if (result == 0) return 0;
-        const uint32_t length = static_cast<uint32_t>(call.args[1]);
-        const uint32_t address = static_cast<uint32_t>(call.args[2]);
-        // As the library: a read brings what lies between the address and the
-        // chip's end; a program that does not fit whole fails.
-        if (address >= m_chip.size()) return 0;
-        if (entry == FakeEntry::Program && static_cast<uint64_t>(address) + length > m_chip.size()) return 0;
-        uint32_t moved = std::min({length, kMaxTransfer, static_cast<uint32_t>(m_chip.size() - address)});
-        if (auto it = m_limits.find(entry); it != m_limits.end()) moved = std::min(moved, it->second);
-        if (over.hasReport) moved = std::min(moved, over.report);
-        if (entry == FakeEntry::Read && readBuffer)
-            std::copy_n(m_chip.begin() + address, moved, readBuffer);
-        if (entry == FakeEntry::Program && programData) {
-            // NOR flash only clears bits; a byte that does not read back failed.
-            bool readsBack = true;
-            for (uint32_t i = 0; i < moved; ++i) {
-                m_chip[address + i] &= programData[i];
-                readsBack = readsBack && m_chip[address + i] == programData[i];
+            return result;
+        case FakeEntry::Close:
+            if (m_isOpen && call.args[0] == m_openHandle) m_isOpen = false;
+            return result;
+        case FakeEntry::GetFlashInfo:
+            if (result != 0 && kind && code) {
+                if (m_chipInfoSet) {
+                    *kind = m_kind;
+                    *code = m_code;
+                } else {
+                    int32_t c = 16;
+                    for (size_t size = 131072; size < m_chip.size(); size *= 2) ++c;
+                    const bool powerOfTwo =
+                        m_chip.size() >= 131072 && (m_chip.size() & (m_chip.size() - 1)) == 0;
+                    *kind = powerOfTwo ? 5 : 0;
+                    *code = powerOfTwo ? c : 0;
+                }
             }
-            if (!readsBack) return 0;
+            return result;
+        case FakeEntry::InitFlash:
+            if (result != 0) std::fill(m_chip.begin(), m_chip.end(), 0xFF);
+            return result;
+        case FakeEntry::Program:
+        case FakeEntry::Read: {
+            if (result == 0) return 0;
+            const uint32_t length = static_cast<uint32_t>(call.args[1]);
+            const uint32_t address = static_cast<uint32_t>(call.args[2]);
+            // As the library: a read brings what lies between the address and the
+            // chip's end; a program that does not fit whole fails.
+            if (address >= m_chip.size()) return 0;
+            if (entry == FakeEntry::Program && static_cast<uint64_t>(address) + length > m_chip.size())
+                return 0;
+            uint32_t moved = std::min({length, kMaxTransfer, static_cast<uint32_t>(m_chip.size() - address)});
+            if (auto it = m_limits.find(entry); it != m_limits.end()) moved = std::min(moved, it->second);
+            if (over.hasReport) moved = std::min(moved, over.report);
+            if (entry == FakeEntry::Read && readBuffer)
+                std::copy_n(m_chip.begin() + address, moved, readBuffer);
+            if (entry == FakeEntry::Program && programData) {
+                // NOR flash only clears bits; a byte that does not read back failed.
+                bool readsBack = true;
+                for (uint32_t i = 0; i < moved; ++i) {
+                    m_chip[address + i] &= programData[i];
+                    readsBack = readsBack && m_chip[address + i] == programData[i];
+                }
+                if (!readsBack) return 0;
+            }
+            if (done) *done = over.hasReport ? over.report : moved;
+            return result;
         }
-        if (done) *done = over.hasReport ? over.report : moved;
-        return result;
-    }
-    default: return result;
+        default:
+            return result;
     }
 }

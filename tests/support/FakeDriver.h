@@ -92,8 +92,8 @@ public:
     void SetHook(std::function<void(const FakeCall&)> hook);
 
     // The table's entry points forward here.
-    int32_t Enter(FakeCall call, uint8_t* readBuffer, const uint8_t* programData, uint32_t* done, int32_t* kind,
-                  int32_t* code);
+    int32_t Enter(FakeCall call, uint8_t* readBuffer, const uint8_t* programData, uint32_t* done,
+                  int32_t* kind, int32_t* code);
 
 private:
     struct Override {

@@ -20,7 +20,12 @@
 
 struct ImageViewHarness {
     ImageViewHarness()
-        : commands(log), scrollBar(log), status(log), boxes(log), texts(log), view(image, grid, scrollBar, commands, state) {
+        : commands(log),
+          scrollBar(log),
+          status(log),
+          boxes(log),
+          texts(log),
+          view(image, grid, scrollBar, commands, state) {
         view.SetUpHexGrid();
         view.ResetScrollBar();
         log.Clear();

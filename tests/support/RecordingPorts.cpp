@@ -32,7 +32,9 @@ void RecordingStatusLine::SetStatus(const std::string& text, bool alert, bool be
     m_log.Add("status:" + text + (alert ? "|alert" : "") + (beep ? "|beep" : ""));
 }
 
-void RecordingStatusLine::ShowProgress() { m_log.Add("show-progress"); }
+void RecordingStatusLine::ShowProgress() {
+    m_log.Add("show-progress");
+}
 
 void RecordingStatusLine::SetProgress(int position, const std::string& caption) {
     {
@@ -42,7 +44,9 @@ void RecordingStatusLine::SetProgress(int position, const std::string& caption) 
     m_log.Add("progress:" + std::to_string(position) + "|" + caption);
 }
 
-void RecordingStatusLine::HideProgress() { m_log.Add("hide-progress"); }
+void RecordingStatusLine::HideProgress() {
+    m_log.Add("hide-progress");
+}
 
 std::string RecordingStatusLine::lastText() const {
     std::lock_guard lock(m_mutex);
@@ -61,11 +65,16 @@ std::vector<int> RecordingStatusLine::positions() const {
 
 std::string IconName(MessageIcon icon) {
     switch (icon) {
-    case MessageIcon::Information: return "information";
-    case MessageIcon::Exclamation: return "exclamation";
-    case MessageIcon::Question: return "question";
-    case MessageIcon::Stop: return "stop";
-    case MessageIcon::None: return "none";
+        case MessageIcon::Information:
+            return "information";
+        case MessageIcon::Exclamation:
+            return "exclamation";
+        case MessageIcon::Question:
+            return "question";
+        case MessageIcon::Stop:
+            return "stop";
+        case MessageIcon::None:
+            return "none";
     }
     return "?";
 }
@@ -153,6 +162,12 @@ int RecordingChipModelList::row() const {
     return m_row;
 }
 
-void RecordingSoundOutput::PlayWave(const std::string& path) { m_log.Add("wave:" + path); }
-void RecordingSoundOutput::Beep() { m_log.Add("beep"); }
-void RecordingSoundOutput::SetButtonSounds(const std::string& wavePath) { m_log.Add("button-sounds:" + wavePath); }
+void RecordingSoundOutput::PlayWave(const std::string& path) {
+    m_log.Add("wave:" + path);
+}
+void RecordingSoundOutput::Beep() {
+    m_log.Add("beep");
+}
+void RecordingSoundOutput::SetButtonSounds(const std::string& wavePath) {
+    m_log.Add("button-sounds:" + wavePath);
+}

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "ports/MessageBoxes.h"
-#include "ports/WindowPorts.h"
 #include "ports/StatusLine.h"
+#include "ports/WindowPorts.h"
 
 // One line per port call, e.g. "status:设备未连接...|alert|beep", "progress:37|已烧录37%".
 class EventLog {

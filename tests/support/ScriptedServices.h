@@ -14,10 +14,12 @@
 class ScriptedFileDialog : public FileDialogPort {
 public:
     explicit ScriptedFileDialog(EventLog& log) : m_log(log) {}
-    std::string ChooseOpenFile(const std::vector<OpenDialogFilter>& filters, const std::string& suffix) override {
+    std::string ChooseOpenFile(const std::vector<OpenDialogFilter>& filters,
+                               const std::string& suffix) override {
         return Answer("open-dialog:", filters, suffix);
     }
-    std::string ChooseSaveFile(const std::vector<OpenDialogFilter>& filters, const std::string& suffix) override {
+    std::string ChooseSaveFile(const std::vector<OpenDialogFilter>& filters,
+                               const std::string& suffix) override {
         return Answer("save-dialog:", filters, suffix);
     }
     void Queue(std::string name) { m_names.push_back(std::move(name)); }
@@ -25,7 +27,8 @@ public:
     std::function<void()> whileOpen;
 
 private:
-    std::string Answer(std::string text, const std::vector<OpenDialogFilter>& filters, const std::string& suffix) {
+    std::string Answer(std::string text, const std::vector<OpenDialogFilter>& filters,
+                       const std::string& suffix) {
         for (const OpenDialogFilter& filter : filters) text += filter.label + ";";
         m_log.Add(text + "|" + suffix);
         if (whileOpen) whileOpen();

@@ -52,7 +52,8 @@ TEST_F(AddressJumpTest, PagingRules) {
         EXPECT_EQ(grid.CurrentCell(), c.cell);
         EXPECT_TRUE(view.focusFollow());
         // The cell shows the byte jumped to.
-        EXPECT_EQ(grid.CellText(c.cell.row, c.cell.column), HexByteText(static_cast<uint8_t>(c.address * 7 + 1)));
+        EXPECT_EQ(grid.CellText(c.cell.row, c.cell.column),
+                  HexByteText(static_cast<uint8_t>(c.address * 7 + 1)));
         image.Unload();
     }
 }
@@ -61,8 +62,9 @@ TEST_F(AddressJumpTest, EditModeOpensTheEditorOnTheByte) {
     Open(Counting(1000));
     std::vector<std::tuple<int, int, uint32_t>> opened;
     bool editMode = false;
-    jump.SetEditMode([&] { return editMode; },
-                     [&](int row, int column, uint32_t fileRow) { opened.emplace_back(row, column, fileRow); });
+    jump.SetEditMode(
+        [&] { return editMode; },
+        [&](int row, int column, uint32_t fileRow) { opened.emplace_back(row, column, fileRow); });
     EXPECT_TRUE(jump.GoToAddress(0x25));
     EXPECT_TRUE(opened.empty());
     editMode = true;

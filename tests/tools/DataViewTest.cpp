@@ -2,9 +2,9 @@
 
 #include "FakeDriver.h"
 #include "ToolsFixture.h"
-#include "tools/HexInput.h"
 #include "device/ChipModel.h"
 #include "device/Device.h"
+#include "tools/HexInput.h"
 
 namespace {
 

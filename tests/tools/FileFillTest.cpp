@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <csignal>
 #include <string>
-#include <sys/resource.h>
 #include <vector>
 
 #include "ports/CommandIds.h"
@@ -58,8 +58,8 @@ struct FillCase {
     const char* length;
     const char* data;
     bool append;
-    size_t start;      // first byte of the run
-    size_t count;      // bytes of the run
+    size_t start;  // first byte of the run
+    size_t count;  // bytes of the run
     uint8_t value;
     size_t newLength;  // the work copy afterwards
 };
@@ -140,21 +140,70 @@ const char* const kRange = "box:提示|exclamation|填充长度超出范围！  
 
 TEST_F(FileFillTest, RefusedPressesWriteNothing) {
     const RefusalCase cases[] = {
-        {"address empty", "", "1", "FF", false, true, nullptr,
-         {"box:提示|exclamation|请输入要填充数据的起始地址！   "}, ""},
-        {"all empty: the address first", "", "", "", false, true, nullptr,
-         {"box:提示|exclamation|请输入要填充数据的起始地址！   "}, ""},
-        {"length empty", "0", "", "FF", false, true, nullptr,
-         {"box:提示|exclamation|请输入要填充数据的长度！   "}, ""},
-        {"data empty", "0", "1", "", false, true, nullptr, {"box:提示|exclamation|请输入要填充的数据！   "}, ""},
-        {"view mode", "0", "1", "FF", false, false, nullptr,
+        {"address empty",
+         "",
+         "1",
+         "FF",
+         false,
+         true,
+         nullptr,
+         {"box:提示|exclamation|请输入要填充数据的起始地址！   "},
+         ""},
+        {"all empty: the address first",
+         "",
+         "",
+         "",
+         false,
+         true,
+         nullptr,
+         {"box:提示|exclamation|请输入要填充数据的起始地址！   "},
+         ""},
+        {"length empty",
+         "0",
+         "",
+         "FF",
+         false,
+         true,
+         nullptr,
+         {"box:提示|exclamation|请输入要填充数据的长度！   "},
+         ""},
+        {"data empty",
+         "0",
+         "1",
+         "",
+         false,
+         true,
+         nullptr,
+         {"box:提示|exclamation|请输入要填充的数据！   "},
+         ""},
+        {"view mode",
+         "0",
+         "1",
+         "FF",
+         false,
+         false,
+         nullptr,
          {"status:文件处于非编辑模式，无法修改数据！|alert",
           "box:XJQT_Tarlo Flash编程器 V1.5|none|文件处于非编辑模式，无法修改数据！"},
          FileFill::NotEditModeText},
-        {"while programming", "0", "1", "FF", false, true, &WorkerState::ProgramBusy,
-         {"box:提示|information|当前不能执行此操作！   "}, ""},
-        {"while verifying", "20", "1", "FF", false, true, &WorkerState::VerifyBusy,
-         {"box:提示|information|当前不能执行此操作！   "}, ""},
+        {"while programming",
+         "0",
+         "1",
+         "FF",
+         false,
+         true,
+         &WorkerState::ProgramBusy,
+         {"box:提示|information|当前不能执行此操作！   "},
+         ""},
+        {"while verifying",
+         "20",
+         "1",
+         "FF",
+         false,
+         true,
+         &WorkerState::VerifyBusy,
+         {"box:提示|information|当前不能执行此操作！   "},
+         ""},
         {"length above 4294967295", "0", "4294967296", "FF", false, true, nullptr, {kRange}, ""},
         {"ten nines", "0", "9999999999", "FF", false, true, nullptr, {kRange}, ""},
         {"end past 4 GiB - 1", "1", "4294967295", "FF", false, true, nullptr, {kRange}, ""},
@@ -210,7 +259,8 @@ TEST_F(FileFillTest, RowCountWarningFromMoreThan134217754Rows) {
         Press("0", "1", "01", true);
         EXPECT_EQ(image.length(), size);
         EXPECT_EQ(image.checksum(), ByteSum(original.data(), original.size()) + 1);
-        const Events expected = warned ? Events{"box:警告|exclamation|文件过大,无法全部显示，但可以烧录！"} : Events{};
+        const Events expected =
+            warned ? Events{"box:警告|exclamation|文件过大,无法全部显示，但可以烧录！"} : Events{};
         EXPECT_EQ(log.With("box:"), expected);
         EXPECT_EQ(log.With("status:"), Events{"status:文件填充结束..."});
         image.Unload();
@@ -280,15 +330,13 @@ TEST_F(FileFillTest, CheckBoxWritesTheAddressAndLetsThatTextPassItsCheckOnce) {
     EXPECT_FALSE(form.skipNextCheck());
     EXPECT_FALSE(form.append());
     const FormStep steps[] = {
-        {"check", "1G", true, false},    // an ordinary check
-        {"tick", "1000", false, true},   // the end of a 4096-byte file
-        {"check", "1000", false, false}, // the program's write consumes the flag
-        {"press", "1001", false, true},  // appended one byte: the new end
-        {"check", "1001", false, false},
-        {"clear", "0", false, true},
-        {"check", "0", false, false},
-        {"check", "0G", true, false},    // the user's next character is checked again
-        {"check", "", false, false},     // an empty text is never examined
+        {"check", "1G", true, false},     // an ordinary check
+        {"tick", "1000", false, true},    // the end of a 4096-byte file
+        {"check", "1000", false, false},  // the program's write consumes the flag
+        {"press", "1001", false, true},   // appended one byte: the new end
+        {"check", "1001", false, false}, {"clear", "0", false, true}, {"check", "0", false, false},
+        {"check", "0G", true, false},  // the user's next character is checked again
+        {"check", "", false, false},   // an empty text is never examined
     };
     for (const FormStep& s : steps) {
         SCOPED_TRACE(std::string(s.action) + " " + s.text);

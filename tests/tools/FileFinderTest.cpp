@@ -89,7 +89,8 @@ protected:
     // cell) or has ended (-1).
     int64_t Next() {
         const bool settled = window.ServeFor(
-            [this] { return state.WorkerCommand == 0 || (!session.Searching() && worker.IsIdle()); }, kTimeout);
+            [this] { return state.WorkerCommand == 0 || (!session.Searching() && worker.IsIdle()); },
+            kTimeout);
         EXPECT_TRUE(settled);
         if (!session.Searching()) return -1;
         const GridCellId focus = grid.CurrentCell();
@@ -331,8 +332,8 @@ TEST_F(FileFinderTest, SearchIsRefusedWhileAChipOperationRuns) {
         chipChanged.wait(lock, [this] { return chipStarted; });
     }
     EXPECT_FALSE(session.Press("01", FindMode::Hex, true));
-    EXPECT_EQ(log.With("box:"), std::vector<std::string>{std::string("box:提示|exclamation|") +
-                                                           FindSession::RefusedMessage});
+    EXPECT_EQ(log.With("box:"),
+              std::vector<std::string>{std::string("box:提示|exclamation|") + FindSession::RefusedMessage});
     EXPECT_FALSE(session.Searching());
     {
         std::lock_guard lock(chipMutex);
@@ -347,8 +348,8 @@ TEST_F(FileFinderTest, NoMemoryForTheBufferGetsTheMemoryMessage) {
     finder.SetAllocator([](size_t) { return std::unique_ptr<uint8_t[]>(); });
     Open({0x01});
     EXPECT_EQ(Press("01"), -1);
-    EXPECT_EQ(log.With("box:"), std::vector<std::string>{std::string("box:提示|exclamation|") +
-                                                           FileFinder::MemoryMessage});
+    EXPECT_EQ(log.With("box:"),
+              std::vector<std::string>{std::string("box:提示|exclamation|") + FileFinder::MemoryMessage});
 }
 
 // The leftmost occurrence at or after `from`, by plain comparison.
@@ -377,13 +378,15 @@ TEST(FileFinderFindIn, AgreesWithAPlainScanOnSparseAndDenseData) {
     Bytes mixed = random;  // sparse first, then a dense stretch of FF
     std::fill(mixed.begin() + 10000, mixed.end(), 0xFF);
     mixed[15000] = 0x00;
-    const Data texts[] = {{"four values", random}, {"all FF", ff}, {"FF with one 00", ffTail}, {"mixed", mixed}};
+    const Data texts[] = {
+        {"four values", random}, {"all FF", ff}, {"FF with one 00", ffTail}, {"mixed", mixed}};
     Bytes ff15_00(16, 0xFF);
     ff15_00[15] = 0x00;
     Bytes zero_ff15(16, 0xFF);
     zero_ff15[0] = 0x00;
-    const Bytes patterns[] = {{0x01}, {0x02, 0x03}, {0x00, 0x01, 0x02, 0x03, 0x00}, ff15_00, zero_ff15, Bytes(16, 0xFF),
-                              {0x03, 0x03, 0x03}};
+    const Bytes patterns[] = {
+        {0x01},          {0x02, 0x03},      {0x00, 0x01, 0x02, 0x03, 0x00}, ff15_00, zero_ff15,
+        Bytes(16, 0xFF), {0x03, 0x03, 0x03}};
     for (const Data& d : texts) {
         for (const Bytes& p : patterns) {
             for (size_t from : {size_t{0}, size_t{1}, size_t{9999}, size_t{19985}}) {

@@ -16,18 +16,14 @@ struct CheckCase {
 
 TEST(HexInput, CheckLooksAtTheCharacterBeforeTheCaret) {
     const CheckCase cases[] = {
-        {"", 0, false, "", 0},
-        {"0", 1, false, "0", 1},
-        {"ABCDEF09", 8, false, "ABCDEF09", 8},
-        {"12G", 3, true, "12", 2},         // typed at the end
-        {"1G2", 2, true, "12", 1},         // typed in the middle
-        {"G", 1, true, "", 0},
-        {"X1", 0, true, "1", 0},           // caret at the start: the first character
-        {"1 ", 2, true, "1", 1},           // a blank
-        {"a", 1, true, "", 0},             // lower case reaches the check only without the upper-case edit
-        {"1中", 2, true, "1", 1},          // a character of more than one byte
-        {"中12", 1, true, "12", 0},
-        {"G1", 2, true, "1", 1},           // pasted: the rest of the text is cleaned too
+        {"", 0, false, "", 0},        {"0", 1, false, "0", 1}, {"ABCDEF09", 8, false, "ABCDEF09", 8},
+        {"12G", 3, true, "12", 2},                              // typed at the end
+        {"1G2", 2, true, "12", 1},                              // typed in the middle
+        {"G", 1, true, "", 0},        {"X1", 0, true, "1", 0},  // caret at the start: the first character
+        {"1 ", 2, true, "1", 1},                                // a blank
+        {"a", 1, true, "", 0},     // lower case reaches the check only without the upper-case edit
+        {"1中", 2, true, "1", 1},  // a character of more than one byte
+        {"中12", 1, true, "12", 0},   {"G1", 2, true, "1", 1},  // pasted: the rest of the text is cleaned too
         {"1Z2Z3", 5, true, "123", 3},
     };
     for (const CheckCase& c : cases) {
@@ -41,12 +37,9 @@ TEST(HexInput, CheckLooksAtTheCharacterBeforeTheCaret) {
 
 TEST(HexInput, DecimalCheckRefusesHexLettersToo) {
     const CheckCase cases[] = {
-        {"", 0, false, "", 0},
-        {"4294967295", 10, false, "4294967295", 10},
-        {"12A", 3, true, "12", 2},
-        {"1F0", 2, true, "10", 1},
-        {"A1", 0, true, "1", 0},
-        {"2 ", 2, true, "2", 1},
+        {"", 0, false, "", 0},     {"4294967295", 10, false, "4294967295", 10},
+        {"12A", 3, true, "12", 2}, {"1F0", 2, true, "10", 1},
+        {"A1", 0, true, "1", 0},   {"2 ", 2, true, "2", 1},
     };
     for (const CheckCase& c : cases) {
         SCOPED_TRACE(c.text);
@@ -59,9 +52,14 @@ TEST(HexInput, DecimalCheckRefusesHexLettersToo) {
 
 TEST(HexInput, ReadsHexTextAsAnUnsigned32BitNumber) {
     const std::pair<const char*, uint32_t> cases[] = {
-        {"0", 0u},          {"A", 10u},          {"F", 15u},
-        {"150", 0x150u},    {"14F", 0x14Fu},     {"0000000A", 10u},
-        {"FFFFFFFF", 0xFFFFFFFFu}, {"80000000", 0x80000000u},
+        {"0", 0u},
+        {"A", 10u},
+        {"F", 15u},
+        {"150", 0x150u},
+        {"14F", 0x14Fu},
+        {"0000000A", 10u},
+        {"FFFFFFFF", 0xFFFFFFFFu},
+        {"80000000", 0x80000000u},
         {"123456789", 0x23456789u},  // only the last eight digits stay
     };
     for (const auto& [text, value] : cases) {

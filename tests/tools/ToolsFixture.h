@@ -13,7 +13,9 @@
 
 class ToolsFixture : public ::testing::Test, protected ImageViewHarness {
 protected:
-    ToolsFixture() : jump(image, view, grid, status, boxes, state) { grid.SetRepaintListener([this] { ++repaints; }); }
+    ToolsFixture() : jump(image, view, grid, status, boxes, state) {
+        grid.SetRepaintListener([this] { ++repaints; });
+    }
 
     void Open(const std::vector<uint8_t>& bytes) {
         ASSERT_TRUE(ImageViewHarness::Open(bytes));

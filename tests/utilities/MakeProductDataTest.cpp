@@ -49,7 +49,8 @@ TEST_F(MakeProductDataTest, FailedWriteKeepsTheOldFileAndLeavesNoTemporary) {
 TEST_F(MakeProductDataTest, SuccessfulWriteReplacesTheOldFileWhole) {
     m_dir.Write("XJQT.uc", std::vector<uint8_t>(5000, 0xAB));  // longer than any product data file
     ASSERT_EQ(Run("NEW-2"), 0);
-    EXPECT_EQ(m_dir.Read("XJQT.uc"), ProductDataScramble::Build(ProductDataScramble::ContentForSerial("NEW-2")));
+    EXPECT_EQ(m_dir.Read("XJQT.uc"),
+              ProductDataScramble::Build(ProductDataScramble::ContentForSerial("NEW-2")));
     EXPECT_EQ(Names(), std::vector<std::string>{"XJQT.uc"});
     EXPECT_EQ(std::filesystem::status(m_dir.file("XJQT.uc")).permissions() & std::filesystem::perms::all,
               std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |

@@ -126,8 +126,8 @@ private:
             return false;
         }
         // Each reap bounds its own wait; the transfer itself does not time out.
-        libusb_fill_bulk_transfer(transfer->handle, m_handle, endpoint, data, static_cast<int>(length), markDone,
-                                  &transfer->done, 0);
+        libusb_fill_bulk_transfer(transfer->handle, m_handle, endpoint, data, static_cast<int>(length),
+                                  markDone, &transfer->done, 0);
         if (libusb_submit_transfer(transfer->handle) != 0) {
             return false;
         }
@@ -194,8 +194,9 @@ std::unique_ptr<UsbPort> LibusbBus::open(const UsbDeviceInfo& wanted, const UsbE
     libusb_device_handle* handle = nullptr;
     for (ssize_t i = 0; i < count && !handle; ++i) {
         libusb_device_descriptor descriptor{};
-        if (libusb_get_device_descriptor(list[i], &descriptor) == 0 && descriptor.idVendor == wanted.vendorId &&
-            descriptor.idProduct == wanted.productId && libusb_get_bus_number(list[i]) == wanted.bus &&
+        if (libusb_get_device_descriptor(list[i], &descriptor) == 0 &&
+            descriptor.idVendor == wanted.vendorId && descriptor.idProduct == wanted.productId &&
+            libusb_get_bus_number(list[i]) == wanted.bus &&
             libusb_get_device_address(list[i]) == wanted.address) {
             if (libusb_open(list[i], &handle) != 0) {
                 handle = nullptr;

@@ -47,7 +47,8 @@ std::vector<UsbProgrammer> UsbBackend::programmers() {
         if (device.vendorId != ch347::kVendorId) {
             continue;
         }
-        if (m_settings.ch347 && (device.productId == ch347::kProductIdT || device.productId == ch347::kProductIdF)) {
+        if (m_settings.ch347 &&
+            (device.productId == ch347::kProductIdT || device.productId == ch347::kProductIdF)) {
             found.push_back({UsbProgrammerKind::Ch347, device});
         } else if (m_settings.ch341a && device.productId == ch341a::kProductId) {
             found.push_back({UsbProgrammerKind::Ch341a, device});

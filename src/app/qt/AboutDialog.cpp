@@ -10,16 +10,15 @@
 
 #include "app/qt/AppResources.h"
 
-AboutDialog::AboutDialog(const QString& workDirectory, QWidget* parent) : QDialog(parent), m_links(new QLabel(this))
-{
+AboutDialog::AboutDialog(const QString& workDirectory, QWidget* parent)
+    : QDialog(parent), m_links(new QLabel(this)) {
     setWindowTitle(QString::fromUtf8(Title));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
     auto* picture = new QLabel(this);
     picture->setObjectName(QStringLiteral("aboutPicture"));
     const QIcon icon = ResourceIcon(QStringLiteral("about"));
-    if (!icon.isNull())
-        picture->setPixmap(icon.pixmap(64, 64));
+    if (!icon.isNull()) picture->setPixmap(icon.pixmap(64, 64));
     picture->setAlignment(Qt::AlignTop | Qt::AlignHCenter);
 
     auto* name = new QLabel(QString::fromUtf8(ProductName), this);
@@ -33,7 +32,8 @@ AboutDialog::AboutDialog(const QString& workDirectory, QWidget* parent) : QDialo
                              this);
     lines->setObjectName(QStringLiteral("aboutText"));
 
-    const QString manual = QUrl::fromLocalFile(workDirectory + QStringLiteral("XJQT_Tarlo Flash编程器用户手册.chm")).toString();
+    const QString manual =
+        QUrl::fromLocalFile(workDirectory + QStringLiteral("XJQT_Tarlo Flash编程器用户手册.chm")).toString();
     const QString folder = QUrl::fromLocalFile(workDirectory).toString();
     m_links->setObjectName(QStringLiteral("aboutLinks"));
     m_links->setTextFormat(Qt::RichText);

@@ -24,7 +24,7 @@ enum class ControlKind { PictureButton, ComboBox, Label, CheckBox, Picture, Grid
 struct ControlPlacement {
     int id;
     ControlKind kind;
-    const char* text;  // initial text (UTF-8); nullptr for none
+    const char* text;         // initial text (UTF-8); nullptr for none
     int x, y, width, height;  // dialog units
 };
 

@@ -13,19 +13,16 @@ struct TestHook {
     QStringList lastFilters;
 };
 
-TestHook& Hook()
-{
+TestHook& Hook() {
     static TestHook hook;
     return hook;
 }
 
 // In test mode: the next queued answer (empty: cancelled).
-QString NextTestAnswer(TestHook& hook, const QStringList& nameFilters)
-{
+QString NextTestAnswer(TestHook& hook, const QStringList& nameFilters) {
     ++hook.requests;
     hook.lastFilters = nameFilters;
-    if (hook.names.empty())
-        return {};
+    if (hook.names.empty()) return {};
     QString name = hook.names.front();
     hook.names.pop_front();
     return name;
@@ -34,11 +31,9 @@ QString NextTestAnswer(TestHook& hook, const QStringList& nameFilters)
 }  // namespace
 
 QString FileDialog::getOpenFileName(QWidget* parent, const QString& title, const QStringList& nameFilters,
-                                    const QString& defaultSuffix)
-{
+                                    const QString& defaultSuffix) {
     TestHook& hook = Hook();
-    if (hook.testMode)
-        return NextTestAnswer(hook, nameFilters);
+    if (hook.testMode) return NextTestAnswer(hook, nameFilters);
 
     // Qt's own dialog, so its texts follow the program's Chinese translation.
     QFileDialog dialog(parent, title);
@@ -47,17 +42,14 @@ QString FileDialog::getOpenFileName(QWidget* parent, const QString& title, const
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setNameFilters(nameFilters);
     dialog.setDefaultSuffix(defaultSuffix);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return {};
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
     return dialog.selectedFiles().constFirst();
 }
 
 QString FileDialog::getSaveFileName(QWidget* parent, const QString& title, const QStringList& nameFilters,
-                                    const QString& defaultSuffix)
-{
+                                    const QString& defaultSuffix) {
     TestHook& hook = Hook();
-    if (hook.testMode)
-        return NextTestAnswer(hook, nameFilters);
+    if (hook.testMode) return NextTestAnswer(hook, nameFilters);
 
     QFileDialog dialog(parent, title);
     dialog.setOption(QFileDialog::DontUseNativeDialog, true);
@@ -67,13 +59,11 @@ QString FileDialog::getSaveFileName(QWidget* parent, const QString& title, const
     dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
     dialog.setNameFilters(nameFilters);
     dialog.setDefaultSuffix(defaultSuffix);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return {};
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
     return dialog.selectedFiles().constFirst();
 }
 
-void FileDialog::setTestMode(bool on)
-{
+void FileDialog::setTestMode(bool on) {
     TestHook& hook = Hook();
     hook.testMode = on;
     hook.names.clear();
@@ -81,17 +71,14 @@ void FileDialog::setTestMode(bool on)
     hook.lastFilters.clear();
 }
 
-void FileDialog::setNextFileName(const QString& path)
-{
+void FileDialog::setNextFileName(const QString& path) {
     Hook().names.push_back(path);
 }
 
-int FileDialog::requestCount()
-{
+int FileDialog::requestCount() {
     return Hook().requests;
 }
 
-QStringList FileDialog::lastNameFilters()
-{
+QStringList FileDialog::lastNameFilters() {
     return Hook().lastFilters;
 }

@@ -17,20 +17,14 @@ struct MenuEntry {
 };
 
 inline constexpr MenuItemEntry kFileMenu[] = {
-    {1004, "打开文件(&O)", false, false},
-    {1075, "保存文件(&S)", true, false},
-    {32784, "另存储为(&A)", true, false},
-    {32783, "编辑模式(&E)", true, false},
-    {0, nullptr, false, false},
-    {1, "退出程序(&X)", false, false},
+    {1004, "打开文件(&O)", false, false}, {1075, "保存文件(&S)", true, false},
+    {32784, "另存储为(&A)", true, false}, {32783, "编辑模式(&E)", true, false},
+    {0, nullptr, false, false},           {1, "退出程序(&X)", false, false},
 };
 inline constexpr MenuItemEntry kProgrammingMenu[] = {
-    {1019, "自动烧录(&A)", false, false},
-    {1020, "擦除芯片(&E)", false, false},
-    {1021, "手动烧录(&W)", false, false},
-    {1023, "数据校验(&V)", false, false},
-    {0, nullptr, false, false},
-    {1035, "芯片查空(&C)", false, false},
+    {1019, "自动烧录(&A)", false, false}, {1020, "擦除芯片(&E)", false, false},
+    {1021, "手动烧录(&W)", false, false}, {1023, "数据校验(&V)", false, false},
+    {0, nullptr, false, false},           {1035, "芯片查空(&C)", false, false},
     {1022, "读出芯片(&R)", false, false},
 };
 inline constexpr MenuItemEntry kAddressMenu[] = {

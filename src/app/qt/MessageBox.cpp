@@ -15,46 +15,49 @@ struct TestHook {
     QList<MessageBox::Request> requests;
 };
 
-TestHook& Hook()
-{
+TestHook& Hook() {
     static TestHook hook;
     return hook;
 }
 
-QMessageBox::Icon ToQtIcon(MessageIcon icon)
-{
+QMessageBox::Icon ToQtIcon(MessageIcon icon) {
     switch (icon) {
-    case MessageIcon::Information: return QMessageBox::Information;
-    case MessageIcon::Exclamation: return QMessageBox::Warning;
-    case MessageIcon::Question: return QMessageBox::Question;
-    case MessageIcon::Stop: return QMessageBox::Critical;
-    case MessageIcon::None: return QMessageBox::NoIcon;
+        case MessageIcon::Information:
+            return QMessageBox::Information;
+        case MessageIcon::Exclamation:
+            return QMessageBox::Warning;
+        case MessageIcon::Question:
+            return QMessageBox::Question;
+        case MessageIcon::Stop:
+            return QMessageBox::Critical;
+        case MessageIcon::None:
+            return QMessageBox::NoIcon;
     }
     return QMessageBox::NoIcon;
 }
 
 }  // namespace
 
-MessageAnswer MessageBox::closeAnswer(MessageButtons buttons)
-{
+MessageAnswer MessageBox::closeAnswer(MessageButtons buttons) {
     switch (buttons) {
-    case MessageButtons::Ok: return MessageAnswer::Ok;
-    case MessageButtons::YesNo: return MessageAnswer::No;
-    case MessageButtons::YesNoCancel: return MessageAnswer::Cancel;
+        case MessageButtons::Ok:
+            return MessageAnswer::Ok;
+        case MessageButtons::YesNo:
+            return MessageAnswer::No;
+        case MessageButtons::YesNoCancel:
+            return MessageAnswer::Cancel;
     }
     return MessageAnswer::Cancel;
 }
 
 MessageAnswer MessageBox::show(QWidget* parent, const QString& text, const QString& title, MessageIcon icon,
-                               MessageButtons buttons)
-{
+                               MessageButtons buttons) {
     {
         TestHook& hook = Hook();
         QMutexLocker lock(&hook.mutex);
         if (hook.testMode) {
             hook.requests.append(Request{text, title, icon, buttons});
-            if (hook.answers.empty())
-                return closeAnswer(buttons);
+            if (hook.answers.empty()) return closeAnswer(buttons);
             const MessageAnswer answer = hook.answers.front();
             hook.answers.pop_front();
             return answer;
@@ -67,33 +70,37 @@ MessageAnswer MessageBox::show(QWidget* parent, const QString& text, const QStri
     QMessageBox box(ToQtIcon(icon), title, shown, QMessageBox::NoButton, parent);
     box.setTextFormat(Qt::PlainText);
     switch (buttons) {
-    case MessageButtons::Ok:
-        box.setStandardButtons(QMessageBox::Ok);
-        box.setDefaultButton(QMessageBox::Ok);
-        box.setEscapeButton(QMessageBox::Ok);
-        break;
-    case MessageButtons::YesNo:
-        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-        box.setDefaultButton(QMessageBox::Yes);
-        box.setEscapeButton(QMessageBox::No);
-        break;
-    case MessageButtons::YesNoCancel:
-        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
-        box.setDefaultButton(QMessageBox::Yes);
-        box.setEscapeButton(QMessageBox::Cancel);
-        break;
+        case MessageButtons::Ok:
+            box.setStandardButtons(QMessageBox::Ok);
+            box.setDefaultButton(QMessageBox::Ok);
+            box.setEscapeButton(QMessageBox::Ok);
+            break;
+        case MessageButtons::YesNo:
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+            box.setDefaultButton(QMessageBox::Yes);
+            box.setEscapeButton(QMessageBox::No);
+            break;
+        case MessageButtons::YesNoCancel:
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+            box.setDefaultButton(QMessageBox::Yes);
+            box.setEscapeButton(QMessageBox::Cancel);
+            break;
     }
     switch (box.exec()) {
-    case QMessageBox::Ok: return MessageAnswer::Ok;
-    case QMessageBox::Yes: return MessageAnswer::Yes;
-    case QMessageBox::No: return MessageAnswer::No;
-    case QMessageBox::Cancel: return MessageAnswer::Cancel;
-    default: return closeAnswer(buttons);
+        case QMessageBox::Ok:
+            return MessageAnswer::Ok;
+        case QMessageBox::Yes:
+            return MessageAnswer::Yes;
+        case QMessageBox::No:
+            return MessageAnswer::No;
+        case QMessageBox::Cancel:
+            return MessageAnswer::Cancel;
+        default:
+            return closeAnswer(buttons);
     }
 }
 
-void MessageBox::setTestMode(bool on)
-{
+void MessageBox::setTestMode(bool on) {
     TestHook& hook = Hook();
     QMutexLocker lock(&hook.mutex);
     hook.testMode = on;
@@ -101,22 +108,19 @@ void MessageBox::setTestMode(bool on)
     hook.requests.clear();
 }
 
-void MessageBox::setNextAnswer(MessageAnswer answer)
-{
+void MessageBox::setNextAnswer(MessageAnswer answer) {
     TestHook& hook = Hook();
     QMutexLocker lock(&hook.mutex);
     hook.answers.push_back(answer);
 }
 
-QList<MessageBox::Request> MessageBox::requests()
-{
+QList<MessageBox::Request> MessageBox::requests() {
     TestHook& hook = Hook();
     QMutexLocker lock(&hook.mutex);
     return hook.requests;
 }
 
-void MessageBox::clearRequests()
-{
+void MessageBox::clearRequests() {
     TestHook& hook = Hook();
     QMutexLocker lock(&hook.mutex);
     hook.requests.clear();

@@ -13,10 +13,10 @@
 #include "app/qt/QtMessageBoxes.h"
 #include "platform/CurrentDirectory.h"
 
-bool ProgrammerApp::installTranslations(QApplication& app)
-{
+bool ProgrammerApp::installTranslations(QApplication& app) {
     auto* translator = new QTranslator(&app);
-    if (!translator->load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    if (!translator->load(QStringLiteral("qtbase_zh_CN"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
         delete translator;
         return false;
     }
@@ -25,35 +25,30 @@ bool ProgrammerApp::installTranslations(QApplication& app)
     return true;
 }
 
-QString ProgrammerApp::chooseFontFamily()
-{
+QString ProgrammerApp::chooseFontFamily() {
     const QStringList installed = QFontDatabase::families();
     for (const QString& family : {QStringLiteral("SimSun"), QStringLiteral("宋体"), QStringLiteral("NSimSun"),
                                   QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC"),
                                   QStringLiteral("Noto Sans SC"), QStringLiteral("Source Han Sans SC")})
-        if (installed.contains(family, Qt::CaseInsensitive))
-            return family;
+        if (installed.contains(family, Qt::CaseInsensitive)) return family;
     return QApplication::font().family();
 }
 
-void ProgrammerApp::applyFont(QApplication& app)
-{
+void ProgrammerApp::applyFont(QApplication& app) {
     Q_UNUSED(app);
     QFont font(chooseFontFamily());
     font.setPointSize(10);
     QApplication::setFont(font);
 }
 
-int ProgrammerApp::run()
-{
+int ProgrammerApp::run() {
     const std::string workDirectory = CurrentDirectory();
     {
         // Start-up boxes have no owner window.
         QtMessageBoxes boxes(nullptr);
         DriverLibraryLoader loader(m_driver);
         StartupSequence startup(boxes, m_locks, loader, m_dataFile, workDirectory);
-        if (!startup.Run())
-            return 0;
+        if (!startup.Run()) return 0;
     }
 
     ProgrammerResources resources;

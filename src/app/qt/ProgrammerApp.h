@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "device/ProductDataFile.h"
 #include "app/SystemInstanceLocks.h"
+#include "device/ProductDataFile.h"
 #include "platform/DriverLibrary.h"
 
 class QApplication;

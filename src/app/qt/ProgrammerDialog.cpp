@@ -6,14 +6,13 @@
 #include <QComboBox>
 #include <QFontMetrics>
 #include <QLabel>
-#include <QPainter>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPainter>
 #include <QScrollBar>
 #include <QWheelEvent>
 
-#include "ports/CommandIds.h"
 #include "app/qt/AppResources.h"
 #include "app/qt/ApplicationKeyFilter.h"
 #include "app/qt/DeviceNoticeWatcher.h"
@@ -24,7 +23,6 @@
 #include "app/qt/QtCommandStates.h"
 #include "app/qt/QtControlTexts.h"
 #include "app/qt/QtMessageBoxes.h"
-#include "tools/qt/QtToolDialogs.h"
 #include "app/qt/QtScrollBar.h"
 #include "app/qt/QtSoundOutput.h"
 #include "app/qt/QtWindowServices.h"
@@ -33,6 +31,8 @@
 #include "operations/qt/CaptionProgressBar.h"
 #include "operations/qt/StatusLineWidget.h"
 #include "platform/CurrentDirectory.h"
+#include "ports/CommandIds.h"
+#include "tools/qt/QtToolDialogs.h"
 #include "widgets/qt/ButtonSounds.h"
 #include "widgets/qt/GridControl.h"
 #include "widgets/qt/PictureButton.h"
@@ -42,17 +42,14 @@ namespace {
 // Background of the decoration picture 1073.
 constexpr QRgb kDecorationBackground = 0xFFECE9D8;  // RGB(236, 233, 216)
 
-QRect PixelsOf(const ControlPlacement& place)
-{
+QRect PixelsOf(const ControlPlacement& place) {
     return DialogUnitsToPixels(place.x, place.y, place.width, place.height);
 }
 
 }  // namespace
 
-ProgrammerDialog::ProgrammerDialog(ProgrammerResources resources, QWidget* parent) : QDialog(parent)
-{
-    if (resources.workDirectory.empty())
-        resources.workDirectory = CurrentDirectory();
+ProgrammerDialog::ProgrammerDialog(ProgrammerResources resources, QWidget* parent) : QDialog(parent) {
+    if (resources.workDirectory.empty()) resources.workDirectory = CurrentDirectory();
     const QString workDirectory = QString::fromStdString(resources.workDirectory);
 
     InitResources();
@@ -80,8 +77,9 @@ ProgrammerDialog::ProgrammerDialog(ProgrammerResources resources, QWidget* paren
     m_services->setEndWindow([this] { QDialog::done(QDialog::Accepted); });
     m_statusLine->setSoundOutput(m_sound);
 
-    ProgrammerPorts ports{*m_statusLine, *m_boxes,    *m_commandStates, *m_texts,    *m_modelPort, *m_sound,
-                          *m_services,   *m_scrollPort, *m_services,    *m_services, *m_services,  *m_services};
+    ProgrammerPorts ports{*m_statusLine, *m_boxes,    *m_commandStates, *m_texts,
+                          *m_modelPort,  *m_sound,    *m_services,      *m_scrollPort,
+                          *m_services,   *m_services, *m_services,      *m_services};
     m_core = std::make_unique<ProgrammerCore>(ports, std::move(resources));
     m_toolDialogs = std::make_unique<QtToolDialogs>(this, *m_boxes);
     m_core->SetToolDialogs(m_toolDialogs.get());
@@ -89,8 +87,7 @@ ProgrammerDialog::ProgrammerDialog(ProgrammerResources resources, QWidget* paren
     // The grid draws the core's cell model, so it comes after the core.
     const ControlPlacement* gridPlace = nullptr;
     for (const ControlPlacement& place : kControlPlacements)
-        if (place.id == CommandId::HexGrid)
-            gridPlace = &place;
+        if (place.id == CommandId::HexGrid) gridPlace = &place;
     m_grid = new GridControl(m_core->grid(), m_client);
     m_grid->setObjectName(QStringLiteral("control1057"));
     m_grid->setProperty("controlId", CommandId::HexGrid);
@@ -99,8 +96,7 @@ ProgrammerDialog::ProgrammerDialog(ProgrammerResources resources, QWidget* paren
     m_controls.insert(CommandId::HexGrid, m_grid);
     connect(m_grid, &GridControl::filesDropped, this, [this](const QList<QByteArray>& paths) {
         std::vector<std::string> files;
-        for (const QByteArray& path : paths)
-            files.push_back(path.toStdString());
+        for (const QByteArray& path : paths) files.push_back(path.toStdString());
         m_core->OnFilesDropped(files);
     });
     m_cellEditor->setFont(m_grid->fontFor(GridFont{{}, 14, 7}));
@@ -108,8 +104,9 @@ ProgrammerDialog::ProgrammerDialog(ProgrammerResources resources, QWidget* paren
     m_core->SetCellEditorControl(m_cellEditor);
     connect(m_cellEditor, &CellEditorWidget::userChanged, this, [this] { m_core->OnCellEditorChange(); });
     // The click is handled once the grid's mouse handler has returned.
-    connect(m_grid, &GridControl::commandNotice, this, [this](int, int x, int y) { m_core->OnGridClick(x, y); },
-            Qt::QueuedConnection);
+    connect(
+        m_grid, &GridControl::commandNotice, this, [this](int, int x, int y) { m_core->OnGridClick(x, y); },
+        Qt::QueuedConnection);
 
     m_scrollPort->setScrollHandler(
         [this](ScrollCode code, int position) { return m_core->hexView().OnScroll(code, position); });
@@ -133,8 +130,7 @@ ProgrammerDialog::ProgrammerDialog(ProgrammerResources resources, QWidget* paren
     setFixedSize(client.width(), client.height() + menuHeight);
 }
 
-ProgrammerDialog::~ProgrammerDialog()
-{
+ProgrammerDialog::~ProgrammerDialog() {
     qApp->removeEventFilter(m_keyFilter);
     delete m_notices;
     m_notices = nullptr;
@@ -145,8 +141,7 @@ ProgrammerDialog::~ProgrammerDialog()
     m_core.reset();
 }
 
-void ProgrammerDialog::buildMenu()
-{
+void ProgrammerDialog::buildMenu() {
     for (const MenuEntry& menuEntry : kMenus) {
         QMenu* menu = m_menuBar->addMenu(QString::fromUtf8(menuEntry.title));
         for (int i = 0; i < menuEntry.count; ++i) {
@@ -164,9 +159,7 @@ void ProgrammerDialog::buildMenu()
             } else if (item.id == CommandId::EditModeMenu) {
                 // The check state shows in the item's picture: one for each state.
                 action->setCheckable(true);
-                auto showState = [action](bool on) {
-                    action->setIcon(EditModeIcon(on));
-                };
+                auto showState = [action](bool on) { action->setIcon(EditModeIcon(on)); };
                 showState(false);
                 connect(action, &QAction::toggled, action, showState);
             } else {
@@ -175,8 +168,7 @@ void ProgrammerDialog::buildMenu()
             const int id = item.id;
             // Checkable items keep the state the program gives them, not the click.
             connect(action, &QAction::triggered, this, [this, action, id] {
-                if (action->isCheckable())
-                    action->setChecked(m_commandStates->IsChecked(id));
+                if (action->isCheckable()) action->setChecked(m_commandStates->IsChecked(id));
                 handleCommand(id);
             });
             m_actions.insert(id, action);
@@ -184,98 +176,95 @@ void ProgrammerDialog::buildMenu()
     }
 }
 
-void ProgrammerDialog::buildControls()
-{
+void ProgrammerDialog::buildControls() {
     for (const ControlPlacement& place : kControlPlacements) {
         const QString text = place.text != nullptr ? QString::fromUtf8(place.text) : QString();
         const QRect rect = PixelsOf(place);
         QWidget* widget = nullptr;
         switch (place.kind) {
-        case ControlKind::PictureButton: {
-            // A picture that would push the text out of its button is left out.
-            QIcon icon = CommandIcon(place.id);
-            const int needed = QFontMetrics(font()).horizontalAdvance(text) + 16;
-            if (needed > rect.width() - 4)
-                icon = QIcon();
-            auto* button = new PictureButton(place.id, icon, text, m_client);
-            // A text wider than its button gets a smaller face rather than being cut.
-            QFont face = button->font();
-            while (face.pointSize() > 7 && QFontMetrics(face).horizontalAdvance(text) + 10 > rect.width())
-                face.setPointSize(face.pointSize() - 1);
-            button->setFont(face);
-            if (place.id == CommandId::Save)
-                button->setEnabled(false);
-            connect(button, &PictureButton::command, this, &ProgrammerDialog::handleCommand);
-            m_buttons.insert(place.id, button);
-            widget = button;
-            break;
-        }
-        case ControlKind::ComboBox: {
-            m_modelList = new QComboBox(m_client);
-            for (const ChipModelRow& row : kChipModels)
-                m_modelList->addItem(QString::fromUtf8(row.text));
-            m_modelList->setCurrentIndex(-1);
-            m_modelList->setMaxVisibleItems(static_cast<int>(kChipModels.size()));
-            connect(m_modelList, &QComboBox::currentIndexChanged, this,
-                    [this](int row) { m_core->OnChipModelChanged(row); });
-            widget = m_modelList;
-            break;
-        }
-        case ControlKind::Label: {
-            auto* label = new QLabel(text, m_client);
-            label->setTextFormat(Qt::PlainText);
-            widget = label;
-            break;
-        }
-        case ControlKind::CheckBox: {
-            m_editMode = new EditModeCheckBox(text, m_client);
-            connect(m_editMode, &QAbstractButton::clicked, this, [this] { handleCommand(CommandId::EditModeCheck); });
-            widget = m_editMode;
-            break;
-        }
-        case ControlKind::Picture: {
-            auto* picture = new QLabel(m_client);
-            picture->setEnabled(false);
-            picture->setAutoFillBackground(true);
-            // A disabled label would grey a pixmap of its own, so the picture is
-            // painted as the background, which keeps its colours.
-            QPixmap face(rect.size());
-            face.fill(QColor::fromRgb(kDecorationBackground));
-            const QIcon icon = ResourceIcon(QStringLiteral("decoration"));
-            if (!icon.isNull()) {
-                QPainter painter(&face);
-                icon.paint(&painter, QRect(QPoint(0, 0), rect.size()));
-            }
-            QPalette colours = picture->palette();
-            colours.setBrush(QPalette::Window, QBrush(QColor::fromRgb(kDecorationBackground), face));
-            picture->setPalette(colours);
-            widget = picture;
-            break;
-        }
-        case ControlKind::Grid:
-            continue;  // made with the core's model
-        case ControlKind::ScrollBar:
-            m_scrollBar = new QScrollBar(Qt::Vertical, m_client);
-            widget = m_scrollBar;
-            break;
-        case ControlKind::Edit: {
-            if (place.id == CommandId::CellEditor) {
-                // Placed over a cell of the grid, which comes with the core.
-                m_cellEditor = new CellEditorWidget(nullptr, m_client);
-                widget = m_cellEditor;
+            case ControlKind::PictureButton: {
+                // A picture that would push the text out of its button is left out.
+                QIcon icon = CommandIcon(place.id);
+                const int needed = QFontMetrics(font()).horizontalAdvance(text) + 16;
+                if (needed > rect.width() - 4) icon = QIcon();
+                auto* button = new PictureButton(place.id, icon, text, m_client);
+                // A text wider than its button gets a smaller face rather than being cut.
+                QFont face = button->font();
+                while (face.pointSize() > 7 && QFontMetrics(face).horizontalAdvance(text) + 10 > rect.width())
+                    face.setPointSize(face.pointSize() - 1);
+                button->setFont(face);
+                if (place.id == CommandId::Save) button->setEnabled(false);
+                connect(button, &PictureButton::command, this, &ProgrammerDialog::handleCommand);
+                m_buttons.insert(place.id, button);
+                widget = button;
                 break;
             }
-            auto* edit = new QLineEdit(text, m_client);
-            edit->setReadOnly(true);
-            m_pathBox = edit;
-            widget = edit;
-            break;
-        }
-        case ControlKind::Status:
-            m_statusLine = new StatusLineWidget(m_client);
-            widget = m_statusLine;
-            m_controls.insert(CommandId::ProgressBar, m_statusLine->progressBar());
-            break;
+            case ControlKind::ComboBox: {
+                m_modelList = new QComboBox(m_client);
+                for (const ChipModelRow& row : kChipModels) m_modelList->addItem(QString::fromUtf8(row.text));
+                m_modelList->setCurrentIndex(-1);
+                m_modelList->setMaxVisibleItems(static_cast<int>(kChipModels.size()));
+                connect(m_modelList, &QComboBox::currentIndexChanged, this,
+                        [this](int row) { m_core->OnChipModelChanged(row); });
+                widget = m_modelList;
+                break;
+            }
+            case ControlKind::Label: {
+                auto* label = new QLabel(text, m_client);
+                label->setTextFormat(Qt::PlainText);
+                widget = label;
+                break;
+            }
+            case ControlKind::CheckBox: {
+                m_editMode = new EditModeCheckBox(text, m_client);
+                connect(m_editMode, &QAbstractButton::clicked, this,
+                        [this] { handleCommand(CommandId::EditModeCheck); });
+                widget = m_editMode;
+                break;
+            }
+            case ControlKind::Picture: {
+                auto* picture = new QLabel(m_client);
+                picture->setEnabled(false);
+                picture->setAutoFillBackground(true);
+                // A disabled label would grey a pixmap of its own, so the picture is
+                // painted as the background, which keeps its colours.
+                QPixmap face(rect.size());
+                face.fill(QColor::fromRgb(kDecorationBackground));
+                const QIcon icon = ResourceIcon(QStringLiteral("decoration"));
+                if (!icon.isNull()) {
+                    QPainter painter(&face);
+                    icon.paint(&painter, QRect(QPoint(0, 0), rect.size()));
+                }
+                QPalette colours = picture->palette();
+                colours.setBrush(QPalette::Window, QBrush(QColor::fromRgb(kDecorationBackground), face));
+                picture->setPalette(colours);
+                widget = picture;
+                break;
+            }
+            case ControlKind::Grid:
+                continue;  // made with the core's model
+            case ControlKind::ScrollBar:
+                m_scrollBar = new QScrollBar(Qt::Vertical, m_client);
+                widget = m_scrollBar;
+                break;
+            case ControlKind::Edit: {
+                if (place.id == CommandId::CellEditor) {
+                    // Placed over a cell of the grid, which comes with the core.
+                    m_cellEditor = new CellEditorWidget(nullptr, m_client);
+                    widget = m_cellEditor;
+                    break;
+                }
+                auto* edit = new QLineEdit(text, m_client);
+                edit->setReadOnly(true);
+                m_pathBox = edit;
+                widget = edit;
+                break;
+            }
+            case ControlKind::Status:
+                m_statusLine = new StatusLineWidget(m_client);
+                widget = m_statusLine;
+                m_controls.insert(CommandId::ProgressBar, m_statusLine->progressBar());
+                break;
         }
         if (place.kind == ControlKind::Status) {
             // The bar is one unit wider than the text; the widget covers both.
@@ -304,15 +293,12 @@ void ProgrammerDialog::buildControls()
     }
 }
 
-void ProgrammerDialog::applyToolTips()
-{
+void ProgrammerDialog::applyToolTips() {
     for (const ToolTipEntry& tip : kToolTips)
-        if (QWidget* widget = control(tip.id))
-            widget->setToolTip(QString::fromUtf8(tip.text));
+        if (QWidget* widget = control(tip.id)) widget->setToolTip(QString::fromUtf8(tip.text));
 }
 
-void ProgrammerDialog::registerPorts()
-{
+void ProgrammerDialog::registerPorts() {
     for (auto it = m_buttons.cbegin(); it != m_buttons.cend(); ++it) {
         m_commandStates->addWidget(it.key(), it.value());
         m_sound->addPictureButton(it.value());
@@ -323,13 +309,12 @@ void ProgrammerDialog::registerPorts()
         m_commandStates->addAction(it.key(), it.value());
     m_sound->setCheckBoxSounds(new ButtonSounds(m_editMode));
 
-    for (int id : {CommandId::CapacityLabel, CommandId::NameLabel, CommandId::ChecksumLabel, CommandId::SizeLabel,
-                   CommandId::PathBox})
+    for (int id : {CommandId::CapacityLabel, CommandId::NameLabel, CommandId::ChecksumLabel,
+                   CommandId::SizeLabel, CommandId::PathBox})
         m_texts->addControl(id, control(id));
 }
 
-void ProgrammerDialog::initialise()
-{
+void ProgrammerDialog::initialise() {
     m_core->Initialise();
     if (m_notices == nullptr) {
         m_notices = new DeviceNoticeWatcher([this] { m_core->DeviceChanged(); }, this);
@@ -337,23 +322,19 @@ void ProgrammerDialog::initialise()
     }
 }
 
-QWidget* ProgrammerDialog::control(int id) const
-{
+QWidget* ProgrammerDialog::control(int id) const {
     return m_controls.value(id, nullptr);
 }
 
-QAction* ProgrammerDialog::menuAction(int id) const
-{
+QAction* ProgrammerDialog::menuAction(int id) const {
     return m_actions.value(id, nullptr);
 }
 
-void ProgrammerDialog::handleCommand(int id)
-{
+void ProgrammerDialog::handleCommand(int id) {
     m_core->HandleCommand(id);
 }
 
-void ProgrammerDialog::closeEvent(QCloseEvent* event)
-{
+void ProgrammerDialog::closeEvent(QCloseEvent* event) {
     // Refused silently while a chip operation is busy.
     if (!m_core->RequestClose()) {
         event->ignore();
@@ -363,14 +344,12 @@ void ProgrammerDialog::closeEvent(QCloseEvent* event)
     QDialog::done(QDialog::Rejected);
 }
 
-void ProgrammerDialog::wheelEvent(QWheelEvent* event)
-{
+void ProgrammerDialog::wheelEvent(QWheelEvent* event) {
     onWheel(event->angleDelta().y(), false);
     event->accept();
 }
 
-bool ProgrammerDialog::eventFilter(QObject* watched, QEvent* event)
-{
+bool ProgrammerDialog::eventFilter(QObject* watched, QEvent* event) {
     // The wheel over the grid or its scroll bar pages the view wherever the focus is.
     if ((watched == m_scrollBar || watched == m_grid) && event->type() == QEvent::Wheel) {
         onWheel(static_cast<QWheelEvent*>(event)->angleDelta().y(), true);
@@ -379,8 +358,7 @@ bool ProgrammerDialog::eventFilter(QObject* watched, QEvent* event)
     return QDialog::eventFilter(watched, event);
 }
 
-void ProgrammerDialog::onWheel(int delta, bool overView)
-{
+void ProgrammerDialog::onWheel(int delta, bool overView) {
     QWidget* focus = QApplication::focusWidget();
     const bool focusInView = focus == m_grid || focus == m_scrollBar || m_cellEditor->isVisible();
     m_core->hexView().OnWheel(delta, overView || focusInView);

@@ -7,12 +7,13 @@
 
 QtChipModelList::QtChipModelList(QComboBox* list, QObject* parent) : QObject(parent), m_list(list) {}
 
-void QtChipModelList::SelectRow(int row)
-{
-    RunOnGuiThread(this, [this, row] {
-        if (!m_list)
-            return;
-        const QSignalBlocker quiet(m_list.data());
-        m_list->setCurrentIndex(row >= 0 && row < m_list->count() ? row : -1);
-    }, false);
+void QtChipModelList::SelectRow(int row) {
+    RunOnGuiThread(
+        this,
+        [this, row] {
+            if (!m_list) return;
+            const QSignalBlocker quiet(m_list.data());
+            m_list->setCurrentIndex(row >= 0 && row < m_list->count() ? row : -1);
+        },
+        false);
 }

@@ -6,11 +6,13 @@
 QtMessageBoxes::QtMessageBoxes(QWidget* owner, QObject* parent) : QObject(parent), m_owner(owner) {}
 
 MessageAnswer QtMessageBoxes::Show(const std::string& text, const std::string& title, MessageIcon icon,
-                                   MessageButtons buttons)
-{
+                                   MessageButtons buttons) {
     const QString qtText = QString::fromStdString(text);
     const QString qtTitle = QString::fromStdString(title);
     return CallOnGuiThread(
-        this, [this, qtText, qtTitle, icon, buttons] { return MessageBox::show(m_owner, qtText, qtTitle, icon, buttons); },
+        this,
+        [this, qtText, qtTitle, icon, buttons] {
+            return MessageBox::show(m_owner, qtText, qtTitle, icon, buttons);
+        },
         MessageBox::closeAnswer(buttons));
 }

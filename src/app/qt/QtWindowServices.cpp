@@ -12,69 +12,55 @@
 #include "widgets/qt/GuiThread.h"
 
 QtWindowServices::QtWindowServices(QWidget* window, const QString& workDirectory, QObject* parent)
-    : QObject(parent), m_window(window), m_workDirectory(workDirectory)
-{
-}
+    : QObject(parent), m_window(window), m_workDirectory(workDirectory) {}
 
-QString QtWindowServices::QtNameFilter(const OpenDialogFilter& filter)
-{
+QString QtWindowServices::QtNameFilter(const OpenDialogFilter& filter) {
     QString label = QString::fromStdString(filter.label);
     // The label may carry its own pattern list in the platform's ';' form.
     const qsizetype open = label.lastIndexOf(QLatin1Char('('));
-    if (open > 0 && label.endsWith(QLatin1Char(')')))
-        label.truncate(open);
+    if (open > 0 && label.endsWith(QLatin1Char(')'))) label.truncate(open);
     QStringList patterns;
-    for (const std::string& pattern : filter.patterns)
-        patterns.append(QString::fromStdString(pattern));
+    for (const std::string& pattern : filter.patterns) patterns.append(QString::fromStdString(pattern));
     return label + QLatin1Char('(') + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
 }
 
-QStringList QtWindowServices::QtNameFilters(const std::vector<OpenDialogFilter>& filters)
-{
+QStringList QtWindowServices::QtNameFilters(const std::vector<OpenDialogFilter>& filters) {
     QStringList nameFilters;
-    for (const OpenDialogFilter& filter : filters)
-        nameFilters.append(QtNameFilter(filter));
+    for (const OpenDialogFilter& filter : filters) nameFilters.append(QtNameFilter(filter));
     return nameFilters;
 }
 
 std::string QtWindowServices::ChooseOpenFile(const std::vector<OpenDialogFilter>& filters,
-                                             const std::string& defaultSuffix)
-{
+                                             const std::string& defaultSuffix) {
     const QString path = FileDialog::getOpenFileName(m_window, QStringLiteral("打开"), QtNameFilters(filters),
                                                      QString::fromStdString(defaultSuffix));
     return path.toStdString();
 }
 
 std::string QtWindowServices::ChooseSaveFile(const std::vector<OpenDialogFilter>& filters,
-                                             const std::string& defaultSuffix)
-{
+                                             const std::string& defaultSuffix) {
     const QString path = FileDialog::getSaveFileName(m_window, QStringLiteral("保存"), QtNameFilters(filters),
                                                      QString::fromStdString(defaultSuffix));
     return path.toStdString();
 }
 
-ShellOpenResult QtWindowServices::Open(const std::string& path)
-{
+ShellOpenResult QtWindowServices::Open(const std::string& path) {
     const QString file = QString::fromStdString(path);
-    if (!QFileInfo::exists(file))
-        return ShellOpenResult::FileNotFound;
+    if (!QFileInfo::exists(file)) return ShellOpenResult::FileNotFound;
     const bool opened = m_opener ? m_opener(file) : QDesktopServices::openUrl(QUrl::fromLocalFile(file));
     return opened ? ShellOpenResult::Opened : ShellOpenResult::Failed;
 }
 
-void QtWindowServices::ShowAboutBox()
-{
+void QtWindowServices::ShowAboutBox() {
     AboutDialog about(m_workDirectory, m_window);
     about.exec();
 }
 
-void QtWindowServices::Run(const std::function<void()>& work)
-{
+void QtWindowServices::Run(const std::function<void()>& work) {
     RunOnGuiThread(this, work, true);
 }
 
-void QtWindowServices::ServeUntil(const std::function<bool()>& done)
-{
+void QtWindowServices::ServeUntil(const std::function<bool()>& done) {
     // The worker's blocking calls arrive as events; the check runs between them.
     while (!done()) {
         QEventLoop loop;
@@ -83,8 +69,6 @@ void QtWindowServices::ServeUntil(const std::function<bool()>& done)
     }
 }
 
-void QtWindowServices::EndWindow()
-{
-    if (m_endWindow)
-        m_endWindow();
+void QtWindowServices::EndWindow() {
+    if (m_endWindow) m_endWindow();
 }

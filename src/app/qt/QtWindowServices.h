@@ -33,8 +33,10 @@ public:
     // Test hook: replaces the desktop's opener.
     void setOpener(Opener opener) { m_opener = std::move(opener); }
 
-    std::string ChooseOpenFile(const std::vector<OpenDialogFilter>& filters, const std::string& defaultSuffix) override;
-    std::string ChooseSaveFile(const std::vector<OpenDialogFilter>& filters, const std::string& defaultSuffix) override;
+    std::string ChooseOpenFile(const std::vector<OpenDialogFilter>& filters,
+                               const std::string& defaultSuffix) override;
+    std::string ChooseSaveFile(const std::vector<OpenDialogFilter>& filters,
+                               const std::string& defaultSuffix) override;
     ShellOpenResult Open(const std::string& path) override;
     void ShowAboutBox() override;
     void Run(const std::function<void()>& work) override;

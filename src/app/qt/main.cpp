@@ -4,8 +4,7 @@
 
 #include "app/qt/ProgrammerApp.h"
 
-int main(int argc, char* argv[])
-{
+int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     // QApplication takes the user's locale; the program's number texts keep the decimal point.
     std::setlocale(LC_NUMERIC, "C");

@@ -10,8 +10,7 @@ namespace {
 class UpperCaseValidator : public QValidator {
 public:
     using QValidator::QValidator;
-    State validate(QString& input, int&) const override
-    {
+    State validate(QString& input, int&) const override {
         input = input.toUpper();
         return Acceptable;
     }
@@ -19,8 +18,7 @@ public:
 
 }  // namespace
 
-CellEditorWidget::CellEditorWidget(QWidget* grid, QWidget* parent) : QLineEdit(parent), m_grid(grid)
-{
+CellEditorWidget::CellEditorWidget(QWidget* grid, QWidget* parent) : QLineEdit(parent), m_grid(grid) {
     setMaxLength(2);
     setFrame(false);
     setAlignment(Qt::AlignCenter);
@@ -36,62 +34,49 @@ CellEditorWidget::CellEditorWidget(QWidget* grid, QWidget* parent) : QLineEdit(p
     connect(this, &QLineEdit::textEdited, this, &CellEditorWidget::userChanged);
 }
 
-ClientPoint CellEditorWidget::GridOrigin() const
-{
-    if (m_grid == nullptr || parentWidget() == nullptr)
-        return {};
+ClientPoint CellEditorWidget::GridOrigin() const {
+    if (m_grid == nullptr || parentWidget() == nullptr) return {};
     const QPoint at = m_grid->mapTo(parentWidget(), QPoint(0, 0));
     return {at.x(), at.y()};
 }
 
-void CellEditorWidget::ShowAt(int left, int top, int width, int height)
-{
+void CellEditorWidget::ShowAt(int left, int top, int width, int height) {
     setGeometry(left, top, width, height);
     show();
     raise();
 }
 
-void CellEditorWidget::Hide()
-{
+void CellEditorWidget::Hide() {
     hide();
 }
 
-std::string CellEditorWidget::Text() const
-{
+std::string CellEditorWidget::Text() const {
     return text().toStdString();
 }
 
-void CellEditorWidget::SetText(const std::string& text)
-{
+void CellEditorWidget::SetText(const std::string& text) {
     setText(QString::fromStdString(text));
 }
 
-EditorSelection CellEditorWidget::Selection() const
-{
-    if (!hasSelectedText())
-        return {cursorPosition(), cursorPosition()};
+EditorSelection CellEditorWidget::Selection() const {
+    if (!hasSelectedText()) return {cursorPosition(), cursorPosition()};
     return {selectionStart(), selectionEnd()};
 }
 
-void CellEditorWidget::Select(EditorSelection selection)
-{
+void CellEditorWidget::Select(EditorSelection selection) {
     // setSelection leaves the caret at the end of the selection, in view.
     setSelection(selection.start, selection.end - selection.start);
 }
 
-void CellEditorWidget::TakeFocus()
-{
+void CellEditorWidget::TakeFocus() {
     setFocus(Qt::OtherFocusReason);
 }
 
-void CellEditorWidget::FocusGrid()
-{
-    if (m_grid != nullptr)
-        m_grid->setFocus(Qt::OtherFocusReason);
+void CellEditorWidget::FocusGrid() {
+    if (m_grid != nullptr) m_grid->setFocus(Qt::OtherFocusReason);
 }
 
-void CellEditorWidget::SetTextColour(GridColour colour)
-{
+void CellEditorWidget::SetTextColour(GridColour colour) {
     QPalette colours = palette();
     const QColor text(static_cast<int>(GridRed(colour)), static_cast<int>(GridGreen(colour)),
                       static_cast<int>(GridBlue(colour)));
@@ -99,13 +84,11 @@ void CellEditorWidget::SetTextColour(GridColour colour)
     setPalette(colours);
 }
 
-void CellEditorWidget::focusOutEvent(QFocusEvent* event)
-{
+void CellEditorWidget::focusOutEvent(QFocusEvent* event) {
     // A line edit drops its selection when the focus leaves; this one keeps it.
     const bool selected = hasSelectedText();
     const int start = selectionStart();
     const int length = selectedText().size();
     QLineEdit::focusOutEvent(event);
-    if (selected && !hasSelectedText())
-        setSelection(start, length);
+    if (selected && !hasSelectedText()) setSelection(start, length);
 }

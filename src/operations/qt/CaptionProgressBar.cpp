@@ -16,21 +16,15 @@ namespace {
 class AccessibleCaptionProgressBar : public QAccessibleWidget, public QAccessibleValueInterface {
 public:
     explicit AccessibleCaptionProgressBar(CaptionProgressBar* bar)
-        : QAccessibleWidget(bar, QAccessible::ProgressBar)
-    {
-    }
+        : QAccessibleWidget(bar, QAccessible::ProgressBar) {}
 
-    QString text(QAccessible::Text t) const override
-    {
-        if (t == QAccessible::Name || t == QAccessible::Value)
-            return bar()->caption();
+    QString text(QAccessible::Text t) const override {
+        if (t == QAccessible::Name || t == QAccessible::Value) return bar()->caption();
         return QAccessibleWidget::text(t);
     }
 
-    void* interface_cast(QAccessible::InterfaceType type) override
-    {
-        if (type == QAccessible::ValueInterface)
-            return static_cast<QAccessibleValueInterface*>(this);
+    void* interface_cast(QAccessible::InterfaceType type) override {
+        if (type == QAccessible::ValueInterface) return static_cast<QAccessibleValueInterface*>(this);
         return QAccessibleWidget::interface_cast(type);
     }
 
@@ -45,8 +39,7 @@ private:
     CaptionProgressBar* bar() const { return static_cast<CaptionProgressBar*>(widget()); }
 };
 
-QAccessibleInterface* captionProgressBarFactory(const QString& key, QObject* object)
-{
+QAccessibleInterface* captionProgressBarFactory(const QString& key, QObject* object) {
     if (key == QLatin1String("CaptionProgressBar"))
         if (auto* bar = qobject_cast<CaptionProgressBar*>(object))
             return new AccessibleCaptionProgressBar(bar);
@@ -55,16 +48,14 @@ QAccessibleInterface* captionProgressBarFactory(const QString& key, QObject* obj
 
 }  // namespace
 
-CaptionProgressBar::CaptionProgressBar(QWidget* parent) : QWidget(parent)
-{
+CaptionProgressBar::CaptionProgressBar(QWidget* parent) : QWidget(parent) {
     static std::once_flag installed;
     std::call_once(installed, [] { QAccessible::installFactory(captionProgressBarFactory); });
     setAttribute(Qt::WA_OpaquePaintEvent);
     hide();
 }
 
-void CaptionProgressBar::setUp()
-{
+void CaptionProgressBar::setUp() {
     setRange(0, 100);
     setStep(100);
     setPosition(0);
@@ -74,22 +65,18 @@ void CaptionProgressBar::setUp()
     hide();
 }
 
-void CaptionProgressBar::setRange(int minimum, int maximum)
-{
+void CaptionProgressBar::setRange(int minimum, int maximum) {
     m_minimum = minimum;
     m_maximum = maximum;
     update();
 }
 
-void CaptionProgressBar::setStep(int step)
-{
+void CaptionProgressBar::setStep(int step) {
     m_step = step;
 }
 
-void CaptionProgressBar::setPosition(int position)
-{
-    if (position == m_position)
-        return;
+void CaptionProgressBar::setPosition(int position) {
+    if (position == m_position) return;
     m_position = position;
     update();
     Q_EMIT positionChanged(position);
@@ -99,10 +86,8 @@ void CaptionProgressBar::setPosition(int position)
     }
 }
 
-void CaptionProgressBar::setCaption(const QString& caption)
-{
-    if (caption == m_caption)
-        return;
+void CaptionProgressBar::setCaption(const QString& caption) {
+    if (caption == m_caption) return;
     m_caption = caption;
     update();
     Q_EMIT captionChanged(caption);
@@ -112,37 +97,31 @@ void CaptionProgressBar::setCaption(const QString& caption)
     }
 }
 
-void CaptionProgressBar::setCaptionColour(const QColor& colour)
-{
+void CaptionProgressBar::setCaptionColour(const QColor& colour) {
     m_captionColour = colour;
     update();
 }
 
-void CaptionProgressBar::setBarColour(const QColor& colour)
-{
+void CaptionProgressBar::setBarColour(const QColor& colour) {
     m_barColour = colour;
     update();
 }
 
-int CaptionProgressBar::splitX(int width) const
-{
+int CaptionProgressBar::splitX(int width) const {
     const long long span = static_cast<long long>(m_maximum) - m_minimum;
-    if (span <= 0 || width <= 0)
-        return 0;
+    if (span <= 0 || width <= 0) return 0;
     // Multiplying before dividing keeps a bar narrower than the range span from
     // staying empty; the result is truncated like the bar's whole-pixel split.
     const long long done = std::clamp<long long>(static_cast<long long>(m_position) - m_minimum, 0, span);
     return static_cast<int>(done * width / span);
 }
 
-void CaptionProgressBar::paintEvent(QPaintEvent*)
-{
+void CaptionProgressBar::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     const QRect area = rect();
     const int split = splitX(area.width());
     painter.fillRect(QRect(0, 0, split, area.height()), m_barColour);
-    painter.fillRect(QRect(split, 0, area.width() - split, area.height()),
-                     palette().color(QPalette::Button));
+    painter.fillRect(QRect(split, 0, area.width() - split, area.height()), palette().color(QPalette::Button));
     if (!m_caption.isEmpty()) {
         painter.setPen(m_captionColour);
         painter.drawText(area, Qt::AlignCenter | Qt::TextSingleLine, m_caption);

@@ -7,14 +7,13 @@
 #include <QLabel>
 #include <QPalette>
 
+#include "operations/qt/CaptionProgressBar.h"
 #include "ports/CommandIds.h"
 #include "ports/WindowPorts.h"
-#include "operations/qt/CaptionProgressBar.h"
 #include "widgets/qt/GuiThread.h"
 
 StatusLineWidget::StatusLineWidget(QWidget* parent, SoundOutput* sound)
-    : QWidget(parent), m_label(new QLabel(this)), m_bar(new CaptionProgressBar(this)), m_sound(sound)
-{
+    : QWidget(parent), m_label(new QLabel(this)), m_bar(new CaptionProgressBar(this)), m_sound(sound) {
     m_label->setObjectName(QStringLiteral("statusText"));
     m_label->setProperty("controlId", CommandId::StatusText);
     m_label->setTextFormat(Qt::PlainText);
@@ -27,36 +26,39 @@ StatusLineWidget::StatusLineWidget(QWidget* parent, SoundOutput* sound)
     applyColours();
 }
 
-void StatusLineWidget::SetStatus(const std::string& text, bool alert, bool beep)
-{
+void StatusLineWidget::SetStatus(const std::string& text, bool alert, bool beep) {
     const QString copy = QString::fromStdString(text);
-    RunOnGuiThread(this, [this, copy, alert, beep] { applyStatus(copy, alert, beep); }, false);
+    RunOnGuiThread(
+        this, [this, copy, alert, beep] { applyStatus(copy, alert, beep); }, false);
 }
 
-void StatusLineWidget::ShowProgress()
-{
-    RunOnGuiThread(this, [this] {
-        m_bar->raise();
-        m_bar->show();
-    }, false);
+void StatusLineWidget::ShowProgress() {
+    RunOnGuiThread(
+        this,
+        [this] {
+            m_bar->raise();
+            m_bar->show();
+        },
+        false);
 }
 
-void StatusLineWidget::SetProgress(int position, const std::string& caption)
-{
+void StatusLineWidget::SetProgress(int position, const std::string& caption) {
     const QString copy = QString::fromStdString(caption);
-    RunOnGuiThread(this, [this, position, copy] {
-        m_bar->setPosition(position);
-        m_bar->setCaption(copy);
-    }, false);
+    RunOnGuiThread(
+        this,
+        [this, position, copy] {
+            m_bar->setPosition(position);
+            m_bar->setCaption(copy);
+        },
+        false);
 }
 
-void StatusLineWidget::HideProgress()
-{
-    RunOnGuiThread(this, [this] { m_bar->hide(); }, false);
+void StatusLineWidget::HideProgress() {
+    RunOnGuiThread(
+        this, [this] { m_bar->hide(); }, false);
 }
 
-void StatusLineWidget::applyStatus(const QString& text, bool alert, bool beep)
-{
+void StatusLineWidget::applyStatus(const QString& text, bool alert, bool beep) {
     m_alert = alert;
     m_label->setText(text);
     applyColours();
@@ -69,8 +71,7 @@ void StatusLineWidget::applyStatus(const QString& text, bool alert, bool beep)
     }
 }
 
-void StatusLineWidget::applyColours()
-{
+void StatusLineWidget::applyColours() {
     QPalette colours = m_label->palette();
     if (m_alert) {
         colours.setColor(QPalette::Window, QColor::fromRgb(AlertBackground));
@@ -82,22 +83,18 @@ void StatusLineWidget::applyColours()
     m_label->setPalette(colours);
 }
 
-void StatusLineWidget::setTextWidth(int pixels)
-{
+void StatusLineWidget::setTextWidth(int pixels) {
     m_textWidth = pixels;
     m_label->setGeometry(0, 0, m_textWidth > 0 ? std::min(m_textWidth, width()) : width(), height());
 }
 
-void StatusLineWidget::resizeEvent(QResizeEvent* event)
-{
+void StatusLineWidget::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     m_bar->setGeometry(rect());
     setTextWidth(m_textWidth);
 }
 
-void StatusLineWidget::changeEvent(QEvent* event)
-{
+void StatusLineWidget::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
-    if (event->type() == QEvent::PaletteChange)
-        applyColours();
+    if (event->type() == QEvent::PaletteChange) applyColours();
 }

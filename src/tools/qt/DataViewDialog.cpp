@@ -17,8 +17,7 @@ DataViewDialog::DataViewDialog(DataViewLookup& lookup, MessageBoxes& boxes, QWid
       m_file(new QLabel(QString::fromUtf8(DataViewLookup::InitialLabel), this)),
       m_chip(new QLabel(QString::fromUtf8(DataViewLookup::InitialLabel), this)),
       m_status(new QLabel(QString::fromUtf8(DataViewLookup::InitialLabel), this)),
-      m_lookUp(new QPushButton(QStringLiteral("确定"), this))
-{
+      m_lookUp(new QPushButton(QStringLiteral("确定"), this)) {
     setWindowTitle(QString::fromUtf8(Title));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
@@ -59,11 +58,9 @@ DataViewDialog::DataViewDialog(DataViewLookup& lookup, MessageBoxes& boxes, QWid
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
-void DataViewDialog::LookUp()
-{
+void DataViewDialog::LookUp() {
     const auto result = m_lookup.Press(m_address->text().toStdString());
-    if (!result)
-        return;
+    if (!result) return;
     m_file->setText(QString::fromStdString(result->fileText));
     m_chip->setText(QString::fromStdString(result->chipText));
     m_status->setText(QString::fromStdString(result->status));

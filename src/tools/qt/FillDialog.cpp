@@ -13,8 +13,7 @@
 
 namespace {
 
-QLineEdit* UpperCaseEdit(const char* name, int maxLength, const char* text, QWidget* parent)
-{
+QLineEdit* UpperCaseEdit(const char* name, int maxLength, const char* text, QWidget* parent) {
     auto* edit = new QLineEdit(QString::fromUtf8(text), parent);
     edit->setObjectName(QString::fromUtf8(name));
     edit->setMaxLength(maxLength);
@@ -32,8 +31,7 @@ FillDialog::FillDialog(FileFill& fill, MessageBoxes& boxes, QWidget* parent)
       m_data(UpperCaseEdit("fillData", 2, "", this)),
       m_status(new QLabel(QString::fromUtf8(FileFill::InitialStatus), this)),
       m_append(new QCheckBox(QStringLiteral("从文件结尾\n处开始填充"), this)),
-      m_fill(new QPushButton(QStringLiteral("确定"), this))
-{
+      m_fill(new QPushButton(QStringLiteral("确定"), this)) {
     setWindowTitle(QString::fromUtf8(FileFill::Title));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
@@ -79,19 +77,15 @@ FillDialog::FillDialog(FileFill& fill, MessageBoxes& boxes, QWidget* parent)
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
-void FillDialog::AppendClicked(bool ticked)
-{
+void FillDialog::AppendClicked(bool ticked) {
     const std::string text = m_form.SetAppend(ticked);
     m_address->setReadOnly(ticked);
     m_address->setText(QString::fromStdString(text));
 }
 
-void FillDialog::Fill()
-{
+void FillDialog::Fill() {
     const FillOutcome outcome = m_form.Press(m_address->text().toStdString(), m_length->text().toStdString(),
                                              m_data->text().toStdString());
-    if (!outcome.dialogStatus.empty())
-        m_status->setText(QString::fromStdString(outcome.dialogStatus));
-    if (outcome.addressText)
-        m_address->setText(QString::fromStdString(*outcome.addressText));
+    if (!outcome.dialogStatus.empty()) m_status->setText(QString::fromStdString(outcome.dialogStatus));
+    if (outcome.addressText) m_address->setText(QString::fromStdString(*outcome.addressText));
 }

@@ -15,8 +15,7 @@ FindDialog::FindDialog(FindSession& session, QWidget* parent)
       m_data(new QLineEdit(this)),
       m_hex(new QRadioButton(QStringLiteral("16进制方式"), this)),
       m_character(new QRadioButton(QStringLiteral("字符方式"), this)),
-      m_find(new QPushButton(QString::fromUtf8(FirstCaption), this))
-{
+      m_find(new QPushButton(QString::fromUtf8(FirstCaption), this)) {
     setWindowTitle(QString::fromUtf8(Title));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
@@ -51,8 +50,7 @@ FindDialog::FindDialog(FindSession& session, QWidget* parent)
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
-void FindDialog::Press()
-{
+void FindDialog::Press() {
     const FindMode mode = m_hex->isChecked() ? FindMode::Hex : FindMode::Character;
     if (m_session.Press(m_data->text().toStdString(), mode, m_firstPress) && m_firstPress) {
         m_firstPress = false;
@@ -60,8 +58,7 @@ void FindDialog::Press()
     }
 }
 
-void FindDialog::done(int result)
-{
+void FindDialog::done(int result) {
     // Escape, the close box and 取消 all end here.
     m_session.DialogClosed();
     QDialog::done(result);

@@ -13,8 +13,7 @@ GotoDialog::GotoDialog(GotoForm& form, MessageBoxes& boxes, QWidget* parent)
     : QDialog(parent),
       m_form(form),
       m_address(new QLineEdit(this)),
-      m_jump(new QPushButton(QStringLiteral("确定"), this))
-{
+      m_jump(new QPushButton(QStringLiteral("确定"), this)) {
     setWindowTitle(QString::fromUtf8(GotoForm::Title));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     setAttribute(Qt::WA_DeleteOnClose);
@@ -47,8 +46,7 @@ GotoDialog::GotoDialog(GotoForm& form, MessageBoxes& boxes, QWidget* parent)
     connect(exit, &QPushButton::clicked, this, &QDialog::reject);
 }
 
-void GotoDialog::Jump()
-{
+void GotoDialog::Jump() {
     // The editor opened on the byte sits in the main window: the digits typed next
     // go there, as after a click on the cell.
     if (m_form.Press(m_address->text().toStdString()) == GotoForm::Result::EditorOpened && parentWidget())

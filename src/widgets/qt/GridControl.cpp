@@ -6,8 +6,8 @@
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
-#include <QPainter>
 #include <QPaintEvent>
+#include <QPainter>
 #include <QThread>
 #include <QUrl>
 #include <QWheelEvent>
@@ -21,14 +21,12 @@
 
 namespace {
 
-QColor toQColor(GridColour colour)
-{
+QColor toQColor(GridColour colour) {
     return QColor(static_cast<int>(GridRed(colour)), static_cast<int>(GridGreen(colour)),
                   static_cast<int>(GridBlue(colour)));
 }
 
-Qt::Alignment alignmentOf(uint32_t format)
-{
+Qt::Alignment alignmentOf(uint32_t format) {
     Qt::Alignment alignment;
     if (format & GridFormat::Right)
         alignment |= Qt::AlignRight;
@@ -44,11 +42,9 @@ Qt::Alignment alignmentOf(uint32_t format)
     return alignment;
 }
 
-QList<QByteArray> localFiles(const QMimeData* data)
-{
+QList<QByteArray> localFiles(const QMimeData* data) {
     QList<QByteArray> paths;
-    if (data == nullptr || !data->hasUrls())
-        return paths;
+    if (data == nullptr || !data->hasUrls()) return paths;
     // The URL's own bytes, not its text: a name that is no valid UTF-8 (GBK from
     // a Windows archive) still names its file.
     for (const QUrl& url : data->urls())
@@ -57,28 +53,37 @@ QList<QByteArray> localFiles(const QMimeData* data)
     return paths;
 }
 
-std::optional<GridKey> gridKeyOf(const QKeyEvent* event)
-{
+std::optional<GridKey> gridKeyOf(const QKeyEvent* event) {
     const bool ctrl = event->modifiers() & Qt::ControlModifier;
     switch (event->key()) {
-    case Qt::Key_Up: return GridKey::Up;
-    case Qt::Key_Down: return GridKey::Down;
-    case Qt::Key_Left: return GridKey::Left;
-    case Qt::Key_Right: return GridKey::Right;
-    case Qt::Key_Tab: return (event->modifiers() & Qt::ShiftModifier) ? GridKey::BackTab : GridKey::Tab;
-    case Qt::Key_Backtab: return GridKey::BackTab;
-    case Qt::Key_PageUp: return GridKey::PageUp;
-    case Qt::Key_PageDown: return GridKey::PageDown;
-    case Qt::Key_Home: return ctrl ? GridKey::CtrlHome : GridKey::Home;
-    case Qt::Key_End: return ctrl ? GridKey::CtrlEnd : GridKey::End;
-    default: return std::nullopt;
+        case Qt::Key_Up:
+            return GridKey::Up;
+        case Qt::Key_Down:
+            return GridKey::Down;
+        case Qt::Key_Left:
+            return GridKey::Left;
+        case Qt::Key_Right:
+            return GridKey::Right;
+        case Qt::Key_Tab:
+            return (event->modifiers() & Qt::ShiftModifier) ? GridKey::BackTab : GridKey::Tab;
+        case Qt::Key_Backtab:
+            return GridKey::BackTab;
+        case Qt::Key_PageUp:
+            return GridKey::PageUp;
+        case Qt::Key_PageDown:
+            return GridKey::PageDown;
+        case Qt::Key_Home:
+            return ctrl ? GridKey::CtrlHome : GridKey::Home;
+        case Qt::Key_End:
+            return ctrl ? GridKey::CtrlEnd : GridKey::End;
+        default:
+            return std::nullopt;
     }
 }
 
 }  // namespace
 
-GridControl::GridControl(GridModel& model, QWidget* parent) : QWidget(parent), m_model(model)
-{
+GridControl::GridControl(GridModel& model, QWidget* parent) : QWidget(parent), m_model(model) {
     static std::once_flag installed;
     std::call_once(installed, [] { QAccessible::installFactory(GridAccessibleFactory); });
 
@@ -93,13 +98,11 @@ GridControl::GridControl(GridModel& model, QWidget* parent) : QWidget(parent), m
     m_model.SetRepaintListener([this] { modelRepainted(); });
 }
 
-GridControl::~GridControl()
-{
+GridControl::~GridControl() {
     m_model.SetRepaintListener(nullptr);
 }
 
-const QStringList& GridControl::DefaultFaces()
-{
+const QStringList& GridControl::DefaultFaces() {
     static const QStringList faces{QStringLiteral("SimSun"),
                                    QStringLiteral("NSimSun"),
                                    QStringLiteral("WenQuanYi Micro Hei Mono"),
@@ -110,16 +113,13 @@ const QStringList& GridControl::DefaultFaces()
     return faces;
 }
 
-QFont GridControl::fontFor(const GridFont& cellFont) const
-{
+QFont GridControl::fontFor(const GridFont& cellFont) const {
     return slotFor(cellFont).font;
 }
 
-GridControl::FontSlot& GridControl::slotFor(const GridFont& cellFont) const
-{
+GridControl::FontSlot& GridControl::slotFor(const GridFont& cellFont) const {
     for (FontSlot& slot : m_slots)
-        if (slot.cellFont == cellFont)
-            return slot;
+        if (slot.cellFont == cellFont) return slot;
 
     QFont font = this->font();
     if (cellFont.face.empty())
@@ -132,8 +132,7 @@ GridControl::FontSlot& GridControl::slotFor(const GridFont& cellFont) const
         // exceed their em size are made smaller to fit it.
         font.setPixelSize(cellFont.height);
         const int cell = QFontMetrics(font).height();
-        if (cell > cellFont.height)
-            font.setPixelSize(std::max(1, cellFont.height * cellFont.height / cell));
+        if (cell > cellFont.height) font.setPixelSize(std::max(1, cellFont.height * cellFont.height / cell));
     }
     if (cellFont.width > 0) {
         const int advance = QFontMetrics(font).horizontalAdvance(QLatin1Char('0'));
@@ -144,19 +143,18 @@ GridControl::FontSlot& GridControl::slotFor(const GridFont& cellFont) const
     return m_slots.back();
 }
 
-void GridControl::drawCellText(QPainter& painter, FontSlot& slot, const std::string& content, const QRect& area,
-                               uint32_t format) const
-{
+void GridControl::drawCellText(QPainter& painter, FontSlot& slot, const std::string& content,
+                               const QRect& area, uint32_t format) const {
     const Qt::Alignment alignment = alignmentOf(format);
     if (!(format & GridFormat::SingleLine)) {
         // Wrapped text is rare here: the general text drawing does it.
-        painter.drawText(area, static_cast<int>(alignment) | Qt::TextWordWrap, QString::fromStdString(content));
+        painter.drawText(area, static_cast<int>(alignment) | Qt::TextWordWrap,
+                         QString::fromStdString(content));
         return;
     }
     // Addresses and ASCII rows change with every page; keep the cache from growing
     // without bound while paging through a large image.
-    if (slot.texts.size() > 4096)
-        slot.texts.clear();
+    if (slot.texts.size() > 4096) slot.texts.clear();
     auto found = slot.texts.find(content);
     if (found == slot.texts.end()) {
         QStaticText text(QString::fromStdString(content));
@@ -167,8 +165,8 @@ void GridControl::drawCellText(QPainter& painter, FontSlot& slot, const std::str
     }
     const QSizeF size = found->second.size();
     if (size.width() > area.width() && (format & GridFormat::EndEllipsis)) {
-        const QString shown = QFontMetrics(slot.font).elidedText(QString::fromStdString(content), Qt::ElideRight,
-                                                                  area.width());
+        const QString shown =
+            QFontMetrics(slot.font).elidedText(QString::fromStdString(content), Qt::ElideRight, area.width());
         painter.drawText(area, static_cast<int>(alignment) | Qt::TextSingleLine, shown);
         return;
     }
@@ -178,8 +176,7 @@ void GridControl::drawCellText(QPainter& painter, FontSlot& slot, const std::str
     else if (alignment & Qt::AlignHCenter)
         x = area.left() + (area.width() - size.width()) / 2;
     qreal y = area.top();
-    if (alignment & Qt::AlignVCenter)
-        y = area.top() + (area.height() - size.height()) / 2;
+    if (alignment & Qt::AlignVCenter) y = area.top() + (area.height() - size.height()) / 2;
     // The text stays inside its (widened) rectangle.
     const bool overflows = size.width() > area.width() || size.height() > area.height();
     if (overflows) {
@@ -187,46 +184,39 @@ void GridControl::drawCellText(QPainter& painter, FontSlot& slot, const std::str
         painter.setClipRect(area, Qt::IntersectClip);
     }
     painter.drawStaticText(QPointF(x, y), found->second);
-    if (overflows)
-        painter.restore();
+    if (overflows) painter.restore();
 }
 
-QSize GridControl::sizeHint() const
-{
+QSize GridControl::sizeHint() const {
     return QSize(m_model.TotalWidth(), m_model.TotalHeight());
 }
 
-void GridControl::modelRepainted()
-{
+void GridControl::modelRepainted() {
     // The model is used on the window thread; a repaint request from elsewhere is
     // carried there rather than touching the widget.
     if (QThread::currentThread() != thread()) {
-        QMetaObject::invokeMethod(this, [this] { modelRepainted(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { modelRepainted(); }, Qt::QueuedConnection);
         return;
     }
     update();
     announceFocus();
 }
 
-void GridControl::announceFocus()
-{
+void GridControl::announceFocus() {
     const GridCellId current = m_model.CurrentCell();
-    if (current == m_announced)
-        return;
+    if (current == m_announced) return;
     m_announced = current;
-    if (!QAccessible::isActive() || !hasFocus() || !current.IsValid())
-        return;
+    if (!QAccessible::isActive() || !hasFocus() || !current.IsValid()) return;
     QAccessibleInterface* table = QAccessible::queryAccessibleInterface(this);
-    if (table == nullptr || table->tableInterface() == nullptr)
-        return;
+    if (table == nullptr || table->tableInterface() == nullptr) return;
     if (QAccessibleInterface* cell = table->tableInterface()->cellAt(current.row, current.column)) {
         QAccessibleEvent focus(cell, QAccessible::Focus);
         QAccessible::updateAccessibility(&focus);
     }
 }
 
-bool GridControl::event(QEvent* event)
-{
+bool GridControl::event(QEvent* event) {
     // Tab moves the focus cell inside the grid instead of leaving it.
     if (event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
@@ -238,8 +228,7 @@ bool GridControl::event(QEvent* event)
     return QWidget::event(event);
 }
 
-void GridControl::paintEvent(QPaintEvent* event)
-{
+void GridControl::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     const QRect dirty = event->rect();
     painter.fillRect(dirty, toQColor(m_model.DefaultCell(GridCellKind::Normal).backColour));
@@ -264,8 +253,7 @@ void GridControl::paintEvent(QPaintEvent* event)
             const int width = m_model.ColumnWidth(column);
             const QRect cell(left, top, width, height);
             left += width;
-            if (width <= 0 || height <= 0 || !cell.intersects(dirty))
-                continue;
+            if (width <= 0 || height <= 0 || !cell.intersects(dirty)) continue;
 
             const bool fixed = m_model.IsFixed(row, column);
             const QColor text = toQColor(m_model.EffectiveTextColour(row, column));
@@ -307,22 +295,18 @@ void GridControl::paintEvent(QPaintEvent* event)
     }
 }
 
-void GridControl::resizeEvent(QResizeEvent* event)
-{
+void GridControl::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     m_model.SetViewportSize(width(), height());
 }
 
-void GridControl::changeEvent(QEvent* event)
-{
+void GridControl::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
     // Cell fonts are derived from the widget's font.
-    if (event->type() == QEvent::FontChange)
-        m_slots.clear();
+    if (event->type() == QEvent::FontChange) m_slots.clear();
 }
 
-void GridControl::mousePressEvent(QMouseEvent* event)
-{
+void GridControl::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) {
         event->ignore();
         return;
@@ -333,40 +317,34 @@ void GridControl::mousePressEvent(QMouseEvent* event)
     event->accept();
 }
 
-void GridControl::mouseReleaseEvent(QMouseEvent* event)
-{
+void GridControl::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) {
         event->ignore();
         return;
     }
     event->accept();
-    if (!m_pressedOnCell)
-        return;
+    if (!m_pressedOnCell) return;
     m_pressedOnCell = false;
     const QPoint at = event->position().toPoint();
     Q_EMIT commandNotice(CommandId::HexGrid, at.x(), at.y());
 }
 
-void GridControl::mouseDoubleClickEvent(QMouseEvent* event)
-{
+void GridControl::mouseDoubleClickEvent(QMouseEvent* event) {
     // No editor of the grid's own: the second press of a double click is a press.
     mousePressEvent(event);
 }
 
-void GridControl::mouseMoveEvent(QMouseEvent* event)
-{
+void GridControl::mouseMoveEvent(QMouseEvent* event) {
     // No hover effects and no drag selection.
     event->accept();
 }
 
-void GridControl::wheelEvent(QWheelEvent* event)
-{
+void GridControl::wheelEvent(QWheelEvent* event) {
     // The window pages the view with the wheel.
     event->ignore();
 }
 
-void GridControl::keyPressEvent(QKeyEvent* event)
-{
+void GridControl::keyPressEvent(QKeyEvent* event) {
     const std::optional<GridKey> key = gridKeyOf(event);
     if (!key) {
         event->ignore();
@@ -376,24 +354,21 @@ void GridControl::keyPressEvent(QKeyEvent* event)
     event->accept();
 }
 
-void GridControl::dragEnterEvent(QDragEnterEvent* event)
-{
+void GridControl::dragEnterEvent(QDragEnterEvent* event) {
     if (!localFiles(event->mimeData()).isEmpty())
         event->acceptProposedAction();
     else
         event->ignore();
 }
 
-void GridControl::dragMoveEvent(QDragMoveEvent* event)
-{
+void GridControl::dragMoveEvent(QDragMoveEvent* event) {
     if (!localFiles(event->mimeData()).isEmpty())
         event->acceptProposedAction();
     else
         event->ignore();
 }
 
-void GridControl::dropEvent(QDropEvent* event)
-{
+void GridControl::dropEvent(QDropEvent* event) {
     const QList<QByteArray> paths = localFiles(event->mimeData());
     if (paths.isEmpty()) {
         event->ignore();

@@ -15,10 +15,8 @@
 // `context` is destroyed is dropped (a blocking caller is then released).
 // Never block from a thread the window thread is itself waiting for.
 template <typename Fn>
-void RunOnGuiThread(QObject* context, Fn&& fn, bool blocking)
-{
-    if (context == nullptr)
-        return;
+void RunOnGuiThread(QObject* context, Fn&& fn, bool blocking) {
+    if (context == nullptr) return;
     if (QThread::currentThread() == context->thread()) {
         std::forward<Fn>(fn)();
         return;
@@ -30,9 +28,9 @@ void RunOnGuiThread(QObject* context, Fn&& fn, bool blocking)
 // Blocking call with a result, for questions the worker asks the window. Gives
 // `fallback` when the call could not run (context gone).
 template <typename Fn, typename Result = std::invoke_result_t<Fn&>>
-Result CallOnGuiThread(QObject* context, Fn fn, Result fallback)
-{
+Result CallOnGuiThread(QObject* context, Fn fn, Result fallback) {
     std::optional<Result> result;
-    RunOnGuiThread(context, [&result, &fn] { result.emplace(fn()); }, true);
+    RunOnGuiThread(
+        context, [&result, &fn] { result.emplace(fn()); }, true);
     return result ? std::move(*result) : std::move(fallback);
 }

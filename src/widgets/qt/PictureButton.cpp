@@ -1,8 +1,7 @@
 #include "widgets/qt/PictureButton.h"
 
 PictureButton::PictureButton(int commandId, const QIcon& icon, const QString& text, QWidget* parent)
-    : QPushButton(icon, text, parent), m_commandId(commandId), m_sounds(nullptr)
-{
+    : QPushButton(icon, text, parent), m_commandId(commandId), m_sounds(nullptr) {
     setProperty("controlId", commandId);
     // Enter belongs to the window's key filter, never to a button.
     setAutoDefault(false);
@@ -12,8 +11,7 @@ PictureButton::PictureButton(int commandId, const QIcon& icon, const QString& te
     connect(this, &QAbstractButton::clicked, this, [this] { Q_EMIT command(m_commandId); });
 }
 
-void PictureButton::setSounds(const QString& hoverPath, const QString& clickPath)
-{
+void PictureButton::setSounds(const QString& hoverPath, const QString& clickPath) {
     m_sounds->setHoverSound(hoverPath);
     m_sounds->setClickSound(clickPath);
 }

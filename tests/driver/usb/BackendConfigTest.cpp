@@ -49,10 +49,11 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(GoodCase{"backend = simulator", BackendChoice::Simulator, 15000, 0, false},
                     GoodCase{"BACKEND = CH341A", BackendChoice::Ch341a, 15000, 0, false},
                     GoodCase{"backend = ch347\nspi_clock_khz = 60000", BackendChoice::Ch347, 60000, 0, false},
-                    GoodCase{"backend = ch347\nbackend = auto\nspi_clock_khz = 1", BackendChoice::Auto, 1, 0, false},
+                    GoodCase{"backend = ch347\nbackend = auto\nspi_clock_khz = 1", BackendChoice::Auto, 1, 0,
+                             false},
                     GoodCase{"block_protect = 7\nhardware_protect = on", BackendChoice::Auto, 15000, 7, true},
-                    GoodCase{"block_protect = 2\nhardware_protect = yes\nhardware_protect = no", BackendChoice::Auto,
-                             15000, 2, false}));
+                    GoodCase{"block_protect = 2\nhardware_protect = yes\nhardware_protect = no",
+                             BackendChoice::Auto, 15000, 2, false}));
 
 struct BadCase {
     const char* line;
@@ -65,7 +66,8 @@ TEST_P(BackendConfigBad, IsReportedAndChangesNothing) {
     std::vector<std::string> complaints;
     const SimulatorConfig c = parse(std::string("backend = ch341a\n") + GetParam().line + "\n", complaints);
     ASSERT_EQ(complaints.size(), 1u);
-    EXPECT_EQ(complaints[0], std::string("t.conf:2: ignored \"") + GetParam().line + "\": " + GetParam().reason);
+    EXPECT_EQ(complaints[0],
+              std::string("t.conf:2: ignored \"") + GetParam().line + "\": " + GetParam().reason);
     EXPECT_EQ(c.backend, BackendChoice::Ch341a);
     EXPECT_EQ(c.spiClockKhz, 15'000u);
     EXPECT_EQ(c.blockProtect, 0);

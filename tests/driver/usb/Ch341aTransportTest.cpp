@@ -31,15 +31,19 @@ TEST_P(Ch341aReverse, MirrorsTheBitsOfAByte) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, Ch341aReverse,
-                         testing::Values(ReverseCase{0x00, 0x00}, ReverseCase{0x01, 0x80}, ReverseCase{0x02, 0x40},
-                                         ReverseCase{0x03, 0xC0}, ReverseCase{0x9F, 0xF9}, ReverseCase{0x05, 0xA0},
-                                         ReverseCase{0x06, 0x60}, ReverseCase{0x12, 0x48}, ReverseCase{0xEF, 0xF7},
-                                         ReverseCase{0xFF, 0xFF}, ReverseCase{0x5A, 0x5A}, ReverseCase{0xC7, 0xE3}));
+                         testing::Values(ReverseCase{0x00, 0x00}, ReverseCase{0x01, 0x80},
+                                         ReverseCase{0x02, 0x40}, ReverseCase{0x03, 0xC0},
+                                         ReverseCase{0x9F, 0xF9}, ReverseCase{0x05, 0xA0},
+                                         ReverseCase{0x06, 0x60}, ReverseCase{0x12, 0x48},
+                                         ReverseCase{0xEF, 0xF7}, ReverseCase{0xFF, 0xFF},
+                                         ReverseCase{0x5A, 0x5A}, ReverseCase{0xC7, 0xE3}));
 
 class Ch341aTransportTest : public testing::Test {
 protected:
     Ch341aTransportTest()
-        : m_bus(std::make_shared<emulator::EmulatedUsbBus>()), m_tapBus(m_bus), m_device(usbtest::ch341a("1-1")) {
+        : m_bus(std::make_shared<emulator::EmulatedUsbBus>()),
+          m_tapBus(m_bus),
+          m_device(usbtest::ch341a("1-1")) {
         m_bus->attach(m_device);
         m_transport = std::make_unique<Ch341aTransport>(m_tapBus.open(m_device->info(), ch341a::kEndpoints));
         m_tap = m_tapBus.tap("1-1");

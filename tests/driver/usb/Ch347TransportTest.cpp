@@ -13,8 +13,9 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 
 Bytes select(uint16_t delayUs = 0) {
-    return {0xC1, 0x0A, 0x00, 0x80, static_cast<uint8_t>(delayUs), static_cast<uint8_t>(delayUs >> 8), 0, 0, 0,
-            0,    0,    0,    0};
+    return {
+        0xC1, 0x0A, 0x00, 0x80, static_cast<uint8_t>(delayUs), static_cast<uint8_t>(delayUs >> 8), 0, 0, 0,
+        0,    0,    0,    0};
 }
 const Bytes kDeselect{0xC1, 0x0A, 0x00, 0xC0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
 
@@ -45,7 +46,8 @@ protected:
           m_tapBus(m_bus),
           m_device(usbtest::ch347("1-2", GetParam())) {
         m_bus->attach(m_device);
-        const UsbEndpoints endpoints = GetParam() == ch347::kProductIdF ? ch347::kEndpointsF : ch347::kEndpointsT;
+        const UsbEndpoints endpoints =
+            GetParam() == ch347::kProductIdF ? ch347::kEndpointsF : ch347::kEndpointsT;
         m_transport = std::make_unique<Ch347Transport>(m_tapBus.open(m_device->info(), endpoints), 15'000);
         m_tap = m_tapBus.tap("1-2");
     }
@@ -79,7 +81,8 @@ TEST_P(Ch347TransportTest, JedecIdReadFrames) {
     SpiFlash flash(*m_transport);
     EXPECT_EQ(flash.readJedecId(), 0xEF4017u);
     EXPECT_EQ(m_tap->snapshot(),
-              (std::vector<Bytes>{select(), {0xC4, 0x01, 0x00, 0x9F}, {0xC3, 0x04, 0x00, 0x03, 0, 0, 0}, kDeselect}));
+              (std::vector<Bytes>{
+                  select(), {0xC4, 0x01, 0x00, 0x9F}, {0xC3, 0x04, 0x00, 0x03, 0, 0, 0}, kDeselect}));
     EXPECT_EQ(m_tap->in, (std::vector<size_t>{4, 6}));
 }
 
@@ -120,9 +123,9 @@ TEST_P(Ch347TransportTest, ReadOf8192BytesComesBackIn507ByteFrames) {
     ASSERT_TRUE(flash.read(0x2000, back));
     EXPECT_EQ(back, data);
     EXPECT_EQ(m_tap->snapshot(), (std::vector<Bytes>{select(),
-                                                      {0xC4, 0x04, 0x00, 0x03, 0x00, 0x20, 0x00},
-                                                      {0xC3, 0x04, 0x00, 0x00, 0x20, 0x00, 0x00},
-                                                      kDeselect}));
+                                                     {0xC4, 0x04, 0x00, 0x03, 0x00, 0x20, 0x00},
+                                                     {0xC3, 0x04, 0x00, 0x00, 0x20, 0x00, 0x00},
+                                                     kDeselect}));
     // The out frame's answer, then 16 frames of 507 bytes and one of 80.
     std::vector<size_t> in{4};
     in.insert(in.end(), 16, 510);

@@ -137,7 +137,8 @@ TEST_P(UsbEntryPoints, DetectsIdentifiesProgramsAcrossPageEndsReadsAndErases) {
     EXPECT_EQ(pageStarts.size(), 33u + 8u);
 
     EXPECT_EQ(m_driver->initFlash(h), 1);
-    EXPECT_TRUE(std::all_of(chip().contents().begin(), chip().contents().end(), [](uint8_t b) { return b == 0xFF; }));
+    EXPECT_TRUE(
+        std::all_of(chip().contents().begin(), chip().contents().end(), [](uint8_t b) { return b == 0xFF; }));
     EXPECT_EQ(m_driver->close(h), 1);
     EXPECT_EQ(m_driver->selfTest(h), 0);
 }
@@ -240,8 +241,10 @@ TEST_P(UsbEntryPoints, BlockProtectionIsClearedBeforeProgramming) {
     EXPECT_EQ(readAll(h, 0x100, 600), data);
     // Write enable then write status 0 came before the first page program.
     const auto all = cycles();
-    const auto writeStatus = std::find_if(all.begin(), all.end(), [](const Bytes& c) { return c[0] == 0x01; });
-    const auto firstProgram = std::find_if(all.begin(), all.end(), [](const Bytes& c) { return c[0] == 0x02; });
+    const auto writeStatus =
+        std::find_if(all.begin(), all.end(), [](const Bytes& c) { return c[0] == 0x01; });
+    const auto firstProgram =
+        std::find_if(all.begin(), all.end(), [](const Bytes& c) { return c[0] == 0x02; });
     ASSERT_NE(writeStatus, all.end());
     EXPECT_EQ(Bytes(writeStatus->begin(), writeStatus->begin() + 2), (Bytes{0x01, 0x00}));
     EXPECT_EQ((writeStatus - 1)->front(), 0x06);
@@ -257,7 +260,8 @@ TEST_P(UsbEntryPoints, ProtectionTheWpPinHoldsFailsProgramAndErase) {
     EXPECT_EQ(m_driver->initFlash(h), 0);
     EXPECT_EQ(done, 9u);
     EXPECT_EQ(chip().status() & 0x1C, 0x0C);
-    EXPECT_TRUE(std::all_of(chip().contents().begin(), chip().contents().end(), [](uint8_t b) { return b == 0xFF; }));
+    EXPECT_TRUE(
+        std::all_of(chip().contents().begin(), chip().contents().end(), [](uint8_t b) { return b == 0xFF; }));
     EXPECT_EQ(m_driver->selfTest(h), 1) << "the connection stays usable";
 }
 
@@ -288,7 +292,9 @@ TEST_P(UsbEntryPoints, ErasedPagesAreNotSent) {
 INSTANTIATE_TEST_SUITE_P(Programmers, UsbEntryPoints,
                          testing::Values(Model{"CH341A", "ch341a", 0x5512}, Model{"CH347T", "ch347", 0x55DB},
                                          Model{"CH347F", "auto", 0x55DE}),
-                         [](const testing::TestParamInfo<Model>& info) { return std::string(info.param.name); });
+                         [](const testing::TestParamInfo<Model>& info) {
+                             return std::string(info.param.name);
+                         });
 
 }  // namespace
 }  // namespace velmor

@@ -80,7 +80,8 @@ TEST_P(UsbSelectionByConfig, EnumCountsAndOpenIndexesTheSelectedProgrammers) {
 
 // 8 MiB = code 22 (the CH341A's chip), 4 MiB = 21 (the CH347's), the simulator's 25X80 = 19.
 INSTANTIATE_TEST_SUITE_P(Table, UsbSelectionByConfig,
-                         testing::Values(SelectionCase{nullptr, 2, 21, 22}, SelectionCase{"backend = auto\n", 2, 21, 22},
+                         testing::Values(SelectionCase{nullptr, 2, 21, 22},
+                                         SelectionCase{"backend = auto\n", 2, 21, 22},
                                          SelectionCase{"backend = AUTO\n", 2, 21, 22},
                                          SelectionCase{"backend = ch347\n", 1, 21, -1},
                                          SelectionCase{"backend = ch341a\n", 1, 22, -1},
@@ -101,9 +102,10 @@ TEST_F(UsbSelection, ACh341InSerialModeIsReportedOnceAndCountsAsAbsent) {
     EXPECT_EQ(m_driver.enumerate(), 0);
     EXPECT_EQ(m_driver.enumerate(), 0);
     EXPECT_EQ(m_driver.open(0), -1);
-    EXPECT_EQ(capture.finish(),
-              "velmor: the CH341 at USB 1-3 is in serial mode (1a86:5523) and cannot program flash; move its mode "
-              "jumper to the SPI/I2C position and plug it in again\n");
+    EXPECT_EQ(
+        capture.finish(),
+        "velmor: the CH341 at USB 1-3 is in serial mode (1a86:5523) and cannot program flash; move its mode "
+        "jumper to the SPI/I2C position and plug it in again\n");
 }
 
 TEST_F(UsbSelection, Ch347ClockComesFromTheConfigurationRoundedDown) {
@@ -111,8 +113,9 @@ TEST_F(UsbSelection, Ch347ClockComesFromTheConfigurationRoundedDown) {
         const char* value;
         uint32_t hz;
     };
-    for (const Row row : {Row{"", 15'000'000}, Row{"spi_clock_khz = 60000\n", 60'000'000},
-                          Row{"spi_clock_khz = 20000\n", 15'000'000}, Row{"spi_clock_khz = 100\n", 468'750}}) {
+    for (const Row row :
+         {Row{"", 15'000'000}, Row{"spi_clock_khz = 60000\n", 60'000'000},
+          Row{"spi_clock_khz = 20000\n", 15'000'000}, Row{"spi_clock_khz = 100\n", 468'750}}) {
         auto device = usbtest::ch347("2-1", 0x55DE, 0xEF4017, 8 * kMiB);
         auto bus = std::make_shared<emulator::EmulatedUsbBus>();
         bus->attach(device);

@@ -10,8 +10,8 @@ std::shared_ptr<emulator::Ch341aEmulator> ch341a(const std::string& location, ui
     return std::make_shared<emulator::Ch341aEmulator>(location, chip(jedec, size));
 }
 
-std::shared_ptr<emulator::Ch347Emulator> ch347(const std::string& location, uint16_t productId, uint32_t jedec,
-                                               uint32_t size) {
+std::shared_ptr<emulator::Ch347Emulator> ch347(const std::string& location, uint16_t productId,
+                                               uint32_t jedec, uint32_t size) {
     return std::make_shared<emulator::Ch347Emulator>(location, productId, chip(jedec, size));
 }
 
@@ -27,7 +27,8 @@ uint8_t mirror(uint8_t b) {
 
 }  // namespace
 
-std::vector<std::vector<uint8_t>> mosiCycles(const std::vector<std::vector<uint8_t>>& transfers, bool ch341a) {
+std::vector<std::vector<uint8_t>> mosiCycles(const std::vector<std::vector<uint8_t>>& transfers,
+                                             bool ch341a) {
     std::vector<std::vector<uint8_t>> cycles;
     bool selected = false;
     const auto setSelected = [&](bool now) {

@@ -19,8 +19,7 @@ struct Quiet : StatusLine, MessageBoxes, CommandStates, ControlTexts, ScrollBarP
     void ShowProgress() override {}
     void SetProgress(int, const std::string&) override {}
     void HideProgress() override {}
-    MessageAnswer Show(const std::string&, const std::string&, MessageIcon, MessageButtons) override
-    {
+    MessageAnswer Show(const std::string&, const std::string&, MessageIcon, MessageButtons) override {
         return MessageAnswer::Ok;
     }
     void SetEnabled(int, bool) override {}
@@ -46,8 +45,7 @@ private:
     QLineEdit* m_other = nullptr;
 
 private Q_SLOTS:
-    void init()
-    {
+    void init() {
         m_window = std::make_unique<QWidget>();
         m_window->resize(800, 500);
         m_grid = new GridControl(m_model, m_window.get());
@@ -58,22 +56,17 @@ private Q_SLOTS:
         m_window->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
     }
-    void cleanup()
-    {
-        m_window.reset();
-    }
+    void cleanup() { m_window.reset(); }
 
     // Over a byte cell of 25 x 18 pixels the editor is 20 x 14, 3 pixels in.
-    void editorSitsOverTheCell_data()
-    {
+    void editorSitsOverTheCell_data() {
         QTest::addColumn<int>("row");
         QTest::addColumn<int>("column");
         QTest::newRow("first byte") << 1 << 1;
         QTest::newRow("last byte") << 21 << 16;
         QTest::newRow("middle") << 7 << 9;
     }
-    void editorSitsOverTheCell()
-    {
+    void editorSitsOverTheCell() {
         QFETCH(int, row);
         QFETCH(int, column);
         Quiet quiet;
@@ -101,21 +94,23 @@ private Q_SLOTS:
     }
 
     // Typing is upper-cased and limited to two characters; each user change is reported.
-    void typingIsUpperCasedAndReported_data()
-    {
+    void typingIsUpperCasedAndReported_data() {
         QTest::addColumn<QString>("start");
         QTest::addColumn<int>("selectFrom");
         QTest::addColumn<int>("selectLength");
         QTest::addColumn<QString>("keys");
         QTest::addColumn<QString>("result");
         QTest::addColumn<int>("changes");
-        QTest::newRow("low digit") << "3A" << 1 << 1 << "c" << "3C" << 1;
-        QTest::newRow("high digit") << "3A" << 0 << 1 << "f" << "FA" << 1;
-        QTest::newRow("both") << "3A" << 0 << 2 << "e" << "E" << 1;
-        QTest::newRow("third refused") << "" << 0 << 0 << "abc" << "AB" << 2;
+        QTest::newRow("low digit") << "3A" << 1 << 1 << "c"
+                                   << "3C" << 1;
+        QTest::newRow("high digit") << "3A" << 0 << 1 << "f"
+                                    << "FA" << 1;
+        QTest::newRow("both") << "3A" << 0 << 2 << "e"
+                              << "E" << 1;
+        QTest::newRow("third refused") << "" << 0 << 0 << "abc"
+                                       << "AB" << 2;
     }
-    void typingIsUpperCasedAndReported()
-    {
+    void typingIsUpperCasedAndReported() {
         QFETCH(QString, start);
         QFETCH(int, selectFrom);
         QFETCH(int, selectLength);
@@ -135,8 +130,7 @@ private Q_SLOTS:
         QCOMPARE(caret.start, caret.end);
     }
 
-    void selectionStaysWithoutTheFocus()
-    {
+    void selectionStaysWithoutTheFocus() {
         m_editor->ShowAt(10, 10, 20, 14);
         m_editor->SetText("5B");
         m_editor->Select(kLowDigit);

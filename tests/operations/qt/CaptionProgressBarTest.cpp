@@ -12,27 +12,23 @@ const QColor kFace(10, 20, 30);
 const QColor kGreen(0, 255, 0);
 
 // A bar with a face colour of its own, so the unfilled part is recognisable.
-void prepare(CaptionProgressBar& bar, int width, int height)
-{
+void prepare(CaptionProgressBar& bar, int width, int height) {
     QPalette colours = bar.palette();
     colours.setColor(QPalette::Button, kFace);
     bar.setPalette(colours);
     bar.resize(width, height);
 }
 
-int countPixels(const QImage& image, const QColor& colour, const QRect& area)
-{
+int countPixels(const QImage& image, const QColor& colour, const QRect& area) {
     int found = 0;
     for (int y = area.top(); y <= area.bottom(); ++y)
         for (int x = area.left(); x <= area.right(); ++x)
-            if (image.pixelColor(x, y) == colour)
-                ++found;
+            if (image.pixelColor(x, y) == colour) ++found;
     return found;
 }
 
 // Pixels that are neither bar nor face: the caption's, antialiased edges included.
-int captionPixels(const QImage& image, const QRect& area)
-{
+int captionPixels(const QImage& image, const QRect& area) {
     return area.width() * area.height() - countPixels(image, kGreen, area) - countPixels(image, kFace, area);
 }
 
@@ -42,16 +38,14 @@ class CaptionProgressBarTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void startsUnsetAndHidden()
-    {
+    void startsUnsetAndHidden() {
         CaptionProgressBar bar;
         QCOMPARE(bar.barColour(), QColor(0, 204, 0));
         QVERIFY(bar.isHidden());
         QVERIFY(bar.caption().isEmpty());
     }
 
-    void setUpGivesTheWindowsLook()
-    {
+    void setUpGivesTheWindowsLook() {
         CaptionProgressBar bar;
         bar.setRange(5, 50);
         bar.setStep(3);
@@ -72,8 +66,7 @@ private Q_SLOTS:
         QVERIFY(bar.isHidden());
     }
 
-    void splitX_data()
-    {
+    void splitX_data() {
         QTest::addColumn<int>("minimum");
         QTest::addColumn<int>("maximum");
         QTest::addColumn<int>("position");
@@ -92,8 +85,7 @@ private Q_SLOTS:
         QTest::newRow("offset range") << 50 << 150 << 100 << 200 << 100;
     }
 
-    void splitX()
-    {
+    void splitX() {
         QFETCH(int, minimum);
         QFETCH(int, maximum);
         QFETCH(int, position);
@@ -105,8 +97,7 @@ private Q_SLOTS:
         QCOMPARE(bar.splitX(width), split);
     }
 
-    void paintsBarAndFaceAtTheSplit_data()
-    {
+    void paintsBarAndFaceAtTheSplit_data() {
         QTest::addColumn<int>("position");
         QTest::addColumn<int>("split");
         QTest::newRow("0") << 0 << 0;
@@ -114,8 +105,7 @@ private Q_SLOTS:
         QTest::newRow("100") << 100 << 200;
     }
 
-    void paintsBarAndFaceAtTheSplit()
-    {
+    void paintsBarAndFaceAtTheSplit() {
         QFETCH(int, position);
         QFETCH(int, split);
         CaptionProgressBar bar;
@@ -138,8 +128,7 @@ private Q_SLOTS:
         QCOMPARE(countPixels(image, kGreen, image.rect()), split * 16);
     }
 
-    void captionIsDrawnCentredInItsColour()
-    {
+    void captionIsDrawnCentredInItsColour() {
         CaptionProgressBar bar;
         bar.setUp();
         prepare(bar, 200, 16);
@@ -167,8 +156,7 @@ private Q_SLOTS:
         QCOMPARE(image.pixelColor(199, 15), kFace);
     }
 
-    void keepsItsOwnCaption()
-    {
+    void keepsItsOwnCaption() {
         CaptionProgressBar bar;
         QSignalSpy captions(&bar, &CaptionProgressBar::captionChanged);
         {
@@ -181,8 +169,7 @@ private Q_SLOTS:
         QCOMPARE(captions.count(), 1);  // an unchanged caption is no change
     }
 
-    void accessibleLikeAProgressBar()
-    {
+    void accessibleLikeAProgressBar() {
         CaptionProgressBar bar;
         bar.setUp();
         bar.setPosition(37);

@@ -7,10 +7,10 @@
 #include <thread>
 #include <vector>
 
-#include "ports/CommandIds.h"
-#include "ports/WindowPorts.h"
 #include "operations/qt/CaptionProgressBar.h"
 #include "operations/qt/StatusLineWidget.h"
+#include "ports/CommandIds.h"
+#include "ports/WindowPorts.h"
 
 namespace {
 
@@ -25,8 +25,7 @@ public:
     std::vector<QThread*> beeps;
 };
 
-QColor backgroundOf(QLabel* label)
-{
+QColor backgroundOf(QLabel* label) {
     // The far right of a short text is background only.
     const QImage image = label->grab().toImage();
     return image.pixelColor(image.width() - 2, image.height() / 2);
@@ -38,8 +37,7 @@ class StatusLineWidgetTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void startsWithTheStatusTextAndNoBar()
-    {
+    void startsWithTheStatusTextAndNoBar() {
         StatusLineWidget line;
         line.resize(204, 18);
         line.show();
@@ -52,8 +50,7 @@ private Q_SLOTS:
         QCOMPARE(line.progressBar()->step(), 100);
     }
 
-    void coloursFollowTheAlert_data()
-    {
+    void coloursFollowTheAlert_data() {
         QTest::addColumn<bool>("alert");
         QTest::addColumn<QColor>("text");
         QTest::addColumn<bool>("red");
@@ -61,8 +58,7 @@ private Q_SLOTS:
         QTest::newRow("plain") << false << QColor(Qt::black) << false;
     }
 
-    void coloursFollowTheAlert()
-    {
+    void coloursFollowTheAlert() {
         QFETCH(bool, alert);
         QFETCH(QColor, text);
         QFETCH(bool, red);
@@ -82,8 +78,7 @@ private Q_SLOTS:
         QCOMPARE(backgroundOf(line.statusLabel()), expectedBack);
     }
 
-    void alertIsClearedByTheNextPlainStatus()
-    {
+    void alertIsClearedByTheNextPlainStatus() {
         StatusLineWidget line;
         line.resize(204, 18);
         line.SetStatus("芯片擦除失败...", true, false);
@@ -93,8 +88,7 @@ private Q_SLOTS:
         QCOMPARE(line.statusLabel()->palette().color(QPalette::WindowText), QColor(Qt::black));
     }
 
-    void lightColourFollowsAPaletteChange()
-    {
+    void lightColourFollowsAPaletteChange() {
         StatusLineWidget line;
         line.resize(204, 18);
         line.SetStatus("就绪...", false, false);
@@ -104,8 +98,7 @@ private Q_SLOTS:
         QCOMPARE(line.statusLabel()->palette().color(QPalette::Window), QColor(1, 2, 3));
     }
 
-    void beepGoesThroughTheSoundOutput()
-    {
+    void beepGoesThroughTheSoundOutput() {
         BeepRecorder sound;
         StatusLineWidget line(nullptr, &sound);
         line.SetStatus("没有beep", true, false);
@@ -117,8 +110,7 @@ private Q_SLOTS:
         QVERIFY(sound.waves.empty());
     }
 
-    void progressBarCoversTheTextWhileShown()
-    {
+    void progressBarCoversTheTextWhileShown() {
         QWidget window;
         auto* line = new StatusLineWidget(&window);
         line->setGeometry(5, 400, 204, 18);
@@ -150,8 +142,7 @@ private Q_SLOTS:
 
     // The worker reports from its own thread: every call arrives on the window
     // thread, in the order made, and none runs before the window processes events.
-    void workerCallsArriveInOrderOnTheWindowThread()
-    {
+    void workerCallsArriveInOrderOnTheWindowThread() {
         BeepRecorder sound;
         StatusLineWidget line(nullptr, &sound);
         QStringList log;
@@ -188,16 +179,14 @@ private Q_SLOTS:
             QCOMPARE(log.at(2 * percent), QStringLiteral("caption:已烧录%1%").arg(percent));
         }
         QCOMPARE(log.last(), QStringLiteral("status:烧录成功...|alert"));
-        for (QThread* thread : threads)
-            QCOMPARE(thread, QThread::currentThread());
+        for (QThread* thread : threads) QCOMPARE(thread, QThread::currentThread());
         QCOMPARE(sound.beeps.size(), size_t(1));
         QCOMPARE(sound.beeps.front(), QThread::currentThread());
         QVERIFY(line.progressBar()->isHidden());
         QCOMPARE(line.statusLabel()->text(), QStringLiteral("烧录成功..."));
     }
 
-    void showAndHideFromTheWorkerKeepTheirOrder()
-    {
+    void showAndHideFromTheWorkerKeepTheirOrder() {
         StatusLineWidget line;
         line.resize(204, 18);
         std::thread worker([&line] {
@@ -211,8 +200,7 @@ private Q_SLOTS:
         QVERIFY(!line.progressBar()->isHidden());
     }
 
-    void callsQueuedForADestroyedLineAreDropped()
-    {
+    void callsQueuedForADestroyedLineAreDropped() {
         BeepRecorder sound;
         auto* line = new StatusLineWidget(nullptr, &sound);
         std::thread worker([line] { line->SetStatus("迟到的...", true, true); });

@@ -20,9 +20,7 @@ struct Tools : ImageViewHarness {
     Tools()
         : jump(image, view, grid, status, boxes, state),
           gotoForm(jump, boxes, [] { return false; }),
-          fill(image, view, status, boxes, texts, state, [this] { return editMode; })
-    {
-    }
+          fill(image, view, status, boxes, texts, state, [this] { return editMode; }) {}
 
     AddressJump jump;
     GotoForm gotoForm;
@@ -31,16 +29,13 @@ struct Tools : ImageViewHarness {
 };
 
 // The events as one text, so a failed comparison shows them.
-QString Joined(const std::vector<std::string>& events)
-{
+QString Joined(const std::vector<std::string>& events) {
     QStringList lines;
-    for (const std::string& event : events)
-        lines.append(QString::fromStdString(event));
+    for (const std::string& event : events) lines.append(QString::fromStdString(event));
     return lines.join(QLatin1Char('\n'));
 }
 
-QList<GotoDialog*> GotoDialogsOf(QWidget& window)
-{
+QList<GotoDialog*> GotoDialogsOf(QWidget& window) {
     return window.findChildren<GotoDialog*>();
 }
 
@@ -50,8 +45,7 @@ class QtToolDialogsTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void gotoDialogsAreModelessAndStayOpenAfterEnter()
-    {
+    void gotoDialogsAreModelessAndStayOpenAfterEnter() {
         Tools tools;
         QVERIFY(tools.Open(PatternBytes(1000)));
         QWidget window;
@@ -90,8 +84,7 @@ private Q_SLOTS:
         QCOMPARE(GotoDialogsOf(window).size(), 1);
     }
 
-    void gotoAddressTakesEightHexCharacters()
-    {
+    void gotoAddressTakesEightHexCharacters() {
         Tools tools;
         QWidget window;
         GotoDialog dialog(tools.gotoForm, tools.boxes, &window);
@@ -115,8 +108,7 @@ private Q_SLOTS:
         QCOMPARE(Joined(tools.log.Events()), Joined(expected));
     }
 
-    void fillDialogStartsWithItsDefaults()
-    {
+    void fillDialogStartsWithItsDefaults() {
         Tools tools;
         FillDialog dialog(tools.fill, tools.boxes);
         QCOMPARE(dialog.windowTitle(), QStringLiteral("文件数据填充"));
@@ -131,8 +123,7 @@ private Q_SLOTS:
         QCOMPARE(dialog.dataEdit()->maxLength(), 2);
     }
 
-    void fillAppendsAtTheEndWithTheCheckBoxTicked()
-    {
+    void fillAppendsAtTheEndWithTheCheckBoxTicked() {
         Tools tools;
         QVERIFY(tools.Open(PatternBytes(16)));
         FillDialog dialog(tools.fill, tools.boxes);
@@ -161,11 +152,11 @@ private Q_SLOTS:
         dialog.addressEdit()->end(false);
         QTest::keyClicks(dialog.addressEdit(), QStringLiteral("x"));
         QCOMPARE(dialog.addressEdit()->text(), QStringLiteral("0"));
-        QCOMPARE(Joined(tools.log.With("box:")), QStringLiteral("box:提示|exclamation|请输入0~F之间的16进制字符！   "));
+        QCOMPARE(Joined(tools.log.With("box:")),
+                 QStringLiteral("box:提示|exclamation|请输入0~F之间的16进制字符！   "));
     }
 
-    void fillLengthTakesTenDecimalDigits()
-    {
+    void fillLengthTakesTenDecimalDigits() {
         Tools tools;
         FillDialog dialog(tools.fill, tools.boxes);
         dialog.lengthEdit()->clear();
@@ -176,7 +167,8 @@ private Q_SLOTS:
         QCOMPARE(dialog.lengthEdit()->text(), QStringLiteral("1"));
         QTest::keyClicks(dialog.dataEdit(), QStringLiteral("abc"));
         QCOMPARE(dialog.dataEdit()->text(), QStringLiteral("AB"));
-        QCOMPARE(Joined(tools.log.Events()), QStringLiteral("box:提示|exclamation|请输入0~9之间的10进制字符！   "));
+        QCOMPARE(Joined(tools.log.Events()),
+                 QStringLiteral("box:提示|exclamation|请输入0~9之间的10进制字符！   "));
     }
 };
 

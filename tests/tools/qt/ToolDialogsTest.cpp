@@ -20,14 +20,13 @@ namespace {
 
 class RecordedBoxes : public MessageBoxes {
 public:
-    MessageAnswer Show(const std::string& text, const std::string& title, MessageIcon, MessageButtons) override
-    {
+    MessageAnswer Show(const std::string& text, const std::string& title, MessageIcon,
+                       MessageButtons) override {
         std::lock_guard lock(m_mutex);
         shown.push_back(title + "|" + text);
         return MessageAnswer::Ok;
     }
-    std::vector<std::string> Shown()
-    {
+    std::vector<std::string> Shown() {
         std::lock_guard lock(m_mutex);
         return shown;
     }
@@ -39,10 +38,8 @@ private:
 
 class SpinningLifetime : public WindowLifetime {
 public:
-    void ServeUntil(const std::function<bool()>& done) override
-    {
-        while (!done())
-            std::this_thread::yield();
+    void ServeUntil(const std::function<bool()>& done) override {
+        while (!done()) std::this_thread::yield();
     }
     void EndWindow() override {}
 };
@@ -55,8 +52,7 @@ class ToolDialogsTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void hexEditRemovesTheCharacterBeforeTheCaret()
-    {
+    void hexEditRemovesTheCharacterBeforeTheCaret() {
         RecordedBoxes boxes;
         QLineEdit edit;
         edit.setValidator(new UpperCaseValidator(&edit));
@@ -76,16 +72,14 @@ private Q_SLOTS:
         QCOMPARE(boxes.Shown(), expected);
     }
 
-    void findButtonReadsNextAfterTheFirstSearchAndClosingStopsIt()
-    {
+    void findButtonReadsNextAfterTheFirstSearchAndClosingStopsIt() {
         WorkerState state;
         RecordedBoxes boxes;
         SpinningLifetime lifetime;
         FindSession* session = nullptr;
         // A search that waits at one hit until the dialog answers.
         OperationWorker worker(state, [&session](uint8_t code) {
-            if (code != WorkerCode::Find)
-                return;
+            if (code != WorkerCode::Find) return;
             session->SearchStarted();
             while (session->WaitAtHit()) {
             }

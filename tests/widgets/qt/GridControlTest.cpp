@@ -20,8 +20,7 @@ constexpr GridColour kBlue = GridRgb(0, 0, 255);
 
 // The hex view's grid look: 22 x 18 cells, one header row and column, the ASCII
 // column fixed at the right, invisible white lines.
-void setUpHexLook(GridModel& model)
-{
+void setUpHexLook(GridModel& model) {
     model.SetOwnEditing(false);
     model.SetRowCount(22);
     model.SetColumnCount(18);
@@ -42,11 +41,9 @@ void setUpHexLook(GridModel& model)
     model.SetTrailingFixedRowCount(0);
     model.SetResizing(false, false);
     model.SetDefaultFont(GridFont{"", 14, 7});
-    for (int row = 0; row < 22; ++row)
-        model.SetRowHeight(row, 18);
+    for (int row = 0; row < 22; ++row) model.SetRowHeight(row, 18);
     model.SetColumnWidth(0, 80);
-    for (int column = 1; column <= 16; ++column)
-        model.SetColumnWidth(column, 25);
+    for (int column = 1; column <= 16; ++column) model.SetColumnWidth(column, 25);
     model.SetColumnWidth(17, 132);
     model.SetCellText(0, 0, "  ADDR");
     model.SetCellText(0, 17, "     ASCII");
@@ -57,38 +54,31 @@ void setUpHexLook(GridModel& model)
         std::snprintf(address, sizeof address, "%08X", (row - 1) * 16);
         model.SetCellText(row, 0, address);
         model.SetCellText(row, 17, "................");
-        for (int column = 1; column <= 16; ++column)
-            model.SetCellText(row, column, "FF");
+        for (int column = 1; column <= 16; ++column) model.SetCellText(row, column, "FF");
     }
     model.SetFocusMarking(true);
     model.SetCurrentCell(-1, -1);
 }
 
-QRect cellRect(const GridModel& model, int row, int column)
-{
+QRect cellRect(const GridModel& model, int row, int column) {
     GridRect r;
-    if (!model.CellRectangle(row, column, r))
-        return QRect();
+    if (!model.CellRectangle(row, column, r)) return QRect();
     return QRect(QPoint(r.left, r.top), QPoint(r.right, r.bottom));
 }
 
-QPoint centreOf(const GridModel& model, int row, int column)
-{
+QPoint centreOf(const GridModel& model, int row, int column) {
     return cellRect(model, row, column).center();
 }
 
-int countPixels(const QImage& image, const QRect& area, const std::function<bool(const QColor&)>& match)
-{
+int countPixels(const QImage& image, const QRect& area, const std::function<bool(const QColor&)>& match) {
     int found = 0;
     for (int y = area.top(); y <= area.bottom(); ++y)
         for (int x = area.left(); x <= area.right(); ++x)
-            if (match(image.pixelColor(x, y)))
-                ++found;
+            if (match(image.pixelColor(x, y))) ++found;
     return found;
 }
 
-QMimeData* filesMime(const QList<QUrl>& urls)
-{
+QMimeData* filesMime(const QList<QUrl>& urls) {
     auto* data = new QMimeData;
     data->setUrls(urls);
     return data;
@@ -96,16 +86,13 @@ QMimeData* filesMime(const QList<QUrl>& urls)
 
 // A drag entering the grid and, when the grid takes it, dropped there, as the
 // window system delivers them. Returns whether the grid accepted the drag.
-bool dragAndDrop(QWidget* target, const QMimeData* data, bool* dropAccepted = nullptr)
-{
+bool dragAndDrop(QWidget* target, const QMimeData* data, bool* dropAccepted = nullptr) {
     QDragEnterEvent enter(QPoint(100, 100), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(target, &enter);
-    if (!enter.isAccepted())
-        return false;
+    if (!enter.isAccepted()) return false;
     QDropEvent drop(QPointF(100, 100), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(target, &drop);
-    if (dropAccepted != nullptr)
-        *dropAccepted = drop.isAccepted();
+    if (dropAccepted != nullptr) *dropAccepted = drop.isAccepted();
     return true;
 }
 
@@ -115,10 +102,8 @@ public:
     QList<int> keys;
 
 protected:
-    void keyPressEvent(QKeyEvent* event) override
-    {
-        if (event->key() != Qt::Key_Shift && event->key() != Qt::Key_Control)
-            keys.append(event->key());
+    void keyPressEvent(QKeyEvent* event) override {
+        if (event->key() != Qt::Key_Shift && event->key() != Qt::Key_Control) keys.append(event->key());
     }
 };
 
@@ -128,8 +113,7 @@ class GridControlTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void init()
-    {
+    void init() {
         m_model = std::make_unique<GridModel>();
         setUpHexLook(*m_model);
         m_parent = std::make_unique<Parent>();
@@ -142,14 +126,12 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowActive(m_parent.get()));
     }
 
-    void cleanup()
-    {
+    void cleanup() {
         m_parent.reset();
         m_model.reset();
     }
 
-    void sizeFitsTheCellsExactly()
-    {
+    void sizeFitsTheCellsExactly() {
         QCOMPARE(m_grid->sizeHint(), QSize(612, 396));
         QCOMPARE(m_grid->objectName(), QStringLiteral("HexGridControl"));
         QCOMPARE(m_grid->property("controlId").toInt(), CommandId::HexGrid);
@@ -157,8 +139,7 @@ private Q_SLOTS:
         QCOMPARE(cellRect(*m_model, 21, 17), QRect(480, 378, 132, 18));
     }
 
-    void paintsCellColours()
-    {
+    void paintsCellColours() {
         m_model->SetCellBackColour(3, 5, kBlue);
         m_model->SetCellTextColour(3, 5, kWhite);
         m_model->SetCellTextColour(3, 6, GridRgb(255, 0, 0));
@@ -167,9 +148,8 @@ private Q_SLOTS:
         QCOMPARE(image.pixelColor(blue.left() + 1, blue.top() + 1), QColor(0, 0, 255));
         QCOMPARE(image.pixelColor(blue.right() - 1, blue.bottom() - 1), QColor(0, 0, 255));
         // White text on the blue cell; no other ink there.
-        const int whiteInk = countPixels(image, blue.adjusted(1, 1, -1, -1), [](const QColor& c) {
-            return c.blue() == 255 && c.red() > 128;
-        });
+        const int whiteInk = countPixels(image, blue.adjusted(1, 1, -1, -1),
+                                         [](const QColor& c) { return c.blue() == 255 && c.red() > 128; });
         QVERIFY(whiteInk > 0);
         // Default background white, red text in the next cell, grey in a default one.
         const QRect red = cellRect(*m_model, 3, 6);
@@ -185,8 +165,7 @@ private Q_SLOTS:
         QCOMPARE(after.pixelColor(blue.left() + 1, blue.top() + 1), QColor(255, 255, 255));
     }
 
-    void fixedCellsHaveTheFixedLook_data()
-    {
+    void fixedCellsHaveTheFixedLook_data() {
         QTest::addColumn<int>("row");
         QTest::addColumn<int>("column");
         QTest::newRow("corner") << 0 << 0;
@@ -195,8 +174,7 @@ private Q_SLOTS:
         QTest::newRow("ascii") << 4 << 17;
     }
 
-    void fixedCellsHaveTheFixedLook()
-    {
+    void fixedCellsHaveTheFixedLook() {
         QFETCH(int, row);
         QFETCH(int, column);
         const QImage image = m_grid->grab().toImage();
@@ -206,12 +184,12 @@ private Q_SLOTS:
         QCOMPARE(image.pixelColor(cell.left() + 2, cell.bottom()), QColor(204, 204, 204));
         QCOMPARE(image.pixelColor(cell.left() + 1, cell.top() + 1), QColor(255, 255, 255));
         // Blue text only.
-        QVERIFY(countPixels(image, cell, [](const QColor& c) { return c.blue() == 255 && c.red() < 100; }) > 0);
+        QVERIFY(countPixels(image, cell, [](const QColor& c) { return c.blue() == 255 && c.red() < 100; }) >
+                0);
         QCOMPARE(countPixels(image, cell, [](const QColor& c) { return c.blue() < c.red(); }), 0);
     }
 
-    void gridLinesUseTheLineColour()
-    {
+    void gridLinesUseTheLineColour() {
         const QRect cell = cellRect(*m_model, 5, 5);
         QImage image = m_grid->grab().toImage();
         QCOMPARE(image.pixelColor(cell.right(), cell.top() + 1), QColor(255, 255, 255));
@@ -222,8 +200,7 @@ private Q_SLOTS:
         QCOMPARE(image.pixelColor(cell.left() + 1, cell.top() + 1), QColor(255, 255, 255));
     }
 
-    void focusFrameOnlyWithFocusMarking()
-    {
+    void focusFrameOnlyWithFocusMarking() {
         m_model->SetCellTextColour(2, 3, GridRgb(255, 0, 0));
         m_model->SetCurrentCell(2, 3);
         const QRect cell = cellRect(*m_model, 2, 3);
@@ -243,8 +220,7 @@ private Q_SLOTS:
         QCOMPARE(image.pixelColor(cell.topLeft()), QColor(255, 255, 255));
     }
 
-    void textIsWidenedInScrollableCellsOnly_data()
-    {
+    void textIsWidenedInScrollableCellsOnly_data() {
         QTest::addColumn<int>("row");
         QTest::addColumn<int>("column");
         QTest::addColumn<bool>("overhang");
@@ -252,8 +228,7 @@ private Q_SLOTS:
         QTest::newRow("ascii cell: 0 px") << 6 << 17 << false;
     }
 
-    void textIsWidenedInScrollableCellsOnly()
-    {
+    void textIsWidenedInScrollableCellsOnly() {
         QFETCH(int, row);
         QFETCH(int, column);
         QFETCH(bool, overhang);
@@ -263,12 +238,12 @@ private Q_SLOTS:
         const QImage image = m_grid->grab().toImage();
         const QRect cell = cellRect(*m_model, row, column);
         const QRect left(cell.left() - 4, cell.top(), 4, cell.height());
-        const int ink = countPixels(image, left, [](const QColor& c) { return c.red() > 150 && c.green() < 150; });
+        const int ink =
+            countPixels(image, left, [](const QColor& c) { return c.red() > 150 && c.green() < 150; });
         QCOMPARE(ink > 0, overhang);
     }
 
-    void cellFontIsFourteenBySeven()
-    {
+    void cellFontIsFourteenBySeven() {
         const QFont font = m_grid->cellFont(5, 5);
         QVERIFY(GridControl::DefaultFaces().contains(QFontInfo(font).family()) ||
                 QFontInfo(font).family().contains(QStringLiteral("WenQuanYi")));
@@ -279,8 +254,7 @@ private Q_SLOTS:
         QCOMPARE(m_grid->fontFor(GridFont{"", 14, 7}), font);
     }
 
-    void clickOnHeaderFocusesRowOneAndNotifiesOnRelease_data()
-    {
+    void clickOnHeaderFocusesRowOneAndNotifiesOnRelease_data() {
         QTest::addColumn<int>("row");
         QTest::addColumn<int>("column");
         QTest::addColumn<int>("focusRow");
@@ -292,8 +266,7 @@ private Q_SLOTS:
         QTest::newRow("byte") << 21 << 16 << 21 << 16;
     }
 
-    void clickOnHeaderFocusesRowOneAndNotifiesOnRelease()
-    {
+    void clickOnHeaderFocusesRowOneAndNotifiesOnRelease() {
         QFETCH(int, row);
         QFETCH(int, column);
         QFETCH(int, focusRow);
@@ -313,8 +286,7 @@ private Q_SLOTS:
         QCOMPARE(notices.first().at(2).toInt(), release.y());
     }
 
-    void pressOnTheCurrentCellChangesNothing()
-    {
+    void pressOnTheCurrentCellChangesNothing() {
         QSignalSpy notices(m_grid, &GridControl::commandNotice);
         QTest::mouseClick(m_grid, Qt::LeftButton, {}, centreOf(*m_model, 3, 4));
         QCOMPARE(m_model->CurrentCell(), (GridCellId{3, 4}));
@@ -326,8 +298,7 @@ private Q_SLOTS:
         QCOMPARE(notices.count(), 2);  // the press hit a cell: the window still hears of it
     }
 
-    void pressOutsideTheCellsOrWithTheRightButton()
-    {
+    void pressOutsideTheCellsOrWithTheRightButton() {
         auto* other = new QLineEdit(m_parent.get());
         other->move(0, 430);
         other->show();
@@ -346,18 +317,16 @@ private Q_SLOTS:
     }
 
     // Qt hands a wheel event the grid leaves unaccepted to the window, which pages.
-    void wheelIsLeftToTheParent()
-    {
+    void wheelIsLeftToTheParent() {
         const QPointF at = centreOf(*m_model, 5, 5);
-        QWheelEvent wheel(at, m_grid->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
-                          Qt::NoScrollPhase, false);
+        QWheelEvent wheel(at, m_grid->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
         QApplication::sendEvent(m_grid, &wheel);
         QVERIFY(!wheel.isAccepted());
         QCOMPARE(m_model->CurrentCell(), (GridCellId{-1, -1}));
     }
 
-    void keysMoveTheFocusCellInsideTheByteArea()
-    {
+    void keysMoveTheFocusCellInsideTheByteArea() {
         m_grid->setFocus();
         QTest::keyClick(m_grid, Qt::Key_Down);  // no focus cell yet: the first byte cell
         QCOMPARE(m_model->CurrentCell(), (GridCellId{1, 1}));
@@ -384,8 +353,7 @@ private Q_SLOTS:
         QCOMPARE(m_model->CurrentCell(), (GridCellId{1, 16}));
     }
 
-    void dropOfThreeFilesIsHandledThenReleasedOnce()
-    {
+    void dropOfThreeFilesIsHandledThenReleasedOnce() {
         QStringList log;
         QList<QByteArray> received;
         connect(m_grid, &GridControl::filesDropped, this, [&](const QList<QByteArray>& paths) {
@@ -403,13 +371,13 @@ private Q_SLOTS:
         QVERIFY(dragAndDrop(m_grid, data.get(), &dropAccepted));
 
         QVERIFY(dropAccepted);
-        QCOMPARE(received, (QList<QByteArray>{"/tmp/a.bin", QStringLiteral("/tmp/固件 b.rom").toUtf8(), "/home/u/c"}));
+        QCOMPARE(received,
+                 (QList<QByteArray>{"/tmp/a.bin", QStringLiteral("/tmp/固件 b.rom").toUtf8(), "/home/u/c"}));
         QCOMPARE(log, (QStringList{QStringLiteral("handled, released 0"), QStringLiteral("released 1")}));
         QCOMPARE(m_grid->dropReleaseCount(), 1);
     }
 
-    void dropWithoutLocalFilesIsRefused()
-    {
+    void dropWithoutLocalFilesIsRefused() {
         QSignalSpy dropped(m_grid, &GridControl::filesDropped);
         std::unique_ptr<QMimeData> remote(filesMime({QUrl(QStringLiteral("https://example.com/a.bin"))}));
         QVERIFY(!dragAndDrop(m_grid, remote.get()));
@@ -420,8 +388,8 @@ private Q_SLOTS:
         QCOMPARE(m_grid->dropReleaseCount(), 0);
 
         // Mixed: only the local file is passed on.
-        std::unique_ptr<QMimeData> mixed(filesMime(
-            {QUrl(QStringLiteral("https://example.com/a.bin")), QUrl::fromLocalFile(QStringLiteral("/tmp/x.bin"))}));
+        std::unique_ptr<QMimeData> mixed(filesMime({QUrl(QStringLiteral("https://example.com/a.bin")),
+                                                    QUrl::fromLocalFile(QStringLiteral("/tmp/x.bin"))}));
         bool dropAccepted = false;
         QVERIFY(dragAndDrop(m_grid, mixed.get(), &dropAccepted));
         QVERIFY(dropAccepted);
@@ -432,8 +400,7 @@ private Q_SLOTS:
 
     // Names from Windows archives are often GBK: the dropped URL's bytes are the
     // name, as the file system has it, also where they are no valid UTF-8.
-    void droppedNameThatIsNoUtf8KeepsItsBytes()
-    {
+    void droppedNameThatIsNoUtf8KeepsItsBytes() {
         QSignalSpy dropped(m_grid, &GridControl::filesDropped);
         auto data = std::make_unique<QMimeData>();
         // "固件.bin" in GBK, a '#' and a blank, as a file manager puts them on the clipboard.
@@ -444,8 +411,7 @@ private Q_SLOTS:
                  QList<QByteArray>{QByteArray("/tmp/\xB9\xCC\xBC\xFE #1.bin")});
     }
 
-    void accessibleTableReadsTheCells()
-    {
+    void accessibleTableReadsTheCells() {
         m_model->SetCellText(1, 0, "00012340");
         m_model->SetCellText(5, 17, "ABC!~...........");
         QAccessibleInterface* grid = QAccessible::queryAccessibleInterface(m_grid);
@@ -490,8 +456,7 @@ private Q_SLOTS:
         QCOMPARE(cell->text(QAccessible::Name), QStringLiteral("5A"));
     }
 
-    void accessibleSelectionIsTheFocusCell()
-    {
+    void accessibleSelectionIsTheFocusCell() {
         QAccessibleInterface* grid = QAccessible::queryAccessibleInterface(m_grid);
         QAccessibleTableInterface* table = grid->tableInterface();
         QCOMPARE(table->selectedCellCount(), 0);
@@ -510,9 +475,9 @@ private Q_SLOTS:
         QVERIFY(table->cellAt(8, 2)->state().focusable);
     }
 
-    void accessibleCellsOfADestroyedGridAreInvalid()
-    {
-        QAccessibleInterface* cell = QAccessible::queryAccessibleInterface(m_grid)->tableInterface()->cellAt(2, 2);
+    void accessibleCellsOfADestroyedGridAreInvalid() {
+        QAccessibleInterface* cell =
+            QAccessible::queryAccessibleInterface(m_grid)->tableInterface()->cellAt(2, 2);
         const QAccessible::Id id = QAccessible::uniqueId(cell);
         delete m_grid;
         m_grid = nullptr;
@@ -520,8 +485,7 @@ private Q_SLOTS:
         QVERIFY(QAccessible::accessibleInterface(id) == nullptr);
     }
 
-    void modelRepaintSchedulesAPaint()
-    {
+    void modelRepaintSchedulesAPaint() {
         QCoreApplication::processEvents();
         int paints = 0;
         PaintCounter counter(paints);
@@ -539,8 +503,7 @@ private Q_SLOTS:
         QTRY_COMPARE(paints, 2);
     }
 
-    void destroyedControlLeavesTheModelUsable()
-    {
+    void destroyedControlLeavesTheModelUsable() {
         delete m_grid;
         m_grid = nullptr;
         const uint64_t before = m_model->Revision();
@@ -553,10 +516,8 @@ private:
     class PaintCounter : public QObject {
     public:
         explicit PaintCounter(int& paints) : m_paints(paints) {}
-        bool eventFilter(QObject*, QEvent* event) override
-        {
-            if (event->type() == QEvent::Paint)
-                ++m_paints;
+        bool eventFilter(QObject*, QEvent* event) override {
+            if (event->type() == QEvent::Paint) ++m_paints;
             return false;
         }
 

@@ -13,8 +13,7 @@ namespace {
 
 const QString kMouth = QStringLiteral("sound/mouthsound.wav");
 
-void enter(QWidget* widget)
-{
+void enter(QWidget* widget) {
     QEnterEvent event(QPointF(2, 2), QPointF(2, 2), widget->mapToGlobal(QPointF(2, 2)));
     QCoreApplication::sendEvent(widget, &event);
 }
@@ -25,8 +24,7 @@ class PictureButtonTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void carriesIconTextAndCommand()
-    {
+    void carriesIconTextAndCommand() {
         QPixmap picture(16, 16);
         picture.fill(Qt::red);
         PictureButton button(CommandId::Program, QIcon(picture), QStringLiteral("烧录(F6)"));
@@ -41,8 +39,7 @@ private Q_SLOTS:
         QVERIFY(button.clickSound().isEmpty());
     }
 
-    void soundsPlayOnHoverAndClick()
-    {
+    void soundsPlayOnHoverAndClick() {
         PictureButton button(CommandId::Erase, QIcon(), QStringLiteral("擦除(F4)"));
         QStringList log;
         button.setSoundPlayer([&log](const QString& path) { log.append(QStringLiteral("sound:") + path); });
@@ -59,8 +56,7 @@ private Q_SLOTS:
         QCOMPARE(log, (QStringList{QStringLiteral("sound:sound/click.wav"), QStringLiteral("command:1020")}));
     }
 
-    void noSoundsWhenRemovedOrDisabled()
-    {
+    void noSoundsWhenRemovedOrDisabled() {
         PictureButton button(CommandId::Save, QIcon(), QStringLiteral("保存(Ctrl+S)"));
         QStringList played;
         button.setSoundPlayer([&played](const QString& path) { played.append(path); });
@@ -87,8 +83,7 @@ private Q_SLOTS:
         QCOMPARE(played, (QStringList{kMouth, kMouth}));
     }
 
-    void checkBoxGetsAClickSoundOnly()
-    {
+    void checkBoxGetsAClickSoundOnly() {
         QCheckBox box(QStringLiteral("编辑模式"));
         auto* sounds = new ButtonSounds(&box);
         QStringList played;
@@ -101,8 +96,7 @@ private Q_SLOTS:
         QVERIFY(box.isChecked());
     }
 
-    void missingButtonSoundPlaysNothing()
-    {
+    void missingButtonSoundPlaysNothing() {
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
         QVERIFY(!PlayButtonSound(QString()));
