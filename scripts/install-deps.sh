@@ -11,7 +11,7 @@ packages=(
   fonts-wqy-microhei
   fp-utils
   xvfb xauth imagemagick
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format-14
 )
 # Benchmarks compare against flashrom's dummy programmer.
 if [[ "${1:-}" == "--bench" ]]; then

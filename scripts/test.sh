@@ -10,6 +10,9 @@ jobs=$(nproc)
 
 "$top/scripts/install-deps.sh"
 
+# Every source file is in the repository's .clang-format style.
+"$top/scripts/check-format.sh"
+
 # Includes run one way: app composes the subsystems; nothing below it includes app/.
 if grep -rnE '#[[:space:]]*include[[:space:]]*[<"]app/' "$top/src" --include='*.h' --include='*.cpp' |
     grep -v "^$top/src/app/"; then
