@@ -13,6 +13,10 @@ jobs=$(nproc)
 # Every source file is in the repository's .clang-format style.
 "$top/scripts/check-format.sh"
 
+# The chip database keeps its format (the checker's own tests first).
+python3 "$top/tests/scripts/check-chipdb-test.py"
+python3 "$top/scripts/check-chipdb.py" "$top/driver/data/chipdb.txt" | grep -v ": warning:"
+
 # Includes run one way: app composes the subsystems; nothing below it includes app/.
 if grep -rnE '#[[:space:]]*include[[:space:]]*[<"]app/' "$top/src" --include='*.h' --include='*.cpp' |
     grep -v "^$top/src/app/"; then
