@@ -18,8 +18,8 @@ MIN_SIZE = 64 << 10
 MAX_SIZE = 128 << 20
 THREE_BYTE_LIMIT = 16 << 20
 # Makers whose capacity byte says nothing about the size: Atmel/Adesto and SST
-# number their parts instead.
-NO_CAPACITY_CODE = {'1F', 'BF'}
+# number their parts instead, and PMC answers a continuation code (7F) first.
+NO_CAPACITY_CODE = {'1F', 'BF', '7F'}
 
 
 def is_power_of_two(n):
