@@ -4,7 +4,7 @@
 Usage: check-chipdb.py FILE...
 
 Each broken rule is printed as "FILE:LINE: error: ..." and makes the exit status 1;
-doubtful but legal rows (a part named twice, a capacity byte that does not match
+doubtful but legal rows (a part named with two sizes, a capacity byte that does not match
 the size) are printed as "FILE:LINE: warning: ..." and do not. Every file is checked
 on its own: ids are unique within one file, a later file may repeat an id to
 override it.
@@ -127,13 +127,14 @@ class Checker:
             self.report(line, 'error', 'id %s already on line %d' % (jedec, self.ids[jedec]))
             return
         self.ids[jedec] = line
-        for n in names:
-            if n in self.parts:
-                self.report(line, 'warning', 'part %s also on line %d' % (n, self.parts[n]))
-            else:
-                self.parts[n] = line
         code = int(jedec[4:], 16)
         size = parse_bytes(size_t)
+        # A part under two ids is fine (a second id mode); under two sizes a name
+        # no longer says how large the chip is.
+        for n in names:
+            if n in self.parts and self.parts[n][1] != size:
+                self.report(line, 'warning', 'part %s also on line %d with another size' % (n, self.parts[n][0]))
+            self.parts.setdefault(n, (line, size))
         if jedec[:2] not in NO_CAPACITY_CODE and not capacity_matches(code, size):
             self.report(line, 'warning',
                         'id %s: capacity byte %02X does not encode %s (%s)' % (jedec, code, size_t, maker))

@@ -74,11 +74,12 @@ class RowRules(unittest.TestCase):
 
     def test_doubtful_rows_are_warnings_only(self):
         status, out = run('9D6018 8M 256 4K:20 3 3.3 - - ISSI IS25LP128\n'
-                          '1F8901 16M 256 4K:20 3 3.3 - - Adesto AT25SF128A,IS25LP128\n')
+                          '1F8901 16M 256 4K:20 3 3.3 - - Adesto AT25SF128A,IS25LP128\n'
+                          '9D4017 8M 256 4K:20 3 3.3 - - ISSI IS25LP128\n')
         self.assertEqual(status, 0)
         self.assertEqual(out, ['T/f0.txt:1: warning: id 9D6018: capacity byte 18 does not encode 8M (ISSI)',
-                               'T/f0.txt:2: warning: part IS25LP128 also on line 1',
-                               'T/f0.txt: 2 rows, 0 errors, 2 warnings'])
+                               'T/f0.txt:2: warning: part IS25LP128 also on line 1 with another size',
+                               'T/f0.txt: 3 rows, 0 errors, 2 warnings'])
 
     def test_unreadable_file_fails(self):
         p = subprocess.run([sys.executable, CHECKER, '/nonexistent/chipdb.txt'], capture_output=True, text=True)
