@@ -76,9 +76,6 @@ std::string Text(const Bytes& bytes) {
     return std::string(bytes.begin(), bytes.end());
 }
 
-void (*m_oldHandler)(int) = nullptr;
-};
-
 class ImageSaverTest : public ::testing::Test {
 protected:
     ImageSaverTest()

@@ -266,9 +266,6 @@ TEST_F(FileFillTest, RowCountWarningFromMoreThan134217754Rows) {
     }
 }
 
-void (*m_oldHandler)(int) = nullptr;
-};
-
 struct FullDiskCase {
     const char* name;
     const char* address;
