@@ -59,26 +59,19 @@ void HexView::FormatAddress(uint64_t offset, char* out) {
 void HexView::SetUpHexGrid() {
     m_marks.fill(Outside);
     GridModel& g = m_grid;
-    g.SetOwnEditing(false);
     g.SetRowCount(kGridRows);
     g.SetColumnCount(kGridColumns);
     g.SetFixedRowCount(1);
     g.SetFixedColumnCount(1);
     g.SetDefaultColours(GridCellKind::Normal, kGrey, kWhite);
     g.SetTextWidening(4, 0);
-    g.ClearSelection();
-    g.SetRangeSelection(false);
     for (GridCellKind kind : {GridCellKind::FixedRow, GridCellKind::FixedColumn, GridCellKind::FixedCorner})
         g.SetDefaultColours(kind, kBlue, kWhite);
     g.SetFixedShadowColour(kGrey);
     g.SetGridLineColour(kWhite);
     g.SetHighlightColours(kWhite, kBlack);
-    g.SetTitleTips(false);
-    g.SetHoverHandling(false);
-    g.SetRightButton(false);
     g.SetTrailingFixedColumnCount(1);
     g.SetTrailingFixedRowCount(0);
-    g.SetResizing(false, false);
 
     for (int r = 0; r < kGridRows; ++r) g.SetRowHeight(r, 18);
     g.SetColumnWidth(0, 80);
@@ -112,7 +105,6 @@ void HexView::SetUpHexGrid() {
             g.SetCellText(r, c, text);
         }
     }
-    g.ClearSelection();
     g.SetCurrentCell(-1, -1);
 }
 

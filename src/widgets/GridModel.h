@@ -151,24 +151,9 @@ public:
     void SetTextWidening(int normalCells, int fixedCells);
     int TextWidening(int row, int column) const;
 
-    // --- Switches (all off means: only the focus cell moves) ---
-    void SetOwnEditing(bool on) { m_ownEditing = on; }
-    bool OwnEditing() const { return m_ownEditing; }
-    void SetRangeSelection(bool on) { m_rangeSelection = on; }
-    bool RangeSelection() const { return m_rangeSelection; }
-    void SetHoverHandling(bool on) { m_hover = on; }
-    bool HoverHandling() const { return m_hover; }
-    void SetTitleTips(bool on) { m_titleTips = on; }
-    bool TitleTips() const { return m_titleTips; }
-    void SetRightButton(bool on) { m_rightButton = on; }
-    bool RightButton() const { return m_rightButton; }
-    void SetResizing(bool rows, bool columns) {
-        m_resizeRows = rows;
-        m_resizeColumns = columns;
-    }
-    bool RowResizing() const { return m_resizeRows; }
-    bool ColumnResizing() const { return m_resizeColumns; }
-    void ClearSelection() {}  // range selection is never kept: nothing to clear
+    // --- Focus marking ---
+    // The grid has no in-place editor, range selection, hover, title tips, right-button
+    // handling or resizing: only the focus cell moves.
     // When on, SetCurrentCell marks the new focus cell as focused (drawn with a frame).
     void SetFocusMarking(bool on) { m_focusMarking = on; }
     bool FocusMarking() const { return m_focusMarking; }
@@ -229,13 +214,6 @@ private:
     int m_wideningNormal = 0;
     int m_wideningFixed = 0;
 
-    bool m_ownEditing = true;
-    bool m_rangeSelection = true;
-    bool m_hover = true;
-    bool m_titleTips = true;
-    bool m_rightButton = true;
-    bool m_resizeRows = true;
-    bool m_resizeColumns = true;
     bool m_focusMarking = false;
 
     GridCellId m_current;

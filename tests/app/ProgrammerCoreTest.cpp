@@ -21,7 +21,7 @@
 #include "device/ProductDataScramble.h"
 #include "image/ImageTexts.h"
 #include "ports/CommandIds.h"
-#include "support/TempDir.h"
+#include "support/TempDirectory.h"
 
 namespace {
 
@@ -878,7 +878,7 @@ TEST_F(ProgrammerCoreTest, CellEditingThroughTheCore) {
     std::vector<uint8_t> expected(64, 0x3A);
     expected[2] = 0x3C;
     expected[3] = 0x07;
-    EXPECT_EQ(TempDir::Read(core->workCopyPath()), expected);
+    EXPECT_EQ(ReadBytes(core->workCopyPath()), expected);
     EXPECT_EQ(texts.Text(CommandId::ChecksumLabel), ChecksumText(ByteSum(expected.data(), expected.size())));
     EXPECT_TRUE(commands.IsEnabled(CommandId::Save));
 
@@ -910,7 +910,7 @@ TEST_F(ProgrammerCoreTest, GotoInEditModeThenTypingChangesTheByteJumpedTo) {
     core->OnCellEditorChange();
     std::vector<uint8_t> expected(1000, 0x3A);
     expected[0x25] = 0x0C;  // both digits selected: 5 replaces them, C the low digit of 05
-    EXPECT_EQ(TempDir::Read(core->workCopyPath()), expected);
+    EXPECT_EQ(ReadBytes(core->workCopyPath()), expected);
     EXPECT_EQ(core->grid().CurrentCell(), (GridCellId{3, 7}));  // moved on to the next byte
 }
 
@@ -950,7 +950,7 @@ TEST_F(ProgrammerCoreTest, FillCommandRunsItsDialogOverTheWorkCopy) {
     std::vector<uint8_t> expected(16, 0x11);
     expected.resize(32, 0xFF);
     expected.resize(36, 0x00);
-    EXPECT_EQ(TempDir::Read(core->workCopyPath()), expected);
+    EXPECT_EQ(ReadBytes(core->workCopyPath()), expected);
     EXPECT_EQ(core->image().length(), 36u);
     EXPECT_EQ(texts.Text(CommandId::ChecksumLabel), ChecksumText(ByteSum(expected.data(), expected.size())));
     EXPECT_TRUE(commands.IsEnabled(CommandId::Save));
@@ -1015,7 +1015,7 @@ TEST_F(ProgrammerCoreTest, ChipReadClosesTheCellEditorEvenWhenItFails) {
     EXPECT_EQ(status.lastText(), "读取失败，请检查设备连接和芯片容量...");
     EXPECT_FALSE(core->cellEditor().editorOpen());
     EXPECT_FALSE(control.visible);
-    EXPECT_EQ(TempDir::Read(core->workCopyPath()), std::vector<uint8_t>(64, 0x3A));
+    EXPECT_EQ(ReadBytes(core->workCopyPath()), std::vector<uint8_t>(64, 0x3A));
 }
 
 // A read that fails while the previous read is shown leaves nothing reading a closed file.

@@ -10,7 +10,6 @@
 #include <sstream>
 
 #include "FakeDriver.h"
-#include "TempDir.h"
 #include "TempDirectory.h"
 #include "cli/CliJob.h"
 #include "device/ProductDataScramble.h"

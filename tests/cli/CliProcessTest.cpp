@@ -17,7 +17,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "TempDir.h"
 #include "TempDirectory.h"
 #include "device/ProductDataScramble.h"
 

@@ -5,12 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <vector>
-
-#include <unistd.h>
 
 #include "FakeDriver.h"
 #include "TempDirectory.h"
@@ -39,21 +37,16 @@ private:
 // The simulator reads its set-up from the current directory: a 25X10 chip, no delays.
 class RealUnderTest : public DriverUnderTest {
 public:
-    RealUnderTest() : m_previous(std::filesystem::current_path()) {
+    RealUnderTest() {
         std::ofstream(m_dir.file("velmor-sim.conf"))
             << "backend = simulator\nchip = 25X10\nblock_delay_ms = 0\nerase_ms = 0\n";
-        std::filesystem::current_path(m_dir.path());
         m_loaded = m_library.LoadFrom(VELMOR_LIBRARY_PATH);
     }
-    ~RealUnderTest() override {
-        m_library.Unload();
-        std::filesystem::current_path(m_previous);
-    }
+    ~RealUnderTest() override { m_library.Unload(); }
     DriverApi Api() override { return m_loaded ? m_library.Bind() : DriverApi{}; }
 
 private:
-    TempDirectory m_dir;
-    std::filesystem::path m_previous;
+    TempDirectory m_dir{TempUse::AsCurrent};
     DriverLibrary m_library;
     bool m_loaded = false;
 };
@@ -235,6 +228,76 @@ TEST_P(DriverContractTest, ClosedConnectionRefusesWork) {
     uint32_t done = 0;
     EXPECT_EQ(api.QuovixRead(closed, buffer, 16, 0, &done), 0);
     EXPECT_EQ(api.QuovixInitFlash(closed), 0);
+}
+
+// What the library refuses, the fake refuses alike: no test may pass on the fake
+// with a call the program would have failed on the real thing.
+struct RefusedCall {
+    const char* name;
+    int32_t result;
+    std::function<int32_t(const DriverApi&, int32_t handle)> call;
+};
+
+TEST_P(DriverContractTest, RefusedCallsFailAndChangeNothing) {
+    ASSERT_TRUE(Connect());
+    ASSERT_NE(api.QuovixInitFlash(handle), 0);
+    std::vector<uint8_t> kept(8192);
+    for (size_t i = 0; i < kept.size(); ++i) kept[i] = static_cast<uint8_t>(i * 13 + 1);
+    ASSERT_EQ(Program(kept.data(), 8192, 0), 8192);
+    ASSERT_NE(api.QuovixClose(handle), 0);
+    handle = 0;
+
+    static const uint8_t zeros[16] = {};
+    static uint8_t buffer[16];
+    const RefusedCall rows[] = {
+        {"Program before SetFlashInfo", 0,
+         [](const DriverApi& a, int32_t h) {
+             uint32_t done = 0;
+             return a.QuovixProgram(h, zeros, 16, 0, &done);
+         }},
+        {"Read before SetFlashInfo", 0,
+         [](const DriverApi& a, int32_t h) {
+             uint32_t done = 0;
+             return a.QuovixRead(h, buffer, 16, 0, &done);
+         }},
+        {"InitFlash before SetFlashInfo", 0,
+         [](const DriverApi& a, int32_t h) { return a.QuovixInitFlash(h); }},
+        {"SetFlashInfo of kind 4", 0,
+         [](const DriverApi& a, int32_t h) { return a.QuovixSetFlashInfo(h, 4, 0); }},
+        {"InitFlash after a refused SetFlashInfo", 0,
+         [](const DriverApi& a, int32_t h) {
+             a.QuovixSetFlashInfo(h, 5, 0);
+             a.QuovixSetFlashInfo(h, 1, 0);
+             return a.QuovixInitFlash(h);
+         }},
+        {"second Open", -1, [](const DriverApi& a, int32_t) { return a.QuovixOpen(0); }},
+        {"GetFlashInfo without kind", 0,
+         [](const DriverApi& a, int32_t h) {
+             int32_t code = 0;
+             return a.QuovixGetFlashInfo(h, nullptr, &code);
+         }},
+        {"GetFlashInfo without code", 0,
+         [](const DriverApi& a, int32_t h) {
+             int32_t kind = 0;
+             return a.QuovixGetFlashInfo(h, &kind, nullptr);
+         }},
+        {"Close of an unknown handle", 0,
+         [](const DriverApi& a, int32_t h) { return a.QuovixClose(h + 1000); }},
+    };
+    for (const RefusedCall& row : rows) {
+        ASSERT_GT(api.QuovixEnum(), 0) << row.name;
+        handle = api.QuovixOpen(0);
+        ASSERT_GT(handle, 0) << row.name;
+        ASSERT_NE(api.QuovixUsbSelfTest(handle), 0) << row.name;
+        EXPECT_EQ(row.call(api, handle), row.result) << row.name;
+        // The connection still works and the chip holds what it held.
+        ASSERT_NE(api.QuovixSetFlashInfo(handle, 5, 0), 0) << row.name;
+        std::vector<uint8_t> back(8192);
+        EXPECT_EQ(Read(back.data(), 8192, 0), 8192) << row.name;
+        EXPECT_EQ(back, kept) << row.name;
+        EXPECT_NE(api.QuovixClose(handle), 0) << row.name;
+        handle = 0;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Drivers, DriverContractTest, ::testing::Values(Kind::Fake, Kind::Real),

@@ -148,7 +148,7 @@ TEST_F(DriverTest, EraseThatLeavesDataBehindIsAFailure) {
 // Two processes on one simulated chip would each write back their own stale
 // pages; while one holds a connection, the other finds no programmer.
 TEST(SimulatedBackendTest, SecondProcessFindsNoProgrammerWhileAConnectionIsOpen) {
-    velmortest::WorkDirectory dir;
+    TempDirectory dir{TempUse::AsCurrent};
     velmortest::writeText("velmor-sim.conf", "block_delay_ms = 0\nerase_ms = 0\n");
     // Opens a connection in a child process: 1 when it opened, 0 when refused.
     const auto openElsewhere = [] {

@@ -11,31 +11,28 @@
 namespace velmor {
 namespace {
 
-using velmortest::readFile;
-using velmortest::WorkDirectory;
-
 TEST(FileChipStoreTest, NewFileIsAnErasedChip) {
-    WorkDirectory dir;
+    TempDirectory dir{TempUse::AsCurrent};
     FileChipStore::Opened opened = FileChipStore::open("chip.bin", 4096);
     ASSERT_TRUE(opened.store) << opened.error;
     EXPECT_EQ(opened.contents, std::vector<uint8_t>(4096, 0xFF));
-    EXPECT_EQ(readFile("chip.bin"), std::vector<uint8_t>(4096, 0xFF));
+    EXPECT_EQ(ReadBytes("chip.bin"), std::vector<uint8_t>(4096, 0xFF));
 }
 
 TEST(FileChipStoreTest, WritesLandAtTheirOffset) {
-    WorkDirectory dir;
+    TempDirectory dir{TempUse::AsCurrent};
     FileChipStore::Opened opened = FileChipStore::open("chip.bin", 1024);
     ASSERT_TRUE(opened.store);
     const std::vector<uint8_t> data{1, 2, 3};
     ASSERT_TRUE(opened.store->write(1021, data));
-    const std::vector<uint8_t> file = readFile("chip.bin");
+    const std::vector<uint8_t> file = ReadBytes("chip.bin");
     ASSERT_EQ(file.size(), 1024u);
     EXPECT_EQ(file[1020], 0xFF);
     EXPECT_EQ(std::vector<uint8_t>(file.begin() + 1021, file.end()), data);
 }
 
 TEST(FileChipStoreTest, UnusablePathsAreRefusedWithAReason) {
-    WorkDirectory dir;
+    TempDirectory dir{TempUse::AsCurrent};
     std::filesystem::create_directory("dir.bin");
     FileChipStore::Opened directory = FileChipStore::open("dir.bin", 1024);
     EXPECT_FALSE(directory.store);
@@ -67,7 +64,7 @@ class FileChipStoreSizes : public testing::TestWithParam<SizeCase> {};
 
 TEST_P(FileChipStoreSizes, FileOnlyGrowsAndTheChipSeesItsFirstBytes) {
     const SizeCase row = GetParam();
-    WorkDirectory dir;
+    TempDirectory dir{TempUse::AsCurrent};
     const std::vector<uint8_t> old = velmortest::pattern(row.fileSize, 9);
     velmortest::writeFile("chip.bin", old);
     {
@@ -82,7 +79,7 @@ TEST_P(FileChipStoreSizes, FileOnlyGrowsAndTheChipSeesItsFirstBytes) {
     std::vector<uint8_t> file = old;
     file.resize(std::max(row.fileSize, row.chipSize), 0xFF);
     std::fill_n(file.begin() + (row.chipSize - 16), 16, 0x00);
-    EXPECT_EQ(readFile("chip.bin"), file);
+    EXPECT_EQ(ReadBytes("chip.bin"), file);
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, FileChipStoreSizes,
@@ -93,7 +90,7 @@ INSTANTIATE_TEST_SUITE_P(Sizes, FileChipStoreSizes,
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(FileChipStoreTest, OneConnectionAtATimeHoldsTheFile) {
-    WorkDirectory dir;
+    TempDirectory dir{TempUse::AsCurrent};
     FileChipStore::Opened first = FileChipStore::open("chip.bin", 4096);
     ASSERT_TRUE(first.store) << first.error;
     EXPECT_FALSE(first.busy);
@@ -110,7 +107,7 @@ TEST(FileChipStoreTest, OneConnectionAtATimeHoldsTheFile) {
 }
 
 TEST(FileChipStoreTest, FifoInTheFilesPlaceIsRefusedWithoutBlocking) {
-    WorkDirectory dir;
+    TempDirectory dir{TempUse::AsCurrent};
     ASSERT_EQ(::mkfifo("chip.bin", 0644), 0);
     FileChipStore::Opened opened = FileChipStore::open("chip.bin", 4096);
     EXPECT_FALSE(opened.store);

@@ -217,7 +217,7 @@ void PrintTo(const UnusableConfigCase& c, std::ostream* os) {
 class SimulatorConfigUnusableFile : public testing::TestWithParam<UnusableConfigCase> {};
 
 TEST_P(SimulatorConfigUnusableFile, GivesTheDefaultsWithOneComplaint) {
-    velmortest::WorkDirectory dir;
+    TempDirectory dir{TempUse::AsCurrent};
     GetParam().make();
     std::vector<std::string> complaints;
     const SimulatorConfig c =
@@ -254,7 +254,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(SimulatorConfigTest, FileOfTheLargestSizeIsRead) {
-    velmortest::WorkDirectory dir;
+    TempDirectory dir{TempUse::AsCurrent};
     writeConfigOfSize(kMaxSimulatorConfigBytes);
     const SimulatorConfig c = loadSimulatorConfig(
         "velmor-sim.conf", [](const std::string& m) { ADD_FAILURE() << "unexpected complaint: " << m; });

@@ -121,9 +121,9 @@ TEST_F(VelmorConcurrency, SeveralProgrammersEachKeepTheirOwnChipAndConnection) {
         EXPECT_TRUE(ok[i]) << i;
         close(handles[i]);
     }
-    EXPECT_EQ(readFile(m_dir->path() / "velmor-sim-chip.bin"), pattern(128 * 1024, 40));
-    EXPECT_EQ(readFile(m_dir->path() / "velmor-sim-chip-1.bin"), pattern(128 * 1024, 41));
-    EXPECT_EQ(readFile(m_dir->path() / "velmor-sim-chip-2.bin"), pattern(128 * 1024, 42));
+    EXPECT_EQ(ReadBytes(m_dir->path() / "velmor-sim-chip.bin"), pattern(128 * 1024, 40));
+    EXPECT_EQ(ReadBytes(m_dir->path() / "velmor-sim-chip-1.bin"), pattern(128 * 1024, 41));
+    EXPECT_EQ(ReadBytes(m_dir->path() / "velmor-sim-chip-2.bin"), pattern(128 * 1024, 42));
     // Closed, each can be opened again.
     const int32_t again = api().QuovixOpen(1);
     EXPECT_GT(again, 0);

@@ -52,7 +52,7 @@ std::set<std::string> exportedSymbols(const std::vector<uint8_t>& image) {
 }
 
 TEST(VelmorExports, DynamicSymbolTableHoldsExactlyTheElevenEntryPoints) {
-    const std::set<std::string> names = exportedSymbols(readFile(VELMOR_LIBRARY_PATH));
+    const std::set<std::string> names = exportedSymbols(ReadBytes(VELMOR_LIBRARY_PATH));
     EXPECT_EQ(names, kEntryPoints);
 }
 

@@ -4,7 +4,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 #include <algorithm>
-#include <atomic>
 #include <fstream>
 
 namespace velmortest {
@@ -13,30 +12,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-fs::path uniquePath(const std::string& stem) {
-    static std::atomic<unsigned> counter{0};
-    return fs::temp_directory_path() /
-           (stem + "-" + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1)));
-}
-
 template <typename Fn>
 void bind(void* library, const char* name, Fn& slot) {
     slot = reinterpret_cast<Fn>(::dlsym(library, name));
 }
 
 }  // namespace
-
-WorkDirectory::WorkDirectory() : m_previous(fs::current_path()), m_path(uniquePath("velmor-test")) {
-    fs::create_directories(m_path);
-    fs::current_path(m_path);
-}
-
-WorkDirectory::~WorkDirectory() {
-    std::error_code ignored;
-    fs::current_path(m_previous, ignored);
-    fs::permissions(m_path, fs::perms::owner_all, fs::perm_options::add, ignored);
-    fs::remove_all(m_path, ignored);
-}
 
 VelmorLibrary::VelmorLibrary() {
     m_handle = ::dlopen(VELMOR_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
@@ -63,7 +44,7 @@ VelmorLibrary::~VelmorLibrary() {
     }
 }
 
-StderrCapture::StderrCapture() : m_file(uniquePath("velmor-stderr")) {
+StderrCapture::StderrCapture() : m_file(m_dir.path() / "stderr") {
     std::fflush(stderr);
     m_saved = ::dup(2);
     const int fd = ::open(m_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
@@ -84,22 +65,7 @@ std::string StderrCapture::finish() {
     ::dup2(m_saved, 2);
     ::close(m_saved);
     std::ifstream in(m_file, std::ios::binary);
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    std::error_code ignored;
-    fs::remove(m_file, ignored);
-    return text;
-}
-
-std::vector<uint8_t> readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary | std::ios::ate);
-    if (!in) {
-        return {};
-    }
-    std::vector<uint8_t> bytes(static_cast<size_t>(in.tellg()));
-    in.seekg(0);
-    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    bytes.resize(static_cast<size_t>(in.gcount()));
-    return bytes;
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
 void writeFile(const fs::path& path, const std::vector<uint8_t>& bytes) {
@@ -123,7 +89,7 @@ std::vector<uint8_t> pattern(size_t length, uint32_t seed) {
 }
 
 void VelmorTest::SetUp() {
-    m_dir = std::make_unique<WorkDirectory>();
+    m_dir = std::make_unique<TempDirectory>(TempUse::AsCurrent);
     m_library = std::make_unique<VelmorLibrary>();
     ASSERT_TRUE(m_library->loaded());
     configure();
@@ -166,7 +132,7 @@ int32_t VelmorTest::connect() {
 }
 
 std::vector<uint8_t> VelmorTest::chipFile() const {
-    return readFile(m_dir->path() / kChipFile);
+    return ReadBytes(m_dir->path() / kChipFile);
 }
 
 bool VelmorTest::programAll(int32_t handle, const std::vector<uint8_t>& data, uint32_t address) {

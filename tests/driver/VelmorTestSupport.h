@@ -7,24 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include "TempDirectory.h"
 #include "device/DriverApi.h"
 
 namespace velmortest {
-
-// A fresh temporary directory made current for the life of the object.
-class WorkDirectory {
-public:
-    WorkDirectory();
-    ~WorkDirectory();
-    WorkDirectory(const WorkDirectory&) = delete;
-    WorkDirectory& operator=(const WorkDirectory&) = delete;
-
-    const std::filesystem::path& path() const { return m_path; }
-
-private:
-    std::filesystem::path m_previous;
-    std::filesystem::path m_path;
-};
 
 // The driver library loaded with dlopen and bound by name, as the program binds it.
 class VelmorLibrary {
@@ -52,11 +38,11 @@ public:
 
 private:
     int m_saved = -1;
+    TempDirectory m_dir;
     std::filesystem::path m_file;
     bool m_finished = false;
 };
 
-std::vector<uint8_t> readFile(const std::filesystem::path& path);
 void writeFile(const std::filesystem::path& path, const std::vector<uint8_t>& bytes);
 void writeText(const std::filesystem::path& path, const std::string& text);
 // Deterministic bytes that differ from their neighbours and from 0xFF runs.
@@ -87,7 +73,7 @@ protected:
     std::vector<uint8_t> readRange(int32_t handle, uint32_t address, uint32_t length);
     void reloadLibrary();
 
-    std::unique_ptr<WorkDirectory> m_dir;
+    std::unique_ptr<TempDirectory> m_dir;
     std::unique_ptr<VelmorLibrary> m_library;
     std::vector<int32_t> m_open;
 };

@@ -62,7 +62,7 @@ protected:
         for (char c : keys) Type(c);
     }
 
-    std::vector<uint8_t> Work() const { return TempDir::Read(dir.File("h_alor1.dll")); }
+    std::vector<uint8_t> Work() const { return ReadBytes(dir.file("h_alor1.dll")); }
     std::string LastStatus() const {
         const Events s = log.With("status:");
         return s.empty() ? std::string() : s.back();
@@ -91,7 +91,7 @@ TEST_F(CellEditorTest, RightHalfOf3ATypingCWritesAndMovesOn) {
     expected[5] = 0x3C;
     EXPECT_EQ(Work(), expected);
     EXPECT_EQ(view.MarkOf(1, 6), HexView::Modified);
-    EXPECT_EQ(grid.EffectiveTextColour(1, 6), HexView::kRed);
+    EXPECT_EQ(grid.EffectiveTextColour(1, 6), GridRgb(255, 0, 0));
     EXPECT_EQ(grid.CurrentCell(), (GridCellId{1, 7}));
     EXPECT_TRUE(editor.editorOpen());
     EXPECT_EQ(control.text, "16");
@@ -117,14 +117,14 @@ TEST_F(CellEditorTest, LeftHalfTyping7ThenCWritesEachDigitAtOnce) {
     EXPECT_EQ(grid.CurrentCell(), (GridCellId{1, 6}));
     EXPECT_EQ(control.text, "7A");
     EXPECT_EQ(control.Selection(), kLowDigit);
-    EXPECT_EQ(control.colour, HexView::kRed);  // the editor's text follows its cell's mark
+    EXPECT_EQ(control.colour, GridRgb(255, 0, 0));  // the editor's text follows its cell's mark
 
     Type('C');
     bytes[5] = 0x7C;
     EXPECT_EQ(Work(), bytes);
     EXPECT_EQ(grid.CurrentCell(), (GridCellId{1, 7}));
     EXPECT_EQ(control.Selection(), kHighDigit);
-    EXPECT_EQ(control.colour, HexView::kBlack);
+    EXPECT_EQ(control.colour, GridRgb(0, 0, 0));
 }
 
 // The digit follows the pointer: up to half the column width (12 of 25) from the
@@ -171,7 +171,7 @@ TEST_F(CellEditorTest, GreyCellPastTheEndGrowsTheImageWithFF) {
     Open(bytes);
     EditMode();
     Click(3, 9, Half::Left);  // offset 40
-    EXPECT_EQ(control.colour, HexView::kGrey);
+    EXPECT_EQ(control.colour, GridRgb(204, 204, 204));
     Type('5');
     const std::vector<uint8_t> work = Work();
     ASSERT_EQ(work.size(), 41u);

@@ -13,7 +13,7 @@
 #include "ports/CommandIds.h"
 #include "support/RecordingPorts.h"
 #include "support/RecordingScrollBar.h"
-#include "support/TempDir.h"
+#include "support/TempDirectory.h"
 #include "widgets/GridModel.h"
 
 namespace {
@@ -83,7 +83,7 @@ protected:
 
     int Repaints() const { return static_cast<int>(log.With("repaint").size()); }
 
-    TempDir dir;
+    TempDirectory dir;
     EventLog log;
     FileImage image;
     GridModel grid;
@@ -107,14 +107,14 @@ TEST_F(HexViewTest, StartUpPage) {
         EXPECT_EQ(grid.CellText(r, 17), "................");
         for (int c = 1; c <= 16; ++c) {
             ASSERT_EQ(grid.CellText(r, c), "FF");
-            ASSERT_EQ(grid.EffectiveTextColour(r, c), HexView::kGrey);
-            ASSERT_EQ(grid.EffectiveBackColour(r, c), HexView::kWhite);
+            ASSERT_EQ(grid.EffectiveTextColour(r, c), GridRgb(204, 204, 204));
+            ASSERT_EQ(grid.EffectiveBackColour(r, c), GridRgb(255, 255, 255));
             ASSERT_EQ(view.MarkOf(r, c), HexView::Outside);
         }
     }
     for (auto [r, c] : {std::pair{0, 0}, {0, 5}, {5, 0}, {5, 17}}) {
-        EXPECT_EQ(grid.EffectiveTextColour(r, c), HexView::kBlue);
-        EXPECT_EQ(grid.EffectiveBackColour(r, c), HexView::kWhite);
+        EXPECT_EQ(grid.EffectiveTextColour(r, c), GridRgb(0, 0, 255));
+        EXPECT_EQ(grid.EffectiveBackColour(r, c), GridRgb(255, 255, 255));
     }
     EXPECT_EQ(grid.RowHeight(0), 18);
     EXPECT_EQ(grid.RowHeight(21), 18);
@@ -124,16 +124,15 @@ TEST_F(HexViewTest, StartUpPage) {
     EXPECT_EQ(grid.ColumnWidth(17), 132);
     EXPECT_EQ(grid.EffectiveFont(3, 3).height, 14);
     EXPECT_EQ(grid.EffectiveFont(0, 17).width, 7);
-    EXPECT_EQ(grid.GridLineColour(), HexView::kWhite);
-    EXPECT_EQ(grid.HighlightTextColour(), HexView::kWhite);
-    EXPECT_EQ(grid.HighlightBackColour(), HexView::kBlack);
-    EXPECT_EQ(grid.FixedShadowColour(), HexView::kGrey);
+    EXPECT_EQ(grid.GridLineColour(), GridRgb(255, 255, 255));
+    EXPECT_EQ(grid.HighlightTextColour(), GridRgb(255, 255, 255));
+    EXPECT_EQ(grid.HighlightBackColour(), GridRgb(0, 0, 0));
+    EXPECT_EQ(grid.FixedShadowColour(), GridRgb(204, 204, 204));
     EXPECT_EQ(grid.TextWidening(3, 3), 4);
     EXPECT_EQ(grid.TextWidening(0, 3), 0);
     EXPECT_EQ(grid.TrailingFixedColumnCount(), 1);
     EXPECT_EQ(grid.TrailingFixedRowCount(), 0);
-    EXPECT_FALSE(grid.OwnEditing() || grid.RangeSelection() || grid.HoverHandling() || grid.TitleTips() ||
-                 grid.RightButton() || grid.RowResizing() || grid.ColumnResizing() || grid.FocusMarking());
+    EXPECT_FALSE(grid.FocusMarking());
     EXPECT_FALSE(grid.CurrentCell().IsValid());
     EXPECT_EQ(scrollBar.maximum(), 0);
     EXPECT_FALSE(scrollBar.enabled());
@@ -153,7 +152,7 @@ TEST_F(HexViewTest, TwentyByteImage) {
     Open(bytes);
     for (int c = 1; c <= 16; ++c) {
         EXPECT_EQ(view.MarkOf(1, c), HexView::Unchanged);
-        EXPECT_EQ(grid.EffectiveTextColour(1, c), HexView::kBlack);
+        EXPECT_EQ(grid.EffectiveTextColour(1, c), GridRgb(0, 0, 0));
         EXPECT_EQ(grid.CellText(1, c), Hex2(bytes[c - 1]));
     }
     for (int c = 1; c <= 16; ++c) {
@@ -212,23 +211,23 @@ TEST_F(HexViewTest, MarksFollowTheWorkCopyAgainstTheSource) {
     for (int c = 1; c <= 10; ++c) EXPECT_EQ(view.MarkOf(1, c), HexView::Unchanged) << c;
     for (int c = 11; c <= 16; ++c) {
         EXPECT_EQ(view.MarkOf(1, c), HexView::Modified) << c;
-        EXPECT_EQ(grid.EffectiveTextColour(1, c), HexView::kRed);
+        EXPECT_EQ(grid.EffectiveTextColour(1, c), GridRgb(255, 0, 0));
         EXPECT_EQ(grid.CellText(1, c), "FF");
     }
     for (int c = 1; c <= 4; ++c) EXPECT_EQ(view.MarkOf(2, c), HexView::Modified);
     EXPECT_EQ(view.MarkOf(2, 5), HexView::Outside);
-    EXPECT_EQ(grid.EffectiveTextColour(2, 5), HexView::kGrey);
+    EXPECT_EQ(grid.EffectiveTextColour(2, 5), GridRgb(204, 204, 204));
     EXPECT_EQ(log.With("enable:"), (Events{"enable:1075|1"}));
 
     // Change byte 3, then put the source value back: red, then black again.
     WriteWork(3, {static_cast<uint8_t>(source[3] ^ 0x5A)});
     view.RefreshPage();
     EXPECT_EQ(view.MarkOf(1, 4), HexView::Modified);
-    EXPECT_EQ(grid.EffectiveTextColour(1, 4), HexView::kRed);
+    EXPECT_EQ(grid.EffectiveTextColour(1, 4), GridRgb(255, 0, 0));
     WriteWork(3, {source[3]});
     view.RefreshPage();
     EXPECT_EQ(view.MarkOf(1, 4), HexView::Unchanged);
-    EXPECT_EQ(grid.EffectiveTextColour(1, 4), HexView::kBlack);
+    EXPECT_EQ(grid.EffectiveTextColour(1, 4), GridRgb(0, 0, 0));
 }
 
 TEST_F(HexViewTest, ColoursAreSetOnlyWhereTheMarkChanges) {
@@ -240,7 +239,7 @@ TEST_F(HexViewTest, ColoursAreSetOnlyWhereTheMarkChanges) {
     // ... a cell whose mark changes gets its colour.
     WriteWork(0, {0xEE});
     view.RefreshPage();
-    EXPECT_EQ(grid.CellTextColour(1, 1), HexView::kRed);
+    EXPECT_EQ(grid.CellTextColour(1, 1), GridRgb(255, 0, 0));
     EXPECT_EQ(grid.CellText(1, 1), "EE");
 }
 
@@ -260,14 +259,14 @@ TEST_F(HexViewTest, FoundMarkIsResetByTheNextMove) {
     view.MarkFound(2, 3);
     view.MarkFound(5, 16);
     EXPECT_EQ(view.MarkOf(2, 3), HexView::Found);
-    EXPECT_EQ(grid.EffectiveBackColour(2, 3), HexView::kBlue);
-    EXPECT_EQ(grid.EffectiveTextColour(2, 3), HexView::kWhite);
+    EXPECT_EQ(grid.EffectiveBackColour(2, 3), GridRgb(0, 0, 255));
+    EXPECT_EQ(grid.EffectiveTextColour(2, 3), GridRgb(255, 255, 255));
     ASSERT_TRUE(view.OnScroll(ScrollCode::LineDown, 0));
     for (auto [r, c] : {std::pair{2, 3}, {5, 16}}) {
         EXPECT_EQ(view.MarkOf(r, c), HexView::Unchanged);
         EXPECT_EQ(grid.CellBackColour(r, c), kGridDefaultColour);
-        EXPECT_EQ(grid.EffectiveBackColour(r, c), HexView::kWhite);
-        EXPECT_EQ(grid.EffectiveTextColour(r, c), HexView::kBlack);
+        EXPECT_EQ(grid.EffectiveBackColour(r, c), GridRgb(255, 255, 255));
+        EXPECT_EQ(grid.EffectiveTextColour(r, c), GridRgb(0, 0, 0));
     }
     view.MarkFound(0, 3);  // not a byte cell: ignored
     view.MarkFound(3, 17);
@@ -462,7 +461,7 @@ TEST_F(HexViewTest, UnreadablePageIsReportedGreyAndEnablesNothing) {
         EXPECT_FALSE(commands.IsEnabled(CommandId::Save)) << c.what;
         for (int r = 1; r <= 21; ++r)
             for (int col = 1; col <= 16; ++col) ASSERT_EQ(view.MarkOf(r, col), HexView::Outside) << c.what;
-        EXPECT_EQ(grid.EffectiveTextColour(2, 2), HexView::kGrey) << c.what;
+        EXPECT_EQ(grid.EffectiveTextColour(2, 2), GridRgb(204, 204, 204)) << c.what;
 
         // Readable again: the page shows its marks and news as before.
         log.Clear();

@@ -7,7 +7,7 @@
 
 #include "image/ChangeLogFormat.h"
 #include "platform/File.h"
-#include "support/TempDir.h"
+#include "support/TempDirectory.h"
 
 namespace {
 
@@ -63,21 +63,21 @@ TEST(ChangeLogFormatTest, StampHeadsAndChipLine) {
 }
 
 TEST(ChangeLogTest, StartUpCreatesAMissingLogAndKeepsAnExistingOne) {
-    TempDir dir;
-    ChangeLog missing(dir.File("new.txt"));
+    TempDirectory dir;
+    ChangeLog missing(dir.file("new.txt"));
     EXPECT_TRUE(missing.CreateIfMissing());
-    EXPECT_TRUE(TempDir::Read(dir.File("new.txt")).empty());
+    EXPECT_TRUE(ReadBytes(dir.file("new.txt")).empty());
     ChangeLog existing(dir.Write("old.txt", {'a', 'b'}));
     EXPECT_TRUE(existing.CreateIfMissing());
-    EXPECT_EQ(Text(TempDir::Read(dir.File("old.txt"))), "ab");
-    ChangeLog nowhere(dir.File("no-such-dir/log.txt"));
+    EXPECT_EQ(Text(ReadBytes(dir.file("old.txt"))), "ab");
+    ChangeLog nowhere(dir.file("no-such-dir/log.txt"));
     EXPECT_FALSE(nowhere.CreateIfMissing());
 }
 
 // Appends land at the end, in order, across many fillings of the buffer and with
 // pieces larger than the buffer; nothing reaches the file twice.
 TEST(ChangeLogTest, AppendsInOrderAcrossBufferFillings) {
-    TempDir dir;
+    TempDirectory dir;
     ChangeLog log(dir.Write("log.txt", {'x'}));
     ASSERT_TRUE(log.Open());
     std::string expected = "x";
@@ -96,18 +96,18 @@ TEST(ChangeLogTest, AppendsInOrderAcrossBufferFillings) {
     expected += "end";
     ASSERT_TRUE(log.Sync());
     log.Close();
-    EXPECT_EQ(Text(TempDir::Read(dir.File("log.txt"))), expected);
+    EXPECT_EQ(Text(ReadBytes(dir.file("log.txt"))), expected);
 }
 
 // A log deleted while the program runs is made again by the next save.
 TEST(ChangeLogTest, OpenMakesAMissingLogAgain) {
-    TempDir dir;
-    ChangeLog log(dir.File("log.txt"));
+    TempDirectory dir;
+    ChangeLog log(dir.file("log.txt"));
     ASSERT_TRUE(log.Open());
     ASSERT_TRUE(log.Append("a"));
     ASSERT_TRUE(log.Sync());
     log.Close();
-    EXPECT_EQ(Text(TempDir::Read(dir.File("log.txt"))), "a");
+    EXPECT_EQ(Text(ReadBytes(dir.file("log.txt"))), "a");
 }
 
 }  // namespace

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "image/ImageTexts.h"
-#include "support/TempDir.h"
+#include "support/TempDirectory.h"
 
 namespace {
 
@@ -38,14 +38,14 @@ protected:
 
     // Length, checksum and texts describe the work copy as it is on disk.
     void ExpectConsistent() {
-        const std::vector<uint8_t> work = TempDir::Read(path);
+        const std::vector<uint8_t> work = ReadBytes(path);
         EXPECT_EQ(image.length(), work.size());
         EXPECT_EQ(image.checksum(), ByteSum(work.data(), work.size()));
         EXPECT_EQ(image.checksumText(), ChecksumText(image.checksum()));
         EXPECT_EQ(image.sizeText(), SizeText(image.length()));
     }
 
-    TempDir dir;
+    TempDirectory dir;
     std::vector<uint8_t> bytes;
     std::string path;
     FileImage image;
@@ -55,7 +55,7 @@ TEST_F(FileImageTest, ExtendWithFFGrowsWithFFOnly) {
     // Sizes across the 64 KiB pieces of a growth.
     for (uint64_t length : {20ull, 21ull, 40ull, 65536ull + 20, 3 * 65536ull + 7}) {
         ASSERT_TRUE(image.ExtendWithFF(length)) << length;
-        const std::vector<uint8_t> work = TempDir::Read(path);
+        const std::vector<uint8_t> work = ReadBytes(path);
         ASSERT_EQ(work.size(), length);
         EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), work.begin()));
         EXPECT_TRUE(std::all_of(work.begin() + 20, work.end(), [](uint8_t b) { return b == 0xFF; }))
@@ -70,7 +70,7 @@ TEST_F(FileImageTest, ExtendWithFFGrowsWithFFOnly) {
 TEST_F(FileImageTest, ExtendWithFFRefusesLengthsBeyond32Bits) {
     for (uint64_t length : {0x100000000ull, 0x100000001ull, ~0ull}) {
         EXPECT_FALSE(image.ExtendWithFF(length)) << length;
-        EXPECT_EQ(TempDir::Read(path), bytes);
+        EXPECT_EQ(ReadBytes(path), bytes);
         EXPECT_EQ(image.length(), 20u);
     }
 }
@@ -96,7 +96,7 @@ TEST_F(FileImageTest, FailedGrowthIsTakenBack) {
     for (int failing : {1, 2, 3}) {
         g_writesUntilFailure = failing;
         EXPECT_FALSE(image.ExtendWithFF(3 * 65536ull + 100)) << failing;
-        EXPECT_EQ(TempDir::Read(path), bytes) << failing;
+        EXPECT_EQ(ReadBytes(path), bytes) << failing;
         ExpectConsistent();
     }
 }
@@ -112,7 +112,7 @@ TEST_F(FileImageTest, WriteByteInsideAtTheEndAndPastIt) {
         ASSERT_TRUE(image.WriteByte(row.offset, row.value)) << row.offset;
         if (expected.size() <= row.offset) expected.resize(row.offset + 1, 0xFF);
         expected[row.offset] = row.value;
-        EXPECT_EQ(TempDir::Read(path), expected) << row.offset;
+        EXPECT_EQ(ReadBytes(path), expected) << row.offset;
         EXPECT_EQ(image.length(), row.length);
         ExpectConsistent();
     }
@@ -128,7 +128,7 @@ TEST_F(FileImageTest, FailedWriteByteChangesNothing) {
     for (const auto& row : rows) {
         g_writesUntilFailure = row.failing;
         EXPECT_FALSE(image.WriteByte(row.offset, 0x11)) << row.offset << "/" << row.failing;
-        EXPECT_EQ(TempDir::Read(path), bytes) << row.offset << "/" << row.failing;
+        EXPECT_EQ(ReadBytes(path), bytes) << row.offset << "/" << row.failing;
         ExpectConsistent();
     }
 }

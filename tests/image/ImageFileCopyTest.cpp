@@ -8,7 +8,7 @@
 
 #include "image/ImageTexts.h"
 #include "platform/File.h"
-#include "support/TempDir.h"
+#include "support/TempDirectory.h"
 
 namespace {
 
@@ -36,17 +36,17 @@ TEST(ImageFileCopyTest, CopiesEveryLengthByteForByte) {
                               kPassBufferBytes + 1,
                               3 * kPassBufferBytes + 8192 + 5};
     for (size_t n : lengths) {
-        TempDir dir;
+        TempDirectory dir;
         auto bytes = PatternBytes(n, static_cast<uint8_t>(n));
         std::string src = dir.Write("src.bin", bytes);
         File s, d;
         ASSERT_TRUE(s.Open(src, File::Mode::ReadOnly));
-        ASSERT_TRUE(d.Open(dir.File("work.dll"), File::Mode::CreateReadWrite));
+        ASSERT_TRUE(d.Open(dir.file("work.dll"), File::Mode::CreateReadWrite));
         CopyOutcome out = CopyImageFile(s, d);
         ASSERT_EQ(out.status, CopyStatus::Ok) << n;
         EXPECT_EQ(out.bytes, n);
         EXPECT_EQ(d.Size(), static_cast<int64_t>(n));
-        EXPECT_EQ(TempDir::Read(dir.File("work.dll")), bytes) << n;
+        EXPECT_EQ(ReadBytes(dir.file("work.dll")), bytes) << n;
         uint64_t sum = 1;
         ASSERT_TRUE(SumImageFile(d, n, sum));
         EXPECT_EQ(sum, ByteSum(bytes.data(), bytes.size())) << n;
@@ -54,9 +54,9 @@ TEST(ImageFileCopyTest, CopiesEveryLengthByteForByte) {
 }
 
 TEST(ImageFileCopyTest, SparseSourceStaysSparseAndSumsItsData) {
-    TempDir dir;
+    TempDirectory dir;
     const uint64_t mib = 1 << 20;
-    std::string src = dir.File("sparse.bin");
+    std::string src = dir.file("sparse.bin");
     {
         File f;
         ASSERT_TRUE(f.Open(src, File::Mode::CreateReadWrite));
@@ -67,7 +67,7 @@ TEST(ImageFileCopyTest, SparseSourceStaysSparseAndSumsItsData) {
     }
     File s, d;
     ASSERT_TRUE(s.Open(src, File::Mode::ReadOnly));
-    ASSERT_TRUE(d.Open(dir.File("work.dll"), File::Mode::CreateReadWrite));
+    ASSERT_TRUE(d.Open(dir.file("work.dll"), File::Mode::CreateReadWrite));
     CopyOutcome out = CopyImageFile(s, d);
     ASSERT_EQ(out.status, CopyStatus::Ok);
     EXPECT_EQ(out.bytes, 256 * mib);
@@ -87,14 +87,14 @@ TEST(ImageFileCopyTest, SparseSourceStaysSparseAndSumsItsData) {
 }
 
 TEST(ImageFileCopyTest, LengthBoundaryOfThirtyTwoBits) {
-    TempDir dir;
+    TempDirectory dir;
     struct Case {
         uint64_t size;
         CopyStatus status;
     };
     const Case cases[] = {{0xFFFFFFFFull, CopyStatus::Ok}, {0x100000000ull, CopyStatus::TooLarge}};
     for (const Case& c : cases) {
-        std::string src = dir.File("big.bin");
+        std::string src = dir.file("big.bin");
         {
             File f;
             ASSERT_TRUE(f.Open(src, File::Mode::CreateReadWrite));
@@ -102,7 +102,7 @@ TEST(ImageFileCopyTest, LengthBoundaryOfThirtyTwoBits) {
         }
         File s, d;
         ASSERT_TRUE(s.Open(src, File::Mode::ReadOnly));
-        ASSERT_TRUE(d.Open(dir.File("work.dll"), File::Mode::CreateReadWrite));
+        ASSERT_TRUE(d.Open(dir.file("work.dll"), File::Mode::CreateReadWrite));
         CopyOutcome out = CopyImageFile(s, d);
         EXPECT_EQ(out.status, c.status) << c.size;
         if (c.status == CopyStatus::Ok) {
@@ -114,7 +114,7 @@ TEST(ImageFileCopyTest, LengthBoundaryOfThirtyTwoBits) {
             EXPECT_EQ(d.Size(), 0) << "nothing is copied before the refusal";
         }
         d.Close();
-        std::filesystem::remove(dir.File("work.dll"));
+        std::filesystem::remove(dir.file("work.dll"));
     }
 }
 
@@ -132,21 +132,21 @@ int FailWorkReadsPast1000(const File& file, uint64_t offset, size_t count, bool 
 }
 
 TEST(ImageFileCopyTest, FailuresMidWayAreReported) {
-    TempDir dir;
+    TempDirectory dir;
     auto bytes = PatternBytes(100000);
     std::string src = dir.Write("src.bin", bytes);
     for (File::FaultHook hook : {FailSourceReadsPast8192, FailWorkWrites}) {
         HookGuard guard(hook);
         File s, d;
         ASSERT_TRUE(s.Open(src, File::Mode::ReadOnly));
-        ASSERT_TRUE(d.Open(dir.File("work.dll"), File::Mode::CreateReadWrite));
+        ASSERT_TRUE(d.Open(dir.file("work.dll"), File::Mode::CreateReadWrite));
         EXPECT_NE(CopyImageFile(s, d).status, CopyStatus::Ok);
     }
-    EXPECT_EQ(TempDir::Read(src), bytes);
+    EXPECT_EQ(ReadBytes(src), bytes);
 
     File s, d;
     ASSERT_TRUE(s.Open(src, File::Mode::ReadOnly));
-    ASSERT_TRUE(d.Open(dir.File("work.dll"), File::Mode::CreateReadWrite));
+    ASSERT_TRUE(d.Open(dir.file("work.dll"), File::Mode::CreateReadWrite));
     ASSERT_EQ(CopyImageFile(s, d).status, CopyStatus::Ok);
     HookGuard guard(FailWorkReadsPast1000);
     uint64_t sum = 0;
@@ -154,7 +154,7 @@ TEST(ImageFileCopyTest, FailuresMidWayAreReported) {
 }
 
 TEST(ImageFileCopyTest, SumFailsWhenFileIsShorterThanLength) {
-    TempDir dir;
+    TempDirectory dir;
     std::string path = dir.Write("short.bin", PatternBytes(500));
     File f;
     ASSERT_TRUE(f.Open(path, File::Mode::ReadOnly));
@@ -164,8 +164,8 @@ TEST(ImageFileCopyTest, SumFailsWhenFileIsShorterThanLength) {
 }
 
 TEST(ImageFileCopyTest, PipeIsRefusedNotCopiedShort) {
-    TempDir dir;
-    std::string fifo = dir.File("pipe");
+    TempDirectory dir;
+    std::string fifo = dir.file("pipe");
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     File keeper;  // read-write open of a FIFO does not wait for a partner
     ASSERT_TRUE(keeper.Open(fifo, File::Mode::ReadWrite));
@@ -173,7 +173,7 @@ TEST(ImageFileCopyTest, PipeIsRefusedNotCopiedShort) {
     ASSERT_EQ(::write(keeper.Descriptor(), data, 10), 10);
     File s, d;
     ASSERT_TRUE(s.Open(fifo, File::Mode::ReadOnly));
-    ASSERT_TRUE(d.Open(dir.File("work.dll"), File::Mode::CreateReadWrite));
+    ASSERT_TRUE(d.Open(dir.file("work.dll"), File::Mode::CreateReadWrite));
     // A pipe has no offsets: reading it at one fails, and the image is refused.
     EXPECT_EQ(CopyImageFile(s, d).status, CopyStatus::ReadFailed);
 }
@@ -189,25 +189,25 @@ TEST(ImageFileCopyTest, CopyAndSumGivesTheSumOfTheCopy) {
                               8 * mib - 1, 8 * mib, 8 * mib + 1, 17 * mib + 3};
     for (size_t n : lengths) {
         SCOPED_TRACE(n);
-        TempDir dir;
+        TempDirectory dir;
         auto bytes = PatternBytes(n, static_cast<uint8_t>(n * 3));
         std::string src = dir.Write("src.bin", bytes);
         File s, d;
         ASSERT_TRUE(s.Open(src, File::Mode::ReadOnly));
-        ASSERT_TRUE(d.Open(dir.File("work.dll"), File::Mode::CreateReadWrite));
+        ASSERT_TRUE(d.Open(dir.file("work.dll"), File::Mode::CreateReadWrite));
         uint64_t sum = 1;
         CopyOutcome out = CopyAndSumImageFile(s, d, sum);
         ASSERT_EQ(out.status, CopyStatus::Ok);
         EXPECT_EQ(out.bytes, n);
         EXPECT_EQ(sum, ByteSum(bytes.data(), bytes.size()));
-        EXPECT_EQ(TempDir::Read(dir.File("work.dll")), bytes);
+        EXPECT_EQ(ReadBytes(dir.file("work.dll")), bytes);
     }
 }
 
 TEST(ImageFileCopyTest, CopyAndSumAddsNothingForHoles) {
-    TempDir dir;
+    TempDirectory dir;
     const uint64_t mib = 1 << 20;
-    std::string src = dir.File("sparse.bin");
+    std::string src = dir.file("sparse.bin");
     {
         File f;
         ASSERT_TRUE(f.Open(src, File::Mode::CreateReadWrite));
@@ -218,7 +218,7 @@ TEST(ImageFileCopyTest, CopyAndSumAddsNothingForHoles) {
     }
     File s, d;
     ASSERT_TRUE(s.Open(src, File::Mode::ReadOnly));
-    ASSERT_TRUE(d.Open(dir.File("work.dll"), File::Mode::CreateReadWrite));
+    ASSERT_TRUE(d.Open(dir.file("work.dll"), File::Mode::CreateReadWrite));
     uint64_t sum = 0;
     CopyOutcome out = CopyAndSumImageFile(s, d, sum);
     ASSERT_EQ(out.status, CopyStatus::Ok);
@@ -227,11 +227,11 @@ TEST(ImageFileCopyTest, CopyAndSumAddsNothingForHoles) {
 }
 
 TEST(ImageFileCopyTest, CopyAndSumFailsWhenTheReadBackFails) {
-    TempDir dir;
+    TempDirectory dir;
     std::string src = dir.Write("src.bin", PatternBytes(100000));
     File s, d;
     ASSERT_TRUE(s.Open(src, File::Mode::ReadOnly));
-    ASSERT_TRUE(d.Open(dir.File("work.dll"), File::Mode::CreateReadWrite));
+    ASSERT_TRUE(d.Open(dir.file("work.dll"), File::Mode::CreateReadWrite));
     HookGuard guard(FailWorkReadsPast1000);
     uint64_t sum = 0;
     EXPECT_EQ(CopyAndSumImageFile(s, d, sum).status, CopyStatus::ReadFailed);

@@ -21,7 +21,7 @@
 #include "support/BlockingGuard.h"
 #include "support/RecordingPorts.h"
 #include "support/RecordingScrollBar.h"
-#include "support/TempDir.h"
+#include "support/TempDirectory.h"
 #include "widgets/GridModel.h"
 
 namespace {
@@ -42,8 +42,8 @@ protected:
           texts(log),
           scrollBar(log),
           view(image, grid, scrollBar, commands, state),
-          loader(image, view, grid, status, boxes, commands, texts, dir.File("h_alor1.dll"),
-                 dir.File("h_alor0.dll")) {
+          loader(image, view, grid, status, boxes, commands, texts, dir.file("h_alor1.dll"),
+                 dir.file("h_alor0.dll")) {
         view.SetUpHexGrid();
         view.ResetScrollBar();
         grid.SetRepaintListener([this] { log.Add("repaint"); });
@@ -58,7 +58,7 @@ protected:
         return path;
     }
 
-    TempDir dir;
+    TempDirectory dir;
     EventLog log;
     FileImage image;
     GridModel grid;
@@ -91,7 +91,7 @@ TEST_F(ImageLoaderTest, UserFileStepsInOrder) {
     EXPECT_EQ(image.length(), 20u);
     EXPECT_EQ(image.sourcePath(), path);
     EXPECT_EQ(image.nameText(), "fw.bin");
-    EXPECT_EQ(TempDir::Read(dir.File("h_alor1.dll")), bytes);
+    EXPECT_EQ(ReadBytes(dir.file("h_alor1.dll")), bytes);
     EXPECT_EQ(grid.CellText(1, 1), "00");
     char last[3];
     std::snprintf(last, sizeof last, "%02X", bytes[19]);
@@ -114,7 +114,7 @@ TEST_F(ImageLoaderTest, ChipDataStepsInOrder) {
     grid.SetCurrentCell(3, 4);
     view.SetFocusFollow(true);
     log.Clear();
-    loader.LoadImageFile(dir.File("h_alor0.dll"), false);
+    loader.LoadImageFile(dir.file("h_alor0.dll"), false);
     const Events expected = {
         "scroll-range:0|0",
         "scroll-pos:0",
@@ -147,7 +147,7 @@ TEST_F(ImageLoaderTest, WorkFilesAreRefusedAndNothingChanges) {
     view.SetFocusFollow(true);
     log.Clear();
     for (std::string name : {"h_alor1.dll", "h_alor0.dll"}) {
-        loader.LoadImageFile(dir.File(name), true);
+        loader.LoadImageFile(dir.file(name), true);
         EXPECT_EQ(log.Events(), (Events{"box:警告|exclamation|系统文件禁止打开！    "})) << name;
         log.Clear();
         EXPECT_TRUE(image.loaded());
@@ -155,7 +155,7 @@ TEST_F(ImageLoaderTest, WorkFilesAreRefusedAndNothingChanges) {
         EXPECT_EQ(image.length(), 40u);
         EXPECT_TRUE(view.focusFollow());
     }
-    EXPECT_EQ(TempDir::Read(dir.File("h_alor1.dll")), bytes);
+    EXPECT_EQ(ReadBytes(dir.file("h_alor1.dll")), bytes);
 }
 
 // Any other name of a work file is the same file: refused, and the work copy the
@@ -164,14 +164,14 @@ TEST_F(ImageLoaderTest, OtherSpellingsOfTheWorkFilesAreRefused) {
     auto bytes = PatternBytes(40);
     std::string path = Load("fw.bin", bytes);
     dir.Write("h_alor0.dll", PatternBytes(16, 3));
-    std::filesystem::create_directory(dir.File("sub"));
-    std::filesystem::create_symlink(dir.File("h_alor1.dll"), dir.File("link1.bin"));
-    std::filesystem::create_symlink(dir.File("h_alor0.dll"), dir.File("link0.bin"));
-    std::filesystem::create_hard_link(dir.File("h_alor0.dll"), dir.File("hard0.bin"));
+    std::filesystem::create_directory(dir.file("sub"));
+    std::filesystem::create_symlink(dir.file("h_alor1.dll"), dir.file("link1.bin"));
+    std::filesystem::create_symlink(dir.file("h_alor0.dll"), dir.file("link0.bin"));
+    std::filesystem::create_hard_link(dir.file("h_alor0.dll"), dir.file("hard0.bin"));
     const std::string base = dir.path().string();
     const std::vector<std::string> spellings = {
         base + "/./h_alor1.dll", base + "/sub/../h_alor1.dll", base + "//h_alor0.dll",
-        dir.File("link1.bin"),   dir.File("link0.bin"),        dir.File("hard0.bin"),
+        dir.file("link1.bin"),   dir.file("link0.bin"),        dir.file("hard0.bin"),
     };
     for (const std::string& spelling : spellings) {
         log.Clear();
@@ -179,21 +179,21 @@ TEST_F(ImageLoaderTest, OtherSpellingsOfTheWorkFilesAreRefused) {
         EXPECT_EQ(log.Events(), (Events{"box:警告|exclamation|系统文件禁止打开！    "})) << spelling;
         EXPECT_TRUE(image.loaded()) << spelling;
         EXPECT_EQ(image.sourcePath(), path) << spelling;
-        EXPECT_EQ(TempDir::Read(dir.File("h_alor1.dll")), bytes) << spelling;
+        EXPECT_EQ(ReadBytes(dir.file("h_alor1.dll")), bytes) << spelling;
     }
-    EXPECT_EQ(TempDir::Read(dir.File("h_alor0.dll")), PatternBytes(16, 3));
+    EXPECT_EQ(ReadBytes(dir.file("h_alor0.dll")), PatternBytes(16, 3));
 }
 
 // A link planted as the work copy is not written through.
 TEST_F(ImageLoaderTest, WorkCopyIsNeverMadeThroughALink) {
     auto victim = PatternBytes(30, 9);
     std::string victimPath = dir.Write("victim.bin", victim);
-    std::filesystem::create_symlink(victimPath, dir.File("h_alor1.dll"));
+    std::filesystem::create_symlink(victimPath, dir.file("h_alor1.dll"));
     Load("a.bin", PatternBytes(10));
     EXPECT_EQ(log.Events(), (Events{"status:文件打开失败|alert", "box:错误|stop|无法打开文件！"}));
     EXPECT_FALSE(image.loaded());
-    EXPECT_EQ(TempDir::Read(victimPath), victim);
-    EXPECT_TRUE(std::filesystem::is_symlink(dir.File("h_alor1.dll")));
+    EXPECT_EQ(ReadBytes(victimPath), victim);
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.file("h_alor1.dll")));
 }
 
 // A FIFO would block the window, a device streams without end or reads as empty:
@@ -206,17 +206,17 @@ TEST_F(ImageLoaderTest, FailedLoadsEmptyTheWorkCopyAndRefuseAnythingButAFile) {
     const std::vector<Case> cases = {
         {"fifo",
          [&] {
-             std::string fifo = dir.File("pipe.bin");
+             std::string fifo = dir.file("pipe.bin");
              if (::mkfifo(fifo.c_str(), 0600) != 0) ADD_FAILURE() << "mkfifo";
              return fifo;
          }},
         {"/dev/null", [] { return std::string("/dev/null"); }},
         {"/dev/zero", [] { return std::string("/dev/zero"); }},
-        {"missing", [&] { return dir.File("missing.bin"); }},
+        {"missing", [&] { return dir.file("missing.bin"); }},
         {"directory",
          [&] {
-             std::filesystem::create_directory(dir.File("folder"));
-             return dir.File("folder");
+             std::filesystem::create_directory(dir.file("folder"));
+             return dir.file("folder");
          }},
     };
     for (const Case& c : cases) {
@@ -228,7 +228,7 @@ TEST_F(ImageLoaderTest, FailedLoadsEmptyTheWorkCopyAndRefuseAnythingButAFile) {
         EXPECT_EQ(log.Events(), (Events{"status:文件打开失败|alert", "box:错误|stop|无法打开文件！"}))
             << c.name;
         EXPECT_FALSE(image.loaded()) << c.name;
-        EXPECT_EQ(std::filesystem::file_size(dir.File("h_alor1.dll")), 0u) << c.name;
+        EXPECT_EQ(std::filesystem::file_size(dir.file("h_alor1.dll")), 0u) << c.name;
     }
 }
 
@@ -251,7 +251,7 @@ TEST_F(ImageLoaderTest, OnlyAnotherHolderOfTheLockRefusesTheLoad) {
         EXPECT_EQ(image.loaded(), c.loads) << c.lockError;
         EXPECT_EQ(status.lastText(), c.loads ? "文件打开成功" : "文件打开失败") << c.lockError;
         if (c.loads) {
-            EXPECT_EQ(TempDir::Read(dir.File("h_alor1.dll")), PatternBytes(100));
+            EXPECT_EQ(ReadBytes(dir.file("h_alor1.dll")), PatternBytes(100));
         }
     }
 }
@@ -270,7 +270,7 @@ TEST_F(ImageLoaderTest, CopyBoundariesGiveIdenticalWorkCopy) {
         EXPECT_EQ(image.sizeText(), c.sizeText);
         EXPECT_EQ(image.checksumText(), ChecksumText(ByteSum(bytes.data(), bytes.size())));
         EXPECT_EQ(texts.Text(CommandId::SizeLabel), c.sizeText);
-        EXPECT_EQ(TempDir::Read(dir.File("h_alor1.dll")), bytes);
+        EXPECT_EQ(ReadBytes(dir.file("h_alor1.dll")), bytes);
     }
 }
 
@@ -281,7 +281,7 @@ TEST_F(ImageLoaderTest, EmptyFileShowsAllGrey) {
     EXPECT_EQ(image.sizeText(), "0.00KB");
     for (int r = 1; r <= 21; ++r)
         for (int c = 1; c <= 16; ++c) ASSERT_EQ(view.MarkOf(r, c), HexView::Outside);
-    EXPECT_EQ(grid.EffectiveTextColour(1, 1), HexView::kGrey);
+    EXPECT_EQ(grid.EffectiveTextColour(1, 1), GridRgb(204, 204, 204));
 }
 
 TEST_F(ImageLoaderTest, FailuresOfUserFileAndChipData) {
@@ -294,24 +294,24 @@ TEST_F(ImageLoaderTest, FailuresOfUserFileAndChipData) {
     const Events userFailure = {"status:文件打开失败|alert", "box:错误|stop|无法打开文件！"};
     const Events chipFailure = {"status:芯片读取失败！|alert", "box:错误|stop|芯片读取失败！"};
     const std::vector<Case> cases = {
-        {"missing source", [&] { return dir.File("missing.bin"); }, true, userFailure},
+        {"missing source", [&] { return dir.file("missing.bin"); }, true, userFailure},
         {"source is a directory",
          [&] {
-             std::filesystem::create_directory(dir.File("folder"));
-             return dir.File("folder");
+             std::filesystem::create_directory(dir.file("folder"));
+             return dir.file("folder");
          },
          true, userFailure},
         {"work copy cannot be created",
          [&] {
-             std::filesystem::remove(dir.File("h_alor1.dll"));
-             std::filesystem::create_directory(dir.File("h_alor1.dll"));
+             std::filesystem::remove(dir.file("h_alor1.dll"));
+             std::filesystem::create_directory(dir.file("h_alor1.dll"));
              return dir.Write("ok.bin", PatternBytes(10));
          },
          true, userFailure},
         {"chip work file missing",
          [&] {
-             std::filesystem::remove_all(dir.File("h_alor1.dll"));
-             return dir.File("h_alor0.dll");
+             std::filesystem::remove_all(dir.file("h_alor1.dll"));
+             return dir.file("h_alor0.dll");
          },
          false, chipFailure},
     };
@@ -332,14 +332,14 @@ TEST_F(ImageLoaderTest, FailuresOfUserFileAndChipData) {
         EXPECT_EQ(view.rowCount(), 0u);
         EXPECT_EQ(view.topRow(), 0u);
         EXPECT_EQ(texts.Text(CommandId::PathBox), pathBox);
-        std::filesystem::remove_all(dir.File("h_alor1.dll"));
+        std::filesystem::remove_all(dir.file("h_alor1.dll"));
     }
 }
 
 TEST_F(ImageLoaderTest, FourGibibyteFileIsRefusedBeforeCopying) {
     auto previous = PatternBytes(64);
     Load("prev.bin", previous);
-    std::string big = dir.File("big.bin");
+    std::string big = dir.file("big.bin");
     {
         File f;
         ASSERT_TRUE(f.Open(big, File::Mode::CreateReadWrite));
@@ -351,12 +351,12 @@ TEST_F(ImageLoaderTest, FourGibibyteFileIsRefusedBeforeCopying) {
     EXPECT_FALSE(image.loaded());
     EXPECT_EQ(image.length(), 0u);
     // Nothing was copied; the previous image's bytes are gone with it.
-    EXPECT_EQ(std::filesystem::file_size(dir.File("h_alor1.dll")), 0u);
+    EXPECT_EQ(std::filesystem::file_size(dir.file("h_alor1.dll")), 0u);
 }
 
 // A sparse file of `size` bytes with 16 marker bytes at 0x80000130.
-std::string MakeSparse(TempDir& dir, const std::string& name, uint64_t size) {
-    std::string path = dir.File(name);
+std::string MakeSparse(TempDirectory& dir, const std::string& name, uint64_t size) {
+    std::string path = dir.file(name);
     File f;
     if (!f.Open(path, File::Mode::CreateReadWrite)) return path;
     const uint8_t tail[16] = {0x21, 0x7E, 0x7F, 0x80, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
@@ -406,7 +406,7 @@ TEST_F(ImageLoaderTest, DisplayLimitWarnsOnlyAboveTheRowLimit) {
         }
         image.Unload();
         std::filesystem::remove(path);
-        std::filesystem::remove(dir.File("h_alor1.dll"));
+        std::filesystem::remove(dir.file("h_alor1.dll"));
     }
 }
 
@@ -436,10 +436,10 @@ TEST_F(ImageLoaderTest, ReadErrorMidWayShowsFailureAndNeverWritesSource) {
     }
     EXPECT_EQ(log.Events(), (Events{"status:文件打开失败|alert", "box:错误|stop|无法打开文件！"}));
     EXPECT_FALSE(image.loaded());
-    EXPECT_EQ(TempDir::Read(src), bytes);
+    EXPECT_EQ(ReadBytes(src), bytes);
     EXPECT_EQ(g_writtenPaths.count("src.bin"), 0u);
     // The 8192 bytes copied before the error are not left behind.
-    EXPECT_EQ(std::filesystem::file_size(dir.File("h_alor1.dll")), 0u);
+    EXPECT_EQ(std::filesystem::file_size(dir.file("h_alor1.dll")), 0u);
 
     log.Clear();
     {
@@ -448,7 +448,7 @@ TEST_F(ImageLoaderTest, ReadErrorMidWayShowsFailureAndNeverWritesSource) {
     }
     EXPECT_EQ(log.Events(), (Events{"status:文件打开失败|alert", "box:错误|stop|无法打开文件！"}));
     EXPECT_FALSE(image.loaded());
-    EXPECT_EQ(TempDir::Read(src), bytes);
+    EXPECT_EQ(ReadBytes(src), bytes);
 }
 
 TEST_F(ImageLoaderTest, ReloadDiscardsEditsOfTheWorkCopy) {
@@ -462,10 +462,10 @@ TEST_F(ImageLoaderTest, ReloadDiscardsEditsOfTheWorkCopy) {
     EXPECT_TRUE(commands.IsEnabled(CommandId::Save));
     loader.LoadImageFile(path, true);
     EXPECT_EQ(view.MarkOf(1, 6), HexView::Unchanged);
-    EXPECT_EQ(grid.EffectiveTextColour(1, 6), HexView::kBlack);
+    EXPECT_EQ(grid.EffectiveTextColour(1, 6), GridRgb(0, 0, 0));
     EXPECT_EQ(image.checksumText(), checksum);
     EXPECT_FALSE(commands.IsEnabled(CommandId::Save));
-    EXPECT_EQ(TempDir::Read(dir.File("h_alor1.dll")), bytes);
+    EXPECT_EQ(ReadBytes(dir.file("h_alor1.dll")), bytes);
 }
 
 TEST_F(ImageLoaderTest, LoadClearsFocusTopRowAndFocusFollow) {
@@ -484,7 +484,7 @@ TEST_F(ImageLoaderTest, LoadClearsFocusTopRowAndFocusFollow) {
 TEST_F(ImageLoaderTest, WorkCopyIsLockedWhileLoaded) {
     Load("a.bin", PatternBytes(10));
     File other;
-    ASSERT_TRUE(other.Open(dir.File("h_alor1.dll"), File::Mode::ReadWrite));
+    ASSERT_TRUE(other.Open(dir.file("h_alor1.dll"), File::Mode::ReadWrite));
     EXPECT_FALSE(other.LockExclusive());
     image.Unload();
     EXPECT_TRUE(other.LockExclusive());
@@ -494,12 +494,12 @@ TEST_F(ImageLoaderTest, WorkCopyIsLockedWhileLoaded) {
 // one's permission bits, holds only the new image, and no temporary stays.
 TEST_F(ImageLoaderTest, ReloadPutsALockedCopyInPlaceOfTheOld) {
     Load("a.bin", PatternBytes(300000));
-    const std::string work = dir.File("h_alor1.dll");
+    const std::string work = dir.file("h_alor1.dll");
     ASSERT_EQ(::chmod(work.c_str(), 0600), 0);
     const auto bytes = PatternBytes(4000, 9);
     Load("b.bin", bytes);
     EXPECT_EQ(image.length(), 4000u);
-    EXPECT_EQ(TempDir::Read(work), bytes);
+    EXPECT_EQ(ReadBytes(work), bytes);
     struct stat st {};
     ASSERT_EQ(::stat(work.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0600u);
@@ -535,18 +535,18 @@ TEST_F(ImageLoaderTest, DroppedFilesLoadFirstOnlyWhenIdleAndOpenEnabled) {
     // A dropped work file meets the same guard as an opened one.
     commands.SetEnabled(CommandId::Open, true);
     log.Clear();
-    EXPECT_TRUE(loader.HandleDroppedFiles({dir.File("h_alor0.dll")}, true));
+    EXPECT_TRUE(loader.HandleDroppedFiles({dir.file("h_alor0.dll")}, true));
     EXPECT_EQ(log.Events(), (Events{"box:警告|exclamation|系统文件禁止打开！    "}));
 }
 
 TEST_F(ImageLoaderTest, TruncatedChipImageReopensShortenedSource) {
     auto chip = PatternBytes(1000, 2);
     dir.Write("h_alor0.dll", chip);
-    loader.LoadImageFile(dir.File("h_alor0.dll"), false);
+    loader.LoadImageFile(dir.file("h_alor0.dll"), false);
     ASSERT_TRUE(image.loaded());
     // The read empties the chip work file, writes 100 bytes and fails.
     image.CloseSource();
-    std::filesystem::resize_file(dir.File("h_alor0.dll"), 100);
+    std::filesystem::resize_file(dir.file("h_alor0.dll"), 100);
     EXPECT_TRUE(loader.ResolveTruncatedChipImage());
     EXPECT_TRUE(image.IsSourceOpen());
     EXPECT_EQ(image.SourceLength(), 100);
@@ -558,9 +558,9 @@ TEST_F(ImageLoaderTest, TruncatedChipImageReopensShortenedSource) {
 
 TEST_F(ImageLoaderTest, TruncatedChipImageUnloadsWhenFileIsGone) {
     dir.Write("h_alor0.dll", PatternBytes(1000));
-    loader.LoadImageFile(dir.File("h_alor0.dll"), false);
+    loader.LoadImageFile(dir.file("h_alor0.dll"), false);
     image.CloseSource();
-    std::filesystem::remove(dir.File("h_alor0.dll"));
+    std::filesystem::remove(dir.file("h_alor0.dll"));
     log.Clear();
     EXPECT_FALSE(loader.ResolveTruncatedChipImage());
     EXPECT_FALSE(image.loaded());

@@ -1,11 +1,9 @@
 #include "image/ImageSaver.h"
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -18,10 +16,11 @@
 #include "operations/WorkerState.h"
 #include "platform/File.h"
 #include "ports/CommandIds.h"
+#include "support/FileSizeLimit.h"
 #include "support/RecordingPorts.h"
 #include "support/RecordingScrollBar.h"
 #include "support/ScriptedServices.h"
-#include "support/TempDir.h"
+#include "support/TempDirectory.h"
 #include "widgets/GridModel.h"
 
 namespace {
@@ -77,33 +76,13 @@ std::string Text(const Bytes& bytes) {
     return std::string(bytes.begin(), bytes.end());
 }
 
-// A file-size limit for this process, as a full disk: writes past it fail with EFBIG.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        getrlimit(RLIMIT_FSIZE, &m_old);
-        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = m_old;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &m_old);
-        std::signal(SIGXFSZ, m_oldHandler);
-    }
-
-private:
-    rlimit m_old{};
-    void (*m_oldHandler)(int) = nullptr;
-};
-
 class ImageSaverTest : public ::testing::Test {
 protected:
     ImageSaverTest()
         : view(image, grid, scrollBar, commands, state),
-          loader(image, view, grid, status, boxes, commands, texts, dir.File("h_alor1.dll"),
-                 dir.File("h_alor0.dll")),
-          changeLog(dir.File("修改记录.txt")),
+          loader(image, view, grid, status, boxes, commands, texts, dir.file("h_alor1.dll"),
+                 dir.file("h_alor0.dll")),
+          changeLog(dir.file("修改记录.txt")),
           saver(image, loader, view, changeLog,
                 SavePorts{status, boxes, commands, texts, fileDialog, shell}) {
         view.SetUpHexGrid();
@@ -147,12 +126,12 @@ protected:
 
     void LoadChipData(const Bytes& chip) {
         dir.Write("h_alor0.dll", chip);
-        loader.LoadImageFile(dir.File("h_alor0.dll"), false);
+        loader.LoadImageFile(dir.file("h_alor0.dll"), false);
         ASSERT_TRUE(image.loaded());
         log.Clear();
     }
 
-    std::string LogText() const { return Text(TempDir::Read(dir.File("修改记录.txt"))); }
+    std::string LogText() const { return Text(ReadBytes(dir.file("修改记录.txt"))); }
 
     bool HasEvent(const std::string& event) const {
         const Events events = log.Events();
@@ -163,7 +142,7 @@ protected:
         return static_cast<size_t>(std::find(events.begin(), events.end(), event) - events.begin());
     }
 
-    TempDir dir;
+    TempDirectory dir;
     EventLog log;
     FileImage image;
     GridModel grid;
@@ -243,7 +222,7 @@ TEST_F(ImageSaverTest, SaveWritesAndLogsExactlyTheChangedBytes) {
         const std::string path = LoadEdited("fw.bin", row.source, row.work);
         saver.SaveImage();
 
-        EXPECT_EQ(TempDir::Read(path), row.after);
+        EXPECT_EQ(ReadBytes(path), row.after);
         const std::string lines = ReferenceLines(row.source, row.work);
         EXPECT_EQ(LogText(), "old" + FileHead("fw.bin") + lines + kEnd);
         size_t count = 0;
@@ -273,7 +252,7 @@ TEST_F(ImageSaverTest, PendingCellEditIsCommittedBeforeTheComparison) {
         image.WriteWork(3, &typed, 1);
     });
     saver.SaveImage();
-    EXPECT_EQ(TempDir::Read(path), WithByte(source, 3, 0x5A));
+    EXPECT_EQ(ReadBytes(path), WithByte(source, 3, 0x5A));
     EXPECT_EQ(LogText(), "old" + FileHead("fw.bin") + Line(3, source[3], 0x5A) + kEnd);
     EXPECT_LT(IndexOf("commit"), IndexOf(kSaved));
 }
@@ -286,7 +265,7 @@ TEST_F(ImageSaverTest, TwoSavesInARowAppendTwoBlocks) {
     saver.SaveImage();
     EXPECT_EQ(LogText(), "old" + FileHead("fw.bin") + Line(1, source[1], 0xAA) + kEnd + FileHead("fw.bin") +
                              Line(2, source[2], 0xBB) + kEnd);
-    EXPECT_EQ(TempDir::Read(path), WithByte(WithByte(source, 1, 0xAA), 2, 0xBB));
+    EXPECT_EQ(ReadBytes(path), WithByte(WithByte(source, 1, 0xAA), 2, 0xBB));
 }
 
 // A log that has reached 100 MiB is emptied before the new block; one byte less is kept.
@@ -301,7 +280,7 @@ TEST_F(ImageSaverTest, LogIsEmptiedAtItsSizeLimit) {
         SCOPED_TRACE(row.size);
         {
             File big;
-            ASSERT_TRUE(big.Open(dir.File("修改记录.txt"), File::Mode::CreateReadWrite));
+            ASSERT_TRUE(big.Open(dir.file("修改记录.txt"), File::Mode::CreateReadWrite));
             ASSERT_TRUE(big.Truncate(row.size));  // sparse: no 100 MiB written
         }
         LoadEdited("fw.bin", source, WithByte(source, 5, 0x00));
@@ -309,7 +288,7 @@ TEST_F(ImageSaverTest, LogIsEmptiedAtItsSizeLimit) {
         const std::string block =
             FileHead("fw.bin") + ReferenceLines(source, WithByte(source, 5, 0x00)) + kEnd;
         File logFile;
-        ASSERT_TRUE(logFile.Open(dir.File("修改记录.txt"), File::Mode::ReadOnly));
+        ASSERT_TRUE(logFile.Open(dir.file("修改记录.txt"), File::Mode::ReadOnly));
         const uint64_t expected = (row.emptied ? 0 : row.size) + block.size();
         ASSERT_EQ(logFile.Size(), static_cast<int64_t>(expected));
         std::string tail(block.size(), '\0');
@@ -323,12 +302,12 @@ TEST_F(ImageSaverTest, LogIsEmptiedAtItsSizeLimit) {
 TEST_F(ImageSaverTest, ChipDataIsSavedToTheChosenFileWhichBecomesTheImage) {
     const Bytes chip = PatternBytes(8192, 4);
     LoadChipData(chip);
-    fileDialog.Queue(dir.File("a.bin"));
+    fileDialog.Queue(dir.file("a.bin"));
     saver.SaveImage();
 
-    EXPECT_EQ(TempDir::Read(dir.File("a.bin")), chip);
+    EXPECT_EQ(ReadBytes(dir.file("a.bin")), chip);
     EXPECT_EQ(LogText(), "old" + kBegin + kStamp + kChipSaved + kChipSavedAs + "a.bin]\r\n" + kEnd);
-    EXPECT_EQ(image.sourcePath(), dir.File("a.bin"));
+    EXPECT_EQ(image.sourcePath(), dir.file("a.bin"));
     EXPECT_EQ(image.nameText(), "a.bin");
     EXPECT_TRUE(image.IsSourceOpen());
     EXPECT_FALSE(commands.IsEnabled(CommandId::Save));
@@ -339,7 +318,7 @@ TEST_F(ImageSaverTest, ChipDataIsSavedToTheChosenFileWhichBecomesTheImage) {
     EXPECT_EQ(log.With("status:").back(), kSaved);
     EXPECT_EQ(texts.Text(CommandId::NameLabel), "a.bin");
     // The chip work file itself is left as the read made it.
-    EXPECT_EQ(TempDir::Read(dir.File("h_alor0.dll")), chip);
+    EXPECT_EQ(ReadBytes(dir.file("h_alor0.dll")), chip);
 }
 
 TEST_F(ImageSaverTest, CancelledDialogChangesNothing) {
@@ -348,7 +327,7 @@ TEST_F(ImageSaverTest, CancelledDialogChangesNothing) {
     saver.SaveImageAs();
     EXPECT_EQ(log.Events(), (Events{kSaveDialog, kSaveDialog}));
     EXPECT_EQ(LogText(), "old");
-    EXPECT_EQ(image.sourcePath(), dir.File("h_alor0.dll"));
+    EXPECT_EQ(image.sourcePath(), dir.file("h_alor0.dll"));
 }
 
 // The two work files, under any spelling, are refused as targets; a later Save still works.
@@ -365,7 +344,7 @@ TEST_F(ImageSaverTest, WorkFilesAreRefusedAsTargets) {
         {"work copy, chip data", true, "h_alor1.dll"},
         {"chip work file, chip data", true, "h_alor0.dll"},
     };
-    std::filesystem::create_symlink(dir.File("h_alor1.dll"), dir.File("link.bin"));
+    std::filesystem::create_symlink(dir.file("h_alor1.dll"), dir.file("link.bin"));
     const Bytes source = PatternBytes(64);
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -374,19 +353,19 @@ TEST_F(ImageSaverTest, WorkFilesAreRefusedAsTargets) {
         else
             LoadEdited("fw.bin", source, WithByte(source, 9, 0x99));
         const std::string sourcePath = image.sourcePath();
-        const Bytes work = TempDir::Read(dir.File("h_alor1.dll"));
-        fileDialog.Queue(dir.File(row.target));
+        const Bytes work = ReadBytes(dir.file("h_alor1.dll"));
+        fileDialog.Queue(dir.file(row.target));
         if (row.chipData)
             saver.SaveImage();
         else
             saver.SaveImageAs();
         EXPECT_EQ(log.Events(), (Events{kSaveDialog, kSystemFile}));
         EXPECT_EQ(image.sourcePath(), sourcePath);
-        EXPECT_EQ(TempDir::Read(dir.File("h_alor1.dll")), work);
+        EXPECT_EQ(ReadBytes(dir.file("h_alor1.dll")), work);
         EXPECT_EQ(LogText(), "old");
         if (!row.chipData) {
             saver.SaveImage();
-            EXPECT_EQ(TempDir::Read(sourcePath), WithByte(source, 9, 0x99));
+            EXPECT_EQ(ReadBytes(sourcePath), WithByte(source, 9, 0x99));
             EXPECT_EQ(LogText(), "old" + FileHead("fw.bin") + Line(9, source[9], 0x99) + kEnd);
             dir.Write("修改记录.txt", {'o', 'l', 'd'});
         }
@@ -398,7 +377,7 @@ TEST_F(ImageSaverTest, SaveAsToTheLoadedFileIsASave) {
     const std::string path = LoadEdited("fw.bin", source, WithByte(source, 0x20, 0x01));
     fileDialog.Queue(path);
     saver.SaveImageAs();
-    EXPECT_EQ(TempDir::Read(path), WithByte(source, 0x20, 0x01));
+    EXPECT_EQ(ReadBytes(path), WithByte(source, 0x20, 0x01));
     EXPECT_EQ(LogText(), "old" + FileHead("fw.bin") + Line(0x20, source[0x20], 0x01) + kEnd);
     EXPECT_FALSE(commands.IsEnabled(CommandId::Save));
     EXPECT_EQ(log.With("status:"), Events{kSaved});
@@ -409,10 +388,10 @@ TEST_F(ImageSaverTest, SaveAsToANewNameCopiesTheImageAndLeavesTheLoadedFile) {
     const Bytes work = Concat(WithByte(source, 65536, 0x00), PatternBytes(10, 2));
     const std::string path = LoadEdited("fw.bin", source, work);
     ASSERT_TRUE(commands.IsEnabled(CommandId::Save));
-    fileDialog.Queue(dir.File("copy.rom"));
+    fileDialog.Queue(dir.file("copy.rom"));
     saver.SaveImageAs();
-    EXPECT_EQ(TempDir::Read(dir.File("copy.rom")), work);
-    EXPECT_EQ(TempDir::Read(path), source);
+    EXPECT_EQ(ReadBytes(dir.file("copy.rom")), work);
+    EXPECT_EQ(ReadBytes(path), source);
     EXPECT_EQ(LogText(), "old");
     EXPECT_EQ(image.sourcePath(), path);
     EXPECT_EQ(log.Events(), (Events{kSaveDialog, kSaved}));
@@ -423,11 +402,11 @@ TEST_F(ImageSaverTest, SaveAsToANewNameCopiesTheImageAndLeavesTheLoadedFile) {
 TEST_F(ImageSaverTest, SaveAsOfChipDataLoadsTheCopyWithoutALogBlock) {
     const Bytes chip = PatternBytes(4096, 6);
     LoadChipData(chip);
-    fileDialog.Queue(dir.File("b.bin"));
+    fileDialog.Queue(dir.file("b.bin"));
     saver.SaveImageAs();
-    EXPECT_EQ(TempDir::Read(dir.File("b.bin")), chip);
+    EXPECT_EQ(ReadBytes(dir.file("b.bin")), chip);
     EXPECT_EQ(LogText(), "old");
-    EXPECT_EQ(image.sourcePath(), dir.File("b.bin"));
+    EXPECT_EQ(image.sourcePath(), dir.file("b.bin"));
     EXPECT_LT(IndexOf(kSaved), IndexOf("text:1003|芯片数据已保存"));
     EXPECT_LT(IndexOf("text:1003|芯片数据已保存"), IndexOf("status:文件打开成功"));
     EXPECT_FALSE(commands.IsEnabled(CommandId::Save));
@@ -441,25 +420,25 @@ TEST_F(ImageSaverTest, NothingHappensWhileTheWorkCopyIsInUseOrNothingIsLoaded) {
 
     const std::string path = LoadEdited("fw.bin", source, WithByte(source, 2, 0x22));
     workCopyFree = false;
-    fileDialog.Queue(dir.File("x.bin"));
+    fileDialog.Queue(dir.file("x.bin"));
     saver.SaveImage();
     saver.SaveImageAs();
     EXPECT_TRUE(log.Events().empty());
-    EXPECT_EQ(TempDir::Read(path), source);
+    EXPECT_EQ(ReadBytes(path), source);
     EXPECT_EQ(LogText(), "old");
-    EXPECT_FALSE(std::filesystem::exists(dir.File("x.bin")));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("x.bin")));
 }
 
 // A chip read started while the dialog was open: the chip data is not written anywhere.
 TEST_F(ImageSaverTest, OperationStartedWhileTheDialogWasOpenRefusesTheSave) {
     LoadChipData(PatternBytes(100));
-    fileDialog.Queue(dir.File("a.bin"));
+    fileDialog.Queue(dir.file("a.bin"));
     fileDialog.whileOpen = [this] { workCopyFree = false; };
     saver.SaveImage();
-    EXPECT_FALSE(std::filesystem::exists(dir.File("a.bin")));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("a.bin")));
     EXPECT_EQ(log.Events(), Events{kSaveDialog});
     EXPECT_EQ(LogText(), "old");
-    EXPECT_EQ(image.sourcePath(), dir.File("h_alor0.dll"));
+    EXPECT_EQ(image.sourcePath(), dir.file("h_alor0.dll"));
 }
 
 // A source that cannot be opened for writing: reported, nothing written anywhere,
@@ -483,7 +462,7 @@ TEST_F(ImageSaverTest, SourceThatCannotBeWrittenIsReported) {
     const Bytes source = PatternBytes(64);
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        std::filesystem::remove_all(dir.File("fw.bin"));
+        std::filesystem::remove_all(dir.file("fw.bin"));
         const std::string path = LoadEdited("fw.bin", source, WithByte(source, 0, 0xA5));
         ASSERT_EQ(view.MarkOf(1, 1), HexView::Modified);
         row.spoil(path);
@@ -492,7 +471,7 @@ TEST_F(ImageSaverTest, SourceThatCannotBeWrittenIsReported) {
         EXPECT_TRUE(commands.IsEnabled(CommandId::Save));
         EXPECT_EQ(view.MarkOf(1, 1), HexView::Modified);
         EXPECT_EQ(LogText(), "old");
-        EXPECT_EQ(TempDir::Read(dir.File("h_alor1.dll")), WithByte(source, 0, 0xA5));
+        EXPECT_EQ(ReadBytes(dir.file("h_alor1.dll")), WithByte(source, 0, 0xA5));
         chmod(path.c_str(), 0644);
     }
 }
@@ -511,14 +490,14 @@ TEST_F(ImageSaverTest, FullDiskDuringSaveLogsWhatLandedAndCanBeRetried) {
     EXPECT_EQ(log.With("box:"), Events{kCannotWrite});
     EXPECT_TRUE(commands.IsEnabled(CommandId::Save));
     const Bytes landed = Prefix(work, 65536);
-    EXPECT_EQ(TempDir::Read(path), landed);
+    EXPECT_EQ(ReadBytes(path), landed);
     EXPECT_EQ(LogText(), "old" + FileHead("fw.bin") + ReferenceLines(source, landed) + kEnd);
 
     log.Clear();
     const std::string before = LogText();
     saver.SaveImage();
     EXPECT_EQ(log.With("status:"), Events{kSaved});
-    EXPECT_EQ(TempDir::Read(path), work);
+    EXPECT_EQ(ReadBytes(path), work);
     EXPECT_EQ(LogText(), before + FileHead("fw.bin") + ReferenceLines(landed, work) + kEnd);
 }
 
@@ -528,7 +507,7 @@ TEST_F(ImageSaverTest, LogThatCannotGrowStopsTheSaveFirst) {
     const std::string path = LoadEdited("fw.bin", source, WithByte(source, 4, 0x44));
     {
         File full;
-        ASSERT_TRUE(full.Open(dir.File("修改记录.txt"), File::Mode::CreateReadWrite));
+        ASSERT_TRUE(full.Open(dir.file("修改记录.txt"), File::Mode::CreateReadWrite));
         ASSERT_TRUE(full.Truncate(65536 - 16));
     }
     {
@@ -536,7 +515,7 @@ TEST_F(ImageSaverTest, LogThatCannotGrowStopsTheSaveFirst) {
         saver.SaveImage();
     }
     EXPECT_EQ(log.Events(), (Events{kSaveFailed, kCannotWrite}));
-    EXPECT_EQ(TempDir::Read(path), source);
+    EXPECT_EQ(ReadBytes(path), source);
     EXPECT_TRUE(commands.IsEnabled(CommandId::Save));
 }
 
@@ -566,7 +545,7 @@ TEST_F(ImageSaverTest, FailedCopyLeavesTheExistingTargetAsItWas) {
         }
         EXPECT_EQ(log.With("status:"), Events{kSaveFailed});
         EXPECT_EQ(log.With("box:"), Events{kCannotWrite});
-        EXPECT_EQ(TempDir::Read(target), (Bytes{1, 2, 3}));
+        EXPECT_EQ(ReadBytes(target), (Bytes{1, 2, 3}));
         EXPECT_EQ(image.sourcePath(), sourcePath);
         EXPECT_EQ(LogText(), "old");
         for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
@@ -578,7 +557,7 @@ TEST_F(ImageSaverTest, FailedCopyLeavesTheExistingTargetAsItWas) {
 TEST_F(ImageSaverTest, AFifoAsTargetIsRefusedAndStays) {
     for (const bool chipData : {false, true}) {
         SCOPED_TRACE(chipData ? "chip data" : "save as");
-        const std::string target = dir.File("pipe.bin");
+        const std::string target = dir.file("pipe.bin");
         ASSERT_EQ(::mkfifo(target.c_str(), 0600), 0);
         if (chipData)
             LoadChipData(PatternBytes(3000, 5));
@@ -606,21 +585,21 @@ TEST_F(ImageSaverTest, SaveAsKeepsTheReplacedFilesPermissions) {
     struct stat st {};
     ASSERT_EQ(stat(target.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
-    EXPECT_EQ(TempDir::Read(target), WithByte(source, 1, 0));
+    EXPECT_EQ(ReadBytes(target), WithByte(source, 1, 0));
 }
 
 // An ordinary save writes into the user's file itself: same inode, links kept.
 TEST_F(ImageSaverTest, SaveKeepsTheFileItself) {
     const Bytes source = PatternBytes(64);
     const std::string path = LoadEdited("fw.bin", source, WithByte(source, 1, 0));
-    std::filesystem::create_hard_link(path, dir.File("second-name.bin"));
+    std::filesystem::create_hard_link(path, dir.file("second-name.bin"));
     struct stat before {};
     ASSERT_EQ(stat(path.c_str(), &before), 0);
     saver.SaveImage();
     struct stat after {};
     ASSERT_EQ(stat(path.c_str(), &after), 0);
     EXPECT_EQ(after.st_ino, before.st_ino);
-    EXPECT_EQ(TempDir::Read(dir.File("second-name.bin")), WithByte(source, 1, 0));
+    EXPECT_EQ(ReadBytes(dir.file("second-name.bin")), WithByte(source, 1, 0));
 }
 
 TEST_F(ImageSaverTest, ChangeLogOpensInTheViewerOrSaysItIsMissing) {
@@ -637,7 +616,7 @@ TEST_F(ImageSaverTest, ChangeLogOpensInTheViewerOrSaysItIsMissing) {
         log.Clear();
         shell.result = row.result;
         saver.ShowChangeLog();
-        EXPECT_EQ(log.With("shell-open:"), Events{"shell-open:" + dir.File("修改记录.txt")});
+        EXPECT_EQ(log.With("shell-open:"), Events{"shell-open:" + dir.file("修改记录.txt")});
         EXPECT_EQ(log.With("box:"), row.boxes);
     }
 }

@@ -1,5 +1,7 @@
 #include "OperationFixture.h"
 
+#include "ImpossibleReport.h"
+
 namespace {
 
 using EraseChipTest = OperationFixture;
@@ -122,29 +124,18 @@ TEST_F(BlankCheckTest, CountsNothingPastTheCapacity) {
     EXPECT_EQ(status.lastText(), "芯片为空...");
 }
 
-struct BlankReport {
-    const char* name;
-    int call;
-    uint32_t report;
-};
-
-void PrintTo(const BlankReport& c, std::ostream* os) {
-    *os << c.name;
-}
-
-class BlankCheckReportTest : public OperationFixture, public ::testing::WithParamInterface<BlankReport> {};
+class BlankCheckReportTest : public OperationFixture,
+                             public ::testing::WithParamInterface<ImpossibleReport> {};
 
 TEST_P(BlankCheckReportTest, ImpossibleReportFailsAtThatCall) {
-    const BlankReport& c = GetParam();
+    const ImpossibleReport& c = GetParam();
     driver.ReportOnCall(FakeEntry::Read, c.call, c.report);
     EXPECT_FALSE(Run(WorkerCode::BlankCheck));
     EXPECT_EQ(driver.CallCount(FakeEntry::Read), c.call);
     EXPECT_EQ(Seen().back(), "status:查空失败，请检查设备连接和芯片容量...|alert|beep");
 }
 
-INSTANTIATE_TEST_SUITE_P(Reports, BlankCheckReportTest,
-                         ::testing::Values(BlankReport{"ZeroFirst", 1, 0}, BlankReport{"ZeroLater", 4, 0},
-                                           BlankReport{"Over", 2, 8193}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Reports, BlankCheckReportTest, ::testing::ValuesIn(kImpossibleReports),
+                         ImpossibleReportName);
 
 }  // namespace

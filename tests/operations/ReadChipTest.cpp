@@ -1,5 +1,7 @@
 #include "OperationFixture.h"
 
+#include "ImpossibleReport.h"
+
 #include <filesystem>
 
 #include "platform/File.h"
@@ -175,20 +177,10 @@ TEST_F(ReadChipTest, ViewCallsGoThroughTheWindowThread) {
     EXPECT_EQ(log.With("view:").size(), 2u);
 }
 
-struct ReadReport {
-    const char* name;
-    int call;
-    uint32_t report;
-};
-
-void PrintTo(const ReadReport& c, std::ostream* os) {
-    *os << c.name;
-}
-
-class ReadReportTest : public ReadChipTest, public ::testing::WithParamInterface<ReadReport> {};
+class ReadReportTest : public ReadChipTest, public ::testing::WithParamInterface<ImpossibleReport> {};
 
 TEST_P(ReadReportTest, ImpossibleReportFailsAtThatCall) {
-    const ReadReport& c = GetParam();
+    const ImpossibleReport& c = GetParam();
     driver.ReportOnCall(FakeEntry::Read, c.call, c.report);
     Run(WorkerCode::ReadChip);
     EXPECT_EQ(driver.CallCount(FakeEntry::Read), c.call);
@@ -196,9 +188,7 @@ TEST_P(ReadReportTest, ImpossibleReportFailsAtThatCall) {
     EXPECT_EQ(std::filesystem::file_size(chipPath), static_cast<uintmax_t>((c.call - 1) * 8192));
 }
 
-INSTANTIATE_TEST_SUITE_P(Reports, ReadReportTest,
-                         ::testing::Values(ReadReport{"ZeroFirst", 1, 0}, ReadReport{"ZeroLater", 5, 0},
-                                           ReadReport{"Over", 2, 8193}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Reports, ReadReportTest, ::testing::ValuesIn(kImpossibleReports),
+                         ImpossibleReportName);
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "OperationFixture.h"
 
+#include "ImpossibleReport.h"
+
 #include "platform/File.h"
 
 namespace {
@@ -170,20 +172,10 @@ TEST_F(VerifyChipTest, ShortReadsCompareWhatWasDelivered) {
     EXPECT_EQ(status.lastText(), "校验结束，共1个错误...");
 }
 
-struct VerifyReport {
-    const char* name;
-    int call;
-    uint32_t report;
-};
-
-void PrintTo(const VerifyReport& c, std::ostream* os) {
-    *os << c.name;
-}
-
-class VerifyReportTest : public VerifyChipTest, public ::testing::WithParamInterface<VerifyReport> {};
+class VerifyReportTest : public VerifyChipTest, public ::testing::WithParamInterface<ImpossibleReport> {};
 
 TEST_P(VerifyReportTest, ImpossibleReportFailsAtThatCall) {
-    const VerifyReport& c = GetParam();
+    const ImpossibleReport& c = GetParam();
     const auto file = Pattern(30000);
     LoadImage(file);
     ChipHolds(file);
@@ -193,10 +185,8 @@ TEST_P(VerifyReportTest, ImpossibleReportFailsAtThatCall) {
     EXPECT_EQ(Seen().back(), "status:校验失败，请检查设备连接和芯片容量...|alert|beep");
 }
 
-INSTANTIATE_TEST_SUITE_P(Reports, VerifyReportTest,
-                         ::testing::Values(VerifyReport{"ZeroFirst", 1, 0}, VerifyReport{"ZeroLater", 3, 0},
-                                           VerifyReport{"Over", 2, 8193}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Reports, VerifyReportTest, ::testing::ValuesIn(kImpossibleReports),
+                         ImpossibleReportName);
 
 int FailWorkCopyReadsAfterFirstBlock(const File& file, uint64_t offset, size_t, bool write) {
     if (write || file.Path().find("h_alor1.dll") == std::string::npos) return 0;

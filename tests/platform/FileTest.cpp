@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "support/TempDir.h"
+#include "support/TempDirectory.h"
 
 namespace {
 
@@ -27,8 +27,8 @@ TEST(FileTest, OpenModesTable) {
         {File::Mode::OpenOrCreate, false, true, 0},    {File::Mode::OpenOrCreate, true, true, 5},
     };
     for (const Case& c : cases) {
-        TempDir dir;
-        std::string path = dir.File("f.bin");
+        TempDirectory dir;
+        std::string path = dir.file("f.bin");
         if (c.existing) dir.Write("f.bin", {1, 2, 3, 4, 5});
         File f;
         EXPECT_EQ(f.Open(path, c.mode), c.opens) << static_cast<int>(c.mode) << " existing=" << c.existing;
@@ -44,18 +44,18 @@ TEST(FileTest, OpenModesTable) {
 }
 
 TEST(FileTest, ReadOnlyRefusesWrites) {
-    TempDir dir;
+    TempDirectory dir;
     std::string path = dir.Write("ro.bin", {9, 9, 9});
     File f;
     ASSERT_TRUE(f.Open(path, File::Mode::ReadOnly));
     uint8_t b = 1;
     EXPECT_FALSE(f.WriteAt(0, &b, 1));
     EXPECT_FALSE(f.Truncate(0));
-    EXPECT_EQ(TempDir::Read(path), (std::vector<uint8_t>{9, 9, 9}));
+    EXPECT_EQ(ReadBytes(path), (std::vector<uint8_t>{9, 9, 9}));
 }
 
 TEST(FileTest, DirectoryIsRefused) {
-    TempDir dir;
+    TempDirectory dir;
     File f;
     for (File::Mode m : {File::Mode::ReadOnly, File::Mode::ReadWrite, File::Mode::CreateReadWrite}) {
         EXPECT_FALSE(f.Open(dir.path().string(), m));
@@ -64,7 +64,7 @@ TEST(FileTest, DirectoryIsRefused) {
 }
 
 TEST(FileTest, ShortReadOnlyAtEnd) {
-    TempDir dir;
+    TempDirectory dir;
     auto bytes = PatternBytes(1000);
     std::string path = dir.Write("r.bin", bytes);
     File f;
@@ -86,8 +86,8 @@ TEST(FileTest, ShortReadOnlyAtEnd) {
 }
 
 TEST(FileTest, WriteAtExtendsAndLeavesOtherBytes) {
-    TempDir dir;
-    std::string path = dir.File("w.bin");
+    TempDirectory dir;
+    std::string path = dir.file("w.bin");
     File f;
     ASSERT_TRUE(f.Open(path, File::Mode::CreateReadWrite));
     const uint8_t a[] = {0xAA, 0xBB};
@@ -96,10 +96,10 @@ TEST(FileTest, WriteAtExtendsAndLeavesOtherBytes) {
     ASSERT_TRUE(f.WriteAt(5, &c, 1));
     EXPECT_EQ(f.Size(), 6);
     ASSERT_TRUE(f.WriteAt(1, &c, 1));
-    EXPECT_EQ(TempDir::Read(path), (std::vector<uint8_t>{0xAA, 0xCC, 0, 0, 0, 0xCC}));
+    EXPECT_EQ(ReadBytes(path), (std::vector<uint8_t>{0xAA, 0xCC, 0, 0, 0, 0xCC}));
     ASSERT_TRUE(f.Truncate(3));
     EXPECT_EQ(f.Size(), 3);
-    EXPECT_EQ(TempDir::Read(path), (std::vector<uint8_t>{0xAA, 0xCC, 0}));
+    EXPECT_EQ(ReadBytes(path), (std::vector<uint8_t>{0xAA, 0xCC, 0}));
 }
 
 TEST(FileTest, ClosedFileFailsEveryCall) {
@@ -115,7 +115,7 @@ TEST(FileTest, ClosedFileFailsEveryCall) {
 }
 
 TEST(FileTest, MoveTransfersDescriptorAndPath) {
-    TempDir dir;
+    TempDirectory dir;
     std::string path = dir.Write("m.bin", {7});
     File a;
     ASSERT_TRUE(a.Open(path, File::Mode::ReadOnly));
@@ -138,7 +138,7 @@ TEST(FileTest, MoveTransfersDescriptorAndPath) {
 }
 
 TEST(FileTest, ExclusiveLockKeepsSecondOpenerOut) {
-    TempDir dir;
+    TempDirectory dir;
     std::string path = dir.Write("lock.bin", {1});
     File first, second;
     ASSERT_TRUE(first.Open(path, File::Mode::ReadWrite));
@@ -153,7 +153,7 @@ TEST(FileTest, ExclusiveLockKeepsSecondOpenerOut) {
 // The name gets a new empty file, with the old one's permission bits and the
 // lock; the old open keeps its bytes until it closes; no temporary stays behind.
 TEST(FileTest, SwapForEmptyPutsALockedEmptyFileUnderTheName) {
-    TempDir dir;
+    TempDirectory dir;
     const std::vector<uint8_t> bytes{1, 2, 3, 4, 5};
     const std::string path = dir.Write("work.dll", bytes);
     ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
@@ -165,7 +165,7 @@ TEST(FileTest, SwapForEmptyPutsALockedEmptyFileUnderTheName) {
 
     EXPECT_EQ(file.Path(), path);
     EXPECT_EQ(file.Size(), 0);
-    EXPECT_EQ(TempDir::Read(path), std::vector<uint8_t>{});
+    EXPECT_EQ(ReadBytes(path), std::vector<uint8_t>{});
     struct stat named {};
     struct stat held {};
     ASSERT_EQ(::stat(path.c_str(), &named), 0);
@@ -183,18 +183,18 @@ TEST(FileTest, SwapForEmptyPutsALockedEmptyFileUnderTheName) {
 }
 
 TEST(FileTest, SwapForEmptyFailuresChangeNothing) {
-    TempDir closedDir;
+    TempDirectory closedDir;
     File closed;
     File previous;
     EXPECT_FALSE(closed.SwapForEmpty(previous));
     EXPECT_EQ(errno, EBADF);
 
     // The directory is gone: no new file can be made beside the old one.
-    const std::string sub = closedDir.File("gone");
+    const std::string sub = closedDir.file("gone");
     std::filesystem::create_directory(sub);
     const std::string path = sub + "/work.dll";
     {
-        TempDir scratch;
+        TempDirectory scratch;
         std::filesystem::copy_file(scratch.Write("x", {7, 8}), path);
     }
     File file;
@@ -219,7 +219,7 @@ struct HookGuard {
 };
 
 TEST(FileTest, FaultHookFailsChosenCallsOnly) {
-    TempDir dir;
+    TempDirectory dir;
     std::string failing = dir.Write("a.fail", PatternBytes(8192));
     std::string fine = dir.Write("b.bin", PatternBytes(8192));
     HookGuard guard(FailAfter4096);
@@ -237,12 +237,12 @@ TEST(FileTest, FaultHookFailsChosenCallsOnly) {
 }
 
 TEST(FileTest, CopyToCopiesAtSameOffset) {
-    TempDir dir;
+    TempDirectory dir;
     auto bytes = PatternBytes(20000, 3);
     std::string src = dir.Write("s.bin", bytes);
     File s, d;
     ASSERT_TRUE(s.Open(src, File::Mode::ReadOnly));
-    ASSERT_TRUE(d.Open(dir.File("d.bin"), File::Mode::CreateReadWrite));
+    ASSERT_TRUE(d.Open(dir.file("d.bin"), File::Mode::CreateReadWrite));
     uint64_t offset = 100;
     while (offset < 20000) {
         int64_t n = s.CopyTo(d, offset, 8192);
@@ -250,16 +250,16 @@ TEST(FileTest, CopyToCopiesAtSameOffset) {
         offset += static_cast<uint64_t>(n);
     }
     EXPECT_EQ(s.CopyTo(d, 20000, 8192), 0);
-    auto out = TempDir::Read(dir.File("d.bin"));
+    auto out = ReadBytes(dir.file("d.bin"));
     ASSERT_EQ(out.size(), 20000u);
     for (size_t i = 0; i < 100; ++i) ASSERT_EQ(out[i], 0);
     for (size_t i = 100; i < 20000; ++i) ASSERT_EQ(out[i], bytes[i]) << i;
 }
 
 TEST(FileTest, NextDataSkipsHoles) {
-    TempDir dir;
+    TempDirectory dir;
     File f;
-    ASSERT_TRUE(f.Open(dir.File("sparse.bin"), File::Mode::CreateReadWrite));
+    ASSERT_TRUE(f.Open(dir.file("sparse.bin"), File::Mode::CreateReadWrite));
     const uint64_t mib = 1 << 20;
     std::vector<uint8_t> block(4096, 0x5A);
     ASSERT_TRUE(f.WriteAt(4 * mib, block.data(), block.size()));

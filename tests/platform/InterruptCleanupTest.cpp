@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "support/TempDir.h"
+#include "support/TempDirectory.h"
 
 namespace {
 
@@ -15,7 +15,7 @@ using InterruptCleanup::Guard;
 // once emptied (inner before outer, whatever the order of registration); nothing
 // forgotten, nothing unregistered, and a directory with other contents stays.
 TEST(InterruptCleanupTest, RemovesRegisteredFilesThenDirectoriesInnerFirst) {
-    TempDir dir;
+    TempDirectory dir;
     const std::filesystem::path outer = dir.path() / "work";
     const std::filesystem::path inner = outer / "0";
     const std::filesystem::path kept = dir.path() / "kept";

@@ -8,13 +8,13 @@
 #include <string>
 #include <vector>
 
-#include "support/TempDir.h"
+#include "support/TempDirectory.h"
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-size_t EntriesIn(const TempDir& dir) {
+size_t EntriesIn(const TempDirectory& dir) {
     size_t n = 0;
     for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.path())) ++n;
     return n;
@@ -38,8 +38,8 @@ TEST(ReplacementFileTest, CommitReplacesKeepingThePermissionBits) {
     const Row rows[] = {
         {true, 0640, 022, 0640}, {true, 0604, 077, 0604}, {false, 0, 022, 0644}, {false, 0, 027, 0640}};
     for (const Row& row : rows) {
-        TempDir dir;
-        const std::string target = dir.File("t.bin");
+        TempDirectory dir;
+        const std::string target = dir.file("t.bin");
         if (row.existing) {
             dir.Write("t.bin", {1, 2, 3});
             chmod(target.c_str(), row.mode);
@@ -50,19 +50,19 @@ TEST(ReplacementFileTest, CommitReplacesKeepingThePermissionBits) {
         const Bytes data = PatternBytes(5000);
         ASSERT_TRUE(replacement.file().WriteAt(0, data.data(), data.size()));
         if (row.existing) {
-            EXPECT_EQ(TempDir::Read(target), (Bytes{1, 2, 3}));
+            EXPECT_EQ(ReadBytes(target), (Bytes{1, 2, 3}));
         }
         EXPECT_EQ(EntriesIn(dir), row.existing ? 2u : 1u);
         EXPECT_TRUE(replacement.Commit());
         umask(oldMask);
-        EXPECT_EQ(TempDir::Read(target), data);
+        EXPECT_EQ(ReadBytes(target), data);
         EXPECT_EQ(ModeOf(target), row.expected) << std::oct << row.mode << " " << row.umask;
         EXPECT_EQ(EntriesIn(dir), 1u);
     }
 }
 
 TEST(ReplacementFileTest, DiscardLeavesTheTargetAndNoTemporaryFile) {
-    TempDir dir;
+    TempDirectory dir;
     const std::string target = dir.Write("t.bin", {9});
     {
         ReplacementFile replacement;
@@ -70,28 +70,28 @@ TEST(ReplacementFileTest, DiscardLeavesTheTargetAndNoTemporaryFile) {
         const uint8_t b = 1;
         ASSERT_TRUE(replacement.file().WriteAt(0, &b, 1));
     }  // destroyed without Commit
-    EXPECT_EQ(TempDir::Read(target), Bytes{9});
+    EXPECT_EQ(ReadBytes(target), Bytes{9});
     EXPECT_EQ(EntriesIn(dir), 1u);
 }
 
 // A link stays a link; the file it names gets the contents.
 TEST(ReplacementFileTest, LinkIsFollowed) {
-    TempDir dir;
+    TempDirectory dir;
     const std::string real = dir.Write("real.bin", {1});
-    std::filesystem::create_symlink(real, dir.File("link.bin"));
+    std::filesystem::create_symlink(real, dir.file("link.bin"));
     ReplacementFile replacement;
-    ASSERT_TRUE(replacement.Create(dir.File("link.bin")));
+    ASSERT_TRUE(replacement.Create(dir.file("link.bin")));
     const uint8_t b = 2;
     ASSERT_TRUE(replacement.file().WriteAt(0, &b, 1));
     ASSERT_TRUE(replacement.Commit());
-    EXPECT_TRUE(std::filesystem::is_symlink(dir.File("link.bin")));
-    EXPECT_EQ(TempDir::Read(real), Bytes{2});
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.file("link.bin")));
+    EXPECT_EQ(ReadBytes(real), Bytes{2});
 }
 
 TEST(ReplacementFileTest, MissingDirectoryFailsAtCreate) {
-    TempDir dir;
+    TempDirectory dir;
     ReplacementFile replacement;
-    EXPECT_FALSE(replacement.Create(dir.File("none/t.bin")));
+    EXPECT_FALSE(replacement.Create(dir.file("none/t.bin")));
     EXPECT_FALSE(replacement.Commit());
     EXPECT_EQ(EntriesIn(dir), 0u);
 }
@@ -99,14 +99,14 @@ TEST(ReplacementFileTest, MissingDirectoryFailsAtCreate) {
 // Something other than a regular file in the target's place is never renamed over,
 // through a link neither.
 TEST(ReplacementFileTest, NonRegularTargetsAreRefusedAtCreate) {
-    TempDir dir;
-    ASSERT_EQ(::mkfifo(dir.File("fifo").c_str(), 0600), 0);
-    std::filesystem::create_directory(dir.File("sub"));
-    std::filesystem::create_symlink(dir.File("fifo"), dir.File("to-fifo"));
+    TempDirectory dir;
+    ASSERT_EQ(::mkfifo(dir.file("fifo").c_str(), 0600), 0);
+    std::filesystem::create_directory(dir.file("sub"));
+    std::filesystem::create_symlink(dir.file("fifo"), dir.file("to-fifo"));
     const struct {
         std::string target;
         int error;
-    } rows[] = {{dir.File("fifo"), EINVAL}, {dir.File("sub"), EISDIR}, {dir.File("to-fifo"), EINVAL}};
+    } rows[] = {{dir.file("fifo"), EINVAL}, {dir.file("sub"), EISDIR}, {dir.file("to-fifo"), EINVAL}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.target);
         ReplacementFile replacement;
@@ -114,7 +114,7 @@ TEST(ReplacementFileTest, NonRegularTargetsAreRefusedAtCreate) {
         EXPECT_EQ(errno, row.error);
     }
     EXPECT_EQ(EntriesIn(dir), 3u);
-    EXPECT_TRUE(std::filesystem::is_fifo(dir.File("fifo")));
+    EXPECT_TRUE(std::filesystem::is_fifo(dir.file("fifo")));
 }
 
 }  // namespace

@@ -275,23 +275,38 @@ int32_t FakeDriver::Execute(const FakeCall& call, int index, uint8_t* readBuffer
     }
     if (over.fail) result = 0;
 
-    // A real programmer refuses work on a connection that is not open.
+    // As the library: work needs the open connection, and transfers and the erase
+    // need the chip set up by SetFlashInfo on it.
+    const bool onOpenHandle = m_isOpen && entry != FakeEntry::Enum && call.args[0] == m_openHandle;
     const bool takesHandle =
         entry != FakeEntry::Enum && entry != FakeEntry::Open && entry != FakeEntry::Close;
-    if (takesHandle && (!m_isOpen || call.args[0] != m_openHandle)) return 0;
+    if (takesHandle && !onOpenHandle) return 0;
+    if ((IsTransfer(entry) || entry == FakeEntry::InitFlash) && !m_chipSetUp) return 0;
 
     switch (entry) {
         case FakeEntry::Open:
+            // One connection per programmer.
+            if (m_isOpen) return -1;
             if (result >= 0) {
                 m_isOpen = true;
                 m_openHandle = result;
             }
             return result;
         case FakeEntry::Close:
-            if (m_isOpen && call.args[0] == m_openHandle) m_isOpen = false;
+            // Closing an unknown handle is harmless and says so.
+            if (!onOpenHandle) return 0;
+            m_isOpen = false;
+            m_chipSetUp = false;
+            return result;
+        case FakeEntry::SetFlashInfo:
+            // Every call starts the set-up afresh; only kind 5 and a size >= 0 pass.
+            m_chipSetUp = false;
+            if (call.args[1] != 5 || call.args[2] < 0) return 0;
+            m_chipSetUp = result != 0;
             return result;
         case FakeEntry::GetFlashInfo:
-            if (result != 0 && kind && code) {
+            if (!kind || !code) return 0;
+            if (result != 0) {
                 if (m_chipInfoSet) {
                     *kind = m_kind;
                     *code = m_code;
@@ -310,9 +325,10 @@ int32_t FakeDriver::Execute(const FakeCall& call, int index, uint8_t* readBuffer
             return result;
         case FakeEntry::Program:
         case FakeEntry::Read: {
-            if (result == 0) return 0;
             const uint32_t length = static_cast<uint32_t>(call.args[1]);
             const uint32_t address = static_cast<uint32_t>(call.args[2]);
+            const bool hasBytes = entry == FakeEntry::Read ? readBuffer != nullptr : programData != nullptr;
+            if (result == 0 || !done || !hasBytes || length == 0 || length > kMaxTransfer) return 0;
             // As the library: a read brings what lies between the address and the
             // chip's end; a program that does not fit whole fails.
             if (address >= m_chip.size()) return 0;

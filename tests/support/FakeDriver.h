@@ -3,7 +3,9 @@
 // An in-process stand-in for the driver library: a DriverApi table of plain C
 // functions that reach the one live FakeDriver through a static pointer. It
 // simulates a chip's memory (erase fills 0xFF, programming can only clear bits
-// and fails when the bytes do not read back),
+// and fails when the bytes do not read back), refuses what the library refuses
+// (a second Open, Close of an unknown handle, SetFlashInfo of a kind other than 5,
+// transfers and the erase before SetFlashInfo, GetFlashInfo without its pointers),
 // records every call with its arguments in order, and injects faults: failure
 // on the Nth call, short transfers, zero and over-reports, missing entry points.
 // Thread-safe: the worker calls it while the test thread inspects it.
@@ -115,6 +117,7 @@ private:
     int32_t m_handle = kDefaultHandle;
     int32_t m_openHandle = 0;
     bool m_isOpen = false;
+    bool m_chipSetUp = false;
     std::map<FakeEntry, int32_t> m_results;
     std::map<FakeEntry, std::vector<int32_t>> m_queued;
     std::map<std::pair<FakeEntry, int>, Override> m_overrides;

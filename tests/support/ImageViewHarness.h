@@ -15,7 +15,7 @@
 #include "platform/File.h"
 #include "support/RecordingPorts.h"
 #include "support/RecordingScrollBar.h"
-#include "support/TempDir.h"
+#include "support/TempDirectory.h"
 #include "widgets/GridModel.h"
 
 struct ImageViewHarness {
@@ -47,7 +47,7 @@ struct ImageViewHarness {
         return true;
     }
 
-    TempDir dir;
+    TempDirectory dir;
     EventLog log;
     WorkerState state;
     FileImage image;

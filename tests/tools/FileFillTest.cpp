@@ -2,12 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
-#include <csignal>
 #include <string>
 #include <vector>
 
 #include "ports/CommandIds.h"
+#include "support/FileSizeLimit.h"
 #include "support/ImageViewHarness.h"
 #include "tools/FillForm.h"
 #include "tools/HexInput.h"
@@ -34,7 +33,7 @@ protected:
         return fill.Press(FillRequest{address, length, data, append});
     }
 
-    std::vector<uint8_t> Work() const { return TempDir::Read(workPath); }
+    std::vector<uint8_t> Work() const { return ReadBytes(workPath); }
 
     // Length, checksum, texts and labels all describe the work copy as it is on disk.
     void ExpectShowsTheWorkCopy() {
@@ -266,26 +265,6 @@ TEST_F(FileFillTest, RowCountWarningFromMoreThan134217754Rows) {
         image.Unload();
     }
 }
-
-// The file system refuses to grow the work copy past a limit, as a full disk does.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &m_old);
-        rlimit limit = m_old;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &m_old);
-        std::signal(SIGXFSZ, m_oldHandler);
-    }
-
-private:
-    rlimit m_old{};
-    void (*m_oldHandler)(int) = nullptr;
-};
 
 struct FullDiskCase {
     const char* name;

@@ -17,7 +17,7 @@
 #include "operations/WorkerState.h"
 #include "platform/File.h"
 #include "support/RecordingScrollBar.h"
-#include "support/TempDir.h"
+#include "support/TempDirectory.h"
 #include "tools/AddressJump.h"
 #include "tools/FindHitView.h"
 #include "tools/FindSession.h"
@@ -121,7 +121,7 @@ protected:
         return found;
     }
 
-    TempDir dir;
+    TempDirectory dir;
     EventLog log;
     WorkerState state;
     FileImage image;
@@ -200,8 +200,8 @@ TEST_F(FileFinderTest, HitIsHighlightedWhiteOnBlueOnlyForItsBytes) {
     ASSERT_EQ(Press("123456"), 14);
     for (auto [row, column] : {std::pair{1, 15}, {1, 16}, {2, 1}}) {
         EXPECT_EQ(view.MarkOf(row, column), HexView::Found);
-        EXPECT_EQ(grid.CellTextColour(row, column), HexView::kWhite);
-        EXPECT_EQ(grid.CellBackColour(row, column), HexView::kBlue);
+        EXPECT_EQ(grid.CellTextColour(row, column), GridRgb(255, 255, 255));
+        EXPECT_EQ(grid.CellBackColour(row, column), GridRgb(0, 0, 255));
     }
     EXPECT_EQ(FoundCells(), 3);
     // The next hit's refresh gives the old cells their colours back.

@@ -85,7 +85,7 @@ protected:
         return out;
     }
 
-    velmortest::WorkDirectory m_dir;
+    TempDirectory m_dir{TempUse::AsCurrent};
     std::shared_ptr<emulator::EmulatedUsbBus> m_bus;
     std::shared_ptr<usbtest::TapBus> m_tapBus;
     std::shared_ptr<emulator::EmulatedUsbDevice> m_device;

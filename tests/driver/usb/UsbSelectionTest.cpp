@@ -50,7 +50,7 @@ protected:
         return code;
     }
 
-    velmortest::WorkDirectory m_dir;
+    TempDirectory m_dir{TempUse::AsCurrent};
     std::shared_ptr<emulator::EmulatedUsbBus> m_bus;
     std::shared_ptr<usbtest::TapBus> m_tapBus;
     Driver m_driver;

@@ -143,7 +143,7 @@ private Q_SLOTS:
         // A further press appends again.
         QTest::keyClick(dialog.dataEdit(), Qt::Key_Return);
         QCOMPARE(dialog.addressEdit()->text(), QStringLiteral("18"));
-        QCOMPARE(TempDir::Read(tools.workPath).size(), size_t{24});
+        QCOMPARE(ReadBytes(tools.workPath).size(), size_t{24});
 
         // Cleared: address "0" and writable, and the next character typed is checked.
         QTest::mouseClick(dialog.appendBox(), Qt::LeftButton);

@@ -21,7 +21,6 @@ constexpr GridColour kBlue = GridRgb(0, 0, 255);
 // The hex view's grid look: 22 x 18 cells, one header row and column, the ASCII
 // column fixed at the right, invisible white lines.
 void setUpHexLook(GridModel& model) {
-    model.SetOwnEditing(false);
     model.SetRowCount(22);
     model.SetColumnCount(18);
     model.SetFixedRowCount(1);
@@ -30,16 +29,11 @@ void setUpHexLook(GridModel& model) {
     for (GridCellKind kind : {GridCellKind::FixedRow, GridCellKind::FixedColumn, GridCellKind::FixedCorner})
         model.SetDefaultColours(kind, kBlue, kWhite);
     model.SetTextWidening(4, 0);
-    model.SetRangeSelection(false);
     model.SetFixedShadowColour(kGrey);
     model.SetGridLineColour(kWhite);
     model.SetHighlightColours(kWhite, GridRgb(0, 0, 0));
-    model.SetTitleTips(false);
-    model.SetHoverHandling(false);
-    model.SetRightButton(false);
     model.SetTrailingFixedColumnCount(1);
     model.SetTrailingFixedRowCount(0);
-    model.SetResizing(false, false);
     model.SetDefaultFont(GridFont{"", 14, 7});
     for (int row = 0; row < 22; ++row) model.SetRowHeight(row, 18);
     model.SetColumnWidth(0, 80);
