@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "device/DriverApi.h"
+#include "platform/DriverApi.h"
 
 namespace velmortest {
 

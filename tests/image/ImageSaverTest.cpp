@@ -101,7 +101,7 @@ class ImageSaverTest : public ::testing::Test {
 protected:
     ImageSaverTest()
         : view(image, grid, scrollBar, commands, state),
-          loader(image, view, grid, status, boxes, commands, texts, dir.File("h_alor1.dll"),
+          loader(image, view, status, boxes, commands, texts, dir.File("h_alor1.dll"),
                  dir.File("h_alor0.dll")),
           changeLog(dir.File("修改记录.txt")),
           saver(image, loader, view, changeLog,
