@@ -42,7 +42,3 @@ struct OperationOutcome {
         return Of(OutcomeKind::Success);
     }
 };
-
-inline bool operator==(const OperationOutcome& a, const OperationOutcome& b) {
-    return a.kind == b.kind && a.address == b.address && a.bytes == b.bytes && a.differences == b.differences;
-}
