@@ -13,22 +13,21 @@
 #include "BenchPorts.h"
 #include "cli/CliPorts.h"
 #include "device/ChipModel.h"
-#include "device/Device.h"
 #include "image/FileImage.h"
-#include "operations/ChipOperations.h"
 #include "operations/OperationWorker.h"
+#include "operations/ProgrammerSession.h"
 #include "operations/WorkerState.h"
 #include "platform/File.h"
 
 class BenchOperations {
 public:
     BenchOperations(const DriverApi& api, const std::string& dir)
-        : m_model(m_list, m_texts),
-          m_device(api, m_model, m_commands, m_image),
-          m_operations(OperationContext{m_state, m_device, m_model, m_image, m_status, m_boxes, m_sounds,
-                                        m_window, m_view, dir + "/h_alor0.dll"}),
-          m_worker(m_state, [this](uint8_t code) { Execute(code); }) {
-        m_model.SelectAndApply(kDefaultChipModelRow);
+        : m_session(api, m_image,
+                    SessionPorts{m_status, m_boxes, m_sounds, m_window, m_view, m_commands, m_list, m_texts},
+                    dir + "/h_alor0.dll"),
+          m_worker(m_session.state(),
+                   [this](uint8_t code) { m_last = m_session.Execute(code).succeeded(); }) {
+        m_session.model().SelectAndApply(kDefaultChipModelRow);
         std::filesystem::copy_file(dir + "/image.bin", dir + "/h_alor1.dll",
                                    std::filesystem::copy_options::overwrite_existing);
         m_image.workCopy().Open(dir + "/h_alor1.dll", File::Mode::ReadWrite);
@@ -51,12 +50,6 @@ public:
     const std::string& lastStatus() const { return m_status.last; }
 
 private:
-    void Execute(uint8_t code) {
-        if (code == WorkerCode::Erase) m_last = m_operations.EraseChip(1);
-        if (code == WorkerCode::Program) m_last = m_operations.ProgramChip(1);
-        if (code == WorkerCode::Verify) m_last = m_operations.VerifyChip(1);
-    }
-
     LastStatusLine m_status;
     YesBoxes m_boxes;
     NoCommandStates m_commands;
@@ -65,11 +58,8 @@ private:
     SilentSounds m_sounds;
     InlineWindowThread m_window;
     NoReadView m_view;
-    WorkerState m_state;
     FileImage m_image;
-    ChipModelSelection m_model;
-    Device m_device;
-    ChipOperations m_operations;
+    ProgrammerSession m_session;
     bool m_last = false;
     OperationWorker m_worker;  // last: it stops before the rest goes
 };

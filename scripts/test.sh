@@ -17,12 +17,8 @@ jobs=$(nproc)
 python3 "$top/tests/scripts/check-chipdb-test.py"
 python3 "$top/scripts/check-chipdb.py" "$top/driver/data/chipdb.txt" | grep -v ": warning:"
 
-# Includes run one way: app composes the subsystems; nothing below it includes app/.
-if grep -rnE '#[[:space:]]*include[[:space:]]*[<"]app/' "$top/src" --include='*.h' --include='*.cpp' |
-    grep -v "^$top/src/app/"; then
-  echo "=== include direction: the files above include app/ from outside src/app" >&2
-  exit 1
-fi
+# Includes run one way, as the table in check-layers.sh allows.
+"$top/scripts/check-layers.sh"
 
 run_tree() {  # name, ctest args, cmake args...
   local name=$1 ctest_args=$2; shift 2

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "device/DriverApi.h"
+#include "platform/DriverApi.h"
 
 namespace {
 

@@ -37,21 +37,21 @@ ProgrammerCore::ProgrammerCore(ProgrammerPorts ports, ProgrammerResources resour
       m_chipWorkFilePath(m_workDirectory + ChipWorkFileName),
       m_workCopyPath(m_workDirectory + WorkCopyFileName),
       m_boxes(ports.boxes),
+      m_sounds(ports.sound, ports.commands, m_workDirectory),
+      m_session(m_resources.driver, m_image,
+                SessionPorts{ports.status, m_boxes, m_sounds, ports.windowThread, *this, ports.commands,
+                             ports.modelList, ports.texts},
+                m_chipWorkFilePath),
+      m_state(m_session.state()),
       m_hexView(m_image, m_grid, ports.scrollBar, ports.commands, m_state),
       m_cellEditor(m_image, m_hexView, m_grid, ports.status, m_boxes, ports.commands, ports.texts, m_state),
-      m_model(ports.modelList, ports.texts),
-      m_device(m_resources.driver, m_model, ports.commands, m_image),
-      m_sounds(ports.sound, ports.commands, m_workDirectory),
-      m_detection(m_device, m_model, ports.status, m_boxes, ports.commands, m_image),
-      m_loader(m_image, m_hexView, m_grid, ports.status, m_boxes, ports.commands, ports.texts, m_workCopyPath,
+      m_loader(m_image, m_hexView, ports.status, m_boxes, ports.commands, ports.texts, m_workCopyPath,
                m_chipWorkFilePath),
       m_changeLog(m_workDirectory + ChangeLogFileName),
       m_saver(m_image, m_loader, m_hexView, m_changeLog,
               SavePorts{ports.status, m_boxes, ports.commands, ports.texts, ports.fileDialog, ports.shell}),
-      m_operations(OperationContext{m_state, m_device, m_model, m_image, ports.status, m_boxes, m_sounds,
-                                    ports.windowThread, *this, m_chipWorkFilePath}),
       m_addressJump(m_image, m_hexView, m_grid, ports.status, m_boxes, m_state),
-      m_dataView(m_image, m_device, m_addressJump, ports.status, m_boxes,
+      m_dataView(m_image, m_session.device(), m_addressJump, ports.status, m_boxes,
                  [this] { return m_worker.IsIdle(); }),
       m_gotoForm(m_addressJump, m_boxes, [this] { return m_cellEditor.editMode(); }),
       m_fileFill(m_image, m_hexView, ports.status, m_boxes, ports.texts, m_state,
@@ -93,7 +93,7 @@ void ProgrammerCore::Initialise() {
     m_changeLog.CreateIfMissing();
     m_hexView.ResetScrollBar();
     m_ports.modelList.SelectRow(kDefaultChipModelRow);
-    m_model.ApplyChipModel(kDefaultChipModelRow);
+    m_session.model().ApplyChipModel(kDefaultChipModelRow);
     m_sounds.Restore();
     // The driver table was bound by the application when it loaded the library.
     m_state.WorkerCommand = WorkerCode::DetectQuiet;
@@ -179,7 +179,7 @@ void ProgrammerCore::HandleCommand(int id) {
 
 void ProgrammerCore::OnChipModelChanged(int row) {
     if (m_shutDown) return;
-    m_model.ApplyChipModel(row);
+    m_session.model().ApplyChipModel(row);
 }
 
 void ProgrammerCore::OnFilesDropped(const std::vector<std::string>& paths) {
@@ -240,37 +240,11 @@ void ProgrammerCore::Shutdown() {
 }
 
 void ProgrammerCore::RunCommand(uint8_t code) {
-    switch (code) {
-        case WorkerCode::Auto:
-            m_operations.AutoSequence();
-            break;
-        case WorkerCode::Erase:
-            m_operations.EraseChip(1);
-            break;
-        case WorkerCode::Program:
-            m_operations.ProgramChip(1);
-            break;
-        case WorkerCode::Verify:
-            m_operations.VerifyChip(1);
-            break;
-        case WorkerCode::ReadChip:
-            m_operations.ReadChip();
-            break;
-        case WorkerCode::BlankCheck:
-            m_operations.BlankCheck();
-            break;
-        case WorkerCode::DetectQuiet:
-            m_detection.DetectQuiet();
-            break;
-        case WorkerCode::DetectWithMessage:
-            m_detection.DetectWithMessage();
-            break;
-        case WorkerCode::Find:
-            m_fileFinder.FindInFile();
-            break;
-        default:
-            break;
-    }
+    // The window has told the user already; the outcome is for front ends without one.
+    if (code == WorkerCode::Find)
+        m_fileFinder.FindInFile();
+    else
+        m_session.Execute(code);
 }
 
 void ProgrammerCore::ForceViewMode() {

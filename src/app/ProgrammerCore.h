@@ -9,9 +9,6 @@
 
 #include "app/PromptSounds.h"
 #include "device/ChipModel.h"
-#include "device/Detection.h"
-#include "device/Device.h"
-#include "device/DriverApi.h"
 #include "hexview/CellEditor.h"
 #include "hexview/HexView.h"
 #include "hexview/ScrollBarPort.h"
@@ -21,7 +18,9 @@
 #include "image/ImageSaver.h"
 #include "operations/ChipOperations.h"
 #include "operations/OperationWorker.h"
+#include "operations/ProgrammerSession.h"
 #include "operations/WorkerState.h"
+#include "platform/DriverApi.h"
 #include "ports/MessageBoxes.h"
 #include "ports/StatusLine.h"
 #include "ports/WindowPorts.h"
@@ -117,12 +116,12 @@ public:
     // The worker's dispatch of one command code.
     void RunCommand(uint8_t code);
 
-    WorkerState& state() { return m_state; }
+    WorkerState& state() { return m_session.state(); }
     FileImage& image() { return m_image; }
     GridModel& grid() { return m_grid; }
     HexView& hexView() { return m_hexView; }
     CellEditor& cellEditor() { return m_cellEditor; }
-    ChipModelSelection& model() { return m_model; }
+    ChipModelSelection& model() { return m_session.model(); }
     PromptSounds& sounds() { return m_sounds; }
     OperationWorker& worker() { return m_worker; }
     const std::string& workDirectory() const { return m_workDirectory; }
@@ -182,19 +181,16 @@ private:
     bool m_shutDown = false;
 
     ClosingBoxes m_boxes;
-    WorkerState m_state;
     FileImage m_image;
+    PromptSounds m_sounds;
+    ProgrammerSession m_session;
+    WorkerState& m_state;  // the session's
     GridModel m_grid;
     HexView m_hexView;
     CellEditor m_cellEditor;
-    ChipModelSelection m_model;
-    Device m_device;
-    PromptSounds m_sounds;
-    Detection m_detection;
     ImageLoader m_loader;
     ChangeLog m_changeLog;
     ImageSaver m_saver;
-    ChipOperations m_operations;
     AddressJump m_addressJump;
     DataViewLookup m_dataView;
     GotoForm m_gotoForm;

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "cli/ExitStatus.h"
-#include "device/DriverApi.h"
+#include "platform/DriverApi.h"
 
 // What the command line runs in: its streams, where locks and work files go, and
 // optionally a driver table that stands in for loading the library.

@@ -1,55 +1,23 @@
 #include "cli/CliJob.h"
 
-#include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 
 #include "cli/CliPorts.h"
 #include "cli/CliTexts.h"
 #include "cli/ConsoleOutput.h"
 #include "cli/OutputFile.h"
 #include "device/ChipModel.h"
-#include "device/Detection.h"
-#include "device/Device.h"
-#include "device/DeviceState.h"
-#include "device/DeviceTexts.h"
-#include "hexview/HexView.h"
-#include "hexview/ScrollBarPort.h"
 #include "image/FileImage.h"
 #include "image/ImageLoader.h"
-#include "operations/ChipOperations.h"
-#include "operations/OperationTexts.h"
+#include "operations/ProgrammerSession.h"
 #include "operations/WorkerState.h"
 #include "platform/InstanceLock.h"
-#include "widgets/GridModel.h"
+#include "ports/ImageObserver.h"
 
 namespace {
 
 constexpr const char* kWorkCopyName = "h_alor1.dll";
 constexpr const char* kChipWorkName = "h_alor0.dll";
-
-class NoScrollBar : public ScrollBarPort {
-public:
-    void SetRange(int, bool) override {}
-    void SetPosition(int) override {}
-    void TakeFocus() override {}
-};
-
-bool StartsWith(const std::string& text, const char* prefix) {
-    return text.rfind(prefix, 0) == 0;
-}
-
-std::string VerifySummaryPrefix() {
-    const std::string format = OperationText::VerifySummary;
-    return format.substr(0, format.find('%'));
-}
-
-// The count of "校验结束，共%d个错误..."; 0 for any other text.
-int DifferencesInSummary(const std::string& status) {
-    const std::string prefix = VerifySummaryPrefix();
-    if (!StartsWith(status, prefix.c_str())) return 0;
-    return std::atoi(status.c_str() + prefix.size());
-}
 
 uint8_t WorkerCodeOf(CliCommand command) {
     switch (command) {
@@ -104,23 +72,21 @@ std::string JsonString(const std::string& text) {
     return out + "\"";
 }
 
-// Everything one job needs of the window's core, wired as ProgrammerCore wires it.
+// One job: the programmer session and the loader, reporting to the console.
 class Job {
 public:
     Job(const JobSetup& setup, ConsoleOutput& console)
         : m_setup(setup),
           m_status(console, setup.index, setup.clock),
           m_boxes(console, setup.index, setup.options.allowOverflow, setup.options.maxDifferences),
-          m_view(m_image, m_grid, m_scrollBar, m_commands, m_state),
-          m_model(m_modelList, m_texts),
-          m_device(setup.api, m_model, m_commands, m_image),
-          m_loader(m_image, m_view, m_grid, m_status, m_boxes, m_commands, m_texts,
-                   setup.workDirectory + kWorkCopyName, setup.workDirectory + kChipWorkName),
-          m_operations(OperationContext{m_state, m_device, m_model, m_image, m_status, m_boxes, m_sounds,
-                                        m_window, m_readView, setup.workDirectory + kChipWorkName}) {
-        m_view.SetUpHexGrid();
-        m_model.ApplyChipModel(kDefaultChipModelRow);
-        m_device.SetIndex(setup.index);
+          m_session(setup.api, m_image,
+                    SessionPorts{m_status, m_boxes, m_sounds, m_window, m_readView, m_commands, m_modelList,
+                                 m_texts},
+                    setup.workDirectory + kChipWorkName),
+          m_loader(m_image, m_view, m_status, m_boxes, m_commands, m_texts,
+                   setup.workDirectory + kWorkCopyName, setup.workDirectory + kChipWorkName) {
+        m_session.model().ApplyChipModel(kDefaultChipModelRow);
+        m_session.device().SetIndex(setup.index);
     }
 
     JobResult Run() {
@@ -132,8 +98,6 @@ public:
         result.exit = Execute(result);
         result.seconds = m_setup.clock() - start;
         result.status = m_status.lastText();
-        // Past --max-differences the verify counts without asking: its summary has the total.
-        result.differences = std::max(m_boxes.differences(), DifferencesInSummary(result.status));
         m_image.Unload();
         return result;
     }
@@ -150,7 +114,7 @@ private:
         if (programmerLock.TryAcquire() == InstanceLock::Result::HeldElsewhere) {
             char text[128];
             std::snprintf(text, sizeof text, CliText::ProgrammerBusy, m_setup.index);
-            return Fail(ExitStatus::NoProgrammer, text);
+            return Fail(ExitStatusOf(OperationOutcome::Of(OutcomeKind::ProgrammerBusy)), text);
         }
 
         if (CommandNeedsImage(command)) {
@@ -165,17 +129,17 @@ private:
 
         const OperationOutcome outcome = RunOperation(command);
         // The window just closes the question; a script needs to read why nothing happened.
-        if (outcome.overflowRefused) m_status.SetStatus(CliText::OverflowRefused, true, false);
-        const ExitStatus exit = ClassifyOutcome(outcome);
-        if (exit != ExitStatus::NoProgrammer && exit != ExitStatus::NoChip) {
-            const int row = m_model.row();
+        if (outcome.kind == OutcomeKind::Refused) m_status.SetStatus(CliText::OverflowRefused, true, false);
+        // Past --max-differences the verify counts on without listing: the outcome has the total.
+        result.differences = outcome.differences;
+        const ExitStatus exit = ExitStatusOf(outcome);
+        if (outcome.kind != OutcomeKind::NoProgrammer && outcome.kind != OutcomeKind::NoChip) {
+            const int row = m_session.model().row();
             if (row >= 0 && row < static_cast<int>(kChipModels.size())) result.chip = kChipModels[row].text;
-            result.capacity = m_model.ChipCapacity();
+            result.capacity = m_session.model().ChipCapacity();
         }
-        if (exit == ExitStatus::Success)
-            result.bytes = NominalBytes(command);
-        else
-            result.bytes = m_status.lastBytes();
+        // A failure counts what the progress line last showed, as the console did.
+        result.bytes = outcome.succeeded() ? outcome.bytes : m_status.lastBytes();
         if (exit == ExitStatus::Success && command == CliCommand::Read &&
             !output.Publish(m_setup.workDirectory + kChipWorkName))
             return Fail(ExitStatus::FileError, CliText::OutputFailed + m_setup.file);
@@ -184,91 +148,26 @@ private:
 
     OperationOutcome RunOperation(CliCommand command) {
         m_status.SetTotals([this] { return uint64_t{m_image.length()}; },
-                           [this] { return uint64_t{m_model.ChipCapacity()}; });
-        // The operations tell a standalone command from an auto-sequence step by the slot.
-        m_state.WorkerCommand = WorkerCodeOf(command);
-        OperationOutcome outcome;
-        switch (command) {
-            case CliCommand::Detect: {
-                Detection detection(m_device, m_model, m_status, m_boxes, m_commands, m_image);
-                outcome.succeeded = detection.DetectWithMessage() == ChipReady;
-                break;
-            }
-            case CliCommand::Read:
-                m_operations.ReadChip();
-                break;
-            case CliCommand::Write:
-                outcome.succeeded = m_operations.AutoSequence();
-                break;
-            case CliCommand::Verify:
-                outcome.succeeded = m_operations.VerifyChip(1);
-                break;
-            case CliCommand::Erase:
-                outcome.succeeded = m_operations.EraseChip(1);
-                break;
-            case CliCommand::Blank:
-                outcome.succeeded = m_operations.BlankCheck();
-                break;
-            case CliCommand::Program:
-                outcome.succeeded = m_operations.ProgramChip(1);
-                break;
-        }
-        m_state.WorkerCommand = WorkerCode::Idle;
-        outcome.lastStatus = m_status.lastText();
-        if (command == CliCommand::Read) outcome.succeeded = outcome.lastStatus == OperationText::ReadDone;
-        outcome.overflowRefused = m_boxes.overflowRefused();
-        outcome.differences = m_boxes.differences();
-        return outcome;
-    }
-
-    uint64_t NominalBytes(CliCommand command) const {
-        const uint64_t capacity = m_model.ChipCapacity();
-        switch (command) {
-            case CliCommand::Detect:
-                return 0;
-            case CliCommand::Read:
-            case CliCommand::Erase:
-            case CliCommand::Blank:
-                return capacity;
-            case CliCommand::Write:
-            case CliCommand::Verify:
-            case CliCommand::Program:
-                return std::min<uint64_t>(m_image.length(), capacity);
-        }
-        return 0;
+                           [this] { return uint64_t{m_session.model().ChipCapacity()}; });
+        return m_session.ExecuteInline(WorkerCodeOf(command));
     }
 
     const JobSetup& m_setup;
-    WorkerState m_state;
     JobStatusLine m_status;
     OptionAnswers m_boxes;
     NoCommandStates m_commands;
     NoControlTexts m_texts;
     NoChipModelList m_modelList;
-    NoScrollBar m_scrollBar;
     SilentSounds m_sounds;
     InlineWindowThread m_window;
     NoReadView m_readView;
     FileImage m_image;
-    GridModel m_grid;
-    HexView m_view;
-    ChipModelSelection m_model;
-    Device m_device;
+    ProgrammerSession m_session;
+    NoImageObserver m_view;
     ImageLoader m_loader;
-    ChipOperations m_operations;
 };
 
 }  // namespace
-
-ExitStatus ClassifyOutcome(const OperationOutcome& outcome) {
-    if (outcome.lastStatus == DeviceText::NotConnected) return ExitStatus::NoProgrammer;
-    if (outcome.lastStatus == DeviceText::NoChip) return ExitStatus::NoChip;
-    if (outcome.overflowRefused) return ExitStatus::FileError;
-    if (outcome.succeeded) return ExitStatus::Success;
-    if (outcome.differences > 0 || StartsWith(outcome.lastStatus, VerifySummaryPrefix().c_str()))
-        return ExitStatus::VerifyDifference;
-    return ExitStatus::OperationFailed;
-}
 
 std::vector<std::string> JobWorkFileNames() {
     return {kWorkCopyName, kChipWorkName};

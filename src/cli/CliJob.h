@@ -7,7 +7,7 @@
 
 #include "cli/CliOptions.h"
 #include "cli/ExitStatus.h"
-#include "device/DriverApi.h"
+#include "platform/DriverApi.h"
 
 class ConsoleOutput;
 
@@ -35,17 +35,6 @@ struct JobResult {
     std::string status;  // the last status text
     int differences = 0;
 };
-
-// How an operation ended, as the job saw it through the ports.
-struct OperationOutcome {
-    bool succeeded = false;
-    std::string lastStatus;
-    bool overflowRefused = false;
-    int differences = 0;
-};
-
-// The exit status an outcome stands for.
-ExitStatus ClassifyOutcome(const OperationOutcome& outcome);
 
 // The files a job makes in its work directory (the image's copy, the chip read back).
 std::vector<std::string> JobWorkFileNames();

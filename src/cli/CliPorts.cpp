@@ -83,7 +83,6 @@ MessageAnswer OptionAnswers::Show(const std::string& text, const std::string&, M
         case MessageButtons::YesNo:
             // The one yes/no question of the operations: program a file larger than the chip?
             m_console.Note(m_slot, OneLineBoxText(text) + (m_allowOverflow ? " 是" : " 否"));
-            m_overflowRefused = !m_allowOverflow;
             return m_allowOverflow ? MessageAnswer::Yes : MessageAnswer::No;
         case MessageButtons::YesNoCancel:
             // A verify difference: "Yes" shows the next, "No" counts the rest silently.

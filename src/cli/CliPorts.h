@@ -55,15 +55,11 @@ public:
     MessageAnswer Show(const std::string& text, const std::string& title, MessageIcon icon,
                        MessageButtons buttons) override;
 
-    bool overflowRefused() const { return m_overflowRefused; }
-    int differences() const { return m_differences; }
-
 private:
     ConsoleOutput& m_console;
     int m_slot;
     bool m_allowOverflow;
     int m_maxDifferences;
-    bool m_overflowRefused = false;
     int m_differences = 0;
 };
 

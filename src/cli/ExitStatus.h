@@ -1,5 +1,7 @@
 #pragma once
 
+#include "operations/OperationOutcome.h"
+
 // Exit statuses of the command-line tool. Scripts test them, so they never change
 // meaning; --help and the README list them.
 enum class ExitStatus : int {
@@ -14,6 +16,29 @@ enum class ExitStatus : int {
 
 inline int ExitCode(ExitStatus status) {
     return static_cast<int>(status);
+}
+
+// The exit status an operation's outcome stands for.
+inline ExitStatus ExitStatusOf(const OperationOutcome& outcome) {
+    switch (outcome.kind) {
+        case OutcomeKind::Success:
+            return ExitStatus::Success;
+        case OutcomeKind::NoProgrammer:
+        case OutcomeKind::ProgrammerBusy:
+            return ExitStatus::NoProgrammer;
+        case OutcomeKind::NoChip:
+            return ExitStatus::NoChip;
+        case OutcomeKind::FileError:
+        case OutcomeKind::Refused:  // the image does not fit and --allow-overflow was not given
+            return ExitStatus::FileError;
+        case OutcomeKind::Differences:
+        case OutcomeKind::Cancelled:  // stopped at a difference
+            return ExitStatus::VerifyDifference;
+        case OutcomeKind::DriverFailed:
+        case OutcomeKind::NotBlank:
+            break;
+    }
+    return ExitStatus::OperationFailed;
 }
 
 // "success", "operation-failed", ... as --json reports the outcome.

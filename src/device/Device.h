@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "device/DeviceState.h"
-#include "device/DriverApi.h"
+#include "platform/DriverApi.h"
 
 class ChipModelSelection;
 class CommandStates;

@@ -6,6 +6,7 @@
 
 #include "hexview/HexViewEditor.h"
 #include "hexview/ScrollBarPort.h"
+#include "ports/ImageObserver.h"
 #include "widgets/GridModel.h"
 
 class CommandStates;
@@ -29,7 +30,7 @@ enum class ScrollCode {
 // One page of the image (21 rows of 16 bytes) in the grid: addresses, bytes and
 // their text, each byte coloured by comparing the work copy with the source.
 // Holds nothing but the page; every move re-reads it from the two files.
-class HexView {
+class HexView : public ImageObserver {
 public:
     static constexpr int kPageRows = 21;
     static constexpr int kRowBytes = 16;
@@ -99,6 +100,18 @@ public:
 
     bool focusFollow() const { return m_focusFollow; }
     void SetFocusFollow(bool on) { m_focusFollow = on; }
+
+    // What the loader and the saver tell the view.
+    void ImageRowsReset() override { ResetRows(); }
+    void ImageLengthChanged(bool toTop) override {
+        UpdateScrollRange();
+        if (toTop) SetTopRow(0);
+    }
+    void ImageFocusCleared() override {
+        SetFocusFollow(false);
+        m_grid.SetCurrentCell(-1, -1);
+    }
+    void ImageChanged() override { RefreshPage(); }
 
     // The byte the focus (and the editor) was last on: file row and grid column.
     uint32_t editFileRow() const { return m_editFileRow; }

@@ -1,16 +1,15 @@
 #include "image/ImageLoader.h"
 
-#include "hexview/HexView.h"
 #include "image/DisplayPath.h"
 #include "image/FileImage.h"
 #include "image/ImageFileCopy.h"
 #include "image/ImageTexts.h"
 #include "platform/File.h"
 #include "ports/CommandIds.h"
+#include "ports/ImageObserver.h"
 #include "ports/MessageBoxes.h"
 #include "ports/StatusLine.h"
 #include "ports/WindowPorts.h"
-#include "widgets/GridModel.h"
 
 namespace {
 // Above this many rows the user is told the view is limited; the image still loads.
@@ -24,12 +23,11 @@ std::vector<OpenDialogFilter> OpenDialogFilters() {
     };
 }
 
-ImageLoader::ImageLoader(FileImage& image, HexView& view, GridModel& grid, StatusLine& status,
-                         MessageBoxes& boxes, CommandStates& commands, ControlTexts& texts,
-                         std::string workCopyPath, std::string chipWorkFilePath)
+ImageLoader::ImageLoader(FileImage& image, ImageObserver& view, StatusLine& status, MessageBoxes& boxes,
+                         CommandStates& commands, ControlTexts& texts, std::string workCopyPath,
+                         std::string chipWorkFilePath)
     : m_image(image),
       m_view(view),
-      m_grid(grid),
       m_status(status),
       m_boxes(boxes),
       m_commands(commands),
@@ -93,7 +91,7 @@ void ImageLoader::LoadImageFile(const std::string& path, bool userOpened) {
 
     // The previous image goes first, loaded or half-closed.
     m_image.Unload();
-    m_view.ResetRows();
+    m_view.ImageRowsReset();
     m_image.SetSourcePath(path);
 
     File work;
@@ -142,14 +140,12 @@ void ImageLoader::LoadImageFile(const std::string& path, bool userOpened) {
     if (RowCountOf(length) > kDisplayRowLimit)
         m_boxes.Show("文件过大,无法全部显示，但可以烧录！", "警告", MessageIcon::Exclamation);
 
-    m_view.UpdateScrollRange();
-    m_view.SetTopRow(0);
+    m_view.ImageLengthChanged(true);
 
     const bool editMode = m_editMode && m_editMode();
     if (!chipData) {
         m_status.SetStatus("文件打开成功", false, false);
-        m_view.SetFocusFollow(false);
-        m_grid.SetCurrentCell(-1, -1);
+        m_view.ImageFocusCleared();
         if (m_closeCellEditor) m_closeCellEditor();
         m_texts.SetText(CommandId::SizeLabel, m_image.sizeText());
         m_texts.SetText(CommandId::ChecksumLabel, m_image.checksumText());
@@ -166,8 +162,7 @@ void ImageLoader::LoadImageFile(const std::string& path, bool userOpened) {
     } else {
         m_status.SetStatus("读取成功！", false, false);
         m_image.SetLoaded(true);
-        m_view.SetFocusFollow(false);
-        m_grid.SetCurrentCell(-1, -1);
+        m_view.ImageFocusCleared();
         if (m_closeCellEditor) m_closeCellEditor();
         m_texts.SetText(CommandId::SizeLabel, m_image.sizeText());
         m_texts.SetText(CommandId::ChecksumLabel, m_image.checksumText());
@@ -181,7 +176,7 @@ void ImageLoader::LoadImageFile(const std::string& path, bool userOpened) {
         m_commands.SetEnabled(CommandId::GotoAddress, true);
         m_texts.SetText(CommandId::PathBox, "芯片内数据，尚未保存!");
     }
-    m_view.RefreshPage();
+    m_view.ImageChanged();
 }
 
 bool ImageLoader::HandleDroppedFiles(const std::vector<std::string>& paths, bool workerIdle) {
@@ -202,10 +197,10 @@ bool ImageLoader::ResolveTruncatedChipImage() {
             m_image.sourceFile() = std::move(source);
         } else {
             m_image.Unload();
-            m_view.ResetRows();
-            m_view.UpdateScrollRange();
+            m_view.ImageRowsReset();
+            m_view.ImageLengthChanged(false);
         }
     }
-    m_view.RefreshPage();
+    m_view.ImageChanged();
     return m_image.loaded();
 }

@@ -10,8 +10,7 @@
 class CommandStates;
 class ControlTexts;
 class FileImage;
-class GridModel;
-class HexView;
+class ImageObserver;
 class MessageBoxes;
 class StatusLine;
 
@@ -25,7 +24,7 @@ inline constexpr const char* kOpenDialogDefaultExtension = "bin";
 // the window thread (the worker reaches it through WindowThread).
 class ImageLoader {
 public:
-    ImageLoader(FileImage& image, HexView& view, GridModel& grid, StatusLine& status, MessageBoxes& boxes,
+    ImageLoader(FileImage& image, ImageObserver& view, StatusLine& status, MessageBoxes& boxes,
                 CommandStates& commands, ControlTexts& texts, std::string workCopyPath,
                 std::string chipWorkFilePath);
 
@@ -63,8 +62,7 @@ private:
     void ReportFailure(bool chipData, File* work = nullptr);
 
     FileImage& m_image;
-    HexView& m_view;
-    GridModel& m_grid;
+    ImageObserver& m_view;
     StatusLine& m_status;
     MessageBoxes& m_boxes;
     CommandStates& m_commands;

@@ -4,7 +4,6 @@
 #include <cstring>
 #include <system_error>
 
-#include "hexview/HexView.h"
 #include "image/ChangeLog.h"
 #include "image/ChangeLogFormat.h"
 #include "image/DisplayPath.h"
@@ -15,6 +14,7 @@
 #include "platform/LocalTime.h"
 #include "platform/ReplacementFile.h"
 #include "ports/CommandIds.h"
+#include "ports/ImageObserver.h"
 #include "ports/MessageBoxes.h"
 #include "ports/StatusLine.h"
 #include "ports/WindowPorts.h"
@@ -51,7 +51,8 @@ std::vector<OpenDialogFilter> SaveDialogFilters() {
     };
 }
 
-ImageSaver::ImageSaver(FileImage& image, ImageLoader& loader, HexView& view, ChangeLog& log, SavePorts ports)
+ImageSaver::ImageSaver(FileImage& image, ImageLoader& loader, ImageObserver& view, ChangeLog& log,
+                       SavePorts ports)
     : m_image(image), m_loader(loader), m_view(view), m_log(log), m_ports(ports), m_clock(LocalTimeNow) {}
 
 bool ImageSaver::IsWorkFile(const std::string& path) const {
@@ -105,7 +106,7 @@ void ImageSaver::SaveInPlace() {
     m_log.Close();
     if (!ok) {
         // Bytes that did land no longer show as changed; the rest still do.
-        m_view.RefreshPage();
+        m_view.ImageChanged();
         return ReportFailure();
     }
     File readOnly;
@@ -217,7 +218,7 @@ void ImageSaver::ShowChangeLog() {
 void ImageSaver::Saved() {
     m_ports.commands.SetEnabled(CommandId::Save, false);
     m_ports.status.SetStatus("文件已保存...", false, false);
-    m_view.RefreshPage();
+    m_view.ImageChanged();
 }
 
 void ImageSaver::ReportFailure() {

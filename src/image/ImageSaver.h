@@ -12,7 +12,7 @@ class CommandStates;
 class ControlTexts;
 class File;
 class FileImage;
-class HexView;
+class ImageObserver;
 class ImageLoader;
 class MessageBoxes;
 class StatusLine;
@@ -39,7 +39,7 @@ struct SavePorts {
 // leaves Save enabled, the unsaved bytes still marked.
 class ImageSaver {
 public:
-    ImageSaver(FileImage& image, ImageLoader& loader, HexView& view, ChangeLog& log, SavePorts ports);
+    ImageSaver(FileImage& image, ImageLoader& loader, ImageObserver& view, ChangeLog& log, SavePorts ports);
 
     // A pending cell edit is committed before the comparison, so it is saved too.
     void SetCommitCellEdit(std::function<void()> commit) { m_commitCellEdit = std::move(commit); }
@@ -73,7 +73,7 @@ private:
 
     FileImage& m_image;
     ImageLoader& m_loader;
-    HexView& m_view;
+    ImageObserver& m_view;
     ChangeLog& m_log;
     SavePorts m_ports;
     std::function<void()> m_commitCellEdit;

@@ -5,18 +5,17 @@
 #include "ports/PromptSoundPort.h"
 #include "ports/StatusLine.h"
 
-bool ChipOperations::AutoSequence() {
-    if (!m_ctx.image.loaded()) {
-        ReportFileNotOpen(OperationText::FileNotOpenBox, true);
-        return false;
-    }
-    if (!OpenChecked()) return false;
+OperationOutcome ChipOperations::AutoSequence() {
+    if (!m_ctx.image.loaded()) return ReportFileNotOpen(OperationText::FileNotOpenBox, true);
+    if (OperationOutcome opened = OpenChecked(); !opened.succeeded()) return opened;
 
     // One connection for all three steps; none of them checks the device again.
-    const bool ok = EraseChip(0) && ProgramChip(0) && VerifyChip(0);
+    OperationOutcome outcome = EraseChip(0);
+    if (outcome.succeeded()) outcome = ProgramChip(0);
+    if (outcome.succeeded()) outcome = VerifyChip(0);
     m_ctx.device.CloseDevice();
-    if (!ok) return false;
+    if (!outcome.succeeded()) return outcome;
     m_ctx.status.SetStatus(OperationText::AutoDone, false, false);
     PlayFinishSound();
-    return true;
+    return outcome;
 }

@@ -9,16 +9,16 @@
 #include "ports/MessageBoxes.h"
 #include "ports/StatusLine.h"
 
-bool ChipOperations::BlankCheck() {
-    if (!OpenChecked()) return false;
+OperationOutcome ChipOperations::BlankCheck() {
+    if (OperationOutcome opened = OpenChecked(); !opened.succeeded()) return opened;
 
     const uint32_t capacity = m_ctx.model.ChipCapacity();
     int result = 0;  // 0 blank so far, 1 a programmed byte seen, -1 a read failed
+    uint32_t done = 0;
     {
         BusyScope busy(m_ctx.state.BlankCheckBusy);
         m_ctx.status.ShowProgress();
         ShowPercent(OperationText::BlankCaption, 0);
-        uint32_t done = 0;
         while (done < capacity) {
             const int64_t got = m_ctx.device.Read(m_transferBuffer.data(), kBlockSize, done);
             if (got <= 0 || got > kBlockSize) {
@@ -41,15 +41,15 @@ bool ChipOperations::BlankCheck() {
 
     if (result < 0) {
         m_ctx.status.SetStatus(OperationText::BlankFailed, true, true);
-        return false;
+        return OperationOutcome::Of(OutcomeKind::DriverFailed, done, done);
     }
     if (result == 0) {
         PlayFinishSound();
         m_ctx.status.SetStatus(OperationText::Blank, false, false);
         m_ctx.boxes.Show(OperationText::BlankBox, OperationText::NoteTitle, MessageIcon::Information);
-        return true;
+        return OperationOutcome::Of(OutcomeKind::Success, done);
     }
     m_ctx.status.SetStatus(OperationText::NotBlank, true, false);
     m_ctx.boxes.Show(OperationText::NotBlankBox, OperationText::NoteTitle, MessageIcon::Exclamation);
-    return false;
+    return OperationOutcome::Of(OutcomeKind::NotBlank, done, done);
 }

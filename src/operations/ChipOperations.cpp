@@ -45,18 +45,19 @@ void ChipOperations::ReportDeviceState(int state) {
     }
 }
 
-bool ChipOperations::OpenChecked() {
+OperationOutcome ChipOperations::OpenChecked() {
     const int state = m_ctx.device.CheckDevice();
-    if (state == ChipReady) return true;
+    if (state == ChipReady) return {};
     // Released before the box waits for the user.
     m_ctx.device.CloseDevice();
     ReportDeviceState(state);
-    return false;
+    return OperationOutcome::OfDeviceState(state);
 }
 
-void ChipOperations::ReportFileNotOpen(const char* boxText, bool beep) {
+OperationOutcome ChipOperations::ReportFileNotOpen(const char* boxText, bool beep) {
     m_ctx.status.SetStatus(OperationText::FileNotOpen, true, beep);
     m_ctx.boxes.Show(boxText, DeviceText::NoteTitle, MessageIcon::Exclamation);
+    return OperationOutcome::Of(OutcomeKind::FileError);
 }
 
 void ChipOperations::ShowPercent(const char* captionFormat, uint32_t percent) {

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "operations/OperationOutcome.h"
+
 class ChipModelSelection;
 class Device;
 class File;
@@ -57,12 +59,13 @@ public:
 
     // checkDevice 1: open and check the programmer first (standalone command);
     // any other value: the auto sequence has opened it already.
-    bool EraseChip(int checkDevice);
-    bool BlankCheck();
-    bool ProgramChip(int checkDevice);
-    bool VerifyChip(int checkDevice);
-    bool AutoSequence();
-    void ReadChip();
+    // Each returns what happened; the window has been told already.
+    OperationOutcome EraseChip(int checkDevice);
+    OperationOutcome BlankCheck();
+    OperationOutcome ProgramChip(int checkDevice);
+    OperationOutcome VerifyChip(int checkDevice);
+    OperationOutcome AutoSequence();
+    OperationOutcome ReadChip();
 
     // Text of the box shown for one difference found by VerifyChip.
     static std::string DifferenceText(uint32_t address, uint8_t fileByte, uint8_t chipByte);
@@ -71,20 +74,25 @@ public:
 
 private:
     enum class LoopResult { Done, DriverFailed, FileFailed, Stopped };
+    // Where a block loop stopped, and how many bytes it had covered.
+    struct LoopEnd {
+        LoopResult result = LoopResult::Done;
+        uint32_t done = 0;
+    };
 
     // The run was started by this operation's own command, not by the auto sequence.
     bool IsStandalone(uint8_t ownCode) const;
     // Status and box for a check that did not find the chip ready.
     void ReportDeviceState(int state);
-    // CheckDevice; on failure closes the connection and reports. True when ready.
-    bool OpenChecked();
-    void ReportFileNotOpen(const char* boxText, bool beep);
+    // CheckDevice; on failure closes the connection and reports. Success when ready.
+    OperationOutcome OpenChecked();
+    OperationOutcome ReportFileNotOpen(const char* boxText, bool beep);
     void ShowPercent(const char* captionFormat, uint32_t percent);
     void PlayFinishSound();
 
     LoopResult ProgramBlocks(uint32_t count, uint32_t length, uint32_t& done);
-    LoopResult VerifyBlocks(uint32_t count, uint32_t length, int32_t& errors);
-    LoopResult ReadBlocks(uint32_t capacity, File& chipFile);
+    LoopEnd VerifyBlocks(uint32_t count, uint32_t length, int32_t& errors);
+    LoopEnd ReadBlocks(uint32_t capacity, File& chipFile);
     // The chip work file, this program's alone and empty; false when it is not ours to empty.
     bool OpenChipWorkFile(File& chipFile) const;
 

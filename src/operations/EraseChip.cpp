@@ -1,3 +1,4 @@
+#include "device/ChipModel.h"
 #include "device/Device.h"
 #include "operations/ChipOperations.h"
 #include "operations/OperationTexts.h"
@@ -5,8 +6,9 @@
 #include "ports/PromptSoundPort.h"
 #include "ports/StatusLine.h"
 
-bool ChipOperations::EraseChip(int checkDevice) {
-    if (checkDevice == 1 && !OpenChecked()) return false;
+OperationOutcome ChipOperations::EraseChip(int checkDevice) {
+    if (checkDevice == 1)
+        if (OperationOutcome opened = OpenChecked(); !opened.succeeded()) return opened;
 
     bool erased = false;
     {
@@ -25,5 +27,6 @@ bool ChipOperations::EraseChip(int checkDevice) {
         if (IsStandalone(WorkerCode::Erase)) m_ctx.device.CloseDevice();
         m_ctx.status.SetStatus(OperationText::EraseFailed, true, true);
     }
-    return erased;
+    if (!erased) return OperationOutcome::Of(OutcomeKind::DriverFailed);
+    return OperationOutcome::Of(OutcomeKind::Success, m_ctx.model.ChipCapacity());
 }

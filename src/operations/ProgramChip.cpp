@@ -31,11 +31,8 @@ ChipOperations::LoopResult ChipOperations::ProgramBlocks(uint32_t count, uint32_
     return LoopResult::Done;
 }
 
-bool ChipOperations::ProgramChip(int checkDevice) {
-    if (!m_ctx.image.loaded()) {
-        ReportFileNotOpen(OperationText::FileNotOpenProgramBox, false);
-        return false;
-    }
+OperationOutcome ChipOperations::ProgramChip(int checkDevice) {
+    if (!m_ctx.image.loaded()) return ReportFileNotOpen(OperationText::FileNotOpenProgramBox, false);
     const int state = checkDevice == 1 ? m_ctx.device.CheckDevice() : ChipReady;
     const uint32_t length = m_ctx.image.length();
     const uint32_t capacity = m_ctx.model.ChipCapacity();
@@ -45,13 +42,13 @@ bool ChipOperations::ProgramChip(int checkDevice) {
         m_ctx.boxes.Show(OperationText::OverflowQuestion, OperationText::NoteTitle, MessageIcon::Question,
                          MessageButtons::YesNo) != MessageAnswer::Yes) {
         m_ctx.device.CloseDevice();
-        return false;
+        return OperationOutcome::Of(OutcomeKind::Refused);
     }
     if (state != ChipReady) {
         m_ctx.device.CloseDevice();
         ReportDeviceState(state);
         m_ctx.status.HideProgress();
-        return false;
+        return OperationOutcome::OfDeviceState(state);
     }
 
     const uint32_t count = std::min(length, capacity);
@@ -75,7 +72,9 @@ bool ChipOperations::ProgramChip(int checkDevice) {
         const bool firstBlockRefused = result == LoopResult::DriverFailed && done == 0;
         m_ctx.status.SetStatus(
             firstBlockRefused ? OperationText::ProgramFirstFailed : OperationText::ProgramFailed, true, true);
-        return false;
+        return OperationOutcome::Of(
+            result == LoopResult::FileFailed ? OutcomeKind::FileError : OutcomeKind::DriverFailed, done,
+            done);
     }
 
     m_ctx.status.HideProgress();
@@ -92,5 +91,5 @@ bool ChipOperations::ProgramChip(int checkDevice) {
         PlayFinishSound();
         m_ctx.device.CloseDevice();
     }
-    return true;
+    return OperationOutcome::Of(OutcomeKind::Success, count);
 }

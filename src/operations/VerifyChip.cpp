@@ -11,17 +11,17 @@
 #include "ports/MessageBoxes.h"
 #include "ports/StatusLine.h"
 
-ChipOperations::LoopResult ChipOperations::VerifyBlocks(uint32_t count, uint32_t length, int32_t& errors) {
+ChipOperations::LoopEnd ChipOperations::VerifyBlocks(uint32_t count, uint32_t length, int32_t& errors) {
     bool prompt = true;
     uint32_t done = 0;
     while (done < count) {
         const int64_t got = m_ctx.device.Read(m_transferBuffer.data(), kBlockSize, done);
-        if (got <= 0 || got > kBlockSize) return LoopResult::DriverFailed;
+        if (got <= 0 || got > kBlockSize) return {LoopResult::DriverFailed, done};
         // Only the image's bytes within the chip are compared, even when the chip
         // delivered a whole block past them.
         const uint32_t want = std::min(static_cast<uint32_t>(got), count - done);
         const int64_t m = m_ctx.image.ReadWork(done, m_fileBuffer.data(), want);
-        if (m <= 0) return LoopResult::FileFailed;
+        if (m <= 0) return {LoopResult::FileFailed, done};
         // Equal blocks, the usual case, are settled by one comparison.
         const bool same =
             std::memcmp(m_fileBuffer.data(), m_transferBuffer.data(), static_cast<size_t>(m)) == 0;
@@ -39,30 +39,29 @@ ChipOperations::LoopResult ChipOperations::VerifyBlocks(uint32_t count, uint32_t
                 prompt = false;
                 continue;
             }
-            return LoopResult::Stopped;
+            return {LoopResult::Stopped, done};
         }
         done += static_cast<uint32_t>(m);
         ShowPercent(OperationText::VerifyCaption, Percent(done, length));
     }
-    return LoopResult::Done;
+    return {LoopResult::Done, done};
 }
 
-bool ChipOperations::VerifyChip(int checkDevice) {
-    if (!m_ctx.image.loaded()) {
-        ReportFileNotOpen(OperationText::FileNotOpenBox, false);
-        return false;
-    }
-    if (checkDevice == 1 && !OpenChecked()) return false;
+OperationOutcome ChipOperations::VerifyChip(int checkDevice) {
+    if (!m_ctx.image.loaded()) return ReportFileNotOpen(OperationText::FileNotOpenBox, false);
+    if (checkDevice == 1)
+        if (OperationOutcome opened = OpenChecked(); !opened.succeeded()) return opened;
 
     const uint32_t length = m_ctx.image.length();
     const uint32_t count = std::min(length, m_ctx.model.ChipCapacity());
     int32_t errors = 0;
+    LoopEnd end;
     {
         BusyScope busy(m_ctx.state.VerifyBusy);
         m_ctx.status.ShowProgress();
         ShowPercent(OperationText::VerifyCaption, 0);
-        const LoopResult result = VerifyBlocks(count, length, errors);
-        if (result == LoopResult::DriverFailed || result == LoopResult::FileFailed) errors = -1;
+        end = VerifyBlocks(count, length, errors);
+        if (end.result == LoopResult::DriverFailed || end.result == LoopResult::FileFailed) errors = -1;
     }
     m_ctx.status.HideProgress();
     const bool standalone = IsStandalone(WorkerCode::Verify);
@@ -70,7 +69,9 @@ bool ChipOperations::VerifyChip(int checkDevice) {
 
     if (errors < 0) {
         m_ctx.status.SetStatus(OperationText::VerifyFailed, true, true);
-        return false;
+        return OperationOutcome::Of(
+            end.result == LoopResult::FileFailed ? OutcomeKind::FileError : OutcomeKind::DriverFailed,
+            end.done, end.done);
     }
     const bool overflow = count < length;
     if (errors == 0) {
@@ -82,12 +83,15 @@ bool ChipOperations::VerifyChip(int checkDevice) {
         } else {
             m_ctx.status.SetStatus(OperationText::Verified, false, false);
         }
-        return true;
+        return OperationOutcome::Of(OutcomeKind::Success, end.done);
     }
     char summary[128];
     std::snprintf(summary, sizeof summary,
                   overflow ? OperationText::VerifySummaryOverflow : OperationText::VerifySummary, errors);
     m_ctx.status.SetStatus(std::string(summary) + "...", true, true);
     m_ctx.boxes.Show(std::string(summary) + "!    ", OperationText::NoteTitle, MessageIcon::Exclamation);
-    return false;
+    OperationOutcome outcome = OperationOutcome::Of(
+        end.result == LoopResult::Stopped ? OutcomeKind::Cancelled : OutcomeKind::Differences, end.done);
+    outcome.differences = errors;
+    return outcome;
 }

@@ -4,7 +4,7 @@
 #include <functional>
 #include <string>
 
-#include "device/DriverApi.h"
+#include "platform/DriverApi.h"
 
 // The loaded driver library. Found beside the program first, then on the
 // system's library path; unloaded on destruction.

@@ -12,7 +12,7 @@
 
 #include "FakeDriver.h"
 #include "TempDirectory.h"
-#include "device/DriverApi.h"
+#include "platform/DriverApi.h"
 #include "platform/DriverLibrary.h"
 
 namespace {

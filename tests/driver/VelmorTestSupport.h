@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "TempDirectory.h"
-#include "device/DriverApi.h"
+#include "platform/DriverApi.h"
 
 namespace velmortest {
 

@@ -42,7 +42,7 @@ protected:
           texts(log),
           scrollBar(log),
           view(image, grid, scrollBar, commands, state),
-          loader(image, view, grid, status, boxes, commands, texts, dir.file("h_alor1.dll"),
+          loader(image, view, status, boxes, commands, texts, dir.file("h_alor1.dll"),
                  dir.file("h_alor0.dll")) {
         view.SetUpHexGrid();
         view.ResetScrollBar();

@@ -80,7 +80,7 @@ class ImageSaverTest : public ::testing::Test {
 protected:
     ImageSaverTest()
         : view(image, grid, scrollBar, commands, state),
-          loader(image, view, grid, status, boxes, commands, texts, dir.file("h_alor1.dll"),
+          loader(image, view, status, boxes, commands, texts, dir.file("h_alor1.dll"),
                  dir.file("h_alor0.dll")),
           changeLog(dir.file("修改记录.txt")),
           saver(image, loader, view, changeLog,

@@ -57,13 +57,11 @@ OperationFixture::OperationFixture() : chipPath(dir.file("h_alor0.dll")) {
         if (onCall) onCall(call);
     });
     model.SelectAndApply(kDefaultChipModelRow);
-    sounds = std::make_unique<PromptSounds>(soundOutput, commands, dir.dir());
-    view = std::make_unique<RecordingReadView>(log, window, image, chipPath);
-    device = std::make_unique<Device>(driver.Api(), model, commands, image);
-    ops = std::make_unique<ChipOperations>(
-        OperationContext{state, *device, model, image, status, boxes, *sounds, window, *view, chipPath});
-    detection = std::make_unique<Detection>(*device, model, status, boxes, commands, image);
-    worker = std::make_unique<OperationWorker>(state, [this](uint8_t code) { Dispatch(code); });
+    worker = std::make_unique<OperationWorker>(state, [this](uint8_t code) {
+        const OperationOutcome outcome = session.Execute(code);
+        std::lock_guard lock(m_outcomeMutex);
+        m_lastOutcome = outcome;
+    });
     worker->Start();
     EXPECT_TRUE(worker->WaitUntilIdle(std::chrono::seconds(60)));
     log.Clear();
@@ -77,38 +75,6 @@ OperationFixture::~OperationFixture() {
 void OperationFixture::TearDown() {
     EXPECT_EQ(driver.CallCount(FakeEntry::SetBP1), 0);
     EXPECT_TRUE(driver.Violations().empty()) << ::testing::PrintToString(driver.Violations());
-}
-
-void OperationFixture::Dispatch(uint8_t code) {
-    switch (code) {
-        case WorkerCode::Auto:
-            lastResult = ops->AutoSequence();
-            break;
-        case WorkerCode::Erase:
-            lastResult = ops->EraseChip(1);
-            break;
-        case WorkerCode::Program:
-            lastResult = ops->ProgramChip(1);
-            break;
-        case WorkerCode::Verify:
-            lastResult = ops->VerifyChip(1);
-            break;
-        case WorkerCode::ReadChip:
-            ops->ReadChip();
-            lastResult = false;  // gives no result
-            break;
-        case WorkerCode::BlankCheck:
-            lastResult = ops->BlankCheck();
-            break;
-        case WorkerCode::DetectQuiet:
-            lastResult = detection->DetectQuiet() == 2;
-            break;
-        case WorkerCode::DetectWithMessage:
-            lastResult = detection->DetectWithMessage() == 2;
-            break;
-        default:
-            break;
-    }
 }
 
 bool OperationFixture::Run(uint8_t code) {
@@ -141,7 +107,12 @@ bool OperationFixture::Run(uint8_t code) {
     EXPECT_EQ(BusyLetters(state), "") << "a busy flag was left set";
     EXPECT_EQ(device->handle(), 0) << "the connection was left open";
     EXPECT_EQ(state.WorkerCommand, WorkerCode::Idle);
-    return lastResult;
+    return LastOutcome().succeeded();
+}
+
+OperationOutcome OperationFixture::LastOutcome() const {
+    std::lock_guard lock(m_outcomeMutex);
+    return m_lastOutcome;
 }
 
 void OperationFixture::LoadImage(const std::vector<uint8_t>& bytes) {

@@ -20,11 +20,10 @@
 #include "TempDirectory.h"
 #include "app/PromptSounds.h"
 #include "device/ChipModel.h"
-#include "device/Detection.h"
 #include "device/Device.h"
 #include "image/FileImage.h"
-#include "operations/ChipOperations.h"
 #include "operations/OperationWorker.h"
+#include "operations/ProgrammerSession.h"
 #include "operations/WorkerState.h"
 
 using Lines = std::vector<std::string>;
@@ -75,9 +74,10 @@ protected:
     ~OperationFixture() override;
     void TearDown() override;
 
-    // Runs one command through the worker and waits for it to end; returns what
-    // the operation returned (detections: true for state 2; a chip read: false).
+    // Runs one command through the worker and waits for it to end; true when it succeeded.
     bool Run(uint8_t code);
+    // What the last command run returned.
+    OperationOutcome LastOutcome() const;
 
     // Makes `bytes` the loaded image (work copy in the temp directory).
     void LoadImage(const std::vector<uint8_t>& bytes);
@@ -104,22 +104,22 @@ protected:
     RecordingChipModelList list{log};
     RecordingSoundOutput soundOutput{log};
     MarkingWindowThread window{log};
-    WorkerState state;
     FileImage image;
-    ChipModelSelection model{list, texts};
-    std::unique_ptr<PromptSounds> sounds;
-    std::unique_ptr<RecordingReadView> view;
-    std::unique_ptr<Device> device;
-    std::unique_ptr<ChipOperations> ops;
-    std::unique_ptr<Detection> detection;
+    PromptSounds sounds{soundOutput, commands, dir.dir()};
+    RecordingReadView view{log, window, image, chipPath};
+    ProgrammerSession session{driver.Api(), image,
+                              SessionPorts{status, boxes, sounds, window, view, commands, list, texts},
+                              chipPath};
+    WorkerState& state = session.state();
+    ChipModelSelection& model = session.model();
+    Device* const device = &session.device();
     std::unique_ptr<OperationWorker> worker;
-    std::atomic<bool> lastResult{false};
     // Runs on the worker at each driver call, after the fixture noted the busy flags.
     std::function<void(const FakeCall&)> onCall;
 
 private:
-    void Dispatch(uint8_t code);
-
+    mutable std::mutex m_outcomeMutex;
+    OperationOutcome m_lastOutcome;
     mutable std::mutex m_busyMutex;
     std::vector<std::pair<FakeEntry, std::string>> m_busyAtCall;
     size_t m_eventsBefore = 0;

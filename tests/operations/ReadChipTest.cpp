@@ -44,7 +44,7 @@ TEST_F(ReadChipTest, WholeChipInSixteenBlocksThenShownAsChipData) {
                                      "view:load-chip-image"});
     EXPECT_EQ(Seen(), expected);
     EXPECT_EQ(dir.Read("h_alor0.dll"), chip);
-    EXPECT_EQ(view->loadedSize(), static_cast<int64_t>(kChip));
+    EXPECT_EQ(view.loadedSize(), static_cast<int64_t>(kChip));
     EXPECT_EQ(BusyAt(FakeEntry::Read), Lines(16, "R"));
     EXPECT_EQ(BusyAt(FakeEntry::Close), Lines{""});
 }

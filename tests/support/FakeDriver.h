@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "device/DriverApi.h"
+#include "platform/DriverApi.h"
 
 enum class FakeEntry {
     Enum,
