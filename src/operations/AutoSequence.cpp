@@ -11,6 +11,11 @@ bool ChipOperations::AutoSequence() {
         return false;
     }
     if (!OpenChecked()) return false;
+    // Asked before the erase: "no" must leave the chip as it was.
+    if (!ConfirmOverflow()) {
+        m_ctx.device.CloseDevice();
+        return false;
+    }
 
     // One connection for all three steps; none of them checks the device again.
     const bool ok = EraseChip(0) && ProgramChip(0) && VerifyChip(0);

@@ -31,6 +31,12 @@ ChipOperations::LoopResult ChipOperations::ProgramBlocks(uint32_t count, uint32_
     return LoopResult::Done;
 }
 
+bool ChipOperations::ConfirmOverflow() {
+    return m_ctx.image.length() <= m_ctx.model.ChipCapacity() ||
+           m_ctx.boxes.Show(OperationText::OverflowQuestion, OperationText::NoteTitle, MessageIcon::Question,
+                            MessageButtons::YesNo) == MessageAnswer::Yes;
+}
+
 bool ChipOperations::ProgramChip(int checkDevice) {
     if (!m_ctx.image.loaded()) {
         ReportFileNotOpen(OperationText::FileNotOpenProgramBox, false);
@@ -40,10 +46,9 @@ bool ChipOperations::ProgramChip(int checkDevice) {
     const uint32_t length = m_ctx.image.length();
     const uint32_t capacity = m_ctx.model.ChipCapacity();
 
-    // Asked before the device state is acted on, so also when no programmer answered.
-    if (length > capacity &&
-        m_ctx.boxes.Show(OperationText::OverflowQuestion, OperationText::NoteTitle, MessageIcon::Question,
-                         MessageButtons::YesNo) != MessageAnswer::Yes) {
+    // Asked before the device state is acted on, so also when no programmer answered;
+    // the auto sequence asked before its erase.
+    if (checkDevice == 1 && !ConfirmOverflow()) {
         m_ctx.device.CloseDevice();
         return false;
     }
