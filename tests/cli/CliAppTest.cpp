@@ -242,22 +242,6 @@ TEST_F(CliAppTest, OverflowIsRefusedUnlessAllowed) {
                                        "自动擦除、烧录、校验成功..."}));
 }
 
-TEST_F(CliAppTest, WriteOfAnOversizedImageIsRefusedBeforeTheErase) {
-    fake.SetChipSize(131072);  // 25X10
-    const std::vector<uint8_t> old = PatternBytes(131072, 4);
-    fake.SetChip(old);
-    dir.Write("big.bin", PatternBytes(131073, 9));
-    const CliRun run = Cli({"write", "@big.bin"});
-    EXPECT_EQ(run.exit, ExitStatus::FileError);
-    EXPECT_EQ(run.outLines(),
-              (Lines{"文件打开成功",
-                     std::string("文件长度大于芯片存储量!") + std::string(14, ' ') + "继续烧录？ 否",
-                     "文件长度大于芯片存储量，未烧录（--allow-overflow 可继续）..."}));
-    EXPECT_EQ(fake.CallCount(FakeEntry::InitFlash), 0);
-    EXPECT_EQ(fake.CallCount(FakeEntry::Program), 0);
-    EXPECT_EQ(fake.Chip(), old);
-}
-
 TEST_F(CliAppTest, AnEmptyImageIsRefusedBeforeTheProgrammerIsOpened) {
     dir.Write("empty.bin", {});
     const std::vector<uint8_t> old = PatternBytes(kChip, 6);
@@ -647,7 +631,6 @@ TEST(CliAppStatusTest, OutputThatCannotBeWrittenIsAFileError) {
     };
     const Row rows[] = {
         {"standard output full", {"detect", "--json"}, [](CliEnvironment& e, FILE* f) { e.out = f; }, true},
-        {"standard output closed", {"detect"}, [](CliEnvironment& e, FILE*) { e.outClosed = true; }, true},
         {"standard error full (progress)", {"blank"}, [](CliEnvironment& e, FILE* f) { e.err = f; }, false},
         {"help into a full standard output", {"--help"}, [](CliEnvironment& e, FILE* f) { e.out = f; }, true},
     };
