@@ -4,6 +4,10 @@
 #include <cmath>
 #include <cstring>
 
+#include <velmor.h>
+
+#include "LastFailure.h"
+
 namespace velmor::emulator {
 
 namespace {
@@ -244,6 +248,10 @@ std::unique_ptr<UsbPort> EmulatedUsbBus::open(const UsbDeviceInfo& wanted, const
         const UsbDeviceInfo& info = device->info();
         if (info.location != wanted.location || info.productId != wanted.productId) {
             continue;
+        }
+        if (device->accessDenied()) {
+            setLastFailure(VELMOR_REASON_ACCESS_DENIED);
+            return nullptr;
         }
         const UsbEndpoints& own = device->endpoints();
         // The wrong interface or endpoints cannot be claimed on the real device either.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -56,6 +57,10 @@ public:
     // The next answer after that many transfers is one byte short.
     void shortenAnswerAfter(uint64_t outTransfers);
 
+    // Listed on the bus, but libusb_open is refused, as for a user without the udev rule.
+    void denyAccess(bool denied) { m_accessDenied = denied; }
+    bool accessDenied() const { return m_accessDenied; }
+
     bool attached() const;
     double hostUs() const;
     Statistics statistics() const;
@@ -103,6 +108,7 @@ private:
     std::deque<Answer> m_answers;
     bool m_attached = true;
     bool m_claimed = false;
+    std::atomic<bool> m_accessDenied{false};
     uint64_t m_outCount = 0;
     uint64_t m_vanishAt = 0;
     uint64_t m_hangAt = 0;

@@ -47,6 +47,17 @@ VELMOR_EXPORT int32_t VELMOR_CALL QuovixRead(int32_t handle, uint8_t* buffer, ui
 /* Describes the chip: *kind 5 = 25-series, *code 16 + log2(size / 128 KiB). */
 VELMOR_EXPORT int32_t VELMOR_CALL QuovixGetFlashInfo(int32_t handle, int32_t* kind, int32_t* code);
 
+/* Beside the eleven: why the calling thread's last QuovixOpen, QuovixInitFlash or
+ * QuovixProgram failed, so that a caller can tell the user more than "failed".
+ * Each of those calls sets it (VELMOR_REASON_NONE on success or a failure of no
+ * known cause); the other entry points leave it as it was. */
+#define VELMOR_REASON_NONE 0
+/* A programmer is attached but the user may not open it (USB permissions: the udev rule). */
+#define VELMOR_REASON_ACCESS_DENIED 1
+/* The status register's protect bits could not be cleared (the chip's WP pin holds them). */
+#define VELMOR_REASON_WRITE_PROTECTED 2
+VELMOR_EXPORT int32_t VELMOR_CALL QuovixLastFailure(void);
+
 #ifdef __cplusplus
 }
 #endif

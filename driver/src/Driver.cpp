@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
+#include <velmor.h>
+
 #include "ChipCatalog.h"
+#include "LastFailure.h"
 #include "SpiOpcodes.h"
 
 namespace velmor {
@@ -61,6 +64,7 @@ int32_t Driver::enumerate() {
 }
 
 int32_t Driver::open(int32_t index) {
+    setLastFailure(VELMOR_REASON_NONE);
     {
         std::lock_guard lock(m_mutex);
         // One connection per programmer.
@@ -191,6 +195,9 @@ bool Driver::ensureWritable(Connection& c) {
         // A WP pin holding the register locked leaves the bits set.
         const std::optional<uint8_t> after = c.flash->readStatus();
         if (!after || (*after & spi::kStatusProtectMask) != 0) {
+            if (after) {
+                setLastFailure(VELMOR_REASON_WRITE_PROTECTED);
+            }
             return false;
         }
     }
@@ -213,6 +220,7 @@ bool Driver::isBlank(Connection& c, uint32_t size) {
 }
 
 int32_t Driver::initFlash(int32_t handle) {
+    setLastFailure(VELMOR_REASON_NONE);
     return with(handle, [&](Connection& c) -> int32_t {
         ++c.eraseCalls;
         if (!c.chipSize || c.eraseCalls == c.programmer.faults.failEraseCall) {
@@ -240,6 +248,7 @@ bool Driver::transferAllowed(const Connection& c, const void* data, uint32_t len
 
 int32_t Driver::program(int32_t handle, const uint8_t* data, uint32_t length, uint32_t address,
                         uint32_t* done) {
+    setLastFailure(VELMOR_REASON_NONE);
     return with(handle, [&](Connection& c) { return programOn(c, data, length, address, done); });
 }
 

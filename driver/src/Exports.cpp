@@ -1,8 +1,9 @@
-// The eleven C entry points. Each forwards to the one Driver and never lets an
+// The eleven C entry points and QuovixLastFailure. Each forwards to the one Driver and never lets an
 // exception cross into the caller.
 #include <velmor.h>
 
 #include "Driver.h"
+#include "LastFailure.h"
 
 namespace {
 
@@ -68,6 +69,10 @@ VELMOR_EXPORT int32_t VELMOR_CALL QuovixRead(int32_t handle, uint8_t* buffer, ui
 
 VELMOR_EXPORT int32_t VELMOR_CALL QuovixGetFlashInfo(int32_t handle, int32_t* kind, int32_t* code) {
     return guarded(0, [&] { return driver().getFlashInfo(handle, kind, code); });
+}
+
+VELMOR_EXPORT int32_t VELMOR_CALL QuovixLastFailure(void) {
+    return velmor::lastFailure();
 }
 
 }  // extern "C"

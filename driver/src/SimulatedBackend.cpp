@@ -3,7 +3,10 @@
 #include <cstdio>
 #include <string>
 
+#include <velmor.h>
+
 #include "FileChipStore.h"
+#include "LastFailure.h"
 #include "SimulatedProgrammer.h"
 #include "SimulatorConfig.h"
 
@@ -31,6 +34,10 @@ int32_t SimulatedBackend::count() {
 std::optional<OpenedProgrammer> SimulatedBackend::open(int32_t index) {
     const SimulatorConfig config = current();
     if (!config.programmerPresent || index < 0 || static_cast<uint32_t>(index) >= config.devices) {
+        return std::nullopt;
+    }
+    if (config.accessDenied) {
+        setLastFailure(VELMOR_REASON_ACCESS_DENIED);
         return std::nullopt;
     }
     std::unique_ptr<SimulatedChip> chip;

@@ -236,6 +236,8 @@ std::optional<std::string> apply(SimulatorConfig& config, const std::string& key
         config.blockProtect = static_cast<uint8_t>(bits);
     } else if (key == "hardware_protect") {
         return boolInto(config.hardwareProtect);
+    } else if (key == "access_denied") {
+        return boolInto(config.accessDenied);
     } else {
         return "unknown key \"" + key + "\"";
     }

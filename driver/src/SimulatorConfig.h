@@ -45,6 +45,8 @@ struct SimulatorConfig {
     uint8_t blockProtect = 0;
     // The simulated chip's status register is locked by its WP pin.
     bool hardwareProtect = false;
+    // The programmers are listed but may not be opened, as without the udev rule.
+    bool accessDenied = false;
 
     // The id the chip answers with.
     uint32_t effectiveJedecId() const { return jedecId.value_or(chip ? chip->jedecId : 0xFFFFFF); }

@@ -1,19 +1,25 @@
 #include "cli/CliApp.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <latch>
 #include <thread>
 
 #include "cli/CliJob.h"
 #include "cli/CliOptions.h"
 #include "cli/CliTexts.h"
 #include "cli/ConsoleOutput.h"
+#include "cli/DriverChoice.h"
+#include "cli/FailureReason.h"
+#include "cli/WorkSpace.h"
 #include "device/ProductDataFile.h"
 #include "platform/DriverLibrary.h"
 #include "platform/InstanceLock.h"
 #include "platform/InstanceNames.h"
 #include "platform/InterruptCleanup.h"
+#include "platform/Leftovers.h"
 
 namespace {
 
@@ -22,14 +28,18 @@ namespace {
 // removes them too.
 class WorkDirectory {
 public:
-    explicit WorkDirectory(std::string parent) {
-        if (parent.empty()) {
+    explicit WorkDirectory(std::string parent) : m_parent(std::move(parent)) {
+        if (m_parent.empty()) {
             const char* tmp = std::getenv("TMPDIR");
-            parent = tmp != nullptr && *tmp != '\0' ? tmp : "/tmp";
+            m_parent = tmp != nullptr && *tmp != '\0' ? tmp : "/tmp";
         }
-        std::string pattern = parent + "/xjqt-tarlo-XXXXXX";
+        // What a run ended by SIGKILL left goes first; a running one's stays.
+        Leftovers::RemoveOrphans(m_parent, kPrefix, '-');
+        std::string pattern = m_parent + "/" + kPrefix + Leftovers::ProcessTag() + "-XXXXXX";
         std::vector<char> buffer(pattern.begin(), pattern.end());
         buffer.push_back('\0');
+        // No signal between making the directory and registering it.
+        InterruptCleanup::Deferred deferred;
         if (mkdtemp(buffer.data()) == nullptr) return;
         m_path = buffer.data();
         m_cleanup.emplace_back(m_path, InterruptCleanup::Guard::Kind::Directory);
@@ -43,9 +53,11 @@ public:
     WorkDirectory& operator=(const WorkDirectory&) = delete;
 
     bool ok() const { return !m_path.empty(); }
+    const std::string& parent() const { return m_parent; }
     // A subdirectory per job, ending with "/"; empty when it cannot be made.
     std::string ForJob(int index, const std::vector<std::string>& workFiles) {
         const std::string dir = m_path + "/" + std::to_string(index);
+        InterruptCleanup::Deferred deferred;
         std::error_code error;
         std::filesystem::create_directory(dir, error);
         if (error) return std::string();
@@ -56,6 +68,8 @@ public:
     }
 
 private:
+    static constexpr const char* kPrefix = "xjqt-tarlo-";
+    std::string m_parent;
     std::string m_path;
     std::vector<InterruptCleanup::Guard> m_cleanup;  // forgotten after the removal above
 };
@@ -97,7 +111,9 @@ std::string PerProgrammerFile(const std::string& path, int index) {
     return path.substr(0, dot) + suffix + path.substr(dot);
 }
 
-ExitStatus RunCommandLine(const std::vector<std::string>& arguments, const CliEnvironment& environment) {
+namespace {
+
+ExitStatus RunCommands(const std::vector<std::string>& arguments, const CliEnvironment& environment) {
     const ParsedCommandLine parsed = ParseCommandLine(arguments);
     if (!parsed.run) {
         std::fputs(parsed.output.c_str(), environment.out);
@@ -145,23 +161,19 @@ ExitStatus RunCommandLine(const std::vector<std::string>& arguments, const CliEn
     if (environment.driver != nullptr) {
         api = *environment.driver;
     } else {
-        const bool loaded =
-            options.driverPath.empty() ? library.Load() : library.LoadFrom(options.driverPath);
-        if (!loaded) {
+        const std::string refusal = LoadDriverLibrary(library, options.driverPath, api);
+        if (!refusal.empty()) {
             ConsoleOutput console(setup);
-            return Refuse(
-                console, options, ExitStatus::FileError,
-                CliText::DriverMissing +
-                    (options.driverPath.empty() ? std::string(DriverLibrary::FileName) : options.driverPath));
+            return Refuse(console, options, ExitStatus::FileError, refusal);
         }
-        api = library.Bind();
     }
 
     WorkDirectory work(environment.tempDirectory);
     if (!work.ok()) {
         ConsoleOutput console(setup);
-        return Refuse(console, options, ExitStatus::FileError, CliText::WorkDirectoryFailed);
+        return Refuse(console, options, ExitStatus::FileError, CliText::WorkDirectoryFailed + work.parent());
     }
+    const WorkSpace space(work.parent());
 
     // Without programmers --all still runs one job, which reports that none answered.
     int jobs = 1;
@@ -183,23 +195,58 @@ ExitStatus RunCommandLine(const std::vector<std::string>& arguments, const CliEn
         s.clock = clock;
     }
     std::vector<JobResult> results(static_cast<size_t>(jobs));
+    const auto runJob = [&](int i) {
+        JobResult& result = results[static_cast<size_t>(i)];
+        result = RunJob(setups[static_cast<size_t>(i)], console);
+        ExplainLibraryFailure(api, result, console, i);
+    };
     if (jobs == 1) {
-        results[0] = RunJob(setups[0], console);
+        runJob(0);
     } else {
         std::vector<std::thread> threads;
         threads.reserve(static_cast<size_t>(jobs));
-        for (int i = 0; i < jobs; ++i)
-            threads.emplace_back([&, i] {
-                results[static_cast<size_t>(i)] = RunJob(setups[static_cast<size_t>(i)], console);
-            });
+        {
+            // A signal stops every job before the clean-up; so none may start unseen.
+            InterruptCleanup::Deferred deferred;
+            std::latch started(jobs);
+            for (int i = 0; i < jobs; ++i)
+                threads.emplace_back([&, i] {
+                    InterruptCleanup::Worker worker;
+                    started.count_down();
+                    runJob(i);
+                });
+            started.wait();
+        }
         for (std::thread& t : threads) t.join();
     }
+    for (const int slot : space.ExplainFailures(setups, results))
+        console.Status(slot, results[static_cast<size_t>(slot)].status);
     console.Finish();
 
     ExitStatus exit = ExitStatus::Success;
     for (const JobResult& r : results) {
         if (options.json) console.Line(JobResultJson(r));
         if (exit == ExitStatus::Success) exit = r.exit;
+    }
+    return exit;
+}
+
+}  // namespace
+
+ExitStatus RunCommandLine(const std::vector<std::string>& arguments, const CliEnvironment& environment) {
+    ExitStatus exit = RunCommands(arguments, environment);
+    // Output a script never received is no success; each stream's loss is said on the other.
+    const bool outLost =
+        environment.outClosed || std::fflush(environment.out) != 0 || std::ferror(environment.out) != 0;
+    const bool errLost =
+        environment.errClosed || std::fflush(environment.err) != 0 || std::ferror(environment.err) != 0;
+    if (outLost && !errLost) std::fprintf(environment.err, "%s\n", CliText::OutputLost);
+    // Standard output of --json holds the result objects alone.
+    const bool json = std::find(arguments.begin(), arguments.end(), "--json") != arguments.end();
+    if (errLost && !outLost && !json) std::fprintf(environment.out, "%s\n", CliText::ErrorOutputLost);
+    if (outLost || errLost) {
+        std::fflush(nullptr);
+        exit = ExitStatus::FileError;
     }
     return exit;
 }

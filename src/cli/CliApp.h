@@ -15,6 +15,8 @@ struct CliEnvironment {
     FILE* err = stderr;
     bool outIsTerminal = false;
     bool errIsTerminal = false;
+    bool outClosed = false;  // the descriptor was closed at start (now /dev/null): output is lost
+    bool errClosed = false;
     std::string lockDirectory;          // empty: the runtime directory, as the window's locks
     std::string tempDirectory;          // parent of the jobs' work directories; empty: $TMPDIR or /tmp
     std::string productDataDirectory;   // holds XJQT.uc, ending with "/"; empty: the current directory
@@ -28,5 +30,6 @@ std::string PerProgrammerFile(const std::string& path, int index);
 
 // The whole tool: parses `arguments` (after the program's name), takes the locks,
 // loads the driver, runs the job or, with --all, one job per attached programmer
-// on its own thread, prints the results and returns the exit status.
+// on its own thread, prints the results and returns the exit status; a failed
+// write on standard output or error makes it a file error.
 ExitStatus RunCommandLine(const std::vector<std::string>& arguments, const CliEnvironment& environment);

@@ -1,10 +1,15 @@
 #include "cli/CliJob.h"
 
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 #include "cli/CliPorts.h"
 #include "cli/CliTexts.h"
 #include "cli/ConsoleOutput.h"
+#include "cli/ImageGate.h"
 #include "cli/OutputFile.h"
 #include "device/ChipModel.h"
 #include "image/FileImage.h"
@@ -37,39 +42,6 @@ uint8_t WorkerCodeOf(CliCommand command) {
             return WorkerCode::DetectWithMessage;
     }
     return WorkerCode::None;
-}
-
-std::string JsonString(const std::string& text) {
-    std::string out = "\"";
-    for (const char c : text) {
-        const auto u = static_cast<unsigned char>(c);
-        switch (c) {
-            case '"':
-                out += "\\\"";
-                break;
-            case '\\':
-                out += "\\\\";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            default:
-                if (u < 0x20) {
-                    char escape[8];
-                    std::snprintf(escape, sizeof escape, "\\u%04x", u);
-                    out += escape;
-                } else {
-                    out += c;
-                }
-        }
-    }
-    return out + "\"";
 }
 
 // One job: the programmer session and the loader, reporting to the console.
@@ -122,6 +94,8 @@ private:
             if (!m_image.loaded()) return ExitStatus::FileError;  // the loader said why
             // Open, the work copy needs no name: a job that is killed leaves no copy behind.
             std::remove(m_loader.workCopyPath().c_str());
+            const std::string refusal = ImageRefusal(command, m_image.length(), m_setup.file);
+            if (!refusal.empty()) return Fail(ExitStatus::FileError, refusal);
         }
         OutputFile output;
         if (command == CliCommand::Read && !output.Prepare(m_setup.file))
@@ -185,29 +159,21 @@ JobResult RunJob(const JobSetup& setup, ConsoleOutput& console) {
 }
 
 std::string JobResultJson(const JobResult& r) {
-    char seconds[32];
-    std::snprintf(seconds, sizeof seconds, "%.3f", r.seconds);
-    std::string json = "{";
-    const auto field = [&json](const char* name, const std::string& value) {
-        if (json.size() > 1) json += ',';
-        json += '"';
-        json += name;
-        json += "\":";
-        json += value;
-    };
-    const auto textOrNull = [](const std::string& text) {
-        return text.empty() ? std::string("null") : JsonString(text);
-    };
-    field("device", std::to_string(r.device));
-    field("chip", textOrNull(r.chip));
-    field("capacity", std::to_string(r.capacity));
-    field("operation", JsonString(CommandName(r.command)));
-    field("file", textOrNull(r.file));
-    field("bytes", std::to_string(r.bytes));
-    field("seconds", seconds);
-    field("outcome", JsonString(OutcomeName(r.exit)));
-    field("exit", std::to_string(ExitCode(r.exit)));
-    field("differences", std::to_string(r.differences));
-    field("status", JsonString(r.status));
-    return json + "}";
+    using json = nlohmann::ordered_json;
+    const auto textOrNull = [](const std::string& text) { return text.empty() ? json() : json(text); };
+    json object = json::object();
+    object["device"] = r.device;
+    object["chip"] = textOrNull(r.chip);
+    object["capacity"] = r.capacity;
+    object["operation"] = CommandName(r.command);
+    object["file"] = textOrNull(r.file);
+    object["bytes"] = r.bytes;
+    object["seconds"] = std::round(r.seconds * 1000) / 1000;
+    object["outcome"] = OutcomeName(r.exit);
+    object["exit"] = ExitCode(r.exit);
+    object["differences"] = r.differences;
+    object["status"] = r.status;
+    object["reason"] = textOrNull(r.reason);
+    // A file name need not be UTF-8; what is not becomes U+FFFD, so every line parses.
+    return object.dump(-1, ' ', false, json::error_handler_t::replace);
 }

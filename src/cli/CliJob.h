@@ -34,6 +34,7 @@ struct JobResult {
     ExitStatus exit = ExitStatus::Success;
     std::string status;  // the last status text
     int differences = 0;
+    std::string reason;  // the driver's cause of the failure ("write-protected", ...); empty: none known
 };
 
 // The files a job makes in its work directory (the image's copy, the chip read back).

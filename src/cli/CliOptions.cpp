@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 
 #include <array>
+#include <limits>
 #include <sstream>
 
 #include "cli/CliTexts.h"
@@ -42,9 +43,10 @@ constexpr const char* kExitStatusHelp =
     "  0  成功\n"
     "  1  操作失败（擦除、烧录、读取失败，芯片不为空）\n"
     "  2  命令行有误\n"
-    "  3  设备未连接（或编程器正被窗口程序、另一个任务使用）\n"
+    "  3  设备未连接（或无权打开编程器，或编程器正被窗口程序、另一个任务使用）\n"
     "  4  设备已连接，未检测到芯片\n"
-    "  5  文件错误（无法读取或写入文件，文件大于芯片而未给 --allow-overflow，驱动库丢失）\n"
+    "  5  文件错误（无法读取或写入文件，文件为空，文件大于芯片而未给 --allow-overflow，驱动库丢失或不可用，\n"
+    "     临时工作目录已满，标准输出或标准错误无法写入）\n"
     "  6  校验发现差异\n"
     "使用 --all 时，状态为序号最小的失败编程器的状态。";
 
@@ -61,6 +63,79 @@ void LabelInChinese(CLI::App& app) {
     formatter->label("INT", "整数");
     formatter->label("Positionals", "参数");
     formatter->column_width(28);
+}
+
+const CommandRow* FindCommand(const std::string& name) {
+    for (const CommandRow& row : kCommands)
+        if (name == row.name) return &row;
+    return nullptr;
+}
+
+std::string CommandList() {
+    std::string list;
+    for (const CommandRow& row : kCommands) list += (list.empty() ? "" : "、") + std::string(row.name);
+    return list;
+}
+
+// The first word that is neither an option nor an option's value: the command.
+std::string FirstWord(const std::vector<std::string>& arguments) {
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& a = arguments[i];
+        if (a == "--driver" || a == "--max-differences") {
+            ++i;
+            continue;
+        }
+        if (!a.empty() && a[0] != '-') return a;
+    }
+    return {};
+}
+
+// What follows CLI11's "...: " in its text: the arguments it names.
+std::string Named(const CLI::ParseError& e) {
+    const std::string text = e.what();
+    const size_t colon = text.rfind(": ");
+    return colon == std::string::npos ? std::string() : text.substr(colon + 2);
+}
+
+// CLI11 explains in English; each of its errors becomes a Chinese sentence about
+// what the user typed.
+std::string UsageText(const CLI::ParseError& e, const std::vector<std::string>& arguments) {
+    const std::string word = FirstWord(arguments);
+    const CommandRow* row = FindCommand(word);
+    if (!word.empty() && row == nullptr) return "未知命令: " + word + "（可用命令: " + CommandList() + "）";
+    if (dynamic_cast<const CLI::RequiredError*>(&e) != nullptr) {
+        if (row == nullptr) return "缺少命令（" + CommandList() + "）";
+        return std::string("命令 ") + row->name + " 需要文件名 FILE";
+    }
+    if (dynamic_cast<const CLI::ExtrasError*>(&e) != nullptr) return "无法识别的参数: " + Named(e);
+    if (dynamic_cast<const CLI::ArgumentMismatch*>(&e) != nullptr) {
+        const std::string text = e.what();
+        return "选项缺少值或值的个数不对: " + text.substr(0, text.find(':'));
+    }
+    return "参数无效";
+}
+
+// The whole text must be a count in int's range: no sign, no blanks, no rest.
+bool ParseCount(const std::string& text, int& value) {
+    if (text.empty() || text.size() > 10) return false;
+    long long v = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') return false;
+        v = v * 10 + (c - '0');
+    }
+    if (v > std::numeric_limits<int>::max()) return false;
+    value = static_cast<int>(v);
+    return true;
+}
+
+ParsedCommandLine UsageError(const std::string& what) {
+    ParsedCommandLine parsed;
+    std::ostringstream text;
+    text << CliText::UsageError << what << "\n"
+         << "运行 " << CliText::ProgramName << " --help 查看用法。\n";
+    parsed.error = text.str();
+    parsed.exit = ExitStatus::Usage;
+    return parsed;
 }
 
 }  // namespace
@@ -117,9 +192,11 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     app.add_flag("--json", o.json,
                  "每个结果在标准输出打印一个 JSON 对象（device, chip, operation, bytes, seconds, outcome）");
     app.add_flag("--allow-overflow", o.allowOverflow, "文件大于芯片时继续烧录（溢出部分不烧录）");
-    app.add_option("--max-differences", o.maxDifferences, "校验时最多列出 N 个差异（默认 16）")
-        ->type_name("N")
-        ->check(CLI::Validator(CLI::NonNegativeNumber).description(""));
+    std::string maxDifferences;
+    // Read as text and checked below, so that a bad value gets a Chinese message.
+    CLI::Option* maxOption =
+        app.add_option("--max-differences", maxDifferences, "校验时最多列出 N 个差异（默认 16）")
+            ->type_name("N");
     app.add_option("--driver", o.driverPath, "使用此驱动库，而不是程序旁边的 libvelmor.so")
         ->type_name("PATH");
 
@@ -141,13 +218,11 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         parsed.output = std::string(e.what()) + "\n";
         return parsed;
     } catch (const CLI::ParseError& e) {
-        std::ostringstream text;
-        text << CliText::UsageError << e.what() << "\n"
-             << "运行 " << CliText::ProgramName << " --help 查看用法。\n";
-        parsed.error = text.str();
-        parsed.exit = ExitStatus::Usage;
-        return parsed;
+        return UsageError(UsageText(e, arguments));
     }
+    if (maxOption->count() > 0 && !ParseCount(maxDifferences, o.maxDifferences))
+        return UsageError("--max-differences 需要 0 到 " + std::to_string(std::numeric_limits<int>::max()) +
+                          " 之间的整数: " + maxDifferences);
     parsed.run = true;
     return parsed;
 }

@@ -1,5 +1,6 @@
 #include "cli/CliPorts.h"
 
+#include <algorithm>
 #include <string_view>
 
 #include "cli/ConsoleOutput.h"
@@ -37,8 +38,11 @@ void JobStatusLine::SetTotals(std::function<uint64_t()> imageLength, std::functi
 uint64_t JobStatusLine::TotalFor(const std::string& caption) const {
     const bool imageBased = HasCaptionOf(caption, OperationText::ProgramCaption) ||
                             HasCaptionOf(caption, OperationText::VerifyCaption);
-    const auto& total = imageBased ? m_imageLength : m_capacity;
-    return total ? total() : 0;
+    const uint64_t capacity = m_capacity ? m_capacity() : 0;
+    if (!imageBased) return capacity;
+    // Program and verify stop at the chip's end: a larger image's bar stands for the bytes done.
+    const uint64_t length = m_imageLength ? m_imageLength() : 0;
+    return capacity > 0 ? std::min(length, capacity) : length;
 }
 
 void JobStatusLine::SetStatus(const std::string& text, bool, bool) {

@@ -18,8 +18,8 @@ public:
     // `clock` gives seconds from any fixed start.
     JobStatusLine(ConsoleOutput& console, int slot, std::function<double()> clock);
 
-    // What 100 % stands for: the image's length for program and verify, the
-    // chip's capacity for read and blank check (asked when a bar moves, since
+    // What 100 % stands for: the image's length within the chip for program and
+    // verify, the chip's capacity for read and blank check (asked when a bar moves, since
     // the capacity is known only once the chip answered).
     void SetTotals(std::function<uint64_t()> imageLength, std::function<uint64_t()> capacity);
 

@@ -5,11 +5,15 @@
 
 #include "cli/CliApp.h"
 #include "platform/InterruptCleanup.h"
+#include "platform/StandardStreams.h"
 
 int main(int argc, char** argv) {
     // Ctrl-C in the middle of a read leaves neither a half-written file nor work files.
     InterruptCleanup::InstallHandlers();
     CliEnvironment environment;
+    // Before anything opens a file: a closed stream's number must not go to one.
+    environment.outClosed = StandardStreams::ReopenIfClosed(STDOUT_FILENO);
+    environment.errClosed = StandardStreams::ReopenIfClosed(STDERR_FILENO);
     environment.outIsTerminal = isatty(STDOUT_FILENO) == 1;
     environment.errIsTerminal = isatty(STDERR_FILENO) == 1;
     const std::vector<std::string> arguments(argv + 1, argv + argc);

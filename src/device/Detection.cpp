@@ -35,7 +35,18 @@ int Detection::Probe() {
     const int state = m_device.OpenAndPrepare();
     m_device.CloseDevice();
     if (state == ChipReady) m_commands.SetEnabled(CommandId::DataView, true);
+    if (state == NoProgrammer) TellAccessDeniedOnce();
     return state;
+}
+
+void Detection::TellAccessDeniedOnce() {
+    // "Not connected" alone would send the user looking for a cable; once is enough.
+    const DriverApi& api = m_device.api();
+    if (m_accessDeniedTold || api.QuovixLastFailure == nullptr ||
+        api.QuovixLastFailure() != VELMOR_REASON_ACCESS_DENIED)
+        return;
+    m_accessDeniedTold = true;
+    m_boxes.Show(DeviceText::AccessDeniedBox, DeviceText::NoteTitle, MessageIcon::Exclamation);
 }
 
 int Detection::DetectQuiet() {

@@ -20,6 +20,8 @@ public:
 private:
     // Probe, close, and enable the data view when a chip was found.
     int Probe();
+    // The box about a programmer the user may not open, at the first detection that meets it.
+    void TellAccessDeniedOnce();
 
     Device& m_device;
     ChipModelSelection& m_model;
@@ -27,4 +29,5 @@ private:
     MessageBoxes& m_boxes;
     CommandStates& m_commands;
     const FileImage& m_image;
+    bool m_accessDeniedTold = false;
 };

@@ -13,6 +13,10 @@ inline constexpr const char* NoChipBox = "设备已连接,未检测到芯片!   
 
 // Detection with a box (F5).
 inline constexpr const char* DetectNotConnectedBox = "设备未连接!    ";
+// A programmer is attached but the user may not open it: said once, at the first detection that meets it.
+inline constexpr const char* AccessDeniedBox =
+    "找到编程器，但没有权限打开它！\r\n请运行 scripts/install-udev-rule.sh 安装 udev "
+    "规则，然后重新插入编程器。    ";
 inline constexpr const char* DetectNoChipBox = "设备已连接,未检测到芯片!    ";
 inline constexpr const char* DetectedQuiet = "设备已连接，检测到%s芯片";
 inline constexpr const char* DetectedLoud = "设备已连接，检测到%s芯片   ";

@@ -8,6 +8,11 @@
 OperationOutcome ChipOperations::AutoSequence() {
     if (!m_ctx.image.loaded()) return ReportFileNotOpen(OperationText::FileNotOpenBox, true);
     if (OperationOutcome opened = OpenChecked(); !opened.succeeded()) return opened;
+    // Asked before the erase: "no" must leave the chip as it was.
+    if (!ConfirmOverflow()) {
+        m_ctx.device.CloseDevice();
+        return OperationOutcome::Of(OutcomeKind::Refused);
+    }
 
     // One connection for all three steps; none of them checks the device again.
     OperationOutcome outcome = EraseChip(0);

@@ -86,12 +86,14 @@ private:
     void ReportDeviceState(int state);
     // CheckDevice; on failure closes the connection and reports. Success when ready.
     OperationOutcome OpenChecked();
+    // A file larger than the chip goes on only when the user says so.
+    bool ConfirmOverflow();
     OperationOutcome ReportFileNotOpen(const char* boxText, bool beep);
     void ShowPercent(const char* captionFormat, uint32_t percent);
     void PlayFinishSound();
 
     LoopResult ProgramBlocks(uint32_t count, uint32_t length, uint32_t& done);
-    LoopEnd VerifyBlocks(uint32_t count, uint32_t length, int32_t& errors);
+    LoopEnd VerifyBlocks(uint32_t count, int32_t& errors);
     LoopEnd ReadBlocks(uint32_t capacity, File& chipFile);
     // The chip work file, this program's alone and empty; false when it is not ours to empty.
     bool OpenChipWorkFile(File& chipFile) const;

@@ -31,16 +31,21 @@ ChipOperations::LoopResult ChipOperations::ProgramBlocks(uint32_t count, uint32_
     return LoopResult::Done;
 }
 
+bool ChipOperations::ConfirmOverflow() {
+    return m_ctx.image.length() <= m_ctx.model.ChipCapacity() ||
+           m_ctx.boxes.Show(OperationText::OverflowQuestion, OperationText::NoteTitle, MessageIcon::Question,
+                            MessageButtons::YesNo) == MessageAnswer::Yes;
+}
+
 OperationOutcome ChipOperations::ProgramChip(int checkDevice) {
     if (!m_ctx.image.loaded()) return ReportFileNotOpen(OperationText::FileNotOpenProgramBox, false);
     const int state = checkDevice == 1 ? m_ctx.device.CheckDevice() : ChipReady;
     const uint32_t length = m_ctx.image.length();
     const uint32_t capacity = m_ctx.model.ChipCapacity();
 
-    // Asked before the device state is acted on, so also when no programmer answered.
-    if (length > capacity &&
-        m_ctx.boxes.Show(OperationText::OverflowQuestion, OperationText::NoteTitle, MessageIcon::Question,
-                         MessageButtons::YesNo) != MessageAnswer::Yes) {
+    // Asked before the device state is acted on, so also when no programmer answered;
+    // the auto sequence asked before its erase.
+    if (checkDevice == 1 && !ConfirmOverflow()) {
         m_ctx.device.CloseDevice();
         return OperationOutcome::Of(OutcomeKind::Refused);
     }

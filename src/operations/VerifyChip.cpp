@@ -11,7 +11,7 @@
 #include "ports/MessageBoxes.h"
 #include "ports/StatusLine.h"
 
-ChipOperations::LoopEnd ChipOperations::VerifyBlocks(uint32_t count, uint32_t length, int32_t& errors) {
+ChipOperations::LoopEnd ChipOperations::VerifyBlocks(uint32_t count, int32_t& errors) {
     bool prompt = true;
     uint32_t done = 0;
     while (done < count) {
@@ -42,7 +42,8 @@ ChipOperations::LoopEnd ChipOperations::VerifyBlocks(uint32_t count, uint32_t le
             return {LoopResult::Stopped, done};
         }
         done += static_cast<uint32_t>(m);
-        ShowPercent(OperationText::VerifyCaption, Percent(done, length));
+        // 100 % is what is compared: a file larger than the chip still ends full.
+        ShowPercent(OperationText::VerifyCaption, Percent(done, count));
     }
     return {LoopResult::Done, done};
 }
@@ -60,7 +61,7 @@ OperationOutcome ChipOperations::VerifyChip(int checkDevice) {
         BusyScope busy(m_ctx.state.VerifyBusy);
         m_ctx.status.ShowProgress();
         ShowPercent(OperationText::VerifyCaption, 0);
-        end = VerifyBlocks(count, length, errors);
+        end = VerifyBlocks(count, errors);
         if (end.result == LoopResult::DriverFailed || end.result == LoopResult::FileFailed) errors = -1;
     }
     m_ctx.status.HideProgress();

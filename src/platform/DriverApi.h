@@ -16,6 +16,7 @@ struct DriverApi {
     using ReadFn = int32_t(VELMOR_CALL*)(int32_t handle, uint8_t* buffer, uint32_t length, uint32_t address,
                                          uint32_t* done);
     using GetFlashInfoFn = int32_t(VELMOR_CALL*)(int32_t handle, int32_t* kind, int32_t* code);
+    using LastFailureFn = int32_t(VELMOR_CALL*)();
 
     EnumFn QuovixEnum = nullptr;
     OpenFn QuovixOpen = nullptr;
@@ -28,4 +29,7 @@ struct DriverApi {
     ProgramFn QuovixProgram = nullptr;
     ReadFn QuovixRead = nullptr;
     GetFlashInfoFn QuovixGetFlashInfo = nullptr;
+    // Beside the eleven, absent from older libraries: why the last open, erase or
+    // program of this thread failed (VELMOR_REASON_*).
+    LastFailureFn QuovixLastFailure = nullptr;
 };

@@ -67,7 +67,9 @@ void DriverLibrary::Unload() {
 DriverApi DriverLibrary::Bind() const {
     if (m_handle == nullptr) return DriverApi{};
     void* handle = m_handle;
-    return BindWith([handle](const char* name) { return dlsym(handle, name); });
+    DriverApi api = BindWith([handle](const char* name) { return dlsym(handle, name); });
+    Assign(api.QuovixLastFailure, dlsym(handle, "QuovixLastFailure"));
+    return api;
 }
 
 DriverApi DriverLibrary::BindWith(const std::function<void*(const char* name)>& lookup) {

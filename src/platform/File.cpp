@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "platform/Leftovers.h"
+
 namespace {
 std::atomic<File::FaultHook> g_faultHook{nullptr};
 std::atomic<File::LockHook> g_lockHook{nullptr};
@@ -194,7 +196,9 @@ bool File::CreateTemporaryBeside(const std::string& path) {
     Close();
     const size_t slash = path.rfind('/');
     const size_t cut = slash == std::string::npos ? 0 : slash + 1;
-    std::string pattern = path.substr(0, cut) + "." + path.substr(cut) + ".XXXXXX";
+    // The process id lets a later run remove what a killed one left (Leftovers).
+    std::string pattern =
+        path.substr(0, cut) + "." + path.substr(cut) + "." + Leftovers::ProcessTag() + ".XXXXXX";
     // mkostemp creates with O_EXCL: nothing planted under the name is ever opened.
     const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
     if (fd < 0) return false;

@@ -26,7 +26,7 @@ public:
     bool Open(const std::string& path, Mode mode);
     // Takes over an open descriptor (a file made by mkstemp); closes whatever was open.
     void Adopt(int fd, const std::string& path);
-    // Creates and opens, read and write, a new file ".name.XXXXXX" beside `path` (in
+    // Creates and opens, read and write, a new file ".name.PID.XXXXXX" beside `path` (in
     // its directory, so a rename stays on one file system; never an existing file
     // or link). False (errno kept) when the directory cannot take it.
     bool CreateTemporaryBeside(const std::string& path);

@@ -6,12 +6,15 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <sys/mount.h>
+
 #include <cstdio>
 #include <sstream>
 
 #include "FakeDriver.h"
 #include "TempDirectory.h"
 #include "cli/CliJob.h"
+#include "cli/DriverChoice.h"
 #include "device/ProductDataScramble.h"
 #include "platform/InstanceLock.h"
 #include "platform/InstanceNames.h"
@@ -56,7 +59,9 @@ private:
 
 // Runs the tool over `fake`; "@name" arguments name files in `dir`, where the
 // locks and work directories go too.
-CliRun RunCli(FakeDriver& fake, const TempDirectory& dir, Lines args) {
+// `adjust` may change the environment last (other streams, no fake driver).
+CliRun RunCli(FakeDriver& fake, const TempDirectory& dir, Lines args,
+              const std::function<void(CliEnvironment&)>& adjust = {}) {
     for (std::string& a : args)
         if (a.rfind("@", 0) == 0) a = dir.file(a.substr(1));
     Capture out, err;
@@ -70,8 +75,16 @@ CliRun RunCli(FakeDriver& fake, const TempDirectory& dir, Lines args) {
     env.driver = &api;
     double now = 0;
     env.clock = [&now] { return now += 0.5; };
+    if (adjust) adjust(env);
     const ExitStatus exit = RunCommandLine(args, env);
     return {exit, out.Take(), err.Take()};
+}
+
+Lines LinesOf(const std::string& text) {
+    Lines lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
 }
 
 void WriteProductData(const TempDirectory& dir) {
@@ -220,12 +233,45 @@ TEST_F(CliAppTest, OverflowIsRefusedUnlessAllowed) {
     EXPECT_EQ(allowed.outLines(), (Lines{"文件打开成功", question + " 是", "烧录成功，溢出部分未烧录..."}));
     EXPECT_EQ(fake.Chip(), std::vector<uint8_t>(image.begin(), image.begin() + 131072));
 
-    // The auto sequence takes the same answer, and its verify stops at the chip's end too.
+    // The auto sequence asks before its erase, once, and its verify stops at the chip's end too.
     const CliRun write = Cli({"--allow-overflow", "write", "@big.bin"});
     EXPECT_EQ(write.exit, ExitStatus::Success);
-    EXPECT_EQ(write.outLines(), (Lines{"文件打开成功", "芯片擦除中...", "芯片擦除成功...", question + " 是",
+    EXPECT_EQ(write.outLines(), (Lines{"文件打开成功", question + " 是", "芯片擦除中...", "芯片擦除成功...",
                                        "烧录成功，溢出部分未烧录...", "校验成功,溢出部分未校验...",
                                        "自动擦除、烧录、校验成功..."}));
+}
+
+TEST_F(CliAppTest, AnEmptyImageIsRefusedBeforeTheProgrammerIsOpened) {
+    dir.Write("empty.bin", {});
+    const std::vector<uint8_t> old = PatternBytes(kChip, 6);
+    fake.SetChip(old);
+    for (const char* command : {"write", "program", "verify"}) {
+        SCOPED_TRACE(command);
+        const CliRun run = Cli({command, "@empty.bin"});
+        EXPECT_EQ(run.exit, ExitStatus::FileError);
+        EXPECT_EQ(run.outLines(),
+                  (Lines{"文件打开成功", "文件为空（0字节），未操作芯片: " + dir.file("empty.bin")}));
+        EXPECT_TRUE(fake.Calls().empty());
+        EXPECT_EQ(fake.Chip(), old);
+    }
+}
+
+TEST_F(CliAppTest, VerifyOfAnOversizedImageCountsAndShowsWhatWasCompared) {
+    std::vector<uint8_t> image = PatternBytes(2 * kChip, 8);
+    std::vector<uint8_t> chip(image.begin(), image.begin() + kChip);
+    chip[100] ^= 0x01;
+    fake.SetChip(chip);
+    dir.Write("big.bin", image);
+    const CliRun run = Cli({"verify", "@big.bin", "--json"});
+    EXPECT_EQ(run.exit, ExitStatus::VerifyDifference);
+    const nlohmann::json result = nlohmann::json::parse(run.out);
+    EXPECT_EQ(result["bytes"], kChip);
+    Lines progress;
+    std::istringstream err(run.err);
+    for (std::string line; std::getline(err, line);)
+        if (line.rfind("已校验", 0) == 0) progress.push_back(line.substr(0, line.find(' ')));
+    ASSERT_FALSE(progress.empty());
+    EXPECT_EQ(progress.back(), "已校验100%");
 }
 
 TEST_F(CliAppTest, VerifyListsDifferencesUpToTheLimitAndCountsThemAll) {
@@ -363,6 +409,17 @@ TEST_F(CliAppTest, AStatusTextWithQuotesAndControlsStaysValidJson) {
     EXPECT_EQ(parsed["file"], r.file);
 }
 
+TEST_F(CliAppTest, AFileNameThatIsNotUtf8StillGivesJsonThatParses) {
+    const std::string name = "fw-\xff\xfe.bin";  // bytes that begin no UTF-8 sequence
+    dir.Write(name, PatternBytes(1000, 2));
+    const CliRun run = Cli({"verify", "@" + name, "--json"});
+    EXPECT_EQ(run.exit, ExitStatus::VerifyDifference);
+    const nlohmann::json result = nlohmann::json::parse(run.out);
+    EXPECT_EQ(result["file"], dir.file("fw-\uFFFD\uFFFD.bin"));
+    // The fields keep their order for a reader by eye.
+    EXPECT_EQ(run.out.rfind("{\"device\":0,\"chip\":\"25X80\",", 0), 0u) << run.out;
+}
+
 // As the window at start-up: nothing runs, the driver is not even asked, without
 // an intact product data file.
 TEST(CliAppStatusTest, MissingOrDamagedProductDataStopsEveryCommand) {
@@ -407,6 +464,238 @@ TEST(CliAppStatusTest, MissingOrDamagedProductDataStopsEveryCommand) {
             }
         }
     }
+}
+
+TEST(CliAppStatusTest, ABadCommandLineIsExplainedInChinese) {
+    TempDirectory dir;
+    WriteProductData(dir);
+    const std::string range = "--max-differences 需要 0 到 2147483647 之间的整数: ";
+    const std::pair<Lines, std::string> rows[] = {
+        {{"bogus"}, "未知命令: bogus（可用命令: detect、read、write、verify、erase、blank、program）"},
+        {{"--json", "bogus", "x.bin"},
+         "未知命令: bogus（可用命令: detect、read、write、verify、erase、blank、program）"},
+        {{}, "缺少命令（detect、read、write、verify、erase、blank、program）"},
+        {{"--all"}, "缺少命令（detect、read、write、verify、erase、blank、program）"},
+        {{"write"}, "命令 write 需要文件名 FILE"},
+        {{"verify", "x.bin", "--max-differences", "abc"}, range + "abc"},
+        {{"verify", "x.bin", "--max-differences", "-1"}, range + "-1"},
+        {{"verify", "x.bin", "--max-differences", "2147483648"}, range + "2147483648"},
+        {{"verify", "x.bin", "--max-differences", "1x"}, range + "1x"},
+        {{"detect", "--frob"}, "无法识别的参数: --frob"},
+        {{"detect", "extra"}, "无法识别的参数: extra"},
+        {{"detect", "--driver"}, "选项缺少值或值的个数不对: --driver"},
+    };
+    for (const auto& [args, text] : rows) {
+        SCOPED_TRACE(args.empty() ? std::string("(none)") : args.front());
+        FakeDriver fake;
+        const CliRun run = RunCli(fake, dir, args);
+        EXPECT_EQ(run.exit, ExitStatus::Usage);
+        EXPECT_EQ(LinesOf(run.err), (Lines{"命令行有误：" + text, "运行 xjqt-tarlo --help 查看用法。"}));
+        EXPECT_TRUE(run.out.empty());
+        EXPECT_TRUE(fake.Calls().empty());
+    }
+    // The largest count is still one.
+    FakeDriver fake;
+    fake.SetChipSize(kChip);
+    dir.Write("x.bin", PatternBytes(100));
+    EXPECT_EQ(RunCli(fake, dir, {"verify", "@x.bin", "--max-differences", "2147483647"}).exit,
+              ExitStatus::VerifyDifference);
+}
+
+TEST(CliAppStatusTest, ADriverLibraryThatCannotServeSaysWhy) {
+    TempDirectory dir;
+    WriteProductData(dir);
+    dir.Write("passwd", {'r', 'o', 'o', 't', ':', 'x', '\n'});
+    const std::pair<std::string, std::string> rows[] = {
+        // Loads from the library path, but is another library.
+        {"libz.so.1", "驱动库缺少入口（QuovixEnum 等11个）: libz.so.1"},
+        {dir.file("passwd"), "不是可用的驱动库（无法加载）: " + dir.file("passwd")},
+        {dir.file("missing.so"), "文件丢失！ " + dir.file("missing.so")},
+        {"libnothing-here.so", "文件丢失！ libnothing-here.so"},
+    };
+    for (const auto& [path, text] : rows) {
+        SCOPED_TRACE(path);
+        FakeDriver fake;
+        const CliRun run = RunCli(fake, dir, {"--driver", path, "detect"},
+                                  [](CliEnvironment& env) { env.driver = nullptr; });
+        EXPECT_EQ(run.exit, ExitStatus::FileError);
+        EXPECT_EQ(run.outLines(), Lines{text});
+    }
+}
+
+TEST(CliAppStatusTest, TheLibrarysReasonForAFailureIsToldAndCarriedInJson) {
+    TempDirectory dir;
+    WriteProductData(dir);
+    dir.Write("fw.bin", PatternBytes(5000));
+    const std::string access =
+        "找到编程器，但没有权限打开它：请运行 scripts/install-udev-rule.sh 安装 udev "
+        "规则，然后重新插入编程器";
+    const std::string protect = "芯片的保护位无法清除（状态寄存器被 WP 引脚锁定），请检查芯片的 WP 引脚";
+    struct Row {
+        const char* name;
+        std::function<void(FakeDriver&)> arrange;
+        Lines args;
+        ExitStatus exit;
+        Lines out;
+        const char* reason;  // nullptr: none
+    };
+    const Row rows[] = {
+        {"open denied",
+         [](FakeDriver& f) {
+             f.SetResult(FakeEntry::Open, -1);
+             f.SetFailureReason(VELMOR_REASON_ACCESS_DENIED);
+         },
+         {"detect"},
+         ExitStatus::NoProgrammer,
+         {"设备未连接...", access},
+         "access-denied"},
+        {"open fails for no known cause",
+         [](FakeDriver& f) { f.SetResult(FakeEntry::Open, -1); },
+         {"detect"},
+         ExitStatus::NoProgrammer,
+         {"设备未连接..."},
+         nullptr},
+        {"erase held by the WP pin",
+         [](FakeDriver& f) {
+             f.SetResult(FakeEntry::InitFlash, 0);
+             f.SetFailureReason(VELMOR_REASON_WRITE_PROTECTED);
+         },
+         {"erase"},
+         ExitStatus::OperationFailed,
+         {"芯片擦除中...", "芯片擦除失败...", protect},
+         "write-protected"},
+        {"auto sequence held by the WP pin",
+         [](FakeDriver& f) {
+             f.SetResult(FakeEntry::InitFlash, 0);
+             f.SetFailureReason(VELMOR_REASON_WRITE_PROTECTED);
+         },
+         {"write", "@fw.bin"},
+         ExitStatus::OperationFailed,
+         {"文件打开成功", "芯片擦除中...", "芯片擦除失败...", protect},
+         "write-protected"},
+        {"erase fails for no known cause",
+         [](FakeDriver& f) { f.SetResult(FakeEntry::InitFlash, 0); },
+         {"erase"},
+         ExitStatus::OperationFailed,
+         {"芯片擦除中...", "芯片擦除失败..."},
+         nullptr},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        for (const bool json : {false, true}) {
+            FakeDriver fake;
+            fake.SetChipSize(kChip);
+            row.arrange(fake);
+            Lines args = row.args;
+            if (json) args.push_back("--json");
+            const CliRun run = RunCli(fake, dir, args);
+            EXPECT_EQ(run.exit, row.exit);
+            if (!json) {
+                EXPECT_EQ(run.outLines(), row.out);
+                continue;
+            }
+            const nlohmann::json result = nlohmann::json::parse(run.out);
+            if (row.reason == nullptr) {
+                EXPECT_TRUE(result["reason"].is_null());
+            } else {
+                EXPECT_EQ(result["reason"], row.reason);
+            }
+        }
+    }
+}
+
+TEST(MissingEntryPointsTest, NamesTheFirstAndCountsTheRest) {
+    FakeDriver fake;
+    DriverApi api = fake.Api();
+    EXPECT_EQ(MissingEntryPoints(api), "");
+    api.QuovixGetFlashInfo = nullptr;
+    EXPECT_EQ(MissingEntryPoints(api), "QuovixGetFlashInfo");
+    api.QuovixSetBP1 = nullptr;
+    EXPECT_EQ(MissingEntryPoints(api), "QuovixSetBP1 等2个");
+}
+
+// A FILE whose every write fails, as /dev/full gives.
+FILE* FullStream() {
+    return std::fopen("/dev/full", "w");
+}
+
+TEST(CliAppStatusTest, OutputThatCannotBeWrittenIsAFileError) {
+    TempDirectory dir;
+    WriteProductData(dir);
+    struct Row {
+        const char* name;
+        Lines args;
+        std::function<void(CliEnvironment&, FILE*)> adjust;
+        bool outLost;
+    };
+    const Row rows[] = {
+        {"standard output full", {"detect", "--json"}, [](CliEnvironment& e, FILE* f) { e.out = f; }, true},
+        {"standard error full (progress)", {"blank"}, [](CliEnvironment& e, FILE* f) { e.err = f; }, false},
+        {"help into a full standard output", {"--help"}, [](CliEnvironment& e, FILE* f) { e.out = f; }, true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        FakeDriver fake;
+        fake.SetChipSize(kChip);
+        FILE* full = FullStream();
+        ASSERT_NE(full, nullptr);
+        const CliRun run = RunCli(fake, dir, row.args, [&](CliEnvironment& e) { row.adjust(e, full); });
+        std::fclose(full);
+        EXPECT_EQ(run.exit, ExitStatus::FileError);
+        // Said on the stream that still works.
+        const Lines other = LinesOf(row.outLost ? run.err : run.out);
+        ASSERT_FALSE(other.empty());
+        EXPECT_EQ(other.back(),
+                  row.outLost ? "标准输出写入失败，输出不完整" : "标准错误写入失败，输出不完整");
+    }
+}
+
+// A file system of 64 KiB, mounted for one test (needs the right to mount).
+class SmallFileSystem {
+public:
+    explicit SmallFileSystem(const std::string& path) : m_path(path) {
+        std::filesystem::create_directory(path);
+        m_mounted = mount("tmpfs", path.c_str(), "tmpfs", 0, "size=64k") == 0;
+    }
+    ~SmallFileSystem() {
+        if (m_mounted) umount(m_path.c_str());
+    }
+    bool mounted() const { return m_mounted; }
+
+private:
+    std::string m_path;
+    bool m_mounted = false;
+};
+
+TEST(CliAppStatusTest, AFullWorkDirectoryIsNamedAndBlamesNeitherDeviceNorFile) {
+    TempDirectory dir;
+    WriteProductData(dir);
+    const std::string small = dir.file("small");
+    SmallFileSystem fs(small);
+    if (!fs.mounted()) GTEST_SKIP() << "no right to mount a tmpfs here";
+    dir.Write("fw.bin", PatternBytes(300000, 1));
+    dir.Write("out.bin", {7, 7});
+    const std::string full = "临时工作目录已满（请清理或设置 TMPDIR）: " + small;
+    const std::pair<Lines, Lines> rows[] = {
+        {{"read", "@out.bin"}, {"读取失败，请检查设备连接和芯片容量...", full}},
+        {{"write", "@fw.bin"}, {"文件打开失败", full}},
+        {{"verify", "@fw.bin", "--json"}, {}},
+    };
+    for (const auto& [args, out] : rows) {
+        SCOPED_TRACE(args.front());
+        FakeDriver fake;
+        fake.SetChipSize(kChip, 0x00);
+        const CliRun run = RunCli(fake, dir, args, [&](CliEnvironment& e) { e.tempDirectory = small; });
+        EXPECT_EQ(run.exit, ExitStatus::FileError);
+        if (out.empty()) {
+            EXPECT_EQ(nlohmann::json::parse(run.out)["status"], full);
+        } else {
+            EXPECT_EQ(run.outLines(), out);
+        }
+        EXPECT_EQ(fake.CallCount(FakeEntry::InitFlash), 0);
+        EXPECT_EQ(fake.Chip(), std::vector<uint8_t>(kChip, 0x00));
+    }
+    EXPECT_EQ(dir.Read("out.bin"), (std::vector<uint8_t>{7, 7}));
 }
 
 TEST(PerProgrammerFileTest, NumberGoesBeforeTheExtension) {

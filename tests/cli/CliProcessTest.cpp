@@ -273,3 +273,93 @@ TEST(CliProcessTest, AnInterruptedReadLeavesTheTargetAndNoTemporaryFiles) {
         EXPECT_FALSE(AnyEntryStartsWith(dir, "xjqt-tarlo-"));
     }
 }
+
+namespace {
+
+// Entries of `dir` that a run of the tool makes for itself: its work directories
+// and the temporary files of its outputs.
+std::vector<std::string> ToolLeftovers(const TempDirectory& dir) {
+    std::vector<std::string> found;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind("xjqt-tarlo-", 0) == 0 || name.rfind(".back-", 0) == 0) found.push_back(name);
+    }
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
+void ConfigureSlowProgrammers(const TempDirectory& dir, int devices) {
+    Configure(dir, "");
+    const std::string slow =
+        "backend = simulator\nchip = 25X80\nblock_delay_ms = 20\ndevices = " + std::to_string(devices) + "\n";
+    dir.Write("velmor-sim.conf", std::vector<uint8_t>(slow.begin(), slow.end()));
+}
+
+}  // namespace
+
+// Jobs keep making files while a signal arrives: at every moment, nothing stays.
+TEST(CliProcessTest, ASignalUnderAllLeavesNothingAtAnyMoment) {
+    for (const int signalNumber : {SIGINT, SIGTERM, SIGHUP}) {
+        for (const int delayMs : {3, 8, 15, 25, 50}) {
+            SCOPED_TRACE(std::string(strsignal(signalNumber)) + " after " + std::to_string(delayMs) + " ms");
+            TempDirectory dir;
+            ConfigureSlowProgrammers(dir, 8);
+            const pid_t pid = StartTool(dir, {"read", "back.bin", "--all"});
+            ASSERT_GT(pid, 0);
+            usleep(static_cast<useconds_t>(delayMs) * 1000);
+            kill(pid, signalNumber);
+            int status = 0;
+            ASSERT_EQ(waitpid(pid, &status, 0), pid);
+            EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signalNumber) << status;
+            EXPECT_EQ(ToolLeftovers(dir), std::vector<std::string>{});
+        }
+    }
+}
+
+// SIGKILL allows no clean-up: the next run removes what the killed one left, and
+// nothing of a run that still goes on.
+TEST(CliProcessTest, TheNextRunRemovesWhatAKilledRunLeft) {
+    TempDirectory dir;
+    ConfigureSlowProgrammers(dir, 2);
+    const pid_t killed = StartTool(dir, {"read", "back.bin", "--all"});
+    ASSERT_GT(killed, 0);
+    const std::string tag = std::to_string(killed);
+    bool started = false;
+    for (int i = 0; i < 500 && !started; ++i) {
+        usleep(10000);
+        started = AnyEntryStartsWith(dir, ".back-1.bin." + tag + ".") &&
+                  AnyEntryStartsWith(dir, "xjqt-tarlo-" + tag + "-");
+    }
+    ASSERT_TRUE(started);
+    kill(killed, SIGKILL);
+    int status = 0;
+    ASSERT_EQ(waitpid(killed, &status, 0), killed);
+    ASSERT_FALSE(ToolLeftovers(dir).empty());
+
+    // Names of this test's own process, which runs: not the tool's to remove.
+    const std::string alive = std::to_string(getpid());
+    std::filesystem::create_directory(dir.path() / ("xjqt-tarlo-" + alive + "-aB3dE9"));
+    dir.Write(".back-0.bin." + alive + ".Zz0099", {1});
+
+    Configure(dir, "devices = 2\n");
+    const Outcome next = RunTool(dir, {"read", "back.bin", "--all"});
+    EXPECT_EQ(next.exit, 0) << next.out << next.err;
+    EXPECT_EQ(ToolLeftovers(dir), (std::vector<std::string>{".back-0.bin." + alive + ".Zz0099",
+                                                            "xjqt-tarlo-" + alive + "-aB3dE9"}));
+}
+
+// Started with standard output closed, the tool neither writes into a file that
+// took its number nor reports a success: the loss is said on standard error.
+TEST(CliProcessTest, AClosedStandardOutputIsAFileError) {
+    TempDirectory dir;
+    Configure(dir, "");
+    const std::string command = "cd '" + dir.path().string() + "' && TMPDIR=. XDG_RUNTIME_DIR=. '" +
+                                XJQT_TARLO_PATH + "' --driver '" + VELMOR_LIBRARY_PATH +
+                                "' detect >&- 2> err.txt";
+    const int status = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 5);
+    const std::vector<uint8_t> err = dir.Read("err.txt");
+    EXPECT_EQ(LinesOf(std::string(err.begin(), err.end())),
+              (std::vector<std::string>{"标准输出写入失败，输出不完整"}));
+}

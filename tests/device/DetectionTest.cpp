@@ -229,6 +229,26 @@ TEST_F(DetectionOrderTest, MissingEnumMeansNoProgrammer) {
     EXPECT_EQ(Seen({"status:"}), Lines{"status:设备未连接...|alert|beep"});
 }
 
+TEST_F(DetectionOrderTest, AProgrammerWithoutAccessIsToldOnceInABox) {
+    driver.SetResult(FakeEntry::Open, -1);
+    driver.SetFailureReason(VELMOR_REASON_ACCESS_DENIED);
+    Make();
+    EXPECT_EQ(detection->DetectQuiet(), 0);
+    EXPECT_EQ(detection->DetectWithMessage(), 0);
+    EXPECT_EQ(
+        Seen({"status:", "box:"}),
+        (Lines{"box:提示|exclamation|找到编程器，但没有权限打开它！\r\n请运行 scripts/install-udev-rule.sh "
+               "安装 udev 规则，然后重新插入编程器。    ",
+               "status:设备未连接...|alert|beep", "status:设备未连接...|alert",
+               "box:提示|exclamation|设备未连接!    "}));
+}
+
+TEST_F(DetectionOrderTest, AProgrammerThatFailsForAnotherCauseGetsNoAccessBox) {
+    driver.SetResult(FakeEntry::Open, -1);
+    EXPECT_EQ(Make().DetectQuiet(), 0);
+    EXPECT_EQ(Seen({"status:", "box:"}), Lines{"status:设备未连接...|alert|beep"});
+}
+
 TEST_F(DetectionOrderTest, WithAFileLoadedTheDataViewIsNotGrayed) {
     image.SetLoaded(true);
     driver.SetResult(FakeEntry::Enum, 0);

@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cstring>
+#include <thread>
 
 #include "VelmorTestSupport.h"
 
@@ -384,6 +385,40 @@ TEST_F(VelmorEntryPoints, ProtectionHeldByTheWpPinFailsProgramAndErase) {
     EXPECT_EQ(api().QuovixSetBP1(h, 0), 0);
     EXPECT_EQ(done, 7u);
     EXPECT_EQ(chipFile(), std::vector<uint8_t>(kOneMiB, 0xFF));
+}
+
+TEST_F(VelmorEntryPoints, LastFailureNamesTheWpPinAndEachCallSetsItAfresh) {
+    configure("block_protect = 2\nhardware_protect = yes\n");
+    const int32_t h = connect();
+    ASSERT_NE(api().QuovixLastFailure, nullptr);
+    EXPECT_EQ(api().QuovixLastFailure(), VELMOR_REASON_NONE);
+    const std::vector<uint8_t> data(16, 0x00);
+    uint32_t done = 0;
+    EXPECT_EQ(api().QuovixProgram(h, data.data(), 16, 0, &done), 0);
+    EXPECT_EQ(api().QuovixLastFailure(), VELMOR_REASON_WRITE_PROTECTED);
+    // Other entry points leave it; a failure of no known cause clears it.
+    EXPECT_EQ(api().QuovixSetWriteTime(h, 500), 1);
+    EXPECT_EQ(api().QuovixLastFailure(), VELMOR_REASON_WRITE_PROTECTED);
+    EXPECT_EQ(api().QuovixProgram(h, nullptr, 16, 0, &done), 0);
+    EXPECT_EQ(api().QuovixLastFailure(), VELMOR_REASON_NONE);
+    EXPECT_EQ(api().QuovixInitFlash(h), 0);
+    EXPECT_EQ(api().QuovixLastFailure(), VELMOR_REASON_WRITE_PROTECTED);
+    // Kept per thread: another thread has its own.
+    int32_t other = -1;
+    std::thread([&] { other = api().QuovixLastFailure(); }).join();
+    EXPECT_EQ(other, VELMOR_REASON_NONE);
+}
+
+TEST_F(VelmorEntryPoints, AProgrammerThatMayNotBeOpenedIsCountedAndSaysSo) {
+    configure("access_denied = yes\n");
+    EXPECT_EQ(api().QuovixEnum(), 1);
+    EXPECT_EQ(api().QuovixOpen(0), -1);
+    EXPECT_EQ(api().QuovixLastFailure(), VELMOR_REASON_ACCESS_DENIED);
+    configure();
+    const int32_t h = api().QuovixOpen(0);
+    EXPECT_GT(h, 0);
+    EXPECT_EQ(api().QuovixLastFailure(), VELMOR_REASON_NONE);
+    api().QuovixClose(h);
 }
 
 TEST_F(VelmorEntryPoints, BlockProtectionSetInTheChipIsClearedBeforeProgramming) {

@@ -34,6 +34,7 @@ VelmorLibrary::VelmorLibrary() {
     bind(m_handle, "QuovixSetWriteTime", m_api.QuovixSetWriteTime);
     bind(m_handle, "QuovixInitFlash", m_api.QuovixInitFlash);
     bind(m_handle, "QuovixProgram", m_api.QuovixProgram);
+    bind(m_handle, "QuovixLastFailure", m_api.QuovixLastFailure);
     bind(m_handle, "QuovixRead", m_api.QuovixRead);
     bind(m_handle, "QuovixGetFlashInfo", m_api.QuovixGetFlashInfo);
 }

@@ -105,10 +105,22 @@ TEST_F(VerifyChipTest, ImageOverTheChipIdenticalWithinIt) {
     EXPECT_TRUE(Run(WorkerCode::Verify));
     EXPECT_EQ(driver.CallCount(FakeEntry::Read), 16);
     const Lines seen = Seen();
+    // The bar stands for the bytes compared, so it ends full.
     EXPECT_EQ(Lines(seen.end() - 5, seen.end()),
-              (Lines{"progress:99|已校验99%", "hide-progress", "wave:sound/finishsound.wav",
+              (Lines{"progress:100|已校验100%", "hide-progress", "wave:sound/finishsound.wav",
                      "status:校验成功,溢出部分未校验...|alert",
                      "box:提示|exclamation|校验成功，溢出部分未校验！   "}));
+}
+
+TEST_F(VerifyChipTest, ImageTwiceTheChipRunsTheBarToTheChipsEnd) {
+    const auto file = Pattern(2 * kChip);
+    LoadImage(file);
+    ChipHolds(file);
+    EXPECT_TRUE(Run(WorkerCode::Verify));
+    const Lines progress = log.With("progress:");
+    ASSERT_GE(progress.size(), 3u);
+    EXPECT_EQ(progress[progress.size() / 2].substr(0, 11), "progress:50");
+    EXPECT_EQ(progress.back(), "progress:100|已校验100%");
 }
 
 TEST_F(VerifyChipTest, DeliveryReachingPastTheChipSizeIsComparedOnlyUpToIt) {

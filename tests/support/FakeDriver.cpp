@@ -16,6 +16,11 @@ int32_t Forward(FakeCall call, uint8_t* readBuffer = nullptr, const uint8_t* pro
     return fake->Enter(std::move(call), readBuffer, programData, done, kind, code);
 }
 
+int32_t VELMOR_CALL FakeLastFailure() {
+    FakeDriver* fake = g_instance.load();
+    return fake ? fake->LastFailure() : 0;
+}
+
 int32_t VELMOR_CALL FakeEnum() {
     return Forward({FakeEntry::Enum, {}, {}});
 }
@@ -120,7 +125,18 @@ DriverApi FakeDriver::Api() const {
     if (has(FakeEntry::Program)) api.QuovixProgram = FakeProgram;
     if (has(FakeEntry::Read)) api.QuovixRead = FakeRead;
     if (has(FakeEntry::GetFlashInfo)) api.QuovixGetFlashInfo = FakeGetFlashInfo;
+    api.QuovixLastFailure = FakeLastFailure;
     return api;
+}
+
+void FakeDriver::SetFailureReason(int32_t reason) {
+    std::lock_guard lock(m_mutex);
+    m_failureReason = reason;
+}
+
+int32_t FakeDriver::LastFailure() const {
+    std::lock_guard lock(m_mutex);
+    return m_lastFailure;
 }
 
 void FakeDriver::Remove(FakeEntry entry) {
@@ -252,6 +268,10 @@ int32_t FakeDriver::Enter(FakeCall call, uint8_t* readBuffer, const uint8_t* pro
         CheckContract(call, done);
         const int index = ++m_counts[call.entry];
         result = Execute(call, index, readBuffer, programData, done, kind, code);
+        // As the library: these three set the reason, to none when they succeed.
+        if (call.entry == FakeEntry::Open) m_lastFailure = result < 0 ? m_failureReason : 0;
+        if (call.entry == FakeEntry::InitFlash || call.entry == FakeEntry::Program)
+            m_lastFailure = result == 0 ? m_failureReason : 0;
         m_calls.push_back(call);
         hook = m_hook;
     }

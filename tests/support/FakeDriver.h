@@ -79,6 +79,11 @@ public:
     // Every Program or Read transfers and reports at most `maxBytes`.
     void LimitTransfers(FakeEntry entry, uint32_t maxBytes);
 
+    // What QuovixLastFailure reports after a failed Open, InitFlash or Program
+    // (VELMOR_REASON_NONE after one that succeeded).
+    void SetFailureReason(int32_t reason);
+    int32_t LastFailure() const;
+
     std::vector<FakeCall> Calls() const;
     std::vector<std::string> CallTexts() const;
     std::vector<std::string> CallTexts(FakeEntry entry) const;
@@ -126,4 +131,6 @@ private:
     std::vector<FakeCall> m_calls;
     std::vector<std::string> m_violations;
     std::function<void(const FakeCall&)> m_hook;
+    int32_t m_failureReason = 0;
+    int32_t m_lastFailure = 0;
 };

@@ -1,11 +1,14 @@
 #include "LibusbBus.h"
 
 #include <libusb.h>
+#include <velmor.h>
 
 #include <chrono>
 #include <cstring>
 #include <deque>
 #include <thread>
+
+#include "LastFailure.h"
 
 namespace velmor {
 
@@ -198,7 +201,12 @@ std::unique_ptr<UsbPort> LibusbBus::open(const UsbDeviceInfo& wanted, const UsbE
             descriptor.idVendor == wanted.vendorId && descriptor.idProduct == wanted.productId &&
             libusb_get_bus_number(list[i]) == wanted.bus &&
             libusb_get_device_address(list[i]) == wanted.address) {
-            if (libusb_open(list[i], &handle) != 0) {
+            const int opened = libusb_open(list[i], &handle);
+            if (opened != 0) {
+                // Without the udev rule the device node is root's: the user must hear why.
+                if (opened == LIBUSB_ERROR_ACCESS) {
+                    setLastFailure(VELMOR_REASON_ACCESS_DENIED);
+                }
                 handle = nullptr;
                 break;
             }

@@ -7,6 +7,7 @@
 
 #include "../VelmorTestSupport.h"
 #include "Driver.h"
+#include "LastFailure.h"
 #include "ProgrammerBackend.h"
 #include "UsbTestSupport.h"
 
@@ -258,11 +259,24 @@ TEST_P(UsbEntryPoints, ProtectionTheWpPinHoldsFailsProgramAndErase) {
     uint32_t done = 9;
     EXPECT_EQ(m_driver->program(h, data.data(), 64, 0, &done), 0);
     EXPECT_EQ(m_driver->initFlash(h), 0);
+    EXPECT_EQ(lastFailure(), VELMOR_REASON_WRITE_PROTECTED);
     EXPECT_EQ(done, 9u);
     EXPECT_EQ(chip().status() & 0x1C, 0x0C);
     EXPECT_TRUE(
         std::all_of(chip().contents().begin(), chip().contents().end(), [](uint8_t b) { return b == 0xFF; }));
     EXPECT_EQ(m_driver->selfTest(h), 1) << "the connection stays usable";
+}
+
+TEST_P(UsbEntryPoints, AProgrammerTheUserMayNotOpenIsCountedAndNamedAsSuch) {
+    m_device->denyAccess(true);
+    EXPECT_EQ(m_driver->enumerate(), 1);
+    EXPECT_EQ(m_driver->open(0), -1);
+    EXPECT_EQ(lastFailure(), VELMOR_REASON_ACCESS_DENIED);
+    m_device->denyAccess(false);
+    const int32_t h = m_driver->open(0);
+    EXPECT_GT(h, 0);
+    EXPECT_EQ(lastFailure(), VELMOR_REASON_NONE);
+    m_driver->close(h);
 }
 
 TEST_P(UsbEntryPoints, ErasedPagesAreNotSent) {
