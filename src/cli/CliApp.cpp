@@ -14,6 +14,7 @@
 #include "platform/InstanceLock.h"
 #include "platform/InstanceNames.h"
 #include "platform/InterruptCleanup.h"
+#include "platform/SystemFiles.h"
 
 namespace {
 
@@ -181,6 +182,12 @@ ExitStatus RunCommandLine(const std::vector<std::string>& arguments, const CliEn
         s.workDirectory = work.ForJob(i, JobWorkFileNames());
         s.lockDirectory = environment.lockDirectory;
         s.clock = clock;
+    }
+    // A read never replaces one of the program's own files: decided before any chip is touched.
+    for (const JobSetup& s : setups) {
+        if (options.command == CliCommand::Read &&
+            SystemFiles::IsSystemFile(s.file, environment.productDataDirectory))
+            return Refuse(console, options, ExitStatus::FileError, CliText::SystemFileRefused + s.file);
     }
     std::vector<JobResult> results(static_cast<size_t>(jobs));
     if (jobs == 1) {

@@ -11,6 +11,7 @@ inline constexpr const char* SiblingRunning = "请关闭XJQT_Quenby Flash编程�
 inline constexpr const char* DriverMissing = "文件丢失！ ";
 inline constexpr const char* FileOpenFailed = "文件打开失败";
 inline constexpr const char* OutputFailed = "文件保存失败: ";
+inline constexpr const char* SystemFileRefused = "禁止修改系统文件！ ";
 inline constexpr const char* WorkDirectoryFailed = "无法建立临时工作目录";
 inline constexpr const char* OverflowRefused = "文件长度大于芯片存储量，未烧录（--allow-overflow 可继续）...";
 inline constexpr const char* DifferencesOmitted = "其余错误不再列出（--max-differences）";

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <system_error>
 
 #include "hexview/HexView.h"
@@ -15,6 +16,7 @@
 #include "platform/FileState.h"
 #include "platform/LocalTime.h"
 #include "platform/ReplacementFile.h"
+#include "platform/SystemFiles.h"
 #include "ports/CommandIds.h"
 #include "ports/MessageBoxes.h"
 #include "ports/StatusLine.h"
@@ -48,7 +50,8 @@ std::vector<OpenDialogFilter> SaveDialogFilters() {
     return {
         {"bin文件(*.bin)", {"*.bin"}},
         {"rom文件(*.rom)", {"*.rom"}},
-        {"其他文件(*.*)", {"*"}},
+        // Shown as "*.*"; the window's dialog lets it match names without a dot too.
+        {"其他文件(*.*)", {"*.*"}},
     };
 }
 
@@ -59,7 +62,9 @@ bool ImageSaver::IsWorkFile(const std::string& path) const {
     const std::string& work = m_loader.workCopyPath();
     const std::string& chip = m_loader.chipWorkFilePath();
     // Another spelling of a work file (a link, "..") is the same system file.
-    return path == work || path == chip || IsSameFile(path, work) || IsSameFile(path, chip);
+    if (path == work || path == chip || IsSameFile(path, work) || IsSameFile(path, chip)) return true;
+    // The product data, the log, the sounds and the lock live beside the work copy.
+    return SystemFiles::IsSystemFile(path, std::filesystem::path(work).parent_path().string());
 }
 
 bool ImageSaver::IsLoadedFile(const std::string& path) const {

@@ -369,7 +369,20 @@ TEST_F(ImageSaverTest, WorkFilesAreRefusedAsTargets) {
         {"link to the work copy, save as", false, "link.bin"},
         {"work copy, chip data", true, "h_alor1.dll"},
         {"chip work file, chip data", true, "h_alor0.dll"},
+        {"product data, save as", false, "XJQT.uc"},
+        {"log, save as", false, "修改记录.txt"},
+        {"sound setting, save as", false, "halor2.dll"},
+        {"wave file, save as", false, "sound/ding.wav"},
+        {"lock file, save as", false, ".XJQT_Tarlo Flash编程器.exe.lock"},
+        {"product data, chip data", true, "XJQT.uc"},
+        {"log through a link, chip data", true, "log-link.txt"},
+        {"new wave file, chip data", true, "sound/new.wav"},
     };
+    std::filesystem::create_directory(dir.File("sound"));
+    dir.Write("XJQT.uc", {0x55, 0xAA});
+    dir.Write("halor2.dll", {1});
+    dir.Write("sound/ding.wav", {2});
+    std::filesystem::create_symlink(dir.File("修改记录.txt"), dir.File("log-link.txt"));
     std::filesystem::create_symlink(dir.File("h_alor1.dll"), dir.File("link.bin"));
     const Bytes source = PatternBytes(64);
     for (const Row& row : rows) {
@@ -380,6 +393,8 @@ TEST_F(ImageSaverTest, WorkFilesAreRefusedAsTargets) {
             LoadEdited("fw.bin", source, WithByte(source, 9, 0x99));
         const std::string sourcePath = image.sourcePath();
         const Bytes work = TempDir::Read(dir.File("h_alor1.dll"));
+        const bool targetExisted = std::filesystem::exists(dir.File(row.target));
+        const Bytes target = TempDir::Read(dir.File(row.target));
         fileDialog.Queue(dir.File(row.target));
         if (row.chipData)
             saver.SaveImage();
@@ -389,6 +404,8 @@ TEST_F(ImageSaverTest, WorkFilesAreRefusedAsTargets) {
         EXPECT_EQ(image.sourcePath(), sourcePath);
         EXPECT_EQ(TempDir::Read(dir.File("h_alor1.dll")), work);
         EXPECT_EQ(LogText(), "old");
+        EXPECT_EQ(std::filesystem::exists(dir.File(row.target)), targetExisted);
+        EXPECT_EQ(TempDir::Read(dir.File(row.target)), target);
         if (!row.chipData) {
             saver.SaveImage();
             EXPECT_EQ(TempDir::Read(sourcePath), WithByte(source, 9, 0x99));
