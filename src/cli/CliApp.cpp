@@ -20,6 +20,7 @@
 #include "platform/InstanceNames.h"
 #include "platform/InterruptCleanup.h"
 #include "platform/Leftovers.h"
+#include "platform/SystemFiles.h"
 
 namespace {
 
@@ -193,6 +194,12 @@ ExitStatus RunCommands(const std::vector<std::string>& arguments, const CliEnvir
         s.workDirectory = work.ForJob(i, JobWorkFileNames());
         s.lockDirectory = environment.lockDirectory;
         s.clock = clock;
+    }
+    // A read never replaces one of the program's own files: decided before any chip is touched.
+    for (const JobSetup& s : setups) {
+        if (options.command == CliCommand::Read &&
+            SystemFiles::IsSystemFile(s.file, environment.productDataDirectory))
+            return Refuse(console, options, ExitStatus::FileError, CliText::SystemFileRefused + s.file);
     }
     std::vector<JobResult> results(static_cast<size_t>(jobs));
     const auto runJob = [&](int i) {

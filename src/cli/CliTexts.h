@@ -22,6 +22,7 @@ inline constexpr const char* OutputFailed = "文件保存失败: ";
 inline constexpr const char* WorkDirectoryFailed = "无法建立临时工作目录: ";
 inline constexpr const char* WorkDirectoryFull = "临时工作目录已满（请清理或设置 TMPDIR）: ";
 inline constexpr const char* ImageEmpty = "文件为空（0字节），未操作芯片: ";
+inline constexpr const char* SystemFileRefused = "禁止修改系统文件！ ";
 inline constexpr const char* OverflowRefused = "文件长度大于芯片存储量，未烧录（--allow-overflow 可继续）...";
 inline constexpr const char* DifferencesOmitted = "其余错误不再列出（--max-differences）";
 inline constexpr const char* UsageError = "命令行有误：";

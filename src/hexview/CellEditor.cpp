@@ -265,10 +265,10 @@ void CellEditor::StepToNextByte(int row, int column) {
 }
 
 void CellEditor::CommitCellEdit() {
-    CommitEdit();
+    CommitEdit(false);
 }
 
-CellEditor::Commit CellEditor::CommitEdit() {
+CellEditor::Commit CellEditor::CommitEdit(bool typed) {
     if (m_state.WorkCopyInUse() || !m_image.loaded() || !m_editorOpen) return Commit::Done;
     m_editorText = m_control->Text();
     const GridCellId current = EditedCell();
@@ -278,6 +278,8 @@ CellEditor::Commit CellEditor::CommitEdit() {
     const uint64_t offset =
         static_cast<uint64_t>(m_view.editFileRow()) * HexView::kRowBytes + m_view.editColumn() - 1;
     const uint32_t oldLength = m_image.length();
+    // Past the end the editor shows a byte that does not exist: untouched, it adds none.
+    if (m_editorText == m_editOldText && offset >= oldLength && !typed) return Commit::Done;
     if (m_editorText == m_editOldText && offset < oldLength) {
         CloseCellEditor();
         m_status.SetStatus(UnchangedText, false, false);

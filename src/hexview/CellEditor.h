@@ -102,7 +102,9 @@ private:
 
     enum class Commit { Done, Failed };
 
-    Commit CommitEdit();
+    // `typed`: a keystroke commits; otherwise (Enter, Save, a switch) an untouched
+    // editor past the end commits nothing.
+    Commit CommitEdit(bool typed = true);
     void StepToNextByte(int row, int column);
     void SwitchToEditMode();
     void SwitchToViewMode();

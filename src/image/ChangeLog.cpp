@@ -2,6 +2,8 @@
 
 #include "image/ChangeLogFormat.h"
 
+#include <algorithm>
+
 bool ChangeLog::CreateIfMissing() {
     File file;
     return file.Open(m_path, File::Mode::OpenOrCreate);
@@ -20,7 +22,7 @@ bool ChangeLog::Open() {
         m_file.Close();
         return false;
     }
-    m_end = static_cast<uint64_t>(size);
+    m_start = m_end = m_reservedEnd = static_cast<uint64_t>(size);
     m_buffer.reserve(kBufferBytes);
     return true;
 }
@@ -56,7 +58,24 @@ bool ChangeLog::Sync() {
     return Flush() && m_file.Sync();
 }
 
+bool ChangeLog::Reserve(uint64_t bytes) {
+    if (m_failed || !m_file.IsOpen()) return false;
+    const uint64_t from = m_end + m_buffer.size();
+    if (!m_file.Reserve(from, bytes)) return false;
+    m_reservedEnd = std::max(m_reservedEnd, from + bytes);
+    return true;
+}
+
+void ChangeLog::RollBack() {
+    if (m_file.IsOpen()) m_file.Truncate(m_start);
+    m_reservedEnd = m_end = m_start;
+    Close();
+}
+
 void ChangeLog::Close() {
+    // Reserved room not filled would leave zero bytes in the text.
+    if (m_file.IsOpen() && m_reservedEnd > m_end) m_file.Truncate(m_end);
+    m_reservedEnd = m_end;
     m_file.Close();
     m_buffer.clear();
     m_buffer.shrink_to_fit();

@@ -30,14 +30,23 @@ public:
     bool AppendChange(uint32_t address, int old, uint8_t now);
     // Writes what is gathered (so a log that cannot grow is known before anything else is written).
     bool Flush();
+    // Allocates disk room for the next `bytes` bytes of the block, so that the lines
+    // of changes already made to a source cannot be lost to a full disk. False when
+    // the room is not there: RollBack then.
+    bool Reserve(uint64_t bytes);
+    // Cuts the log back to its length at Open and closes it: the block never happened.
+    void RollBack();
     // Writes what is gathered and flushes the file to the disk.
     bool Sync();
+    // Closes the log; room reserved beyond what was written is given back.
     void Close();
 
 private:
     std::string m_path;
     File m_file;
+    uint64_t m_start = 0;
     uint64_t m_end = 0;
+    uint64_t m_reservedEnd = 0;
     std::string m_buffer;
     bool m_failed = false;
 };

@@ -46,6 +46,7 @@ void FileImage::Unload() {
     m_length = 0;
     m_workCopy.Close();
     m_source.Close();
+    m_sourceState.reset();
 }
 
 void FileImage::SetChecksum(uint64_t checksum) {

@@ -3,9 +3,11 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "platform/File.h"
+#include "platform/FileState.h"
 
 // The current image: the work copy on disk, read and written at explicit offsets,
 // and the source it was made from, kept open read-only as the reference for what
@@ -57,6 +59,10 @@ public:
     void SetLength(uint32_t length) { m_length = length; }
     void SetChecksum(uint64_t checksum);
     void SetSourcePath(const std::string& path) { m_sourcePath = path; }
+    // The source as it was when its bytes were copied (or last saved): Save refuses to
+    // write over a source that another program has changed since.
+    const std::optional<FileState>& sourceState() const { return m_sourceState; }
+    void SetSourceState(std::optional<FileState> state) { m_sourceState = state; }
     void SetDisplayPath(const std::string& text) { m_displayPath = text; }
     void SetNameText(const std::string& text) { m_nameText = text; }
     void SetSizeText(const std::string& text) { m_sizeText = text; }
@@ -73,6 +79,7 @@ private:
     std::atomic<uint32_t> m_length{0};
     uint64_t m_checksum = 0;
     std::string m_sourcePath;
+    std::optional<FileState> m_sourceState;
     std::string m_displayPath = "支持文件拖放...";
     std::string m_nameText = "空";
     std::string m_checksumText = "0000000000";

@@ -5,6 +5,7 @@
 #include "image/ImageFileCopy.h"
 #include "image/ImageTexts.h"
 #include "platform/File.h"
+#include "platform/FileState.h"
 #include "ports/CommandIds.h"
 #include "ports/ImageObserver.h"
 #include "ports/MessageBoxes.h"
@@ -104,6 +105,8 @@ void ImageLoader::LoadImageFile(const std::string& path, bool userOpened) {
         ReportFailure(chipData, &work);
         return;
     }
+    // Taken before the copy: a write by another program from here on shows at Save.
+    m_image.SetSourceState(FileStateOf(source));
     // The length is 32-bit: a longer file is refused before anything is copied.
     const int64_t sourceSize = source.Size();
     if (sourceSize < 0 || static_cast<uint64_t>(sourceSize) > kMaxImageLength) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <system_error>
 
 #include "image/ChangeLog.h"
@@ -11,8 +12,10 @@
 #include "image/ImageFileCopy.h"
 #include "image/ImageLoader.h"
 #include "platform/File.h"
+#include "platform/FileState.h"
 #include "platform/LocalTime.h"
 #include "platform/ReplacementFile.h"
+#include "platform/SystemFiles.h"
 #include "ports/CommandIds.h"
 #include "ports/ImageObserver.h"
 #include "ports/MessageBoxes.h"
@@ -47,7 +50,8 @@ std::vector<OpenDialogFilter> SaveDialogFilters() {
     return {
         {"bin文件(*.bin)", {"*.bin"}},
         {"rom文件(*.rom)", {"*.rom"}},
-        {"其他文件(*.*)", {"*"}},
+        // Shown as "*.*"; the window's dialog lets it match names without a dot too.
+        {"其他文件(*.*)", {"*.*"}},
     };
 }
 
@@ -59,7 +63,9 @@ bool ImageSaver::IsWorkFile(const std::string& path) const {
     const std::string& work = m_loader.workCopyPath();
     const std::string& chip = m_loader.chipWorkFilePath();
     // Another spelling of a work file (a link, "..") is the same system file.
-    return path == work || path == chip || IsSameFile(path, work) || IsSameFile(path, chip);
+    if (path == work || path == chip || IsSameFile(path, work) || IsSameFile(path, chip)) return true;
+    // The product data, the log, the sounds and the lock live beside the work copy.
+    return SystemFiles::IsSystemFile(path, std::filesystem::path(work).parent_path().string());
 }
 
 bool ImageSaver::IsLoadedFile(const std::string& path) const {
@@ -88,15 +94,27 @@ void ImageSaver::SaveImage() {
 void ImageSaver::SaveInPlace() {
     if (m_commitCellEdit) m_commitCellEdit();
     const std::string path = m_image.sourcePath();
+    if (ChangedOutside(path)) {
+        // Writing now would put back the other program's bytes and log changes nobody made.
+        if (m_ports.boxes.Show(kChangedOutsideMessage, "警告", MessageIcon::Exclamation,
+                               MessageButtons::YesNo) == MessageAnswer::Yes)
+            SaveImageAs();
+        return;
+    }
     // Written in place, so the user's file keeps its inode, links and permissions.
     File source;
     if (!source.Open(path, File::Mode::ReadWrite)) return ReportFailure();
     const std::string stamp = ChangeLogFormat::Stamp(m_clock());
-    if (!m_log.Open()) return ReportFailure();
-    // The head reaches the log before the source is touched: a log that cannot grow stops the save here.
-    if (!m_log.Append(ChangeLogFormat::FileHead(stamp, NameTextOf(path))) || !m_log.Flush()) {
-        m_log.Close();
-        return ReportFailure();
+    const std::string head = ChangeLogFormat::FileHead(stamp, NameTextOf(path));
+    uint64_t lineBytes = 0;
+    if (!MeasureDifferences(source, lineBytes)) return ReportFailure();
+    // The whole block has its room on the disk before the source is touched: no byte
+    // changes without its line.
+    if (!m_log.Open()) return ReportLogFailure();
+    if (!m_log.Reserve(head.size() + lineBytes + ChangeLogFormat::kBlockEnd.size()) || !m_log.Append(head) ||
+        !m_log.Flush()) {
+        m_log.RollBack();
+        return ReportLogFailure();
     }
     bool ok = WriteDifferences(source);
     // The block is closed even after a failed write; it lists the bytes that landed.
@@ -104,6 +122,8 @@ void ImageSaver::SaveInPlace() {
     ok = source.Sync() && ok;
     ok = m_log.Sync() && ok;
     m_log.Close();
+    // This program's own writes are no change from outside.
+    m_image.SetSourceState(FileStateOf(source));
     if (!ok) {
         // Bytes that did land no longer show as changed; the rest still do.
         m_view.ImageChanged();
@@ -114,7 +134,14 @@ void ImageSaver::SaveInPlace() {
     Saved();
 }
 
-bool ImageSaver::WriteDifferences(File& source) {
+bool ImageSaver::ChangedOutside(const std::string& path) const {
+    const std::optional<FileState>& loaded = m_image.sourceState();
+    if (!loaded) return false;
+    const std::optional<FileState> now = FileStateOf(path);
+    return !now || *now != *loaded;
+}
+
+bool ImageSaver::ForEachRun(File& source, const RunVisitor& visit) {
     const int64_t sourceSize = source.Size();
     if (sourceSize < 0) return false;
     // Bytes past the source's end at the start are new, whatever this save appends.
@@ -135,20 +162,42 @@ bool ImageSaver::WriteDifferences(File& source) {
         for (size_t i = NextDifference(work.data(), old.data(), oldCount, 0, count); i < count;
              i = NextDifference(work.data(), old.data(), oldCount, i, count)) {
             const size_t end = RunEnd(work.data(), old.data(), oldCount, i, count);
-            if (!source.WriteAt(pos + i, work.data() + i, end - i)) {
-                LogLanded(source, pos + i, work.data() + i, old.data() + i, oldCount > i ? oldCount - i : 0,
-                          end - i);
-                return false;
-            }
-            for (size_t k = i; k < end; ++k) {
-                if (!m_log.AppendChange(static_cast<uint32_t>(pos + k), k < oldCount ? old[k] : -1, work[k]))
-                    return false;
-            }
+            if (!visit(Run{pos, work.data(), old.data(), oldCount, i, end})) return false;
             i = end;
         }
         pos += count;
         if (count < kCompareBytes) return true;
     }
+}
+
+bool ImageSaver::MeasureDifferences(File& source, uint64_t& lineBytes) {
+    char line[ChangeLogFormat::kChangeLineMax];
+    const uint64_t knownOld = ChangeLogFormat::ChangeLine(0, 0, 0, line);
+    const uint64_t noOld = ChangeLogFormat::ChangeLine(0, -1, 0, line);
+    lineBytes = 0;
+    return ForEachRun(source, [&](const Run& run) {
+        const size_t known = std::clamp(run.oldCount, run.begin, run.end) - run.begin;
+        lineBytes += known * knownOld + (run.end - run.begin - known) * noOld;
+        return true;
+    });
+}
+
+bool ImageSaver::WriteDifferences(File& source) {
+    return ForEachRun(source, [&](const Run& run) {
+        const size_t i = run.begin;
+        const uint64_t at = run.base + i;
+        if (!source.WriteAt(at, run.work + i, run.end - i)) {
+            LogLanded(source, at, run.work + i, run.old + i, run.oldCount > i ? run.oldCount - i : 0,
+                      run.end - i);
+            return false;
+        }
+        for (size_t k = i; k < run.end; ++k) {
+            if (!m_log.AppendChange(static_cast<uint32_t>(run.base + k), k < run.oldCount ? run.old[k] : -1,
+                                    run.work[k]))
+                return false;
+        }
+        return true;
+    });
 }
 
 void ImageSaver::LogLanded(File& source, uint64_t offset, const uint8_t* work, const uint8_t* old,
@@ -170,14 +219,20 @@ void ImageSaver::SaveChipData() {
     if (!WorkCopyFree()) return;
     if (m_commitCellEdit) m_commitCellEdit();
     const std::string stamp = ChangeLogFormat::Stamp(m_clock());
-    if (!m_log.Open()) return ReportFailure();
+    const std::string block = ChangeLogFormat::ChipHead(stamp) +
+                              ChangeLogFormat::ChipLine(NameTextOf(target)) +
+                              std::string(ChangeLogFormat::kBlockEnd);
+    // The block's room first: a file is never replaced without its line in the log.
+    if (!m_log.Open()) return ReportLogFailure();
+    if (!m_log.Reserve(block.size())) {
+        m_log.RollBack();
+        return ReportLogFailure();
+    }
     if (!WriteCopy(target)) {
         m_log.Close();
         return ReportFailure();
     }
-    const bool logged = m_log.Append(ChangeLogFormat::ChipHead(stamp)) &&
-                        m_log.Append(ChangeLogFormat::ChipLine(NameTextOf(target))) &&
-                        m_log.Append(ChangeLogFormat::kBlockEnd) && m_log.Sync();
+    const bool logged = m_log.Append(block) && m_log.Sync();
     m_log.Close();
     if (!logged) return ReportFailure();
     m_ports.texts.SetText(CommandId::PathBox, "芯片数据已保存");
@@ -219,6 +274,12 @@ void ImageSaver::Saved() {
     m_ports.commands.SetEnabled(CommandId::Save, false);
     m_ports.status.SetStatus("文件已保存...", false, false);
     m_view.ImageChanged();
+}
+
+void ImageSaver::ReportLogFailure() {
+    m_ports.status.SetStatus("文件保存失败...", true, true);
+    m_ports.boxes.Show("修改记录文件 " + NameTextOf(m_log.path()) + " 无法写入，文件未保存！", "警告",
+                       MessageIcon::Exclamation);
 }
 
 void ImageSaver::ReportFailure() {

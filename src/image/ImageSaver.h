@@ -17,6 +17,11 @@ class ImageLoader;
 class MessageBoxes;
 class StatusLine;
 
+// Save's box when the source was changed by another program since it was loaded
+// (asks whether to save as another file instead).
+inline constexpr const char* kChangedOutsideMessage =
+    "文件已被其他程序修改，保存将覆盖其修改，文件未保存！\n是否另存为其他文件？";
+
 // "bin文件(*.bin)", "rom文件(*.rom)" and "其他文件(*.*)", in this order.
 std::vector<OpenDialogFilter> SaveDialogFilters();
 // Extension the save dialog adds to a name typed without one.
@@ -61,6 +66,23 @@ private:
     std::string ChooseTarget();
     void SaveInPlace();
     void SaveChipData();
+    // True when the file at `path` is no longer the one loaded or last saved, as it was then.
+    bool ChangedOutside(const std::string& path) const;
+    // A run of bytes [begin, end) of one compared piece at `base` in which the work
+    // copy differs from the source (bytes at or past `oldCount` lie past the source's end).
+    struct Run {
+        uint64_t base;
+        const uint8_t* work;
+        const uint8_t* old;
+        size_t oldCount;
+        size_t begin;
+        size_t end;
+    };
+    using RunVisitor = std::function<bool(const Run&)>;
+    // Compares work copy and source piece by piece; false on a read error or when `visit` says stop.
+    bool ForEachRun(File& source, const RunVisitor& visit);
+    // Length of the change lines this save will write.
+    bool MeasureDifferences(File& source, uint64_t& lineBytes);
     // Writes each run of differing bytes into `source` and logs each byte that landed.
     bool WriteDifferences(File& source);
     // After a failed write: logs those bytes of a run that did reach the source.
@@ -70,6 +92,8 @@ private:
     bool WriteCopy(const std::string& target);
     void Saved();
     void ReportFailure();
+    // The log cannot take the block: nothing was written anywhere.
+    void ReportLogFailure();
 
     FileImage& m_image;
     ImageLoader& m_loader;

@@ -192,6 +192,25 @@ bool File::Truncate(uint64_t size) {
     return r == 0;
 }
 
+bool File::Reserve(uint64_t offset, uint64_t count) {
+    if (m_fd < 0) {
+        errno = EBADF;
+        return false;
+    }
+    if (count == 0) return true;
+    if (int e = Injected(*this, offset, static_cast<size_t>(count), true)) {
+        errno = e;
+        return false;
+    }
+    // glibc writes the range itself where the file system cannot allocate.
+    int r;
+    do {
+        r = ::posix_fallocate(m_fd, static_cast<off_t>(offset), static_cast<off_t>(count));
+    } while (r == EINTR);
+    if (r != 0) errno = r;
+    return r == 0;
+}
+
 bool File::CreateTemporaryBeside(const std::string& path) {
     Close();
     const size_t slash = path.rfind('/');

@@ -44,6 +44,10 @@ public:
     // Current size, or -1.
     int64_t Size() const;
     bool Truncate(uint64_t size);
+    // Allocates disk space for [offset, offset + count), growing the file to cover it,
+    // so that later writes there cannot find the disk full. False (errno kept) when
+    // the space is not there; the file may then have grown and must be cut back.
+    bool Reserve(uint64_t offset, uint64_t count);
     // Empties the file by name rather than in place: a new empty file, made beside it
     // (never through a link), given its permission bits and locked (where the file system
     // locks), is renamed over it. This open moves into `previous` and now names the

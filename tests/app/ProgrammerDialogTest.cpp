@@ -5,6 +5,8 @@
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
+#include <QFileSystemModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -33,6 +35,7 @@
 #include "app/qt/QtMessageBoxes.h"
 #include "app/qt/QtSoundOutput.h"
 #include "app/qt/QtWindowServices.h"
+#include "image/ImageSaver.h"
 #include "operations/qt/CaptionProgressBar.h"
 #include "platform/DriverLibrary.h"
 #include "ports/CommandIds.h"
@@ -657,7 +660,7 @@ private Q_SLOTS:
         QCOMPARE(FileDialog::requestCount(), 2);
         QCOMPARE(FileDialog::lastNameFilters(),
                  QStringList({QStringLiteral("bin文件(*.bin)"), QStringLiteral("rom文件(*.rom)"),
-                              QStringLiteral("其他文件(*)")}));
+                              QStringLiteral("其他文件(*.*)")}));
     }
 
     void longSizeAndNameTextsShowWhole() {
@@ -927,6 +930,35 @@ private Q_SLOTS:
                  QStringLiteral("*.bin;*.rom文件(*.bin *.rom)"));
         QCOMPARE(QtWindowServices::QtNameFilter({"所有文件(*.*)", {"*"}}), QStringLiteral("所有文件(*)"));
         QCOMPARE(QtWindowServices::QtNameFilter({"bin", {"*.bin"}}), QStringLiteral("bin(*.bin)"));
+    }
+
+    // "其他文件(*.*)" reads as the save dialog's text and lists names without a dot too.
+    void otherFilesFilterMatchesEveryFile() {
+        QTemporaryDir files;
+        for (const char* name : {"noext", "a.bin", "b.rom"}) {
+            QFile file(files.filePath(QString::fromUtf8(name)));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        QFileDialog dialog(nullptr, QStringLiteral("保存"), files.path());
+        dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        const QStringList filters = QtWindowServices::QtNameFilters(SaveDialogFilters());
+        QCOMPARE(filters.last(), QStringLiteral("其他文件(*.*)"));
+        FileDialog::setNameFilters(dialog, filters);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        auto* model = dialog.findChild<QFileSystemModel*>();
+        auto* combo = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+        QVERIFY(model != nullptr && combo != nullptr);
+        const QModelIndex root = model->index(files.path());
+        QTRY_COMPARE(model->rowCount(root), 1);  // bin文件(*.bin)
+        combo->setFocus();
+        QTest::keyClick(combo, Qt::Key_Down);
+        QTest::keyClick(combo, Qt::Key_Down);
+        QCOMPARE(combo->currentText(), QStringLiteral("其他文件(*.*)"));
+        QTRY_COMPARE(model->rowCount(root), 3);
+        QTest::keyClick(combo, Qt::Key_Up);
+        QTRY_COMPARE(model->rowCount(root), 1);  // rom文件(*.rom)
     }
 
     void startUpWithoutTheDataFileEndsWithItsBox() {

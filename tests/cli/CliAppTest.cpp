@@ -333,6 +333,40 @@ TEST_F(CliAppTest, ReadReplacesTheFileOnlyWhenTheWholeChipWasRead) {
         EXPECT_NE(entry.path().filename().string().rfind(".out.bin", 0), 0u) << entry.path();
 }
 
+// The program's own files are refused as read targets before the chip is read.
+TEST_F(CliAppTest, ReadRefusesTheProgramsOwnFiles) {
+    std::filesystem::create_directory(dir.path() / "sound");
+    dir.Write("修改记录.txt", {'o', 'l', 'd'});
+    const std::vector<uint8_t> productData = dir.Read("XJQT.uc");
+    struct Row {
+        Lines args;
+        std::string label;    // in front of the message under --all
+        std::string refused;  // the name in the message
+    };
+    const Row rows[] = {
+        {{"read", "@XJQT.uc"}, "", "XJQT.uc"},
+        {{"read", "@修改记录.txt"}, "", "修改记录.txt"},
+        {{"read", "@halor2.dll"}, "", "halor2.dll"},
+        {{"read", "@sound/ding.wav"}, "", "sound/ding.wav"},
+        {{"read", "@.XJQT_Tarlo Flash编程器.exe.lock"}, "", ".XJQT_Tarlo Flash编程器.exe.lock"},
+        {{"read", "@sound/x.wav", "--all"}, "[编程器0] ", "sound/x-0.wav"},
+    };
+    fake.SetChip(PatternBytes(kChip, 5));
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.refused);
+        fake.ClearCalls();
+        const CliRun run = Cli(row.args);
+        EXPECT_EQ(run.exit, ExitStatus::FileError);
+        EXPECT_EQ(run.outLines(), Lines{row.label + "禁止修改系统文件！ " + dir.file(row.refused)});
+        // At most the programmers were counted: none was opened.
+        for (const FakeCall& call : fake.Calls()) EXPECT_EQ(call.entry, FakeEntry::Enum) << call.Text();
+        EXPECT_EQ(dir.Read("XJQT.uc"), productData);
+        EXPECT_EQ(dir.Read("修改记录.txt"), (std::vector<uint8_t>{'o', 'l', 'd'}));
+        EXPECT_FALSE(std::filesystem::exists(dir.path() / "halor2.dll"));
+        EXPECT_FALSE(std::filesystem::exists(dir.path() / "sound/ding.wav"));
+    }
+}
+
 TEST_F(CliAppTest, TheWindowOrAnotherJobOnTheProgrammerKeepsTheJobOff) {
     struct Row {
         const char* name;

@@ -306,6 +306,40 @@ TEST_F(CellEditorTest, ViewModeCommitsInsideButNotPastTheEnd) {
     }
 }
 
+// Enter, Save or a switch commits an editor past the end only when its text was
+// changed there; an untouched grey cell adds no byte.
+TEST_F(CellEditorTest, UntouchedEditorPastTheEndCommitsNothing) {
+    struct Row {
+        const char* name;
+        size_t size;      // bytes of the file opened
+        int row, column;  // cell clicked
+        const char* typed;
+        const char* editorText;  // set without a keystroke before the commit; null: left as it is
+        std::vector<uint8_t> expected;
+    };
+    std::vector<uint8_t> grown = Sample(20);
+    grown.resize(41, 0xFF);
+    grown[40] = 0x0C;
+    const Row rows[] = {
+        {"empty file, AB typed at 0, editor moved on to 1", 0, 1, 1, "AB", nullptr, {0xAB}},
+        {"grey cell clicked, nothing typed", 20, 3, 9, "", nullptr, Sample(20)},
+        {"grey cell with a digit put in front", 20, 3, 9, "", "C", grown},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Open(Sample(row.size));
+        EditMode();
+        Click(row.row, row.column, Half::Left);
+        Type(row.typed);
+        ASSERT_TRUE(editor.editorOpen());
+        if (row.editorText != nullptr) control.text = row.editorText;
+        editor.CommitCellEdit();
+        EXPECT_EQ(Work(), row.expected);
+        EXPECT_EQ(image.length(), row.expected.size());
+        image.Unload();
+    }
+}
+
 TEST_F(CellEditorTest, EnterBeforeAnyClickWritesNothing) {
     Open(Sample());
     EditMode();

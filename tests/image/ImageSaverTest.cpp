@@ -1,5 +1,6 @@
 #include "image/ImageSaver.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,6 +16,7 @@
 #include "image/ImageLoader.h"
 #include "operations/WorkerState.h"
 #include "platform/File.h"
+#include "platform/FileState.h"
 #include "ports/CommandIds.h"
 #include "support/FileSizeLimit.h"
 #include "support/RecordingPorts.h"
@@ -41,6 +43,9 @@ const std::string kEnd = std::string(40, '-') + "END" + std::string(40, '-');
 const std::string kSaved = "status:文件已保存...";
 const std::string kSaveFailed = "status:文件保存失败...|alert|beep";
 const std::string kCannotWrite = "box:警告|exclamation|无法写入文件！";
+const std::string kLogCannotWrite = "box:警告|exclamation|修改记录文件 修改记录.txt 无法写入，文件未保存！";
+const std::string kChangedOutside =
+    "box:警告|exclamation|文件已被其他程序修改，保存将覆盖其修改，文件未保存！\n是否另存为其他文件？";
 const std::string kSystemFile = "box:警告|exclamation|禁止修改系统文件！   ";
 const std::string kSaveDialog = "save-dialog:bin文件(*.bin);rom文件(*.rom);其他文件(*.*);|bin";
 
@@ -343,7 +348,20 @@ TEST_F(ImageSaverTest, WorkFilesAreRefusedAsTargets) {
         {"link to the work copy, save as", false, "link.bin"},
         {"work copy, chip data", true, "h_alor1.dll"},
         {"chip work file, chip data", true, "h_alor0.dll"},
+        {"product data, save as", false, "XJQT.uc"},
+        {"log, save as", false, "修改记录.txt"},
+        {"sound setting, save as", false, "halor2.dll"},
+        {"wave file, save as", false, "sound/ding.wav"},
+        {"lock file, save as", false, ".XJQT_Tarlo Flash编程器.exe.lock"},
+        {"product data, chip data", true, "XJQT.uc"},
+        {"log through a link, chip data", true, "log-link.txt"},
+        {"new wave file, chip data", true, "sound/new.wav"},
     };
+    std::filesystem::create_directory(dir.file("sound"));
+    dir.Write("XJQT.uc", {0x55, 0xAA});
+    dir.Write("halor2.dll", {1});
+    dir.Write("sound/ding.wav", {2});
+    std::filesystem::create_symlink(dir.file("修改记录.txt"), dir.file("log-link.txt"));
     std::filesystem::create_symlink(dir.file("h_alor1.dll"), dir.file("link.bin"));
     const Bytes source = PatternBytes(64);
     for (const Row& row : rows) {
@@ -354,6 +372,8 @@ TEST_F(ImageSaverTest, WorkFilesAreRefusedAsTargets) {
             LoadEdited("fw.bin", source, WithByte(source, 9, 0x99));
         const std::string sourcePath = image.sourcePath();
         const Bytes work = ReadBytes(dir.file("h_alor1.dll"));
+        const bool targetExisted = std::filesystem::exists(dir.file(row.target));
+        const Bytes target = ReadBytes(dir.file(row.target));
         fileDialog.Queue(dir.file(row.target));
         if (row.chipData)
             saver.SaveImage();
@@ -363,6 +383,8 @@ TEST_F(ImageSaverTest, WorkFilesAreRefusedAsTargets) {
         EXPECT_EQ(image.sourcePath(), sourcePath);
         EXPECT_EQ(ReadBytes(dir.file("h_alor1.dll")), work);
         EXPECT_EQ(LogText(), "old");
+        EXPECT_EQ(std::filesystem::exists(dir.file(row.target)), targetExisted);
+        EXPECT_EQ(ReadBytes(dir.file(row.target)), target);
         if (!row.chipData) {
             saver.SaveImage();
             EXPECT_EQ(ReadBytes(sourcePath), WithByte(source, 9, 0x99));
@@ -447,18 +469,24 @@ TEST_F(ImageSaverTest, SourceThatCannotBeWrittenIsReported) {
     struct Row {
         std::string name;
         void (*spoil)(const std::string& path);
+        Events events;
     };
+    // A file removed or replaced by another program is a change from outside: the user
+    // is asked (here: no) instead of writing.
     std::vector<Row> rows = {
-        {"gone", [](const std::string& path) { std::filesystem::remove(path); }},
+        {"gone", [](const std::string& path) { std::filesystem::remove(path); }, {kChangedOutside}},
         {"a directory now",
          [](const std::string& path) {
              std::filesystem::remove(path);
              std::filesystem::create_directory(path);
-         }},
+         },
+         {kChangedOutside}},
     };
     // Permission bits do not stop the superuser.
     if (geteuid() != 0)
-        rows.push_back({"read-only", [](const std::string& path) { chmod(path.c_str(), 0444); }});
+        rows.push_back({"read-only",
+                        [](const std::string& path) { chmod(path.c_str(), 0444); },
+                        {kSaveFailed, kCannotWrite}});
     const Bytes source = PatternBytes(64);
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -466,8 +494,9 @@ TEST_F(ImageSaverTest, SourceThatCannotBeWrittenIsReported) {
         const std::string path = LoadEdited("fw.bin", source, WithByte(source, 0, 0xA5));
         ASSERT_EQ(view.MarkOf(1, 1), HexView::Modified);
         row.spoil(path);
+        boxes.QueueAnswer(MessageAnswer::No);
         saver.SaveImage();
-        EXPECT_EQ(log.Events(), (Events{kSaveFailed, kCannotWrite}));
+        EXPECT_EQ(log.Events(), row.events);
         EXPECT_TRUE(commands.IsEnabled(CommandId::Save));
         EXPECT_EQ(view.MarkOf(1, 1), HexView::Modified);
         EXPECT_EQ(LogText(), "old");
@@ -479,8 +508,9 @@ TEST_F(ImageSaverTest, SourceThatCannotBeWrittenIsReported) {
 // A full disk in the middle of a save: the bytes that fit landed and are logged, the
 // block is closed, the failure is said aloud; once there is room Save finishes the job.
 TEST_F(ImageSaverTest, FullDiskDuringSaveLogsWhatLandedAndCanBeRetried) {
-    const Bytes source = PatternBytes(64000);
-    const Bytes work = Concat(source, PatternBytes(6000, 8));
+    // The log's block (1000 lines) fits under the limit; the source's growth does not.
+    const Bytes source = PatternBytes(65000);
+    const Bytes work = Concat(source, PatternBytes(1000, 8));
     const std::string path = LoadEdited("fw.bin", source, work);
     {
         FileSizeLimit limit(65536);
@@ -514,9 +544,146 @@ TEST_F(ImageSaverTest, LogThatCannotGrowStopsTheSaveFirst) {
         FileSizeLimit limit(65536);
         saver.SaveImage();
     }
-    EXPECT_EQ(log.Events(), (Events{kSaveFailed, kCannotWrite}));
+    EXPECT_EQ(log.Events(), (Events{kSaveFailed, kLogCannotWrite}));
     EXPECT_EQ(ReadBytes(path), source);
     EXPECT_TRUE(commands.IsEnabled(CommandId::Save));
+}
+
+// The log has room for the head but not for every line: nothing is written anywhere,
+// the log keeps its length, the user learns which file is full; with room Save works.
+TEST_F(ImageSaverTest, BlockThatDoesNotFitInTheLogChangesNothing) {
+    struct Row {
+        std::string name;
+        bool chipData;
+        size_t logRoom;  // bytes the log may still grow
+    };
+    const Row rows[] = {
+        {"2000 changes, room for the head and 100 lines", false, 96 + 100 * 31},
+        {"2000 changes, one byte short of the block", false, 0},
+        {"chip data, room for half the block", true, 100},
+    };
+    const Bytes source = PatternBytes(4000);
+    Bytes edited = source;
+    for (size_t i = 1000; i < 3000; ++i) edited[i] = static_cast<uint8_t>(~edited[i]);
+    const std::string wholeBlock = FileHead("fw.bin") + ReferenceLines(source, edited) + kEnd;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        if (row.chipData)
+            LoadChipData(source);
+        else
+            LoadEdited("fw.bin", source, edited);
+        const size_t room = row.logRoom != 0 ? row.logRoom : wholeBlock.size() - 1;
+        const std::string logBefore(65536 - room, 'x');
+        dir.Write("修改记录.txt", Bytes(logBefore.begin(), logBefore.end()));
+        fileDialog.Queue(dir.file("a.bin"));
+        log.Clear();
+        {
+            FileSizeLimit limit(65536);
+            saver.SaveImage();
+        }
+        EXPECT_EQ(log.With("box:"), Events{kLogCannotWrite});
+        EXPECT_EQ(log.With("status:"), Events{kSaveFailed});
+        EXPECT_EQ(LogText(), logBefore);
+        EXPECT_TRUE(commands.IsEnabled(CommandId::Save));
+        if (row.chipData) {
+            EXPECT_FALSE(std::filesystem::exists(dir.file("a.bin")));
+            continue;
+        }
+        EXPECT_EQ(ReadBytes(dir.file("fw.bin")), source);
+        dir.Write("修改记录.txt", {'o', 'l', 'd'});
+        saver.SaveImage();
+        EXPECT_EQ(ReadBytes(dir.file("fw.bin")), edited);
+        EXPECT_EQ(LogText(), "old" + wholeBlock);
+    }
+}
+
+// Another program changed the source after it was loaded: Save writes nothing, logs
+// nothing and asks; 否 leaves everything, 是 saves the image under another name.
+TEST_F(ImageSaverTest, SourceChangedOutsideIsNeverWrittenOver) {
+    struct Row {
+        std::string name;
+        void (*change)(const TempDirectory& dir, const std::string& path);
+    };
+    const Row rows[] = {
+        {"same length, one byte rewritten, one second later",
+         [](const TempDirectory&, const std::string& path) {
+             File f;
+             ASSERT_TRUE(f.Open(path, File::Mode::ReadWrite));
+             const uint8_t value = 0x1A;
+             ASSERT_TRUE(f.WriteAt(0x1A, &value, 1));
+             const std::optional<FileState> was = FileStateOf(path);
+             const timespec times[2] = {{0, UTIME_OMIT},
+                                        {was->modifiedSeconds + 1, was->modifiedNanoseconds}};
+             ASSERT_EQ(futimens(f.Descriptor(), times), 0);
+         }},
+        {"only the nanoseconds of the time differ",
+         [](const TempDirectory&, const std::string& path) {
+             const std::optional<FileState> was = FileStateOf(path);
+             const timespec times[2] = {{0, UTIME_OMIT},
+                                        {was->modifiedSeconds, (was->modifiedNanoseconds + 1) % 1000000000}};
+             ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+         }},
+        {"grown by one byte",
+         [](const TempDirectory&, const std::string& path) {
+             File f;
+             ASSERT_TRUE(f.Open(path, File::Mode::ReadWrite));
+             const uint8_t value = 0x77;
+             ASSERT_TRUE(f.WriteAt(64, &value, 1));
+         }},
+        {"replaced by a new file of the same bytes and time",
+         [](const TempDirectory& dir, const std::string& path) {
+             const std::optional<FileState> was = FileStateOf(path);
+             const std::string other = dir.Write("other-program.tmp", ReadBytes(path));
+             const timespec times[2] = {{0, UTIME_OMIT}, {was->modifiedSeconds, was->modifiedNanoseconds}};
+             ASSERT_EQ(utimensat(AT_FDCWD, other.c_str(), times, 0), 0);
+             std::filesystem::rename(other, path);
+         }},
+    };
+    const Bytes source = PatternBytes(64);
+    const Bytes work = WithByte(source, 5, 0x55);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::filesystem::remove(dir.file("copy.bin"));
+        const std::string path = LoadEdited("fw.bin", source, work);
+        row.change(dir, path);
+        const Bytes theirs = ReadBytes(path);
+
+        boxes.QueueAnswer(MessageAnswer::No);
+        saver.SaveImage();
+        EXPECT_EQ(log.Events(), Events{kChangedOutside});
+        EXPECT_EQ(ReadBytes(path), theirs);
+        EXPECT_EQ(LogText(), "old");
+        EXPECT_TRUE(commands.IsEnabled(CommandId::Save));
+
+        log.Clear();
+        boxes.QueueAnswer(MessageAnswer::Yes);
+        fileDialog.Queue(dir.file("copy.bin"));
+        saver.SaveImage();
+        EXPECT_EQ(log.Events(), (Events{kChangedOutside, kSaveDialog, kSaved}));
+        EXPECT_EQ(ReadBytes(dir.file("copy.bin")), work);
+        EXPECT_EQ(ReadBytes(path), theirs);
+        EXPECT_EQ(LogText(), "old");
+    }
+}
+
+// Two windows on one file: the second one's Save finds the first one's write.
+TEST_F(ImageSaverTest, SecondWindowDoesNotRevertTheFirstWindowsSave) {
+    const Bytes source = PatternBytes(64);
+    const std::string path = LoadEdited("fw.bin", source, WithByte(source, 5, 0x55));
+    FileImage otherImage;
+    File otherSource;
+    ASSERT_TRUE(otherSource.Open(path, File::Mode::ReadOnly));
+    otherImage.SetSourceState(FileStateOf(otherSource));
+    // This window saves; the state it keeps is that of its own write.
+    saver.SaveImage();
+    ASSERT_EQ(ReadBytes(path), WithByte(source, 5, 0x55));
+    EXPECT_EQ(image.sourceState(), FileStateOf(path));
+    EXPECT_NE(otherImage.sourceState(), FileStateOf(path));
+    // A second save of this window is no change from outside.
+    SetWork(WithByte(WithByte(source, 5, 0x55), 6, 0x66));
+    saver.SaveImage();
+    EXPECT_EQ(log.With("box:"), Events{});
+    EXPECT_EQ(ReadBytes(path), WithByte(WithByte(source, 5, 0x55), 6, 0x66));
 }
 
 // A whole-file write that fails leaves an existing target as it was and no temporary file.

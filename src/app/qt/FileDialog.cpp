@@ -1,6 +1,7 @@
 #include "app/qt/FileDialog.h"
 
 #include <QFileDialog>
+#include <QFileSystemModel>
 
 #include <deque>
 
@@ -28,7 +29,25 @@ QString NextTestAnswer(TestHook& hook, const QStringList& nameFilters) {
     return name;
 }
 
+// Qt reads "*.*" as "a name with a dot".
+bool MatchesEverything(const QString& nameFilter) {
+    const qsizetype open = nameFilter.lastIndexOf(QLatin1Char('('));
+    if (open < 0 || !nameFilter.endsWith(QLatin1Char(')'))) return false;
+    const QString patterns = nameFilter.mid(open + 1, nameFilter.size() - open - 2);
+    return patterns.split(QLatin1Char(' '), Qt::SkipEmptyParts).contains(QStringLiteral("*.*"));
+}
+
 }  // namespace
+
+void FileDialog::setNameFilters(QFileDialog& dialog, const QStringList& nameFilters) {
+    dialog.setNameFilters(nameFilters);
+    // The dialog applies a chosen filter's patterns before it reports the choice: the
+    // model's patterns are widened after it.
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& filter) {
+        if (!MatchesEverything(filter)) return;
+        if (auto* model = dialog.findChild<QFileSystemModel*>()) model->setNameFilters({QStringLiteral("*")});
+    });
+}
 
 QString FileDialog::getOpenFileName(QWidget* parent, const QString& title, const QStringList& nameFilters,
                                     const QString& defaultSuffix) {
@@ -40,7 +59,7 @@ QString FileDialog::getOpenFileName(QWidget* parent, const QString& title, const
     dialog.setOption(QFileDialog::DontUseNativeDialog, true);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setNameFilters(nameFilters);
+    setNameFilters(dialog, nameFilters);
     dialog.setDefaultSuffix(defaultSuffix);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
     return dialog.selectedFiles().constFirst();
@@ -57,7 +76,7 @@ QString FileDialog::getSaveFileName(QWidget* parent, const QString& title, const
     dialog.setFileMode(QFileDialog::AnyFile);
     // Qt asks before an existing file is chosen (DontConfirmOverwrite stays off).
     dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
-    dialog.setNameFilters(nameFilters);
+    setNameFilters(dialog, nameFilters);
     dialog.setDefaultSuffix(defaultSuffix);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
     return dialog.selectedFiles().constFirst();

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 
+class QFileDialog;
 class QWidget;
 
 // The open-file and save-file dialogs of the program (window thread only). Tests switch on the
@@ -15,6 +16,10 @@ public:
     // Asks before an existing file is overwritten; the answer is then that file.
     static QString getSaveFileName(QWidget* parent, const QString& title, const QStringList& nameFilters,
                                    const QString& defaultSuffix);
+
+    // Sets the dialog's filters. A filter of "*.*" matches every file, names without
+    // a dot included, as "*.*" means on the system the texts come from.
+    static void setNameFilters(QFileDialog& dialog, const QStringList& nameFilters);
 
     // Test hooks (both dialogs take their answers from one queue).
     static void setTestMode(bool on);

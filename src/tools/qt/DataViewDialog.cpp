@@ -44,6 +44,8 @@ DataViewDialog::DataViewDialog(DataViewLookup& lookup, MessageBoxes& boxes, QWid
     m_lookUp->setDefault(true);  // Enter anywhere presses it; it never closes the dialog
     auto* cancel = new QPushButton(QStringLiteral("取消"), this);
     cancel->setObjectName(QStringLiteral("dataViewCancel"));
+    // Enter on it presses the default button, as anywhere else in the dialog.
+    cancel->setAutoDefault(false);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(m_lookUp);

@@ -28,6 +28,8 @@ FindDialog::FindDialog(FindSession& session, QWidget* parent)
     m_find->setDefault(true);  // Enter presses it; it never closes the dialog
     auto* cancel = new QPushButton(QStringLiteral("取消"), this);
     cancel->setObjectName(QStringLiteral("findCancel"));
+    // Enter on it presses the default button, as anywhere else in the dialog.
+    cancel->setAutoDefault(false);
 
     auto* dataRow = new QHBoxLayout;
     dataRow->addWidget(new QLabel(QStringLiteral("查找数据:"), this));

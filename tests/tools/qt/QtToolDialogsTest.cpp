@@ -5,10 +5,15 @@
 #include <QPushButton>
 #include <QtTest>
 
+#include "FakeDriver.h"
+#include "device/ChipModel.h"
+#include "device/Device.h"
 #include "support/ImageViewHarness.h"
 #include "tools/AddressJump.h"
+#include "tools/DataView.h"
 #include "tools/FileFill.h"
 #include "tools/GotoForm.h"
+#include "tools/qt/DataViewDialog.h"
 #include "tools/qt/FillDialog.h"
 #include "tools/qt/GotoDialog.h"
 #include "tools/qt/QtToolDialogs.h"
@@ -169,6 +174,32 @@ private Q_SLOTS:
         QCOMPARE(dialog.dataEdit()->text(), QStringLiteral("AB"));
         QCOMPARE(Joined(tools.log.Events()),
                  QStringLiteral("box:提示|exclamation|请输入0~9之间的10进制字符！   "));
+    }
+
+    // Enter with 取消 focused presses 确定 (an empty address: its box) and keeps the dialog open.
+    void enterOnCancelLooksUpAndKeepsTheDataView() {
+        Tools tools;
+        FakeDriver driver;
+        RecordingChipModelList modelList(tools.log);
+        ChipModelSelection model(modelList, tools.texts);
+        Device device(driver.Api(), model, tools.commands, tools.image);
+        DataViewLookup lookup(tools.image, device, tools.jump, tools.status, tools.boxes,
+                              [] { return true; });
+        DataViewDialog dialog(lookup, tools.boxes);
+        dialog.addressEdit()->clear();
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        tools.log.Clear();
+        auto* cancel = dialog.findChild<QPushButton*>(QStringLiteral("dataViewCancel"));
+        QVERIFY(cancel != nullptr);
+        cancel->setFocus();
+        QTest::keyClick(cancel, Qt::Key_Return);
+        QTest::keyClick(cancel, Qt::Key_Enter);
+        QVERIFY(dialog.isVisible());
+        const std::string box = std::string("box:提示|exclamation|") + DataViewLookup::EmptyAddressMessage;
+        QCOMPARE(Joined(tools.log.With("box:")), Joined({box, box}));
+        cancel->click();
+        QVERIFY(!dialog.isVisible());
     }
 };
 

@@ -111,6 +111,30 @@ private Q_SLOTS:
         worker.RequestQuit();
         worker.Join();
     }
+
+    // Enter with 取消 focused presses 确定 (an empty pattern: its box) and keeps the dialog open.
+    void enterOnCancelPressesFindAndKeepsTheDialog() {
+        WorkerState state;
+        RecordedBoxes boxes;
+        SpinningLifetime lifetime;
+        OperationWorker worker(state, [](uint8_t) {});
+        FindSession session(state, worker, lifetime, boxes);
+        FindDialog dialog(session);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        auto* cancel = dialog.findChild<QPushButton*>(QStringLiteral("findCancel"));
+        QVERIFY(cancel != nullptr);
+        cancel->setFocus();
+        QTest::keyClick(cancel, Qt::Key_Return);
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(boxes.Shown().size(), size_t(1));
+        QTest::keyClick(cancel, Qt::Key_Enter);
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(boxes.Shown().size(), size_t(2));
+        // A click on it still closes the dialog.
+        cancel->click();
+        QVERIFY(!dialog.isVisible());
+    }
 };
 
 QTEST_MAIN(ToolDialogsTest)
