@@ -2,8 +2,9 @@
 
 #include <velmor.h>
 
-// The eleven entry points of the driver library, bound by name. A pointer stays
-// null when the library does not export the name; callers check before calling.
+// The eleven entry points of the driver library and its chip identity, bound by
+// name. A pointer stays null when the library does not export the name; callers
+// check before calling (an older library has no chip identity).
 struct DriverApi {
     using EnumFn = int32_t(VELMOR_CALL*)();
     using OpenFn = int32_t(VELMOR_CALL*)(int32_t index);
@@ -16,6 +17,7 @@ struct DriverApi {
     using ReadFn = int32_t(VELMOR_CALL*)(int32_t handle, uint8_t* buffer, uint32_t length, uint32_t address,
                                          uint32_t* done);
     using GetFlashInfoFn = int32_t(VELMOR_CALL*)(int32_t handle, int32_t* kind, int32_t* code);
+    using GetChipIdentityFn = int32_t(VELMOR_CALL*)(int32_t handle, VelmorChipIdentity* identity);
 
     EnumFn QuovixEnum = nullptr;
     OpenFn QuovixOpen = nullptr;
@@ -28,4 +30,5 @@ struct DriverApi {
     ProgramFn QuovixProgram = nullptr;
     ReadFn QuovixRead = nullptr;
     GetFlashInfoFn QuovixGetFlashInfo = nullptr;
+    GetChipIdentityFn QuovixGetChipIdentity = nullptr;
 };

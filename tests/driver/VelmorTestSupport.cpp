@@ -55,6 +55,7 @@ VelmorLibrary::VelmorLibrary() {
     bind(m_handle, "QuovixProgram", m_api.QuovixProgram);
     bind(m_handle, "QuovixRead", m_api.QuovixRead);
     bind(m_handle, "QuovixGetFlashInfo", m_api.QuovixGetFlashInfo);
+    bind(m_handle, "QuovixGetChipIdentity", m_api.QuovixGetChipIdentity);
 }
 
 VelmorLibrary::~VelmorLibrary() {
