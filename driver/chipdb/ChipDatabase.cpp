@@ -28,7 +28,8 @@ std::vector<std::string_view> split(std::string_view text, char separator) {
     size_t start = 0;
     for (;;) {
         const size_t at = text.find(separator, start);
-        parts.push_back(text.substr(start, at == std::string_view::npos ? std::string_view::npos : at - start));
+        parts.push_back(
+            text.substr(start, at == std::string_view::npos ? std::string_view::npos : at - start));
         if (at == std::string_view::npos) {
             return parts;
         }
@@ -150,9 +151,9 @@ ParsedRow parseChipRow(std::string_view line) {
         // Blocks below 1 KiB are written in bytes.
         const std::string_view sizePart = block.substr(0, colon);
         const std::optional<uint64_t> blockSize =
-            colon == std::string_view::npos                              ? std::nullopt
+            colon == std::string_view::npos                                         ? std::nullopt
             : !sizePart.empty() && sizePart.back() >= '0' && sizePart.back() <= '9' ? parseDecimal(sizePart)
-                                                                          : parseSize(sizePart);
+                                                                                    : parseSize(sizePart);
         const std::optional<uint32_t> opcode =
             colon == std::string_view::npos ? std::nullopt : parseHex(block.substr(colon + 1), 2);
         if (!blockSize || !opcode) {
@@ -208,7 +209,8 @@ ParsedRow parseChipRow(std::string_view line) {
     return {std::move(row), {}};
 }
 
-void ChipDatabase::addText(std::string_view text, const std::string& fileName, const ChipDbComplaint& complain) {
+void ChipDatabase::addText(std::string_view text, const std::string& fileName,
+                           const ChipDbComplaint& complain) {
     if (text.substr(0, 3) == "\xEF\xBB\xBF") {
         text.remove_prefix(3);
     }

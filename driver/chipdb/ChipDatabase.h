@@ -26,7 +26,7 @@ struct ChipRow {
     uint32_t page = 256;
     std::vector<EraseBlock> erase;  // smallest first
     AddressMode address = AddressMode::Three;
-    bool lowVoltage = false;          // 1.8 V: the part must not see 3.3 V
+    bool lowVoltage = false;           // 1.8 V: the part must not see 3.3 V
     std::vector<std::string> protect;  // block-protect bits of status register 1
     std::optional<double> eraseSeconds;
     std::string maker;

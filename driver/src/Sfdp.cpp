@@ -112,13 +112,18 @@ std::vector<uint8_t> buildSfdp(const SfdpInfo& info) {
     bytes[5] = 1;
     bytes[6] = 0;
     bytes[7] = 0xFF;
-    const uint8_t parameterHeader[kParameterHeaderLength] = {
-        0x00, 6, 1, kBuiltDwords, kBasicTableAddress, 0, 0, 0xFF};
+    const uint8_t parameterHeader[kParameterHeaderLength] = {0x00, 6, 1,   kBuiltDwords, kBasicTableAddress,
+                                                             0,    0, 0xFF};
     std::copy(std::begin(parameterHeader), std::end(parameterHeader), bytes.begin() + kHeaderLength);
-    const auto put = [&](uint32_t n, uint32_t value) { putDword(bytes, kBasicTableAddress + (n - 1) * 4, value); };
+    const auto put = [&](uint32_t n, uint32_t value) {
+        putDword(bytes, kBasicTableAddress + (n - 1) * 4, value);
+    };
 
     uint32_t dw1 = 0xFFF00000u | (info.erase4kOpcode ? (1u | uint32_t{*info.erase4kOpcode} << 8) : 0xFF03u);
-    dw1 |= (info.address == AddressMode::Three ? 0u : info.address == AddressMode::ThreeOrFour ? 1u : 2u) << 17;
+    dw1 |= (info.address == AddressMode::Three         ? 0u
+            : info.address == AddressMode::ThreeOrFour ? 1u
+                                                       : 2u)
+           << 17;
     put(1, dw1);
     if (info.size < (uint32_t{1} << 29)) {
         put(2, info.size * 8 - 1);

@@ -12,7 +12,7 @@ namespace velmor {
 // What a chip's SFDP basic flash parameter table (JESD216) says about it.
 struct SfdpInfo {
     uint32_t size = 0;
-    uint32_t page = 256;  // DWORD 11 where the table has it
+    uint32_t page = 256;            // DWORD 11 where the table has it
     std::vector<EraseBlock> erase;  // erase types, smallest first
     std::optional<uint8_t> erase4kOpcode;
     AddressMode address = AddressMode::Three;

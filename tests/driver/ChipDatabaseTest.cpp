@@ -10,7 +10,8 @@
 namespace velmor {
 namespace {
 
-constexpr const char* kGood = "EF4017  8M 256 4K:20,32K:52,64K:D8 3 3.3 BP0,BP1,BP2,TB,SEC 20 Winbond W25Q64BV,W25Q64FV";
+constexpr const char* kGood =
+    "EF4017  8M 256 4K:20,32K:52,64K:D8 3 3.3 BP0,BP1,BP2,TB,SEC 20 Winbond W25Q64BV,W25Q64FV";
 
 TEST(ChipDatabaseTest, GoodRowGivesEveryColumn) {
     const ParsedRow parsed = parseChipRow(kGood);
@@ -52,15 +53,21 @@ INSTANTIATE_TEST_SUITE_P(
         BadRow{"ef4017 8M 256 4K:20 3 3.3 - 20 Winbond W25Q64", "id \"ef4017\" 不是 6 位大写十六进制数"},
         BadRow{"EF401 8M 256 4K:20 3 3.3 - 20 Winbond W25Q64", "id \"EF401\" 不是 6 位大写十六进制数"},
         BadRow{"EF4017 3M 256 4K:20 3 3.3 - 20 Winbond W25Q64", "容量 \"3M\" 不是 64K 到 128M 之间的 2 的幂"},
-        BadRow{"EF4017 32K 256 4K:20 3 3.3 - 20 Winbond W25Q64", "容量 \"32K\" 不是 64K 到 128M 之间的 2 的幂"},
-        BadRow{"EF4017 256M 256 4K:20 4 3.3 - 20 Winbond W25Q64", "容量 \"256M\" 不是 64K 到 128M 之间的 2 的幂"},
-        BadRow{"EF4017 8M 2048 4K:20 3 3.3 - 20 Winbond W25Q64", "页大小 \"2048\" 不是 1 到 1024 之间的 2 的幂"},
+        BadRow{"EF4017 32K 256 4K:20 3 3.3 - 20 Winbond W25Q64",
+               "容量 \"32K\" 不是 64K 到 128M 之间的 2 的幂"},
+        BadRow{"EF4017 256M 256 4K:20 4 3.3 - 20 Winbond W25Q64",
+               "容量 \"256M\" 不是 64K 到 128M 之间的 2 的幂"},
+        BadRow{"EF4017 8M 2048 4K:20 3 3.3 - 20 Winbond W25Q64",
+               "页大小 \"2048\" 不是 1 到 1024 之间的 2 的幂"},
         BadRow{"EF4017 8M 0 4K:20 3 3.3 - 20 Winbond W25Q64", "页大小 \"0\" 不是 1 到 1024 之间的 2 的幂"},
-        BadRow{"EF4017 8M 256 4K:2 3 3.3 - 20 Winbond W25Q64", "擦除块 \"4K:2\" 应写成 大小:操作码，如 4K:20"},
-        BadRow{"EF4017 8M 256 4K20 3 3.3 - 20 Winbond W25Q64", "擦除块 \"4K20\" 应写成 大小:操作码，如 4K:20"},
+        BadRow{"EF4017 8M 256 4K:2 3 3.3 - 20 Winbond W25Q64",
+               "擦除块 \"4K:2\" 应写成 大小:操作码，如 4K:20"},
+        BadRow{"EF4017 8M 256 4K20 3 3.3 - 20 Winbond W25Q64",
+               "擦除块 \"4K20\" 应写成 大小:操作码，如 4K:20"},
         BadRow{"EF4017 64K 256 128K:D8 3 3.3 - 20 Winbond W25Q64",
                "擦除块 \"128K:D8\" 的大小不是能整除容量的 2 的幂（至少 256）"},
-        BadRow{"EF4017 8M 256 64K:D8,4K:20 3 3.3 - 20 Winbond W25Q64", "擦除块应从小到大排列：\"64K:D8,4K:20\""},
+        BadRow{"EF4017 8M 256 64K:D8,4K:20 3 3.3 - 20 Winbond W25Q64",
+               "擦除块应从小到大排列：\"64K:D8,4K:20\""},
         BadRow{"EF4017 8M 256 4K:20 3/5 3.3 - 20 Winbond W25Q64", "地址方式 \"3/5\" 应为 3、3/4 或 4"},
         BadRow{"EF4018 32M 256 4K:20 3 3.3 - 20 Winbond W25Q256", "容量超过 16M 的芯片地址方式应为 3/4 或 4"},
         BadRow{"EF4017 8M 256 4K:20 3 5.0 - 20 Winbond W25Q64", "电压 \"5.0\" 应为 3.3 或 1.8"},
@@ -80,14 +87,15 @@ TEST(ChipDatabaseTest, BoundaryRowsAreAccepted) {
 TEST(ChipDatabaseTest, BadRowsAreReportedWithFileAndLineAndSkipped) {
     ChipDatabase db;
     std::vector<std::string> told;
-    db.addText("\xEF\xBB\xBF# comment\r\n"
-               "\n"
-               "EF4017 8M 256 4K:20 3 3.3 - 20 Winbond W25Q64  # trailing comment\r\n"
-               "C84017 8M 256 4K:20 3 9.9 - 20 GigaDevice GD25Q64\n"
-               "EF4017 4M 256 4K:20 3 3.3 - 20 Winbond W25Q32\n"
-               "   \t\n"
-               "9D6018 16M 256 4K:20 3 3.3 - - ISSI IS25LP128",
-               "chipdb.txt", [&](const std::string& m) { told.push_back(m); });
+    db.addText(
+        "\xEF\xBB\xBF# comment\r\n"
+        "\n"
+        "EF4017 8M 256 4K:20 3 3.3 - 20 Winbond W25Q64  # trailing comment\r\n"
+        "C84017 8M 256 4K:20 3 9.9 - 20 GigaDevice GD25Q64\n"
+        "EF4017 4M 256 4K:20 3 3.3 - 20 Winbond W25Q32\n"
+        "   \t\n"
+        "9D6018 16M 256 4K:20 3 3.3 - - ISSI IS25LP128",
+        "chipdb.txt", [&](const std::string& m) { told.push_back(m); });
     EXPECT_EQ(told, (std::vector<std::string>{"chipdb.txt:4: 已跳过此行：电压 \"9.9\" 应为 3.3 或 1.8",
                                               "chipdb.txt:5: 已跳过此行：id EF4017 在本文件中重复"}));
     ASSERT_EQ(db.rows().size(), 2u);
@@ -121,16 +129,16 @@ TEST(ChipDatabaseTest, UserFileOverridesInstalledRowsAndAddsNewOnes) {
 
 TEST(ChipDatabaseTest, InstalledDatabaseIsLookedForBesideTheLibraryThenInTheShareFolders) {
     EXPECT_EQ(installedChipDbCandidates("/usr/lib/xjqt-tarlo"),
-              (std::vector<std::string>{"/usr/lib/xjqt-tarlo/chipdb.txt",
-                                        "/usr/lib/xjqt-tarlo/../../share/xjqt-tarlo/chipdb.txt",
-                                        "/usr/lib/xjqt-tarlo/../share/xjqt-tarlo/chipdb.txt",
-                                        "/usr/share/xjqt-tarlo/chipdb.txt"}));
+              (std::vector<std::string>{
+                  "/usr/lib/xjqt-tarlo/chipdb.txt", "/usr/lib/xjqt-tarlo/../../share/xjqt-tarlo/chipdb.txt",
+                  "/usr/lib/xjqt-tarlo/../share/xjqt-tarlo/chipdb.txt", "/usr/share/xjqt-tarlo/chipdb.txt"}));
     velmortest::WorkDirectory dir;
     std::filesystem::create_directories("share/xjqt-tarlo");
     std::filesystem::create_directories("lib/xjqt-tarlo");
     velmortest::writeText("share/xjqt-tarlo/chipdb.txt", "EF4017 8M 256 4K:20 3 3.3 - 20 Winbond W25Q64\n");
     std::vector<std::string> told;
-    const ChipDatabase db = loadChipDatabase("lib/xjqt-tarlo", [&](const std::string& m) { told.push_back(m); });
+    const ChipDatabase db =
+        loadChipDatabase("lib/xjqt-tarlo", [&](const std::string& m) { told.push_back(m); });
     EXPECT_TRUE(told.empty());
     EXPECT_EQ(db.files(), (std::vector<std::string>{"lib/xjqt-tarlo/../../share/xjqt-tarlo/chipdb.txt"}));
     EXPECT_NE(db.find(0xEF4017), nullptr);

@@ -108,18 +108,17 @@ TEST_P(SfdpDamaged, IsIgnoredWhole) {
     EXPECT_FALSE(parseSfdp(bytes)) << GetParam().name;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Malformed, SfdpDamaged,
-    testing::Values(Damage{"bad signature", 0, 'X', kSfdpReadLength},
-                    Damage{"major revision 2", 5, 2, kSfdpReadLength},
-                    Damage{"truncated header", 0, 'S', 12},
-                    Damage{"table cut short", 0, 'S', kBasic + 8 * 4},
-                    Damage{"table pointer past the end", 12, 0xF0, kSfdpReadLength},
-                    Damage{"table pointer not DWORD-aligned", 12, 0x31, kSfdpReadLength},
-                    Damage{"table pointer into the headers", 12, 0x04, kSfdpReadLength},
-                    Damage{"first table not the basic one", 8, 0x84, kSfdpReadLength},
-                    Damage{"basic table too short", 11, 8, kSfdpReadLength},
-                    Damage{"nothing read", 0, 0xFF, 0}));
+INSTANTIATE_TEST_SUITE_P(Malformed, SfdpDamaged,
+                         testing::Values(Damage{"bad signature", 0, 'X', kSfdpReadLength},
+                                         Damage{"major revision 2", 5, 2, kSfdpReadLength},
+                                         Damage{"truncated header", 0, 'S', 12},
+                                         Damage{"table cut short", 0, 'S', kBasic + 8 * 4},
+                                         Damage{"table pointer past the end", 12, 0xF0, kSfdpReadLength},
+                                         Damage{"table pointer not DWORD-aligned", 12, 0x31, kSfdpReadLength},
+                                         Damage{"table pointer into the headers", 12, 0x04, kSfdpReadLength},
+                                         Damage{"first table not the basic one", 8, 0x84, kSfdpReadLength},
+                                         Damage{"basic table too short", 11, 8, kSfdpReadLength},
+                                         Damage{"nothing read", 0, 0xFF, 0}));
 
 TEST(SfdpTest, ChipWithoutSfdpAnswersOnlyOnes) {
     EXPECT_FALSE(parseSfdp(std::vector<uint8_t>(kSfdpReadLength, 0xFF)));

@@ -12,11 +12,12 @@ class ChipIdentityEntry : public VelmorTest {
 protected:
     void SetUp() override {
         VelmorTest::SetUp();
-        writeText("chipdb-user.txt",
-                  "# id size page erase addr volt bp erase_s maker parts\n"
-                  "C84017 8M  256 4K:20,32K:52,64K:D8 3   3.3 BP0,BP1,BP2,BP3,BP4 25 GigaDevice GD25Q64,GD25Q64C\n"
-                  "C22536 4M  256 4K:20,32K:52,64K:D8 3   1.8 BP0,BP1,BP2,BP3     -  Macronix   MX25U3235F\n"
-                  "EF4020 64M 256 4K:20,32K:52,64K:D8 3/4 3.3 BP0,BP1,BP2,BP3,TB  150 Winbond   W25Q512JV\n");
+        writeText(
+            "chipdb-user.txt",
+            "# id size page erase addr volt bp erase_s maker parts\n"
+            "C84017 8M  256 4K:20,32K:52,64K:D8 3   3.3 BP0,BP1,BP2,BP3,BP4 25 GigaDevice GD25Q64,GD25Q64C\n"
+            "C22536 4M  256 4K:20,32K:52,64K:D8 3   1.8 BP0,BP1,BP2,BP3     -  Macronix   MX25U3235F\n"
+            "EF4020 64M 256 4K:20,32K:52,64K:D8 3/4 3.3 BP0,BP1,BP2,BP3,TB  150 Winbond   W25Q512JV\n");
     }
     ::VelmorChipIdentity identity(int32_t h) {
         ::VelmorChipIdentity out;
