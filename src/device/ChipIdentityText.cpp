@@ -43,6 +43,7 @@ std::string ChipIdentityLine(const std::optional<VelmorChipIdentity>& identity) 
             break;
     }
     // A 3.3 V programmer would damage a 1.8 V part: say so where the chip is named.
-    if (identity->source == VELMOR_IDENTITY_DATABASE && identity->millivolts == 1800) line += " 1.8V芯片，请使用转接座";
+    if (identity->source == VELMOR_IDENTITY_DATABASE && identity->millivolts == 1800)
+        line += " 1.8V芯片，请使用转接座";
     return line;
 }

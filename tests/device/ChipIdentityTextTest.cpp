@@ -44,19 +44,21 @@ TEST_P(ChipIdentityLineTest, NamesTheChip) {
 
 INSTANTIATE_TEST_SUITE_P(
     Sources, ChipIdentityLineTest,
-    ::testing::Values(
-        LineCase{"DatabaseShowsTheFirstPart",
-                 Identity(0xC84017, VELMOR_IDENTITY_DATABASE, "GigaDevice", "GD25Q64,GD25Q64C,GD25Q64E", 8 << 20, 3300),
-                 "C84017 GigaDevice GD25Q64", "database"},
-        LineCase{"LowVoltagePartWarns",
-                 Identity(0xC22536, VELMOR_IDENTITY_DATABASE, "Macronix", "MX25U3235F", 4 << 20, 1800),
-                 "C22536 Macronix MX25U3235F 1.8V芯片，请使用转接座", "database"},
-        LineCase{"Sfdp", Identity(0x684018, VELMOR_IDENTITY_SFDP, "", "", 16 << 20, 0),
-                 "684018 未知型号 (SFDP) 16MB", "sfdp"},
-        LineCase{"SfdpSmall", Identity(0x0B4011, VELMOR_IDENTITY_SFDP, "", "", 128 << 10, 0),
-                 "0B4011 未知型号 (SFDP) 128KB", "sfdp"},
-        LineCase{"Unknown", Identity(0xAB1234, VELMOR_IDENTITY_UNKNOWN, "", "", 0, 0), "未知芯片 AB1234", "unknown"},
-        LineCase{"NoChip", std::nullopt, "", ""}),
+    ::testing::Values(LineCase{"DatabaseShowsTheFirstPart",
+                               Identity(0xC84017, VELMOR_IDENTITY_DATABASE, "GigaDevice",
+                                        "GD25Q64,GD25Q64C,GD25Q64E", 8 << 20, 3300),
+                               "C84017 GigaDevice GD25Q64", "database"},
+                      LineCase{"LowVoltagePartWarns",
+                               Identity(0xC22536, VELMOR_IDENTITY_DATABASE, "Macronix", "MX25U3235F", 4 << 20,
+                                        1800),
+                               "C22536 Macronix MX25U3235F 1.8V芯片，请使用转接座", "database"},
+                      LineCase{"Sfdp", Identity(0x684018, VELMOR_IDENTITY_SFDP, "", "", 16 << 20, 0),
+                               "684018 未知型号 (SFDP) 16MB", "sfdp"},
+                      LineCase{"SfdpSmall", Identity(0x0B4011, VELMOR_IDENTITY_SFDP, "", "", 128 << 10, 0),
+                               "0B4011 未知型号 (SFDP) 128KB", "sfdp"},
+                      LineCase{"Unknown", Identity(0xAB1234, VELMOR_IDENTITY_UNKNOWN, "", "", 0, 0),
+                               "未知芯片 AB1234", "unknown"},
+                      LineCase{"NoChip", std::nullopt, "", ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // The driver's identity as the fake programmer answers it.
@@ -100,7 +102,8 @@ TEST_F(DetectionIdentityTest, EveryDetectionSetsTheLineAfterTheModel) {
     g_identity = Identity(0xEF4020, VELMOR_IDENTITY_DATABASE, "Winbond", "W25Q512JV", 64 << 20, 3300);
     driver.SetChipInfo(5, 25);
     EXPECT_EQ(Detect(), 2);
-    EXPECT_EQ(log.With("text:"), (std::vector<std::string>{"text:1082|64Mbytes", "text:1083|EF4020 Winbond W25Q512JV"}));
+    EXPECT_EQ(log.With("text:"),
+              (std::vector<std::string>{"text:1082|64Mbytes", "text:1083|EF4020 Winbond W25Q512JV"}));
     EXPECT_EQ(model.ChipCapacity(), 64u << 20);
     ASSERT_TRUE(identity);
     EXPECT_EQ(identity->size, 64u << 20);
