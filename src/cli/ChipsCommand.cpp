@@ -12,9 +12,11 @@ std::string Upper(std::string text) {
     return text;
 }
 
-std::string Line(const std::string& maker, const std::string& part, const std::string& id, const std::string& size) {
+std::string Line(const std::string& maker, const std::string& part, const std::string& id,
+                 const std::string& size) {
     char text[160];
-    std::snprintf(text, sizeof text, "%-12s %-22s %-6s %s", maker.c_str(), part.c_str(), id.c_str(), size.c_str());
+    std::snprintf(text, sizeof text, "%-12s %-22s %-6s %s", maker.c_str(), part.c_str(), id.c_str(),
+                  size.c_str());
     return text;
 }
 

@@ -13,10 +13,11 @@ namespace {
 
 velmor::ChipDatabase Database() {
     velmor::ChipDatabase db;
-    db.addText("EF4017 8M 256 4K:20 3 3.3 - 20 Winbond W25Q64BV,W25Q64JV\n"
-               "C84017 8M 256 4K:20 3 3.3 - 25 GigaDevice GD25Q64\n"
-               "EF4020 64M 256 4K:20 3/4 3.3 - 150 Winbond W25Q512JV\n",
-               "test", [](const std::string& m) { ADD_FAILURE() << m; });
+    db.addText(
+        "EF4017 8M 256 4K:20 3 3.3 - 20 Winbond W25Q64BV,W25Q64JV\n"
+        "C84017 8M 256 4K:20 3 3.3 - 25 GigaDevice GD25Q64\n"
+        "EF4020 64M 256 4K:20 3/4 3.3 - 150 Winbond W25Q512JV\n",
+        "test", [](const std::string& m) { ADD_FAILURE() << m; });
     return db;
 }
 
@@ -33,16 +34,19 @@ TEST_P(ChipListTest, ListsMatchingPartsById) {
 
 INSTANTIATE_TEST_SUITE_P(
     Patterns, ChipListTest,
-    ::testing::Values(
-        ListCase{"",
-                 {"GigaDevice   GD25Q64                C84017 8MB", "Winbond      W25Q64BV               EF4017 8MB",
-                  "Winbond      W25Q64JV               EF4017 8MB", "Winbond      W25Q512JV              EF4020 64MB"}},
-        ListCase{"w25q", {"Winbond      W25Q64BV               EF4017 8MB", "Winbond      W25Q64JV               EF4017 8MB",
-                          "Winbond      W25Q512JV              EF4020 64MB"}},
-        ListCase{"64jv", {"Winbond      W25Q64JV               EF4017 8MB"}},
-        ListCase{"gigadevice", {"GigaDevice   GD25Q64                C84017 8MB"}},
-        ListCase{"ef4020", {"Winbond      W25Q512JV              EF4020 64MB"}},
-        ListCase{"MX25", {}}));
+    ::testing::Values(ListCase{"",
+                               {"GigaDevice   GD25Q64                C84017 8MB",
+                                "Winbond      W25Q64BV               EF4017 8MB",
+                                "Winbond      W25Q64JV               EF4017 8MB",
+                                "Winbond      W25Q512JV              EF4020 64MB"}},
+                      ListCase{"w25q",
+                               {"Winbond      W25Q64BV               EF4017 8MB",
+                                "Winbond      W25Q64JV               EF4017 8MB",
+                                "Winbond      W25Q512JV              EF4020 64MB"}},
+                      ListCase{"64jv", {"Winbond      W25Q64JV               EF4017 8MB"}},
+                      ListCase{"gigadevice", {"GigaDevice   GD25Q64                C84017 8MB"}},
+                      ListCase{"ef4020", {"Winbond      W25Q512JV              EF4020 64MB"}},
+                      ListCase{"MX25", {}}));
 
 std::string Read(FILE* file) {
     std::rewind(file);
@@ -57,13 +61,15 @@ TEST(ChipsCommandTest, ReportsBadRowsAndRefusesExtraArguments) {
     ASSERT_NE(mkdtemp(dir), nullptr);
     const std::string path = std::string(dir) + "/chipdb.txt";
     FILE* db = std::fopen(path.c_str(), "w");
-    std::fputs("EF4017 8M 256 4K:20 3 3.3 - 20 Winbond W25Q64JV\nEF4018 3M 256 4K:20 3 3.3 - 20 Winbond X\n", db);
+    std::fputs("EF4017 8M 256 4K:20 3 3.3 - 20 Winbond W25Q64JV\nEF4018 3M 256 4K:20 3 3.3 - 20 Winbond X\n",
+               db);
     std::fclose(db);
     FILE* out = std::tmpfile();
     FILE* err = std::tmpfile();
     EXPECT_EQ(RunChipsCommand({"chips", "W25Q"}, dir, out, err), ExitStatus::Success);
-    EXPECT_EQ(Read(out), "厂商         型号                   ID     容量\n"
-                         "Winbond      W25Q64JV               EF4017 8MB\n");
+    EXPECT_EQ(Read(out),
+              "厂商         型号                   ID     容量\n"
+              "Winbond      W25Q64JV               EF4017 8MB\n");
     EXPECT_EQ(Read(err), path + ":2: 已跳过此行：容量 \"3M\" 不是 64K 到 128M 之间的 2 的幂\n");
     FILE* out2 = std::tmpfile();
     FILE* err2 = std::tmpfile();
