@@ -29,7 +29,9 @@ size_t SpiWire::answerHeader() const {
         case spi::kReadStatus:
             return 1;
         case spi::kRead:
-            return 4;
+            return m_chip && m_chip->fourByteAddresses() ? 5 : 4;
+        case spi::kReadSfdp:
+            return 5;
         case spi::kRead4Byte:
             return 5;
         default:

@@ -58,6 +58,29 @@ VELMOR_EXPORT int32_t VELMOR_CALL QuovixGetFlashInfo(int32_t handle, int32_t* ki
 #define VELMOR_REASON_WRITE_PROTECTED 2
 VELMOR_EXPORT int32_t VELMOR_CALL QuovixLastFailure(void);
 
+/* Where a chip's identity came from. */
+#define VELMOR_IDENTITY_UNKNOWN 0  /* neither the database nor SFDP knows it */
+#define VELMOR_IDENTITY_DATABASE 1 /* a row of the chip database */
+#define VELMOR_IDENTITY_SFDP 2     /* the chip's own SFDP table */
+
+/* The chip in the socket as the last connection check identified it. Texts are
+ * UTF-8 and always NUL-terminated; a part list too long for `parts` is cut at a comma. */
+typedef struct VelmorChipIdentity {
+    uint32_t jedec_id;   /* 0xMMTTCC: manufacturer, memory type, capacity byte */
+    int32_t source;      /* VELMOR_IDENTITY_* */
+    char maker[32];      /* empty unless from the database */
+    char parts[256];     /* every part name sharing the id, comma-separated; empty unless from the database */
+    uint32_t size;       /* bytes; 0 when unknown */
+    uint32_t page_size;  /* page program size in bytes */
+    uint32_t erase_size; /* smallest erase block in bytes; 0 when unknown */
+    uint32_t erase_opcode;  /* its opcode (3-byte addresses) */
+    uint32_t millivolts;    /* supply: 3300 or 1800; 0 when unknown */
+    uint32_t address_bytes; /* 3, 4 (4-byte only) or 34 (3-byte default, 4-byte capable) */
+} VelmorChipIdentity;
+
+/* Fills *identity; 1 on success, 0 when the handle is not open or no chip answers. */
+VELMOR_EXPORT int32_t VELMOR_CALL QuovixGetChipIdentity(int32_t handle, VelmorChipIdentity* identity);
+
 #ifdef __cplusplus
 }
 #endif

@@ -4,6 +4,8 @@
 #include <array>
 #include <cctype>
 
+#include "SpiOpcodes.h"
+
 namespace velmor {
 
 namespace {
@@ -21,17 +23,6 @@ constexpr std::array kChipTypes{
     SimulatedChipType{"25X256", 0xEF4019, 32 * MiB},
 };
 
-constexpr std::array kFamilies{
-    ChipFamily{0xEF, 0x30, "Winbond W25X"},    ChipFamily{0xEF, 0x40, "Winbond W25Q"},
-    ChipFamily{0xEF, 0x60, "Winbond W25Q..W"}, ChipFamily{0xEF, 0x70, "Winbond W25Q..JV-M"},
-    ChipFamily{0xC2, 0x20, "Macronix MX25L"},  ChipFamily{0xC8, 0x40, "GigaDevice GD25Q"},
-    ChipFamily{0x1C, 0x30, "Eon EN25Q"},       ChipFamily{0x1C, 0x31, "Eon EN25F"},
-    ChipFamily{0x20, 0x20, "Micron M25P"},     ChipFamily{0x20, 0xBA, "Micron N25Q"},
-};
-
-constexpr uint8_t kSmallestCapacity = 0x11;  // 128 KiB
-constexpr uint8_t kLargestCapacity = 0x19;   // 32 MiB
-
 bool equalsIgnoringCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
                return std::toupper(static_cast<unsigned char>(x)) ==
@@ -45,10 +36,6 @@ std::span<const SimulatedChipType> simulatedChipTypes() {
     return kChipTypes;
 }
 
-std::span<const ChipFamily> chipFamilies() {
-    return kFamilies;
-}
-
 const SimulatedChipType* findSimulatedChipType(std::string_view name) {
     for (const SimulatedChipType& type : kChipTypes) {
         if (equalsIgnoringCase(type.name, name)) {
@@ -58,24 +45,47 @@ const SimulatedChipType* findSimulatedChipType(std::string_view name) {
     return nullptr;
 }
 
-std::optional<uint32_t> sizeFromJedec(uint32_t jedecId) {
-    const uint8_t capacity = static_cast<uint8_t>(jedecId);
-    if (capacity < kSmallestCapacity || capacity > kLargestCapacity) {
-        return std::nullopt;
+ChipInfo identifyChip(uint32_t id, const ChipDatabase& database, const std::optional<SfdpInfo>& sfdp) {
+    ChipInfo info;
+    info.id = id;
+    if (const ChipRow* row = database.find(id)) {
+        info.source = IdentitySource::Database;
+        info.maker = row->maker;
+        info.parts = joinParts(row->parts);
+        info.size = row->size;
+        info.page = row->page;
+        if (!row->erase.empty()) {
+            info.eraseSize = row->erase.front().size;
+            info.eraseOpcode = row->erase.front().opcode;
+        }
+        info.lowVoltage = row->lowVoltage;
+        info.address = row->address;
+    } else if (sfdp) {
+        info.source = IdentitySource::Sfdp;
+        info.size = sfdp->size;
+        info.page = sfdp->page;
+        if (!sfdp->erase.empty()) {
+            info.eraseSize = sfdp->erase.front().size;
+            info.eraseOpcode = sfdp->erase.front().opcode;
+        }
+        info.address = sfdp->address;
     }
-    return uint32_t{1} << capacity;
+    return info;
 }
 
-ChipIdentity identify(uint32_t jedecId) {
-    const uint8_t manufacturer = static_cast<uint8_t>(jedecId >> 16);
-    const uint8_t memoryType = static_cast<uint8_t>(jedecId >> 8);
-    const uint8_t capacity = static_cast<uint8_t>(jedecId);
-    const bool sized = capacity >= kSmallestCapacity && capacity <= kLargestCapacity;
-    const int32_t code = sized ? capacity - 1 : 0;
-    const bool known = std::any_of(kFamilies.begin(), kFamilies.end(), [&](const ChipFamily& f) {
-        return f.manufacturer == manufacturer && f.memoryType == memoryType;
-    });
-    return {known && sized ? kKind25Series : kKindOther, code};
+FlashInfoCode flashInfoCode(const ChipInfo& info) {
+    if (info.source == IdentitySource::Unknown || info.size == 0) {
+        return {kKindOther, 0};
+    }
+    int32_t log2 = 0;
+    while ((uint32_t{1} << log2) < info.size) {
+        ++log2;
+    }
+    return {kKind25Series, log2 - 1};  // 16 + log2(size / 128 KiB)
+}
+
+bool needsFourByteAddress(AddressMode mode, uint32_t size) {
+    return mode == AddressMode::Four || size > spi::kThreeByteLimit;
 }
 
 }  // namespace velmor

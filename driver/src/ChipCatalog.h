@@ -3,7 +3,11 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
+
+#include "ChipDatabase.h"
+#include "Sfdp.h"
 
 namespace velmor {
 
@@ -14,36 +18,46 @@ struct SimulatedChipType {
     uint32_t size;          // bytes
 };
 
-// A manufacturer and memory type whose parts are 25-series chips with the
-// capacity byte = log2(size in bytes).
-struct ChipFamily {
-    uint8_t manufacturer;
-    uint8_t memoryType;
-    std::string_view name;
-};
-
 // The kind the program understands as a 25-series chip, and the kind given to
-// everything else.
+// a chip whose size nobody knows.
 inline constexpr int32_t kKind25Series = 5;
 inline constexpr int32_t kKindOther = 1;
 
-// The answer of QuovixGetFlashInfo for a JEDEC id.
-struct ChipIdentity {
+enum class IdentitySource { Unknown, Database, Sfdp };
+
+// Who the chip in the socket is, and where that came from.
+struct ChipInfo {
+    uint32_t id = 0;
+    IdentitySource source = IdentitySource::Unknown;
+    std::string maker;  // empty unless from the database
+    std::string parts;  // comma-separated, empty unless from the database
+    uint32_t size = 0;  // 0: unknown
+    uint32_t page = 256;
+    uint32_t eraseSize = 0;  // smallest erase block; 0: unknown
+    uint8_t eraseOpcode = 0;
+    bool lowVoltage = false;
+    AddressMode address = AddressMode::Three;
+};
+
+// The answer of QuovixGetFlashInfo.
+struct FlashInfoCode {
     int32_t kind;
     int32_t code;
 };
 
 std::span<const SimulatedChipType> simulatedChipTypes();
-std::span<const ChipFamily> chipFamilies();
 
 // Case-insensitive lookup of "25X10" .. "25X256".
 const SimulatedChipType* findSimulatedChipType(std::string_view name);
 
-// Chip size from the capacity byte, for 128 KiB (0x11) up to 32 MiB (0x19).
-std::optional<uint32_t> sizeFromJedec(uint32_t jedecId);
+// Database row first, then the SFDP table, else unknown: the id's capacity
+// byte alone never sizes a chip.
+ChipInfo identifyChip(uint32_t id, const ChipDatabase& database, const std::optional<SfdpInfo>& sfdp);
 
-// kind 5 and code 16..24 for a known family with capacity byte 0x11..0x19;
-// kind 1 otherwise, with the same capacity code or 0 when the byte is out of range.
-ChipIdentity identify(uint32_t jedecId);
+// kind 5 and code 16 + log2(size / 128 KiB) for a chip of known size; kind 1, code 0 otherwise.
+FlashInfoCode flashInfoCode(const ChipInfo& info);
+
+// Whether the chip takes four address bytes for every read and program.
+bool needsFourByteAddress(AddressMode mode, uint32_t size);
 
 }  // namespace velmor

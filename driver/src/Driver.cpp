@@ -6,6 +6,7 @@
 #include <velmor.h>
 
 #include "ChipCatalog.h"
+#include "InstalledChipDatabase.h"
 #include "LastFailure.h"
 #include "SpiOpcodes.h"
 
@@ -19,7 +20,8 @@ constexpr int32_t kMaxWriteTimeMs = 10'000;
 
 }  // namespace
 
-Driver::Driver(std::unique_ptr<ProgrammerBackend> backend) : m_backend(std::move(backend)) {}
+Driver::Driver(std::unique_ptr<ProgrammerBackend> backend, DatabaseSource database)
+    : m_backend(std::move(backend)), m_database(std::move(database)) {}
 
 Driver::~Driver() = default;
 
@@ -93,6 +95,10 @@ int32_t Driver::open(int32_t index) {
     connection->index = index;
     connection->programmer = std::move(*opened);
     connection->flash = std::make_unique<SpiFlash>(*connection->programmer.transport);
+    connection->database = m_database ? m_database() : nullptr;
+    if (!connection->database) {
+        connection->database = std::make_shared<const ChipDatabase>();
+    }
     connection->scratch.resize(kVerifyChunk);
     m_connections.emplace(m_lastHandle, std::move(connection));
     return m_lastHandle;
@@ -129,25 +135,45 @@ std::optional<uint32_t> Driver::chipId(Connection& connection) {
     return id;
 }
 
+std::optional<ChipInfo> Driver::identifyOn(Connection& c) {
+    const std::optional<uint32_t> id = chipId(c);
+    if (!id) {
+        c.identity.reset();
+        return std::nullopt;
+    }
+    if (c.identity && c.identity->id == *id) {
+        return c.identity;
+    }
+    std::optional<SfdpInfo> sfdp;
+    if (!c.database->find(*id)) {
+        std::array<uint8_t, kSfdpReadLength> table{};
+        if (c.flash->readSfdp(table)) {
+            sfdp = parseSfdp(table);
+        }
+    }
+    c.identity = identifyChip(*id, *c.database, sfdp);
+    return c.identity;
+}
+
 int32_t Driver::setFlashInfo(int32_t handle, int32_t kind, int32_t size) {
     return with(handle, [&](Connection& c) -> int32_t {
         c.chipSize.reset();
         if (kind != kFlashKind || size < 0) {
             return 0;
         }
-        const std::optional<uint32_t> id = chipId(c);
-        if (!id) {
+        const std::optional<ChipInfo> identity = identifyOn(c);
+        if (!identity) {
             return 0;
         }
         // The chip's own size bounds every address; the caller's size only stands in
-        // when the chip does not state one.
+        // for a chip nobody knows.
         uint32_t limit = spi::kThreeByteLimit;
-        if (const std::optional<uint32_t> reported = sizeFromJedec(*id)) {
-            limit = *reported;
+        if (identity->size != 0) {
+            limit = identity->size;
         } else if (size > 0) {
             limit = static_cast<uint32_t>(size);
         }
-        c.flash->setFourByteAddressing(limit > spi::kThreeByteLimit);
+        c.flash->setFourByteAddressing(needsFourByteAddress(identity->address, limit));
         c.chipSize = limit;
         return 1;
     });
@@ -320,13 +346,29 @@ int32_t Driver::getFlashInfo(int32_t handle, int32_t* kind, int32_t* code) {
         if (!kind || !code || c.programmer.faults.failFlashInfo) {
             return 0;
         }
-        const std::optional<uint32_t> id = chipId(c);
-        if (!id) {
+        const std::optional<ChipInfo> identity = identifyOn(c);
+        if (!identity) {
             return 0;
         }
-        const ChipIdentity identity = identify(*id);
-        *kind = c.programmer.faults.forcedKind.value_or(identity.kind);
-        *code = c.programmer.faults.forcedCode.value_or(identity.code);
+        const FlashInfoCode answer = flashInfoCode(*identity);
+        *kind = c.programmer.faults.forcedKind.value_or(answer.kind);
+        *code = c.programmer.faults.forcedCode.value_or(answer.code);
+        return 1;
+    });
+}
+
+int32_t Driver::chipIdentity(int32_t handle, ChipInfo* info) {
+    return with(handle, [&](Connection& c) -> int32_t {
+        if (!info) {
+            return 0;
+        }
+        if (!c.identity) {
+            identifyOn(c);
+        }
+        if (!c.identity) {
+            return 0;
+        }
+        *info = *c.identity;
         return 1;
     });
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -8,6 +9,9 @@
 #include <set>
 #include <vector>
 
+#include "ChipCatalog.h"
+#include "ChipDatabase.h"
+#include "InstalledChipDatabase.h"
 #include "ProgrammerBackend.h"
 #include "SpiFlash.h"
 
@@ -24,7 +28,11 @@ public:
     static constexpr uint32_t kMaxTransfer = 8192;
     static constexpr int32_t kFlashKind = 5;
 
-    explicit Driver(std::unique_ptr<ProgrammerBackend> backend);
+    // Gives the chip database a connection identifies chips with; read at every open.
+    using DatabaseSource = std::function<std::shared_ptr<const ChipDatabase>()>;
+
+    explicit Driver(std::unique_ptr<ProgrammerBackend> backend,
+                    DatabaseSource database = installedChipDatabase);
     ~Driver();
     Driver(const Driver&) = delete;
     Driver& operator=(const Driver&) = delete;
@@ -40,6 +48,8 @@ public:
     int32_t program(int32_t handle, const uint8_t* data, uint32_t length, uint32_t address, uint32_t* done);
     int32_t read(int32_t handle, uint8_t* buffer, uint32_t length, uint32_t address, uint32_t* done);
     int32_t getFlashInfo(int32_t handle, int32_t* kind, int32_t* code);
+    // The identity found by the last connection check (identifying afresh when there was none).
+    int32_t chipIdentity(int32_t handle, ChipInfo* info);
 
 private:
     struct Connection {
@@ -51,6 +61,8 @@ private:
         std::unique_ptr<SpiFlash> flash;
         // Addresses the chip accepts; set by a successful QuovixSetFlashInfo.
         std::optional<uint32_t> chipSize;
+        std::shared_ptr<const ChipDatabase> database;
+        std::optional<ChipInfo> identity;
         uint32_t programCalls = 0;
         uint32_t readCalls = 0;
         uint32_t eraseCalls = 0;
@@ -67,6 +79,9 @@ private:
     static bool transferAllowed(const Connection& c, const void* data, uint32_t length, uint32_t address,
                                 const uint32_t* done);
     static std::optional<uint32_t> chipId(Connection& connection);
+    // Reads the id and, when the database has no row for it, the SFDP table;
+    // reuses the stored identity while the id stays the same. nullopt: no chip.
+    static std::optional<ChipInfo> identifyOn(Connection& connection);
     static bool isBlank(Connection& connection, uint32_t size);
     // Clears the chip's block protection before it is changed (one status read
     // when there is none); false when it stays set.
@@ -76,6 +91,7 @@ private:
 
     std::mutex m_mutex;  // guards the members below
     std::unique_ptr<ProgrammerBackend> m_backend;
+    DatabaseSource m_database;
     std::map<int32_t, std::shared_ptr<Connection>> m_connections;
     std::set<int32_t> m_busyIndexes;  // opened or being opened
     int32_t m_lastHandle = 0;

@@ -1,6 +1,10 @@
-// The eleven C entry points and QuovixLastFailure. Each forwards to the one Driver and never lets an
-// exception cross into the caller.
+// The C entry points: the eleven, QuovixLastFailure and QuovixGetChipIdentity. Each forwards to the one
+// Driver and never lets an exception cross into the caller.
 #include <velmor.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
 
 #include "Driver.h"
 #include "LastFailure.h"
@@ -19,6 +23,36 @@ int32_t guarded(int32_t onFailure, Call&& call) noexcept {
     } catch (...) {
         return onFailure;
     }
+}
+
+// Copies `text` into `out` (NUL-terminated); a list longer than the field is cut at a comma.
+template <size_t N>
+void copyText(char (&out)[N], std::string text) {
+    if (text.size() >= N) {
+        const size_t comma = text.rfind(',', N - 1);
+        text.resize(comma == std::string::npos ? N - 1 : comma);
+    }
+    std::memcpy(out, text.data(), text.size());
+    out[text.size()] = '\0';
+}
+
+int32_t fillIdentity(const velmor::ChipInfo& info, VelmorChipIdentity* out) {
+    *out = VelmorChipIdentity{};
+    out->jedec_id = info.id;
+    out->source = info.source == velmor::IdentitySource::Database ? VELMOR_IDENTITY_DATABASE
+                  : info.source == velmor::IdentitySource::Sfdp   ? VELMOR_IDENTITY_SFDP
+                                                                  : VELMOR_IDENTITY_UNKNOWN;
+    copyText(out->maker, info.maker);
+    copyText(out->parts, info.parts);
+    out->size = info.size;
+    out->page_size = info.page;
+    out->erase_size = info.eraseSize;
+    out->erase_opcode = info.eraseOpcode;
+    out->millivolts = info.source == velmor::IdentitySource::Database ? (info.lowVoltage ? 1800 : 3300) : 0;
+    out->address_bytes = info.address == velmor::AddressMode::Three         ? 3
+                         : info.address == velmor::AddressMode::ThreeOrFour ? 34
+                                                                            : 4;
+    return 1;
 }
 
 }  // namespace
@@ -73,6 +107,16 @@ VELMOR_EXPORT int32_t VELMOR_CALL QuovixGetFlashInfo(int32_t handle, int32_t* ki
 
 VELMOR_EXPORT int32_t VELMOR_CALL QuovixLastFailure(void) {
     return velmor::lastFailure();
+}
+
+VELMOR_EXPORT int32_t VELMOR_CALL QuovixGetChipIdentity(int32_t handle, VelmorChipIdentity* identity) {
+    return guarded(0, [&] {
+        velmor::ChipInfo info;
+        if (!identity || driver().chipIdentity(handle, &info) == 0) {
+            return 0;
+        }
+        return fillIdentity(info, identity);
+    });
 }
 
 }  // extern "C"

@@ -6,6 +6,7 @@
 #include <velmor.h>
 
 #include "FileChipStore.h"
+#include "InstalledChipDatabase.h"
 #include "LastFailure.h"
 #include "SimulatedProgrammer.h"
 #include "SimulatorConfig.h"
@@ -43,15 +44,18 @@ std::optional<OpenedProgrammer> SimulatedBackend::open(int32_t index) {
     std::unique_ptr<SimulatedChip> chip;
     std::unique_ptr<ChipStore> store;
     if (config.chip) {
-        FileChipStore::Opened file = FileChipStore::open(simulatedChipFile(index), config.chip->size);
+        // A jedec id with a database row brings that part's size and address mode.
+        SimulatedChipModel model = simulatedChipModel(config.effectiveJedecId(), config.chip->size,
+                                                      config.sfdp, *installedChipDatabase());
+        FileChipStore::Opened file = FileChipStore::open(simulatedChipFile(index), model.size);
         if (file.busy) {
             // Another process has the chip: to this one the programmer is not there.
             tell("simulated programmer busy: " + file.error);
             return std::nullopt;
         }
         if (file.store) {
-            chip = std::make_unique<SimulatedChip>(config.effectiveJedecId(), std::move(file.contents),
-                                                   file.store.get());
+            chip =
+                std::make_unique<SimulatedChip>(std::move(model), std::move(file.contents), file.store.get());
             chip->setStuckBusy(config.stuckBusy);
             chip->setProtection(config.blockProtect, config.hardwareProtect);
             store = std::move(file.store);

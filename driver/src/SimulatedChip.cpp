@@ -3,15 +3,62 @@
 #include <algorithm>
 #include <array>
 
+#include "Sfdp.h"
 #include "SpiOpcodes.h"
 
 namespace velmor {
 
-SimulatedChip::SimulatedChip(uint32_t jedecId, std::vector<uint8_t> contents, ChipStore* store)
-    : m_jedecId(jedecId), m_memory(std::move(contents)), m_store(store) {
+namespace {
+
+SfdpInfo sfdpOf(uint32_t size, AddressMode address, uint32_t page, const std::vector<EraseBlock>& erase) {
+    SfdpInfo info;
+    info.size = size;
+    info.page = page;
+    info.address = address;
+    for (const EraseBlock& block : erase) {
+        if (block.size == 4096) {
+            info.erase4kOpcode = block.opcode;
+        }
+        if (info.erase.size() < 4) {
+            info.erase.push_back(block);
+        }
+    }
+    return info;
+}
+
+}  // namespace
+
+SimulatedChipModel simulatedChipModel(uint32_t jedecId, uint32_t fallbackSize, bool sfdp,
+                                      const ChipDatabase& database) {
+    SimulatedChipModel model;
+    model.jedecId = jedecId;
+    if (const ChipRow* row = database.find(jedecId)) {
+        model.size = row->size;
+        model.address = row->address;
+        if (sfdp) {
+            model.sfdp = buildSfdp(sfdpOf(row->size, row->address, row->page, row->erase));
+        }
+        return model;
+    }
+    model.size = fallbackSize;
+    model.address = fallbackSize > spi::kThreeByteLimit ? AddressMode::ThreeOrFour : AddressMode::Three;
+    if (sfdp && fallbackSize >= 64 * 1024) {
+        model.sfdp = buildSfdp(sfdpOf(fallbackSize, model.address, spi::kPageSize,
+                                      {{4096, 0x20}, {32768, 0x52}, {65536, 0xD8}}));
+    }
+    return model;
+}
+
+SimulatedChip::SimulatedChip(SimulatedChipModel model, std::vector<uint8_t> contents, ChipStore* store)
+    : m_model(std::move(model)), m_memory(std::move(contents)), m_store(store) {
     if (m_memory.empty()) {
         m_failed = true;
     }
+}
+
+SimulatedChip::SimulatedChip(uint32_t jedecId, std::vector<uint8_t> contents, ChipStore* store)
+    : SimulatedChip(SimulatedChipModel{}, std::move(contents), store) {
+    m_model = simulatedChipModel(jedecId, size(), true, ChipDatabase{});
 }
 
 SimulatedChip::~SimulatedChip() {
@@ -106,15 +153,36 @@ SimulatedChip::Event SimulatedChip::transact(std::span<const uint8_t> out, std::
     if (m_busyUs > 0 || m_stuckNow) {
         return Event::None;
     }
-    const bool fourByteCapable = size() > spi::kThreeByteLimit;
+    const bool fourByteCapable = m_model.address != AddressMode::Three;
+    const size_t addressBytes = fourByteAddresses() ? 4 : 3;
     switch (opcode) {
         case spi::kJedecId: {
-            const std::array<uint8_t, 3> id{static_cast<uint8_t>(m_jedecId >> 16),
-                                            static_cast<uint8_t>(m_jedecId >> 8),
-                                            static_cast<uint8_t>(m_jedecId)};
+            const uint32_t jedecId = m_model.jedecId;
+            const std::array<uint8_t, 3> id{static_cast<uint8_t>(jedecId >> 16),
+                                            static_cast<uint8_t>(jedecId >> 8),
+                                            static_cast<uint8_t>(jedecId)};
             std::copy_n(id.begin(), std::min(in.size(), id.size()), in.begin());
             return Event::None;
         }
+        case spi::kReadSfdp:
+            // Three address bytes and a dummy byte; past the table the bus floats high.
+            if (out.size() >= 5) {
+                const uint32_t address = uint32_t{out[1]} << 16 | uint32_t{out[2]} << 8 | out[3];
+                for (size_t i = 0; i < in.size() && address + i < m_model.sfdp.size(); ++i) {
+                    in[i] = m_model.sfdp[address + i];
+                }
+            }
+            return Event::None;
+        case spi::kEnter4ByteMode:
+            if (out.size() == 1 && fourByteCapable) {
+                m_fourByteMode = true;
+            }
+            return Event::None;
+        case spi::kExit4ByteMode:
+            if (out.size() == 1 && m_model.address == AddressMode::ThreeOrFour) {
+                m_fourByteMode = false;
+            }
+            return Event::None;
         case spi::kWriteEnable:
             if (out.size() == 1) {
                 m_writeEnabled = true;
@@ -128,7 +196,7 @@ SimulatedChip::Event SimulatedChip::transact(std::span<const uint8_t> out, std::
         case spi::kWriteStatus:
             return writeStatus(out);
         case spi::kRead:
-            read(out, in, 3);
+            read(out, in, addressBytes);
             return Event::None;
         case spi::kRead4Byte:
             if (fourByteCapable) {
@@ -136,7 +204,7 @@ SimulatedChip::Event SimulatedChip::transact(std::span<const uint8_t> out, std::
             }
             return Event::None;
         case spi::kPageProgram:
-            return pageProgram(out, 3);
+            return pageProgram(out, addressBytes);
         case spi::kPageProgram4Byte:
             return fourByteCapable ? pageProgram(out, 4) : Event::None;
         case spi::kChipErase:

@@ -4,12 +4,29 @@
 #include <span>
 #include <vector>
 
+#include "ChipDatabase.h"
 #include "ChipStore.h"
 
 namespace velmor {
 
 // Which operation leaves the chip busy for good (fault injection).
 enum class StuckBusy { None, Program, Erase };
+
+// What a simulated chip answers about itself: its id (9F), its address mode
+// and its SFDP area (5A; empty when it has none). One model serves the
+// simulated programmer and the USB emulators.
+struct SimulatedChipModel {
+    uint32_t jedecId = 0xFFFFFF;
+    uint32_t size = 0;
+    AddressMode address = AddressMode::Three;
+    std::vector<uint8_t> sfdp;
+};
+
+// The chip that answers `jedecId`: a database row gives size, address mode and
+// erase blocks; an id without a row keeps `fallbackSize`. With `sfdp` the chip
+// answers an SFDP table made from that.
+SimulatedChipModel simulatedChipModel(uint32_t jedecId, uint32_t fallbackSize, bool sfdp,
+                                      const ChipDatabase& database);
 
 // A 25-series NOR flash chip at the level of its pins: one chip-select cycle at
 // a time. Erasing sets bytes to 0xFF, programming can only clear bits, a page
@@ -31,6 +48,8 @@ public:
     // `contents.size()` is the chip size. `store`, when given, receives every
     // change: neighbouring pages are gathered and written by flush(), before a
     // change elsewhere, and when the chip goes away.
+    SimulatedChip(SimulatedChipModel model, std::vector<uint8_t> contents, ChipStore* store);
+    // A chip with its size's usual model: SFDP answered, 4-byte commands above 16 MiB.
     SimulatedChip(uint32_t jedecId, std::vector<uint8_t> contents, ChipStore* store);
     ~SimulatedChip();
     SimulatedChip(const SimulatedChip&) = delete;
@@ -49,6 +68,8 @@ public:
     void setProtection(uint8_t blockProtect, bool lockedByWpPin);
 
     uint8_t status() const;
+    // Whether 0x03 and 0x02 take four address bytes now (4-byte-only part, or B7 given).
+    bool fourByteAddresses() const { return m_model.address == AddressMode::Four || m_fourByteMode; }
     uint32_t size() const { return static_cast<uint32_t>(m_memory.size()); }
     std::span<const uint8_t> contents() const { return m_memory; }
     // A chip whose store failed stops driving the bus, like a dead part.
@@ -64,7 +85,8 @@ private:
     void startBusy(uint32_t microseconds, bool stuck);
     void markChanged(uint32_t begin, uint32_t end);
 
-    uint32_t m_jedecId;
+    SimulatedChipModel m_model;
+    bool m_fourByteMode = false;
     std::vector<uint8_t> m_memory;
     ChipStore* m_store;
     Timing m_timing;

@@ -184,6 +184,8 @@ std::optional<std::string> apply(SimulatorConfig& config, const std::string& key
             return std::string("expected six hexadecimal digits, e.g. EF3014");
         }
         config.jedecId = *id;
+    } else if (key == "sfdp") {
+        return boolInto(config.sfdp);
     } else if (key == "kind" || key == "code") {
         const std::optional<int32_t> n = parseSigned(value);
         if (!n) {

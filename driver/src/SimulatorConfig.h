@@ -32,8 +32,9 @@ struct SimulatorConfig {
     uint32_t devices = 1;  // simulated programmers attached, each with its own chip
     bool selfTestPasses = true;
     const SimulatedChipType* chip = findSimulatedChipType("25X80");  // null: no chip in the socket
-    std::optional<uint32_t> jedecId;                                 // answer instead of the chip type's id
-    uint32_t blockDelayMs = 20;  // per 8192 programmed bytes; reads take half
+    std::optional<uint32_t> jedecId;  // answer instead of the chip type's id (a database row's size too)
+    bool sfdp = true;                 // the chip answers an SFDP table
+    uint32_t blockDelayMs = 20;       // per 8192 programmed bytes; reads take half
     uint32_t eraseMs = 1000;
     StuckBusy stuckBusy = StuckBusy::None;
     FaultPlan faults;

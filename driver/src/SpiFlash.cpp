@@ -38,6 +38,11 @@ std::optional<uint8_t> SpiFlash::readStatus() {
     return status;
 }
 
+bool SpiFlash::readSfdp(std::span<uint8_t> out) {
+    const std::array<uint8_t, 5> header{spi::kReadSfdp, 0, 0, 0, 0};
+    return m_transport.command(header, out);
+}
+
 bool SpiFlash::simple(uint8_t opcode) {
     return m_transport.command({&opcode, 1}, {});
 }

@@ -32,6 +32,8 @@ public:
     // the transport failed. An absent chip reads as 0xFFFFFF or 0x000000.
     std::optional<uint32_t> readJedecId();
     std::optional<uint8_t> readStatus();
+    // The SFDP area from address 0, out.size() bytes in one command.
+    bool readSfdp(std::span<uint8_t> out);
 
     // Chips above 16 MiB take four address bytes (commands 0x13 and 0x12).
     void setFourByteAddressing(bool on) { m_fourByte = on; }

@@ -16,6 +16,9 @@ inline constexpr uint8_t kRead4Byte = 0x13;
 inline constexpr uint8_t kChipErase = 0xC7;
 inline constexpr uint8_t kChipEraseAlt = 0x60;
 inline constexpr uint8_t kJedecId = 0x9F;
+inline constexpr uint8_t kReadSfdp = 0x5A;  // 3 address bytes and one dummy byte
+inline constexpr uint8_t kEnter4ByteMode = 0xB7;
+inline constexpr uint8_t kExit4ByteMode = 0xE9;
 
 // Status register bits.
 inline constexpr uint8_t kStatusBusy = 0x01;          // WIP

@@ -1,6 +1,8 @@
 #include "cli/CliApp.h"
 
 #include <algorithm>
+#include "cli/ChipsCommand.h"
+
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -115,6 +117,10 @@ std::string PerProgrammerFile(const std::string& path, int index) {
 namespace {
 
 ExitStatus RunCommands(const std::vector<std::string>& arguments, const CliEnvironment& environment) {
+    // The chip list needs no programmer, lock or product data file.
+    if (!arguments.empty() && arguments.front() == "chips")
+        return RunChipsCommand(arguments, DriverLibrary::ExecutableDirectory(), environment.out,
+                               environment.err);
     const ParsedCommandLine parsed = ParseCommandLine(arguments);
     if (!parsed.run) {
         std::fputs(parsed.output.c_str(), environment.out);

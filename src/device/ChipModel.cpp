@@ -44,3 +44,7 @@ void ChipModelSelection::SelectAndApply(int row) {
     m_list.SelectRow(row);
     ApplyChipModel(row);
 }
+
+void ChipModelSelection::ShowIdentity(const std::string& line) {
+    m_texts.SetText(CommandId::ChipIdentityLabel, line);
+}

@@ -14,7 +14,7 @@ struct ChipModelRow {
     uint32_t capacity;
 };
 
-inline constexpr std::array<ChipModelRow, 9> kChipModels{{
+inline constexpr std::array<ChipModelRow, 11> kChipModels{{
     {"25X10", 131072},
     {"25X20", 262144},
     {"25X40", 524288},
@@ -24,7 +24,12 @@ inline constexpr std::array<ChipModelRow, 9> kChipModels{{
     {"25X64", 8388608},
     {"25X128", 16777216},
     {"25X256", 33554432},
+    {"25X512", 67108864},
+    {"25X01G", 134217728},
 }};
+// QuovixGetFlashInfo codes that select a row: code c selects row c - 16.
+inline constexpr int kSmallestChipCode = 16;
+inline constexpr int kLargestChipCode = 26;
 inline constexpr int kDefaultChipModelRow = 3;
 
 // Capacity label "%dKbytes" / "%dMbytes".
@@ -43,6 +48,8 @@ public:
     void ApplyChipModel(int row);
     // A detection selects a row in the list and applies it.
     void SelectAndApply(int row);
+    // The identity line under the capacity label (read-only), set by every detection.
+    void ShowIdentity(const std::string& line);
 
     int row() const { return m_row; }
     uint32_t ChipCapacity() const { return m_capacity; }

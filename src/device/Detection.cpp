@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "device/ChipIdentityText.h"
 #include "device/ChipModel.h"
 #include "device/Device.h"
 #include "device/DeviceTexts.h"
@@ -34,6 +35,7 @@ int Detection::Probe() {
     if (m_device.handle() != 0) m_device.CloseDevice();
     const int state = m_device.OpenAndPrepare();
     m_device.CloseDevice();
+    m_model.ShowIdentity(ChipIdentityLine(m_device.identity()));
     if (state == ChipReady) m_commands.SetEnabled(CommandId::DataView, true);
     if (state == NoProgrammer) TellAccessDeniedOnce();
     return state;

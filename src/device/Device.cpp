@@ -30,6 +30,7 @@ void Device::CloseDevice() {
 }
 
 int Device::OpenAndPrepare() {
+    m_identity.reset();
     if (!m_api.QuovixEnum || m_api.QuovixEnum() <= m_index) return NoProgrammer;
     if (!m_api.QuovixOpen) return NoProgrammer;
     // Kept even when negative: the following CloseDevice passes it back once.
@@ -39,6 +40,7 @@ int Device::OpenAndPrepare() {
     if (!SetFlashInfo(kSpiFlashKind, 0)) return NoChip;
     if (!SetWriteTime(kProbeWriteTime)) return NoChip;
     QueryChip();
+    QueryIdentity();
     return ChipReady;
 }
 
@@ -49,8 +51,20 @@ void Device::QueryChip() {
     if (m_api.QuovixGetFlashInfo(m_handle, &kind, &code) == 0) return;
     if (kind != kSpiFlashKind) return;
     const int c = code & 255;
-    if (c < 16 || c > 24) return;
-    m_model.SelectAndApply(c - 16);
+    // Codes up to the largest row (25X01G); anything larger stays unknown to the window.
+    if (c < kSmallestChipCode || c > kLargestChipCode) return;
+    m_model.SelectAndApply(c - kSmallestChipCode);
+}
+
+void Device::QueryIdentity() {
+    m_identity.reset();
+    if (!m_api.QuovixGetChipIdentity) return;
+    VelmorChipIdentity identity{};
+    if (m_api.QuovixGetChipIdentity(m_handle, &identity) == 0) return;
+    // The library promises NUL-terminated texts; a foreign one gets them anyway.
+    identity.maker[sizeof identity.maker - 1] = '\0';
+    identity.parts[sizeof identity.parts - 1] = '\0';
+    m_identity = identity;
 }
 
 bool Device::SetFlashInfo(int32_t kind, int32_t size) {

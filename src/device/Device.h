@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
 
 #include "device/DeviceState.h"
 #include "platform/DriverApi.h"
@@ -30,6 +31,11 @@ public:
     void CloseDevice();
     // Asks the programmer for the chip and selects the matching model row.
     void QueryChip();
+    // Asks the driver who the chip is; kept until the next check.
+    void QueryIdentity();
+    // The chip identity of the last check; empty when there was no chip or the
+    // driver cannot tell.
+    const std::optional<VelmorChipIdentity>& identity() const { return m_identity; }
 
     // The connection part of a check, shared with the detections: enumerate, open,
     // self-test, prepare the chip and query it. Returns the state reached; the
@@ -55,4 +61,5 @@ private:
     const FileImage& m_image;
     std::atomic<int32_t> m_handle{0};
     int32_t m_index = 0;
+    std::optional<VelmorChipIdentity> m_identity;
 };

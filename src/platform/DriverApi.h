@@ -2,8 +2,9 @@
 
 #include <velmor.h>
 
-// The eleven entry points of the driver library, bound by name. A pointer stays
-// null when the library does not export the name; callers check before calling.
+// The eleven entry points of the driver library and its chip identity, bound by
+// name. A pointer stays null when the library does not export the name; callers
+// check before calling (an older library has no chip identity).
 struct DriverApi {
     using EnumFn = int32_t(VELMOR_CALL*)();
     using OpenFn = int32_t(VELMOR_CALL*)(int32_t index);
@@ -17,6 +18,7 @@ struct DriverApi {
                                          uint32_t* done);
     using GetFlashInfoFn = int32_t(VELMOR_CALL*)(int32_t handle, int32_t* kind, int32_t* code);
     using LastFailureFn = int32_t(VELMOR_CALL*)();
+    using GetChipIdentityFn = int32_t(VELMOR_CALL*)(int32_t handle, VelmorChipIdentity* identity);
 
     EnumFn QuovixEnum = nullptr;
     OpenFn QuovixOpen = nullptr;
@@ -32,4 +34,5 @@ struct DriverApi {
     // Beside the eleven, absent from older libraries: why the last open, erase or
     // program of this thread failed (VELMOR_REASON_*).
     LastFailureFn QuovixLastFailure = nullptr;
+    GetChipIdentityFn QuovixGetChipIdentity = nullptr;
 };

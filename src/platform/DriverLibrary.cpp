@@ -86,5 +86,7 @@ DriverApi DriverLibrary::BindWith(const std::function<void*(const char* name)>& 
     Assign(api.QuovixProgram, lookup(n[8]));
     Assign(api.QuovixRead, lookup(n[9]));
     Assign(api.QuovixGetFlashInfo, lookup(n[10]));
+    // Not one of the eleven: a library without it still loads, the identity stays unknown.
+    Assign(api.QuovixGetChipIdentity, lookup("QuovixGetChipIdentity"));
     return api;
 }

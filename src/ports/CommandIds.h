@@ -29,6 +29,7 @@ inline constexpr int Decoration = 1073;
 inline constexpr int Save = 1075;
 inline constexpr int ChipModelList = 1078;
 inline constexpr int CapacityLabel = 1082;
+inline constexpr int ChipIdentityLabel = 1083;
 inline constexpr int Fill = 32801;
 inline constexpr int DataView = 32803;
 inline constexpr int EditModeMenu = 32783;

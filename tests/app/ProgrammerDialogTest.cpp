@@ -231,8 +231,8 @@ private Q_SLOTS:
         QVERIFY(models != nullptr);
         QCOMPARE(placeInClient(models).topLeft(), QPoint(53, 60));
         QCOMPARE(models->width(), 91);
-        const QStringList rows{"25X10", "25X20", "25X40",  "25X80", "25X16",
-                               "25X32", "25X64", "25X128", "25X256"};
+        const QStringList rows{"25X10", "25X20",  "25X40",  "25X80",  "25X16", "25X32",
+                               "25X64", "25X128", "25X256", "25X512", "25X01G"};
         QCOMPARE(models->count(), rows.size());
         for (int i = 0; i < rows.size(); ++i) QCOMPARE(models->itemText(i), rows[i]);
     }

@@ -32,6 +32,8 @@ const RowCase kRows[] = {
     {6, "25X64", 8388608, "8Mbytes", "8MB", "(64Mbits)"},
     {7, "25X128", 16777216, "16Mbytes", "16MB", "(128Mbits)"},
     {8, "25X256", 33554432, "32Mbytes", "32MB", "(256Mbits)"},
+    {9, "25X512", 67108864, "64Mbytes", "64MB", "(512Mbits)"},
+    {10, "25X01G", 134217728, "128Mbytes", "128MB", "(1024Mbits)"},
 };
 
 class ChipModelRowTest : public ::testing::TestWithParam<RowCase> {};

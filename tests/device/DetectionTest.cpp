@@ -170,7 +170,7 @@ TEST_P(DetectionTest, Quiet) {
     c.setup(driver);
     EXPECT_EQ(Make().DetectQuiet(), c.state);
     EXPECT_EQ(driver.CallTexts(), c.calls);
-    EXPECT_EQ(Seen({"select-row:", "text:"}), c.modelEvents);
+    EXPECT_EQ(Seen({"select-row:", "text:1082"}), c.modelEvents);
     EXPECT_EQ(Seen({"status:", "box:"}), c.quiet);
     EXPECT_EQ(device->handle(), 0);
 }
@@ -180,7 +180,7 @@ TEST_P(DetectionTest, WithMessage) {
     c.setup(driver);
     EXPECT_EQ(Make().DetectWithMessage(), c.state);
     EXPECT_EQ(driver.CallTexts(), c.calls);
-    EXPECT_EQ(Seen({"select-row:", "text:"}), c.modelEvents);
+    EXPECT_EQ(Seen({"select-row:", "text:1082"}), c.modelEvents);
     EXPECT_EQ(Seen({"status:", "box:"}), c.loud);
     EXPECT_EQ(device->handle(), 0);
 }
@@ -207,7 +207,7 @@ TEST_F(DetectionOrderTest, ModelIsAppliedBeforeTheReportAndTheConnectionClosedBe
     });
     detection->DetectWithMessage();
     EXPECT_TRUE(closedBeforeReport);
-    EXPECT_EQ(Seen({"select-row:", "text:", "status:", "box:"}),
+    EXPECT_EQ(Seen({"select-row:", "text:1082", "status:", "box:"}),
               (Lines{"select-row:2", "text:1082|512Kbytes", "status:设备已连接，检测到512KB芯片   ",
                      "box:芯片信息|information|设备已连接，并检测到芯片     \r\n芯片容量:512KB (4Mbits)"}));
 }

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "Sfdp.h"
 #include "SimulatedChip.h"
 #include "SpiOpcodes.h"
 
@@ -262,6 +263,83 @@ TEST_F(SimulatedChipTest, UnknownCommandsAreIgnored) {
     send({0xAB, 0, 0, 0}, 2);
     EXPECT_EQ(in, (std::vector<uint8_t>{0xFF, 0xFF}));
     EXPECT_EQ(chip.status(), spi::kStatusWriteEnabled);
+}
+
+}  // namespace
+}  // namespace velmor
+
+namespace velmor {
+namespace {
+
+ChipDatabase modelDatabase() {
+    ChipDatabase db;
+    db.addText(
+        "EF4020 64M 256 4K:20,32K:52,64K:D8 3/4 3.3 - - Winbond W25Q512JV\n"
+        "EF7018 16M 256 4K:20,64K:D8 4 3.3 - - Test FOURBYTE\n",
+        "test", [](const std::string& m) { ADD_FAILURE() << m; });
+    return db;
+}
+
+TEST(SimulatedChipModelTest, DatabaseRowGivesSizeAddressModeAndItsSfdpTable) {
+    const SimulatedChipModel model = simulatedChipModel(0xEF4020, 1u << 20, true, modelDatabase());
+    EXPECT_EQ(model.size, 64u << 20);
+    EXPECT_EQ(model.address, AddressMode::ThreeOrFour);
+    const std::optional<SfdpInfo> sfdp = parseSfdp(model.sfdp);
+    ASSERT_TRUE(sfdp);
+    EXPECT_EQ(sfdp->size, 64u << 20);
+    EXPECT_EQ(sfdp->erase.size(), 3u);
+    EXPECT_EQ(sfdp->erase4kOpcode, 0x20);
+    EXPECT_EQ(sfdp->address, AddressMode::ThreeOrFour);
+}
+
+TEST(SimulatedChipModelTest, IdWithoutARowKeepsTheConfiguredSizeAndSfdpCanBeOff) {
+    const SimulatedChipModel model = simulatedChipModel(0x684018, 16u << 20, true, modelDatabase());
+    EXPECT_EQ(model.size, 16u << 20);
+    EXPECT_EQ(parseSfdp(model.sfdp)->size, 16u << 20);
+    EXPECT_TRUE(simulatedChipModel(0x684018, 16u << 20, false, modelDatabase()).sfdp.empty());
+}
+
+TEST(SimulatedChipModelTest, ChipAnswersSfdpWithDummyByteAndFloatsHighPastTheTable) {
+    SimulatedChipModel model = simulatedChipModel(0x684018, 1u << 20, true, ChipDatabase{});
+    const std::vector<uint8_t> table = model.sfdp;
+    SimulatedChip chip(std::move(model), std::vector<uint8_t>(1u << 20, 0xFF), nullptr);
+    std::vector<uint8_t> in(table.size() + 2);
+    chip.transact(std::vector<uint8_t>{spi::kReadSfdp, 0, 0, 0, 0}, in);
+    EXPECT_TRUE(std::equal(table.begin(), table.end(), in.begin()));
+    EXPECT_EQ(in[table.size()], 0xFF);
+    std::vector<uint8_t> tail(4);
+    chip.transact(std::vector<uint8_t>{spi::kReadSfdp, 0, 0, 0x30, 0}, tail);
+    EXPECT_TRUE(std::equal(tail.begin(), tail.end(), table.begin() + 0x30));
+}
+
+TEST(SimulatedChipModelTest, FourByteOnlyChipTakesFourAddressBytesOnEveryRead) {
+    SimulatedChipModel model = simulatedChipModel(0xEF7018, 0, false, modelDatabase());
+    std::vector<uint8_t> memory(16u << 20, 0xFF);
+    memory[0x123456] = 0x5A;
+    SimulatedChip chip(std::move(model), std::move(memory), nullptr);
+    EXPECT_TRUE(chip.fourByteAddresses());
+    std::vector<uint8_t> in(1);
+    chip.transact(std::vector<uint8_t>{spi::kRead, 0x00, 0x12, 0x34, 0x56}, in);
+    EXPECT_EQ(in[0], 0x5A);
+    chip.transact(std::vector<uint8_t>{spi::kRead4Byte, 0x00, 0x12, 0x34, 0x56}, in);
+    EXPECT_EQ(in[0], 0x5A);
+    chip.transact(std::vector<uint8_t>{spi::kExit4ByteMode}, {});
+    EXPECT_TRUE(chip.fourByteAddresses());
+}
+
+TEST(SimulatedChipModelTest, ThreeOrFourByteChipEntersAndLeavesFourByteMode) {
+    std::vector<uint8_t> memory(64u << 20, 0xFF);
+    memory[0x2000010] = 0x77;
+    memory[0x0000010] = 0x11;
+    SimulatedChip chip(simulatedChipModel(0xEF4020, 0, false, modelDatabase()), std::move(memory), nullptr);
+    std::vector<uint8_t> in(1);
+    chip.transact(std::vector<uint8_t>{spi::kRead, 0x00, 0x00, 0x10}, in);
+    EXPECT_EQ(in[0], 0x11);
+    chip.transact(std::vector<uint8_t>{spi::kEnter4ByteMode}, {});
+    chip.transact(std::vector<uint8_t>{spi::kRead, 0x02, 0x00, 0x00, 0x10}, in);
+    EXPECT_EQ(in[0], 0x77);
+    chip.transact(std::vector<uint8_t>{spi::kExit4ByteMode}, {});
+    EXPECT_FALSE(chip.fourByteAddresses());
 }
 
 }  // namespace

@@ -18,7 +18,17 @@ struct IdentityCase {
     int32_t code;
 };
 
-class VelmorIdentity : public VelmorTest, public testing::WithParamInterface<IdentityCase> {};
+class VelmorIdentity : public VelmorTest, public testing::WithParamInterface<IdentityCase> {
+protected:
+    void SetUp() override {
+        VelmorTest::SetUp();
+        writeText(
+            "chipdb-user.txt",
+            "C22015 2M  256 4K:20,64K:D8        3   3.3 BP0,BP1,BP2,BP3 - Macronix MX25L1605D,MX25L1606E\n"
+            "C84017 8M  256 4K:20,32K:52,64K:D8 3   3.3 BP0,BP1,BP2     - GigaDevice GD25Q64C\n"
+            "EF4020 64M 256 4K:20,32K:52,64K:D8 3/4 3.3 BP0,BP1,BP2,BP3 - Winbond W25Q512JV\n");
+    }
+};
 
 TEST_P(VelmorIdentity, GetFlashInfoDescribesTheChip) {
     const IdentityCase row = GetParam();
@@ -40,16 +50,17 @@ INSTANTIATE_TEST_SUITE_P(
                     IdentityCase{"chip = 25X256\n", 5, 24}, IdentityCase{"chip = 25x40\n", 5, 18},
                     IdentityCase{"", 5, 19}));
 
+// Database rows come from the work directory's chipdb-user.txt (see SetUp of
+// VelmorIdentity below); ids without a row are sized by their SFDP table or not at all.
 INSTANTIATE_TEST_SUITE_P(
     CustomJedec, VelmorIdentity,
-    testing::Values(IdentityCase{"jedec = C22015\n", 5, 20},    // Macronix MX25L1605
-                    IdentityCase{"jedec = c84017\n", 5, 22},    // GigaDevice GD25Q64, lower case
-                    IdentityCase{"jedec = 0xEF4018\n", 5, 23},  // Winbond W25Q128
-                    IdentityCase{"jedec = 9D4014\n", 1, 19},    // manufacturer not in the table
-                    IdentityCase{"jedec = EF9914\n", 1, 19},    // memory type not in the table
-                    IdentityCase{"jedec = EF3010\n", 1, 0},     // 64 KiB: below the range
-                    IdentityCase{"jedec = EF301A\n", 1, 0},     // 64 MiB: above the range
-                    IdentityCase{"jedec = BF258E\n", 1, 0}));   // SST, capacity not a power
+    testing::Values(IdentityCase{"jedec = C22015\n", 5, 20},                 // database row, 2 MiB
+                    IdentityCase{"jedec = c84017\n", 5, 22},                 // GigaDevice GD25Q64, lower case
+                    IdentityCase{"jedec = EF4020\n", 5, 25},                 // W25Q512JV, 64 MiB
+                    IdentityCase{"jedec = 684018\nchip = 25X128\n", 5, 23},  // no row: SFDP says 16 MiB
+                    IdentityCase{"jedec = AB1234\nsfdp = no\n", 1, 0},       // neither: unknown
+                    IdentityCase{"jedec = AB1218\nsfdp = no\n", 1, 0},  // capacity byte alone sizes nothing
+                    IdentityCase{"jedec = AB1234\n", 5, 19}));  // no row, no power in the id: SFDP sizes it
 
 INSTANTIATE_TEST_SUITE_P(Forced, VelmorIdentity,
                          testing::Values(IdentityCase{"kind = 7\n", 7, 19},
@@ -71,8 +82,8 @@ TEST_F(VelmorConfiguration, IdOfAMissingChipCountsAsNoChip) {
     }
 }
 
-TEST_F(VelmorConfiguration, ChipWithoutASizeInItsIdIsBoundedByTheCallersSize) {
-    configure("jedec = 123456\n");
+TEST_F(VelmorConfiguration, UnknownChipIsBoundedByTheCallersSize) {
+    configure("jedec = 123456\nsfdp = no\n");
     const int32_t h = connect();
     std::vector<uint8_t> buffer(16);
     uint32_t done = 0;

@@ -11,9 +11,9 @@ namespace velmortest {
 namespace {
 
 const std::set<std::string> kEntryPoints{
-    "QuovixEnum",    "QuovixOpen",         "QuovixClose",        "QuovixUsbSelfTest",
-    "QuovixSetBP1",  "QuovixSetFlashInfo", "QuovixSetWriteTime", "QuovixInitFlash",
-    "QuovixProgram", "QuovixRead",         "QuovixGetFlashInfo", "QuovixLastFailure",
+    "QuovixEnum",         "QuovixOpen",         "QuovixClose",           "QuovixUsbSelfTest", "QuovixSetBP1",
+    "QuovixSetFlashInfo", "QuovixSetWriteTime", "QuovixInitFlash",       "QuovixProgram",     "QuovixRead",
+    "QuovixGetFlashInfo", "QuovixLastFailure",  "QuovixGetChipIdentity",
 };
 
 // Names of the defined, non-local symbols in the dynamic symbol table, i.e.

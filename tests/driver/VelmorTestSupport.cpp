@@ -37,6 +37,7 @@ VelmorLibrary::VelmorLibrary() {
     bind(m_handle, "QuovixLastFailure", m_api.QuovixLastFailure);
     bind(m_handle, "QuovixRead", m_api.QuovixRead);
     bind(m_handle, "QuovixGetFlashInfo", m_api.QuovixGetFlashInfo);
+    bind(m_handle, "QuovixGetChipIdentity", m_api.QuovixGetChipIdentity);
 }
 
 VelmorLibrary::~VelmorLibrary() {

@@ -26,15 +26,15 @@ bool StillMapped(const std::string& path) {
     return h != nullptr;
 }
 
-TEST(DriverLibraryTest, BindsTheElevenNamesInOrder) {
+TEST(DriverLibraryTest, BindsTheElevenNamesInOrderThenTheChipIdentity) {
     const std::vector<std::string> expected = {
         "QuovixEnum",    "QuovixOpen",         "QuovixClose",        "QuovixUsbSelfTest",
         "QuovixSetBP1",  "QuovixSetFlashInfo", "QuovixSetWriteTime", "QuovixInitFlash",
-        "QuovixProgram", "QuovixRead",         "QuovixGetFlashInfo"};
+        "QuovixProgram", "QuovixRead",         "QuovixGetFlashInfo", "QuovixGetChipIdentity"};
     std::vector<std::string> asked;
     // Each name resolves to a distinct address, so a name bound into the wrong
     // member shows up.
-    static char targets[11];
+    static char targets[12];
     const DriverApi api = DriverLibrary::BindWith([&](const char* name) -> void* {
         asked.push_back(name);
         return &targets[asked.size() - 1];
@@ -51,12 +51,14 @@ TEST(DriverLibraryTest, BindsTheElevenNamesInOrder) {
     EXPECT_EQ(reinterpret_cast<void*>(api.QuovixProgram), &targets[8]);
     EXPECT_EQ(reinterpret_cast<void*>(api.QuovixRead), &targets[9]);
     EXPECT_EQ(reinterpret_cast<void*>(api.QuovixGetFlashInfo), &targets[10]);
+    EXPECT_EQ(reinterpret_cast<void*>(api.QuovixGetChipIdentity), &targets[11]);
 }
 
 TEST(DriverLibraryTest, RealLibraryExportsEveryEntryPoint) {
     DriverLibrary library;
     ASSERT_TRUE(library.LoadFrom(VELMOR_LIBRARY_PATH)) << dlerror();
     EXPECT_EQ(Bound(library.Bind()), std::vector<bool>(11, true));
+    EXPECT_NE(library.Bind().QuovixGetChipIdentity, nullptr);
 }
 
 TEST(DriverLibraryTest, MissingNamesLeaveNullPointers) {
@@ -108,6 +110,7 @@ TEST(DriverLibraryTest, LoadFindsTheLibraryBesideTheProgram) {
     ASSERT_TRUE(library.Load());
     EXPECT_TRUE(StillMapped(VELMOR_LIBRARY_PATH));
     EXPECT_EQ(Bound(library.Bind()), std::vector<bool>(11, true));
+    EXPECT_NE(library.Bind().QuovixGetChipIdentity, nullptr);
 }
 
 TEST(DriverLibraryTest, ExecutableDirectoryHoldsThisTest) {

@@ -56,6 +56,11 @@ inline constexpr std::array<ControlPlacement, 22> kControlPlacements{{
 }};
 inline constexpr int kProgressBarWidthUnits = 136;
 
+// The chip identity line under 容量 (read-only), between the capacity label and
+// the edit-mode box; its face is smaller so a maker and part fit.
+inline constexpr ControlPlacement kChipIdentityPlacement{1083, ControlKind::Label, "", 5, 60, 77, 7};
+inline constexpr int kChipIdentityPointSize = 7;
+
 // Labels that name a field; they have no id.
 struct LabelPlacement {
     const char* text;

@@ -286,6 +286,17 @@ void ProgrammerDialog::buildControls() {
     }
     m_scrollBar->raise();
 
+    auto* identity = new QLabel(m_client);
+    identity->setTextFormat(Qt::PlainText);
+    QFont small = identity->font();
+    small.setPointSize(kChipIdentityPointSize);
+    identity->setFont(small);
+    const ControlPlacement& line = kChipIdentityPlacement;
+    identity->setGeometry(DialogUnitsToPixels(line.x, line.y, line.width, line.height));
+    identity->setObjectName(QStringLiteral("control%1").arg(line.id));
+    identity->setProperty("controlId", line.id);
+    m_controls.insert(line.id, identity);
+
     for (const LabelPlacement& place : kFieldLabels) {
         auto* label = new QLabel(QString::fromUtf8(place.text), m_client);
         label->setTextFormat(Qt::PlainText);
@@ -309,8 +320,8 @@ void ProgrammerDialog::registerPorts() {
         m_commandStates->addAction(it.key(), it.value());
     m_sound->setCheckBoxSounds(new ButtonSounds(m_editMode));
 
-    for (int id : {CommandId::CapacityLabel, CommandId::NameLabel, CommandId::ChecksumLabel,
-                   CommandId::SizeLabel, CommandId::PathBox})
+    for (int id : {CommandId::CapacityLabel, CommandId::ChipIdentityLabel, CommandId::NameLabel,
+                   CommandId::ChecksumLabel, CommandId::SizeLabel, CommandId::PathBox})
         m_texts->addControl(id, control(id));
 }
 
