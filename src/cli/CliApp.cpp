@@ -14,6 +14,7 @@
 #include "platform/InstanceLock.h"
 #include "platform/InstanceNames.h"
 #include "platform/InterruptCleanup.h"
+#include "platform/UserWorkDirectory.h"
 
 namespace {
 
@@ -104,7 +105,10 @@ ExitStatus RunCommandLine(const std::vector<std::string>& arguments, const CliEn
         std::fputs(parsed.error.c_str(), environment.err);
         return parsed.exit;
     }
-    const CliOptions& options = parsed.options;
+    // In the per-user work directory the paths the user typed still mean where they stand.
+    CliOptions options = parsed.options;
+    options.file = ResolveAgainst(environment.startDirectory, options.file);
+    options.driverPath = ResolveAgainst(environment.startDirectory, options.driverPath);
     const std::function<double()> clock = environment.clock ? environment.clock : SteadyClock();
 
     // Before the programmers are counted, one line's worth of console for the refusals.

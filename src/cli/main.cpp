@@ -5,11 +5,16 @@
 
 #include "cli/CliApp.h"
 #include "platform/InterruptCleanup.h"
+#include "platform/UserWorkDirectory.h"
 
 int main(int argc, char** argv) {
     // Ctrl-C in the middle of a read leaves neither a half-written file nor work files.
     InterruptCleanup::InstallHandlers();
     CliEnvironment environment;
+    // File arguments mean the directory the user stands in, not the work directory.
+    const std::string start = ProcessWorkDirectorySetting().currentDirectory;
+    if (EnterWorkDirectory("xjqt-tarlo").kind == WorkDirectoryChoice::Kind::PerUser)
+        environment.startDirectory = start;
     environment.outIsTerminal = isatty(STDOUT_FILENO) == 1;
     environment.errIsTerminal = isatty(STDERR_FILENO) == 1;
     const std::vector<std::string> arguments(argv + 1, argv + argc);
