@@ -35,7 +35,8 @@ struct Installed {
         fs::copy_file(XJQT_TARLO_PATH, root.path() / "prefix/bin/xjqt-tarlo");
         fs::copy_file(VELMOR_LIBRARY_PATH, root.path() / "prefix/bin/libvelmor.so");
         root.Write("prefix/share/xjqt-tarlo/XJQT.uc", ProductData());
-        root.Write("prefix/share/xjqt-tarlo/velmor-sim.conf", Text("backend = simulator\nblock_delay_ms = 0\nerase_ms = 0\n"));
+        root.Write("prefix/share/xjqt-tarlo/velmor-sim.conf",
+                   Text("backend = simulator\nblock_delay_ms = 0\nerase_ms = 0\n"));
     }
     static std::vector<uint8_t> ProductData() {
         return ProductDataScramble::Build(ProductDataScramble::ContentForSerial("TARLO-TEST"));
@@ -87,7 +88,8 @@ TEST(CliWorkDirectoryTest, RelativeFilesMeanTheStartDirectoryWhileTheToolWorksIn
     // The simulated chip lives where the per-user velmor-sim.conf chose it.
     EXPECT_EQ(TempDir::Read(install.PerUser("velmor-sim-chip.bin")), image);
     EXPECT_EQ(TempDir::Read(install.PerUser("XJQT.uc")), Installed::ProductData());
-    EXPECT_EQ(Names(install.root.path() / "start"), (std::vector<std::string>{"back.bin", "image.bin", "sub"}));
+    EXPECT_EQ(Names(install.root.path() / "start"),
+              (std::vector<std::string>{"back.bin", "image.bin", "sub"}));
     EXPECT_TRUE(fs::is_empty(install.root.path() / "start/sub"));
 }
 
