@@ -51,7 +51,6 @@ Depends: $depends
 Recommends: fonts-wqy-microhei | fonts-noto-cjk, bash-completion
 Section: electronics
 Priority: optional
-Homepage: https://github.com/xjqt/tarlo
 Description: programmer for 25-series SPI NOR flash chips (Chinese interface)
  Reads, erases, blank-checks, programs and verifies 25-series SPI NOR flash
  chips on CH341A and CH347 USB programmers, or on a simulated programmer.
