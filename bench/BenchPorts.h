@@ -58,4 +58,7 @@ struct NullFileDialog : FileDialogPort {
 };
 struct NullShell : ShellPort {
     ShellOpenResult Open(const std::string&) override { return ShellOpenResult::Opened; }
+    ShellOpenResult ShowInOwnViewer(const std::string&, OwnViewer) override {
+        return ShellOpenResult::Opened;
+    }
 };

@@ -11,6 +11,7 @@ packages=(
   fonts-wqy-microhei
   fp-utils
   xvfb xauth imagemagick
+  dpkg-dev fakeroot appstream desktop-file-utils binutils
   clang libclang-rt-14-dev clang-format-14
 )
 # Benchmarks compare against flashrom's dummy programmer.

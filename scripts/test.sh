@@ -35,6 +35,12 @@ export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1"
 
 run_tree test "" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFLASH_KEEP_ASSERTS=ON
+# The package from the plain tree: its layout, then the installed tool run once
+# from a scratch root by a new user.
+echo "=== package: build, check the layout, run from a scratch root"
+deb=$("$top/scripts/package.sh" "$top/build-test" | tail -n 1)
+"$top/scripts/check-package.sh" "$deb"
+"$top/scripts/try-package.sh" "$deb"
 if [[ "${1:-}" != "--quick" ]]; then
   run_tree asan "" -DCMAKE_BUILD_TYPE=Debug -DFLASH_SANITIZE=address
   run_tree tsan "-L core" -DCMAKE_BUILD_TYPE=Debug -DFLASH_SANITIZE=thread -DFLASH_BUILD_GUI=OFF

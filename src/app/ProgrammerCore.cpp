@@ -295,6 +295,13 @@ void ProgrammerCore::ShowSerialNumber() {
 }
 
 void ProgrammerCore::ShowHelp() {
-    if (m_ports.shell.Open(m_workDirectory + ManualFileName) == ShellOpenResult::FileNotFound)
+    // The .chm where the desktop has a viewer for it, else the HTML manual in the
+    // desktop's browser, else in the program's own viewer.
+    const ShellOpenResult chm = m_ports.shell.Open(m_workDirectory + ManualFileName);
+    if (chm == ShellOpenResult::Opened) return;
+    const std::string html = m_workDirectory + HtmlManualFileName;
+    ShellOpenResult page = m_ports.shell.Open(html);
+    if (page == ShellOpenResult::Failed) page = m_ports.shell.ShowInOwnViewer(html, OwnViewer::Manual);
+    if (chm == ShellOpenResult::FileNotFound && page == ShellOpenResult::FileNotFound)
         m_boxes.Show(ManualMissingText, "提示", MessageIcon::Exclamation, MessageButtons::Ok);
 }

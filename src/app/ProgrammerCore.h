@@ -70,6 +70,8 @@ struct ProgrammerResources {
 class ProgrammerCore : private ReadChipView {
 public:
     static constexpr const char* ManualFileName = "XJQT_Tarlo Flash编程器用户手册.chm";
+    // The same manual as HTML pages, for desktops without a .chm viewer.
+    static constexpr const char* HtmlManualFileName = "manual/index.html";
     static constexpr const char* ChipWorkFileName = "h_alor0.dll";
     static constexpr const char* WorkCopyFileName = "h_alor1.dll";
     static constexpr const char* ChangeLogFileName = "修改记录.txt";

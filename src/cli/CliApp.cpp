@@ -23,6 +23,7 @@
 #include "platform/InterruptCleanup.h"
 #include "platform/Leftovers.h"
 #include "platform/SystemFiles.h"
+#include "platform/UserWorkDirectory.h"
 
 namespace {
 
@@ -127,7 +128,10 @@ ExitStatus RunCommands(const std::vector<std::string>& arguments, const CliEnvir
         std::fputs(parsed.error.c_str(), environment.err);
         return parsed.exit;
     }
-    const CliOptions& options = parsed.options;
+    // In the per-user work directory the paths the user typed still mean where they stand.
+    CliOptions options = parsed.options;
+    options.file = ResolveAgainst(environment.startDirectory, options.file);
+    options.driverPath = ResolveAgainst(environment.startDirectory, options.driverPath);
     const std::function<double()> clock = environment.clock ? environment.clock : SteadyClock();
 
     // Before the programmers are counted, one line's worth of console for the refusals.

@@ -20,6 +20,7 @@ struct CliEnvironment {
     std::string lockDirectory;          // empty: the runtime directory, as the window's locks
     std::string tempDirectory;          // parent of the jobs' work directories; empty: $TMPDIR or /tmp
     std::string productDataDirectory;   // holds XJQT.uc, ending with "/"; empty: the current directory
+    std::string startDirectory;         // relative file arguments are taken from here; empty: as given
     const DriverApi* driver = nullptr;  // set: used instead of loading the library
     std::function<double()> clock;      // empty: a steady clock
 };

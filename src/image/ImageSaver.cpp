@@ -266,7 +266,8 @@ void ImageSaver::SaveImageAs() {
 }
 
 void ImageSaver::ShowChangeLog() {
-    if (m_ports.shell.Open(m_log.path()) == ShellOpenResult::FileNotFound)
+    // The program's own window: it decodes GBK, which a desktop editor may not.
+    if (m_ports.shell.ShowInOwnViewer(m_log.path(), OwnViewer::ChangeLog) == ShellOpenResult::FileNotFound)
         m_ports.boxes.Show("文件被破坏，未发现文件！", "提示", MessageIcon::Exclamation);
 }
 

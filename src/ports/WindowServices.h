@@ -29,11 +29,18 @@ public:
 
 enum class ShellOpenResult { Opened, FileNotFound, Failed };
 
-// The desktop's "open" verb (help file, change log).
+// The program's own viewer windows: the manual where no desktop viewer takes it,
+// and the GBK change log, which desktop editors would take for another encoding.
+enum class OwnViewer { Manual, ChangeLog };
+
+// The desktop's "open" verb (help file), and the program's own viewers.
 class ShellPort {
 public:
     virtual ~ShellPort() = default;
+    // Failed also when no desktop application is registered for the file's type.
     virtual ShellOpenResult Open(const std::string& path) = 0;
+    // FileNotFound when the file is missing; otherwise the window shows it.
+    virtual ShellOpenResult ShowInOwnViewer(const std::string& path, OwnViewer viewer) = 0;
 };
 
 // The modal about box.

@@ -637,24 +637,43 @@ TEST_F(ProgrammerCoreTest, PromptSoundCommandTogglesTheSwitchAndItsFile) {
     EXPECT_EQ(log.Events(), (Events{"button-sounds:", "check:32810|0"}));
 }
 
-TEST_F(ProgrammerCoreTest, HelpReportsOnlyAMissingManual) {
+// The .chm first, then the HTML manual in the desktop's browser, then in the
+// program's own viewer; the box only when neither manual is there.
+TEST_F(ProgrammerCoreTest, HelpFallsBackFromTheChmToTheHtmlManual) {
+    using R = ShellOpenResult;
     struct Row {
-        ShellOpenResult result;
-        Events boxes;
+        R chm;
+        R html;
+        Events shell;  // c: the .chm, h: the HTML manual, v: the own viewer
+        bool box;
     };
     const Row rows[] = {
-        {ShellOpenResult::FileNotFound, {"box:提示|exclamation|文件被破坏，未发现文件！"}},
-        {ShellOpenResult::Opened, {}},
-        {ShellOpenResult::Failed, {}},
+        {R::Opened, R::Opened, {"c"}, false},
+        {R::Failed, R::Opened, {"c", "h"}, false},
+        {R::FileNotFound, R::Opened, {"c", "h"}, false},
+        {R::Failed, R::Failed, {"c", "h", "v"}, false},
+        {R::FileNotFound, R::Failed, {"c", "h", "v"}, false},
+        {R::Failed, R::FileNotFound, {"c", "h"}, false},
+        {R::FileNotFound, R::FileNotFound, {"c", "h"}, true},
     };
     Start();
+    const std::string chm = dir.dir() + "XJQT_Tarlo Flash编程器用户手册.chm";
+    const std::string html = dir.dir() + "manual/index.html";
     for (const Row& row : rows) {
         log.Clear();
-        shell.result = row.result;
+        shell.results = {{chm, row.chm}, {html, row.html}};
         core->HandleCommand(CommandId::Help);
-        EXPECT_EQ(log.With("shell-open:"),
-                  Events{"shell-open:" + dir.dir() + "XJQT_Tarlo Flash编程器用户手册.chm"});
-        EXPECT_EQ(log.With("box:"), row.boxes);
+        Events expected;
+        for (const std::string& step : row.shell)
+            expected.push_back(step == "c"   ? "shell-open:" + chm
+                               : step == "h" ? "shell-open:" + html
+                                             : "own-viewer:manual|" + html);
+        Events seen;  // in the order asked
+        for (const std::string& e : log.Events())
+            if (e.rfind("shell-open:", 0) == 0 || e.rfind("own-viewer:", 0) == 0) seen.push_back(e);
+        EXPECT_EQ(seen, expected) << static_cast<int>(row.chm) << static_cast<int>(row.html);
+        EXPECT_EQ(log.With("box:"),
+                  row.box ? Events{"box:提示|exclamation|文件被破坏，未发现文件！"} : Events{});
     }
 }
 
@@ -741,7 +760,7 @@ TEST_F(ProgrammerCoreTest, SaveCommandsAreRouted) {
     RunAndWait(CommandId::SaveAs);
     EXPECT_EQ(dir.Read("copy.bin"), bytes);
     RunAndWait(CommandId::ChangeLog);
-    EXPECT_EQ(log.With("shell-open:"), Events{"shell-open:" + dir.dir() + "修改记录.txt"});
+    EXPECT_EQ(log.With("own-viewer:"), Events{"own-viewer:log|" + dir.dir() + "修改记录.txt"});
 }
 
 // A chip read rewrites the chip work file and reads the work copy's neighbour: save

@@ -6,16 +6,21 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFileSystemModel>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTemporaryDir>
+#include <QTextBrowser>
 #include <QThread>
 #include <QTimer>
 #include <QtTest>
@@ -38,6 +43,7 @@
 #include "image/ImageSaver.h"
 #include "operations/qt/CaptionProgressBar.h"
 #include "platform/DriverLibrary.h"
+#include "platform/Gbk.h"
 #include "ports/CommandIds.h"
 #include "widgets/qt/ButtonSounds.h"
 #include "widgets/qt/PictureButton.h"
@@ -61,6 +67,15 @@ protected:
         return false;
     }
 };
+
+// With FLASH_SCREENSHOT_DIR set (a run under Xvfb), the screen as it stands is
+// saved there: the manual's screenshots of the viewer windows come from this.
+void ShotIfAsked(const QString& name) {
+    const QString dir = qEnvironmentVariable("FLASH_SCREENSHOT_DIR");
+    if (dir.isEmpty()) return;
+    QTest::qWait(300);
+    QGuiApplication::primaryScreen()->grabWindow(0).save(dir + QLatin1Char('/') + name);
+}
 
 QString RequestText(const MessageBox::Request& request) {
     return request.title + QLatin1Char('|') + request.text;
@@ -767,6 +782,92 @@ private Q_SLOTS:
         QCOMPARE(opened, QStringList{manual});
         QCOMPARE(MessageBox::requests().size(), 1);
         QFile::remove(manual);
+    }
+
+    // Where no desktop application takes the manual, the program's own window shows
+    // the HTML pages (the shipped ones).
+    void helpWithoutADesktopViewerShowsTheOwnManualWindow() {
+        ProgrammerDialog& dialog = startDialog();
+        QStringList asked;
+        dialog.services().setOpener([&asked](const QString& path) {
+            asked.append(path);
+            return false;
+        });
+        QDir manual(m_dir.filePath(QStringLiteral("manual")));
+        QVERIFY(manual.mkpath(QStringLiteral(".")));
+        for (const QFileInfo& page : QDir(QStringLiteral(FLASH_SOURCE_DIR "/docs/manual"))
+                                         .entryInfoList({QStringLiteral("*.html")}, QDir::Files))
+            QVERIFY(QFile::copy(page.filePath(), manual.filePath(page.fileName())));
+        const QString index = manual.filePath(QStringLiteral("index.html"));
+
+        dialog.menuAction(CommandId::Help)->trigger();
+        QCOMPARE(asked, QStringList{index});  // no .chm here: only the HTML manual is offered
+        ManualViewer* viewer = dialog.services().manualViewer();
+        QVERIFY(viewer != nullptr);
+        QVERIFY(viewer->isVisible());
+        QCOMPARE(viewer->windowTitle(), QStringLiteral("XJQT_Tarlo Flash编程器用户手册"));
+        QCOMPARE(viewer->browser()->source(), QUrl::fromLocalFile(index));
+        QVERIFY(viewer->browser()->toPlainText().startsWith(
+            QStringLiteral("XJQT_Tarlo Flash编程器 V1.5 用户手册\n")));
+        QVERIFY(MessageBox::requests().isEmpty());
+        // A second request reuses the window.
+        dialog.menuAction(CommandId::Help)->trigger();
+        QCOMPARE(dialog.services().manualViewer(), viewer);
+        ShotIfAsked(QStringLiteral("manual-viewer.png"));
+        viewer->close();
+        QVERIFY(manual.removeRecursively());
+    }
+
+    // The log button shows the GBK log decoded in the program's own window; its
+    // editor button hands the file to the desktop.
+    void changeLogShowsTheGbkLogInTheOwnWindow() {
+        ProgrammerDialog& dialog = startDialog();
+        QStringList opened;
+        bool editorAnswers = false;
+        dialog.services().setOpener([&](const QString& path) {
+            opened.append(path);
+            return editorAnswers;
+        });
+        const QString path = m_dir.filePath(QStringLiteral("修改记录.txt"));
+        QFile log(path);
+        QVERIFY(log.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        // A block as a save writes it, in GBK with CR LF line ends.
+        const QString block = QStringLiteral(
+            "\n---------------------------------------BEGIN---------------------------------------\n"
+            "    2026-12-07 20:15:03 firmware.bin 文件修改如下：\n"
+            "        [0000001A]: 94 --> 00\n"
+            "        [00000030]: 7C --> 12\n"
+            "----------------------------------------END----------------------------------------\n");
+        QString crlf = block;
+        crlf.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
+        const std::string gbk = Gbk::FromUtf8(crlf.toStdString());
+        log.write(gbk.data(), static_cast<qint64>(gbk.size()));
+        log.close();
+
+        qobject_cast<QAbstractButton*>(dialog.control(CommandId::ChangeLog))->click();
+        ChangeLogViewer* viewer = dialog.services().changeLogViewer();
+        QVERIFY(viewer != nullptr);
+        QVERIFY(viewer->isVisible());
+        QCOMPARE(viewer->windowTitle(), QStringLiteral("修改记录"));
+        QCOMPARE(viewer->textView()->toPlainText(), block);
+        QVERIFY(opened.isEmpty());
+        ShotIfAsked(QStringLiteral("log-viewer.png"));
+
+        QPushButton* editor = nullptr;
+        for (QPushButton* b : viewer->findChildren<QPushButton*>())
+            if (b->text() == QStringLiteral("用编辑器打开")) editor = b;
+        QVERIFY(editor != nullptr);
+        editor->click();
+        QCOMPARE(opened, QStringList{path});
+        QCOMPARE(viewer->note()->text(), QStringLiteral("没有可以打开文本文件的编辑器。"));
+
+        // A removed log: the box, and the window keeps what it showed.
+        viewer->close();
+        QVERIFY(QFile::remove(path));
+        qobject_cast<QAbstractButton*>(dialog.control(CommandId::ChangeLog))->click();
+        QCOMPARE(MessageBox::requests().size(), 1);
+        QCOMPARE(RequestText(MessageBox::requests().constFirst()),
+                 QStringLiteral("提示|文件被破坏，未发现文件！"));
     }
 
     void promptSoundSwitchSetsTheButtonSounds() {

@@ -769,7 +769,7 @@ TEST_F(ImageSaverTest, SaveKeepsTheFileItself) {
     EXPECT_EQ(ReadBytes(dir.file("second-name.bin")), WithByte(source, 1, 0));
 }
 
-TEST_F(ImageSaverTest, ChangeLogOpensInTheViewerOrSaysItIsMissing) {
+TEST_F(ImageSaverTest, ChangeLogOpensInTheOwnViewerOrSaysItIsMissing) {
     struct Row {
         ShellOpenResult result;
         Events boxes;
@@ -781,9 +781,10 @@ TEST_F(ImageSaverTest, ChangeLogOpensInTheViewerOrSaysItIsMissing) {
     };
     for (const Row& row : rows) {
         log.Clear();
-        shell.result = row.result;
+        shell.ownResult = row.result;
         saver.ShowChangeLog();
-        EXPECT_EQ(log.With("shell-open:"), Events{"shell-open:" + dir.file("修改记录.txt")});
+        EXPECT_EQ(log.With("own-viewer:"), Events{"own-viewer:log|" + dir.file("修改记录.txt")});
+        EXPECT_TRUE(log.With("shell-open:").empty());
         EXPECT_EQ(log.With("box:"), row.boxes);
     }
 }

@@ -4,6 +4,7 @@
 
 #include <deque>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -42,15 +43,22 @@ private:
     std::deque<std::string> m_names;
 };
 
-// shell-open:PATH
+// shell-open:PATH, own-viewer:manual|PATH, own-viewer:log|PATH
 class RecordingShell : public ShellPort {
 public:
     explicit RecordingShell(EventLog& log) : m_log(log) {}
     ShellOpenResult Open(const std::string& path) override {
         m_log.Add("shell-open:" + path);
-        return result;
+        const auto it = results.find(path);
+        return it == results.end() ? result : it->second;
+    }
+    ShellOpenResult ShowInOwnViewer(const std::string& path, OwnViewer viewer) override {
+        m_log.Add(std::string("own-viewer:") + (viewer == OwnViewer::Manual ? "manual|" : "log|") + path);
+        return ownResult;
     }
     ShellOpenResult result = ShellOpenResult::Opened;
+    std::map<std::string, ShellOpenResult> results;  // by path, before `result`
+    ShellOpenResult ownResult = ShellOpenResult::Opened;
 
 private:
     EventLog& m_log;

@@ -3,6 +3,8 @@
 #include <QDesktopServices>
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QMimeDatabase>
+#include <QProcess>
 #include <QStringList>
 #include <QTimer>
 #include <QUrl>
@@ -44,11 +46,59 @@ std::string QtWindowServices::ChooseSaveFile(const std::vector<OpenDialogFilter>
     return path.toStdString();
 }
 
+namespace {
+
+// On a free desktop the opener starts xdg-open and reports success whatever
+// follows, so a type no application is registered for is asked about first.
+bool DesktopOpens(const QString& file) {
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    const QString type = QMimeDatabase().mimeTypeForFile(file).name();
+    QProcess query;
+    query.start(QStringLiteral("xdg-mime"), {QStringLiteral("query"), QStringLiteral("default"), type});
+    if (!query.waitForFinished(3000)) {
+        query.kill();
+        query.waitForFinished();
+        return false;
+    }
+    if (query.exitStatus() != QProcess::NormalExit || query.exitCode() != 0 ||
+        query.readAllStandardOutput().trimmed().isEmpty())
+        return false;
+#endif
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(file));
+}
+
+}  // namespace
+
 ShellOpenResult QtWindowServices::Open(const std::string& path) {
     const QString file = QString::fromStdString(path);
     if (!QFileInfo::exists(file)) return ShellOpenResult::FileNotFound;
-    const bool opened = m_opener ? m_opener(file) : QDesktopServices::openUrl(QUrl::fromLocalFile(file));
+    const bool opened = m_opener ? m_opener(file) : DesktopOpens(file);
     return opened ? ShellOpenResult::Opened : ShellOpenResult::Failed;
+}
+
+ShellOpenResult QtWindowServices::ShowInOwnViewer(const std::string& path, OwnViewer viewer) {
+    const QString file = QString::fromStdString(path);
+    if (!QFileInfo::exists(file)) return ShellOpenResult::FileNotFound;
+    QWidget* window = nullptr;
+    if (viewer == OwnViewer::Manual) {
+        if (m_manualViewer == nullptr) m_manualViewer = new ManualViewer(m_window);
+        m_manualViewer->showManual(file);
+        window = m_manualViewer;
+    } else {
+        if (m_changeLogViewer == nullptr) {
+            const Opener opener = [this](const QString& log) {
+                return m_opener ? m_opener(log) : DesktopOpens(log);
+            };
+            m_changeLogViewer = new ChangeLogViewer(file, opener, m_window);
+        } else {
+            m_changeLogViewer->reload();
+        }
+        window = m_changeLogViewer;
+    }
+    window->show();
+    window->raise();
+    window->activateWindow();
+    return ShellOpenResult::Opened;
 }
 
 void QtWindowServices::ShowAboutBox() {

@@ -8,6 +8,8 @@
 
 #include <functional>
 
+#include "app/qt/ChangeLogViewer.h"
+#include "app/qt/ManualViewer.h"
 #include "ports/WindowPorts.h"
 #include "ports/WindowServices.h"
 
@@ -38,6 +40,7 @@ public:
     std::string ChooseSaveFile(const std::vector<OpenDialogFilter>& filters,
                                const std::string& defaultSuffix) override;
     ShellOpenResult Open(const std::string& path) override;
+    ShellOpenResult ShowInOwnViewer(const std::string& path, OwnViewer viewer) override;
     void ShowAboutBox() override;
     void Run(const std::function<void()>& work) override;
     void ServeUntil(const std::function<bool()>& done) override;
@@ -48,9 +51,15 @@ public:
     static QString QtNameFilter(const OpenDialogFilter& filter);
     static QStringList QtNameFilters(const std::vector<OpenDialogFilter>& filters);
 
+    // The own viewer windows while they are open (tests, screenshots).
+    ManualViewer* manualViewer() const { return m_manualViewer; }
+    ChangeLogViewer* changeLogViewer() const { return m_changeLogViewer; }
+
 private:
     QPointer<QWidget> m_window;
     QString m_workDirectory;
     std::function<void()> m_endWindow;
     Opener m_opener;
+    QPointer<ManualViewer> m_manualViewer;
+    QPointer<ChangeLogViewer> m_changeLogViewer;
 };
