@@ -1,6 +1,7 @@
 #include "cli/CliApp.h"
 
 #include <algorithm>
+#include "cli/ChipChoice.h"
 #include "cli/ChipsCommand.h"
 
 #include <chrono>
@@ -134,6 +135,26 @@ ExitStatus RunCommands(const std::vector<std::string>& arguments, const CliEnvir
     options.driverPath = ResolveAgainst(environment.startDirectory, options.driverPath);
     const std::function<double()> clock = environment.clock ? environment.clock : SteadyClock();
 
+    // A --chip that names nothing is a typing error, told before any programmer is asked.
+    int forcedRow = -1;
+    if (!options.chip.empty()) {
+        const std::string libraryDirectory =
+            options.driverPath.empty() ? DriverLibrary::ExecutableDirectory()
+                                       : std::filesystem::path(options.driverPath).parent_path().string();
+        // Bad rows are the driver's to report, at the connection check.
+        const velmor::ChipDatabase database =
+            velmor::loadChipDatabase(libraryDirectory, [](const std::string&) {});
+        const std::optional<int> row = ChipModelRowFor(options.chip, database);
+        if (!row) {
+            std::fprintf(
+                environment.err,
+                "%s未知的芯片型号: %s（xjqt-tarlo chips 列出芯片数据库）\n运行 %s --help 查看用法。\n",
+                CliText::UsageError, options.chip.c_str(), CliText::ProgramName);
+            return ExitStatus::Usage;
+        }
+        forcedRow = *row;
+    }
+
     // Before the programmers are counted, one line's worth of console for the refusals.
     ConsoleOutput::Setup setup;
     setup.out = environment.out;
@@ -204,6 +225,7 @@ ExitStatus RunCommands(const std::vector<std::string>& arguments, const CliEnvir
         s.workDirectory = work.ForJob(i, JobWorkFileNames());
         s.lockDirectory = environment.lockDirectory;
         s.clock = clock;
+        s.forcedRow = forcedRow;
     }
     // A read never replaces one of the program's own files: decided before any chip is touched.
     for (const JobSetup& s : setups) {

@@ -6,12 +6,16 @@
 #include <cmath>
 #include <cstdio>
 
+#include "cli/ChipChoice.h"
 #include "cli/CliPorts.h"
 #include "cli/CliTexts.h"
 #include "cli/ConsoleOutput.h"
 #include "cli/ImageGate.h"
 #include "cli/OutputFile.h"
+#include "device/ChipIdentityText.h"
 #include "device/ChipModel.h"
+#include "device/Device.h"
+#include "device/DeviceState.h"
 #include "image/FileImage.h"
 #include "image/ImageLoader.h"
 #include "operations/ProgrammerSession.h"
@@ -49,6 +53,7 @@ class Job {
 public:
     Job(const JobSetup& setup, ConsoleOutput& console)
         : m_setup(setup),
+          m_console(console),
           m_status(console, setup.index, setup.clock),
           m_boxes(console, setup.index, setup.options.allowOverflow, setup.options.maxDifferences),
           m_session(setup.api, m_image,
@@ -59,6 +64,7 @@ public:
                    setup.workDirectory + kWorkCopyName, setup.workDirectory + kChipWorkName) {
         m_session.model().ApplyChipModel(kDefaultChipModelRow);
         m_session.device().SetIndex(setup.index);
+        m_session.device().ForceModelRow(setup.forcedRow);
     }
 
     JobResult Run() {
@@ -101,7 +107,12 @@ private:
         if (command == CliCommand::Read && !output.Prepare(m_setup.file))
             return Fail(ExitStatus::FileError, CliText::OutputFailed + m_setup.file);
 
+        // An unknown chip's size would be a guess: refused before its contents are touched.
+        if (command != CliCommand::Detect && m_setup.forcedRow < 0 && ChipIsUnknown(result))
+            return Fail(ExitStatus::NoChip, UnknownChipRefusal(*result.identity));
+
         const OperationOutcome outcome = RunOperation(command);
+        result.identity = m_session.device().identity();
         // The window just closes the question; a script needs to read why nothing happened.
         if (outcome.kind == OutcomeKind::Refused) m_status.SetStatus(CliText::OverflowRefused, true, false);
         // Past --max-differences the verify counts on without listing: the outcome has the total.
@@ -114,10 +125,24 @@ private:
         }
         // A failure counts what the progress line last showed, as the console did.
         result.bytes = outcome.succeeded() ? outcome.bytes : m_status.lastBytes();
+        if (command == CliCommand::Detect && result.identity) {
+            m_console.Status(m_setup.index, ChipIdentityReport(*result.identity));
+            if (exit == ExitStatus::Success && m_setup.forcedRow < 0 && IsUnknownChip(result.identity))
+                return Fail(ExitStatus::NoChip, UnknownChipRefusal(*result.identity));
+        }
         if (exit == ExitStatus::Success && command == CliCommand::Read &&
             !output.Publish(m_setup.workDirectory + kChipWorkName))
             return Fail(ExitStatus::FileError, CliText::OutputFailed + m_setup.file);
         return exit;
+    }
+
+    // The connection check alone, which identifies the chip; the operation checks again.
+    bool ChipIsUnknown(JobResult& result) {
+        Device& device = m_session.device();
+        const int state = device.CheckDevice();
+        result.identity = device.identity();
+        device.CloseDevice();
+        return state == ChipReady && IsUnknownChip(result.identity);
     }
 
     OperationOutcome RunOperation(CliCommand command) {
@@ -127,6 +152,7 @@ private:
     }
 
     const JobSetup& m_setup;
+    ConsoleOutput& m_console;
     JobStatusLine m_status;
     OptionAnswers m_boxes;
     NoCommandStates m_commands;
@@ -165,6 +191,10 @@ std::string JobResultJson(const JobResult& r) {
     object["device"] = r.device;
     object["chip"] = textOrNull(r.chip);
     object["capacity"] = r.capacity;
+    object["jedec"] = r.identity ? json(JedecText(r.identity->jedec_id)) : json();
+    object["maker"] = r.identity ? textOrNull(r.identity->maker) : json();
+    object["part"] = r.identity ? textOrNull(FirstPartName(*r.identity)) : json();
+    object["identity"] = r.identity ? json(IdentitySourceName(*r.identity)) : json();
     object["operation"] = CommandName(r.command);
     object["file"] = textOrNull(r.file);
     object["bytes"] = r.bytes;

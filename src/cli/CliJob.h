@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,7 @@ struct JobSetup {
     std::string workDirectory;      // this job's own, existing, ending with "/"
     std::string lockDirectory;      // programmer locks; empty: the runtime directory
     std::function<double()> clock;  // seconds from any fixed start
+    int forcedRow = -1;             // model row --chip names; -1: as the chip is identified
 };
 
 struct JobResult {
@@ -34,6 +36,7 @@ struct JobResult {
     ExitStatus exit = ExitStatus::Success;
     std::string status;  // the last status text
     int differences = 0;
+    std::optional<VelmorChipIdentity> identity;  // who the chip is; empty when none answered
     std::string reason;  // the driver's cause of the failure ("write-protected", ...); empty: none known
 };
 

@@ -44,7 +44,7 @@ constexpr const char* kExitStatusHelp =
     "  1  操作失败（擦除、烧录、读取失败，芯片不为空）\n"
     "  2  命令行有误\n"
     "  3  设备未连接（或无权打开编程器，或编程器正被窗口程序、另一个任务使用）\n"
-    "  4  设备已连接，未检测到芯片\n"
+    "  4  设备已连接，未检测到芯片，或芯片未知（用 --chip 指定）\n"
     "  5  文件错误（无法读取或写入文件，文件为空，文件大于芯片而未给 --allow-overflow，驱动库丢失或不可用，\n"
     "     临时工作目录已满，标准输出或标准错误无法写入）\n"
     "  6  校验发现差异\n"
@@ -81,7 +81,7 @@ std::string CommandList() {
 std::string FirstWord(const std::vector<std::string>& arguments) {
     for (size_t i = 0; i < arguments.size(); ++i) {
         const std::string& a = arguments[i];
-        if (a == "--driver" || a == "--max-differences") {
+        if (a == "--driver" || a == "--max-differences" || a == "--chip") {
             ++i;
             continue;
         }
@@ -197,6 +197,9 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     CLI::Option* maxOption =
         app.add_option("--max-differences", maxDifferences, "校验时最多列出 N 个差异（默认 16）")
             ->type_name("N");
+    app.add_option("--chip", o.chip,
+                   "按此芯片的容量操作（芯片数据库的型号如 GD25Q64，或 25X64 这样的型号）；未知芯片必须指定")
+        ->type_name("NAME");
     app.add_option("--driver", o.driverPath, "使用此驱动库，而不是程序旁边的 libvelmor.so")
         ->type_name("PATH");
 

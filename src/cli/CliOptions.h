@@ -21,6 +21,7 @@ struct CliOptions {
     bool json = false;
     bool allowOverflow = false;
     int maxDifferences = 16;
+    std::string chip;        // --chip: model text or database part name; empty: as identified
     std::string driverPath;  // empty: beside the program, then the system's library path
 };
 

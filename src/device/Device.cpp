@@ -45,6 +45,10 @@ int Device::OpenAndPrepare() {
 }
 
 void Device::QueryChip() {
+    if (m_forcedRow >= 0) {
+        m_model.SelectAndApply(m_forcedRow);
+        return;
+    }
     if (!m_api.QuovixGetFlashInfo) return;
     int32_t kind = 0;
     int32_t code = 0;

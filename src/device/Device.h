@@ -29,8 +29,11 @@ public:
     // the connection open whenever the open was reached.
     int CheckDevice();
     void CloseDevice();
-    // Asks the programmer for the chip and selects the matching model row.
+    // Asks the programmer for the chip and selects the matching model row; a
+    // forced row (the command line's --chip) wins over what the chip answers.
     void QueryChip();
+    // -1: none.
+    void ForceModelRow(int row) { m_forcedRow = row; }
     // Asks the driver who the chip is; kept until the next check.
     void QueryIdentity();
     // The chip identity of the last check; empty when there was no chip or the
@@ -61,5 +64,6 @@ private:
     const FileImage& m_image;
     std::atomic<int32_t> m_handle{0};
     int32_t m_index = 0;
+    int m_forcedRow = -1;
     std::optional<VelmorChipIdentity> m_identity;
 };

@@ -1,7 +1,8 @@
 // The built xjqt-tarlo with the real driver library over its simulator, in a
 // temporary directory: exit statuses as a script sees them, --all over several
 // simulated programmers with one failing, and the progress output on a terminal
-// (a pseudo-terminal) and without one.
+// (a pseudo-terminal) and without one; the chip identity detect reports and --json
+// carries, an unknown chip refused untouched, and --chip.
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
@@ -362,4 +363,177 @@ TEST(CliProcessTest, AClosedStandardOutputIsAFileError) {
     const std::vector<uint8_t> err = dir.Read("err.txt");
     EXPECT_EQ(LinesOf(std::string(err.begin(), err.end())),
               (std::vector<std::string>{"标准输出写入失败，输出不完整"}));
+}
+
+namespace {
+
+// The single JSON object standard output holds; null when it holds anything else.
+nlohmann::json OnlyJsonLine(const std::string& out) {
+    const std::vector<std::string> lines = LinesOf(out);
+    if (lines.size() != 1) return nlohmann::json();
+    return nlohmann::json::parse(lines.front(), nullptr, false);
+}
+
+}  // namespace
+
+TEST(CliProcessTest, DetectNamesTheChipAndChipForcesItsSize) {
+    struct Row {
+        const char* name;
+        std::string config;
+        std::vector<std::string> args;
+        int exit;
+        nlohmann::json jedec, maker, part, identity, chip;
+        uint32_t capacity;
+        std::string report;  // the identity line of the same detect without --json
+    };
+    using nlohmann::json;
+    const Row rows[] = {
+        {"database chip",
+         "jedec = C84017\n",
+         {"detect"},
+         0,
+         "C84017",
+         "GigaDevice",
+         "GD25Q64",
+         "database",
+         "25X64",
+         8388608,
+         "芯片: GigaDevice GD25Q64  ID C84017  容量 8MB  来源 数据库"},
+        {"sfdp chip",
+         "chip = 25X128\njedec = 684018\nsfdp = yes\n",
+         {"detect"},
+         0,
+         "684018",
+         json(),
+         json(),
+         "sfdp",
+         "25X128",
+         16777216,
+         "芯片: 未知厂商 未知型号  ID 684018  容量 16MB  来源 SFDP"},
+        {"unknown chip",
+         "jedec = AB1234\nsfdp = no\n",
+         {"detect"},
+         4,
+         "AB1234",
+         json(),
+         json(),
+         "unknown",
+         "25X80",
+         1048576,
+         "芯片: 未知厂商 未知型号  ID AB1234  容量 未知  来源 未知"},
+        {"unknown chip forced by model text",
+         "jedec = AB1234\nsfdp = no\n",
+         {"detect", "--chip", "25x32"},
+         0,
+         "AB1234",
+         json(),
+         json(),
+         "unknown",
+         "25X32",
+         4194304,
+         "芯片: 未知厂商 未知型号  ID AB1234  容量 未知  来源 未知"},
+        {"unknown chip forced by part name",
+         "jedec = AB1234\nsfdp = no\n",
+         {"--chip", "gd25q64c", "detect"},
+         0,
+         "AB1234",
+         json(),
+         json(),
+         "unknown",
+         "25X64",
+         8388608,
+         "芯片: 未知厂商 未知型号  ID AB1234  容量 未知  来源 未知"},
+        {"identified chip overridden",
+         "jedec = C84017\n",
+         {"detect", "--chip", "25X16"},
+         0,
+         "C84017",
+         "GigaDevice",
+         "GD25Q64",
+         "database",
+         "25X16",
+         2097152,
+         "芯片: GigaDevice GD25Q64  ID C84017  容量 8MB  来源 数据库"},
+        {"no chip", "chip = absent\n", {"detect"}, 4, json(), json(), json(), json(), json(), 0, ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        TempDirectory dir;
+        Configure(dir, row.config);
+        std::vector<std::string> args = row.args;
+        args.push_back("--json");
+        const Outcome o = RunTool(dir, args);
+        EXPECT_EQ(o.exit, row.exit) << o.out << o.err;
+        const json result = OnlyJsonLine(o.out);
+        ASSERT_TRUE(result.is_object()) << o.out;
+        EXPECT_EQ(result["jedec"], row.jedec);
+        EXPECT_EQ(result["maker"], row.maker);
+        EXPECT_EQ(result["part"], row.part);
+        EXPECT_EQ(result["identity"], row.identity);
+        EXPECT_EQ(result["chip"], row.chip);
+        EXPECT_EQ(result["capacity"], row.capacity);
+        // The fields stand beside the chip's, in this order.
+        std::vector<std::string> keys;
+        const nlohmann::ordered_json ordered = nlohmann::ordered_json::parse(LinesOf(o.out).front());
+        for (auto it = ordered.begin(); it != ordered.end(); ++it) keys.push_back(it.key());
+        const std::vector<std::string> head(keys.begin(), keys.begin() + 7);
+        EXPECT_EQ(head, (std::vector<std::string>{"device", "chip", "capacity", "jedec", "maker", "part",
+                                                  "identity"}));
+
+        const Outcome text = RunTool(dir, row.args);
+        const std::vector<std::string> lines = LinesOf(text.out);
+        if (row.report.empty()) {
+            EXPECT_EQ(text.out.find("芯片: "), std::string::npos) << text.out;
+        } else {
+            EXPECT_NE(std::find(lines.begin(), lines.end(), row.report), lines.end()) << text.out;
+        }
+    }
+}
+
+TEST(CliProcessTest, AnUnknownChipIsRefusedBeforeItsContentsAreTouched) {
+    const std::vector<std::vector<std::string>> commands = {
+        {"read", "back.bin"},  {"write", "fw.bin"}, {"verify", "fw.bin"}, {"erase"}, {"blank"},
+        {"program", "fw.bin"}, {"detect"},
+    };
+    const std::string refusal = "未知芯片 AB1234，无法确定容量，未操作芯片（用 --chip 型号 指定芯片）";
+    for (const std::vector<std::string>& args : commands) {
+        SCOPED_TRACE(args.front());
+        TempDirectory dir;
+        Configure(dir, "jedec = AB1234\nsfdp = no\n");
+        dir.Write("fw.bin", PatternBytes(100000, 9));
+        const std::vector<uint8_t> chip = PatternBytes(1048576, 3);
+        dir.Write("velmor-sim-chip.bin", chip);
+
+        const Outcome o = RunTool(dir, args);
+        EXPECT_EQ(o.exit, 4) << o.out << o.err;
+        const std::vector<std::string> lines = LinesOf(o.out);
+        ASSERT_FALSE(lines.empty());
+        EXPECT_EQ(lines.back(), refusal);
+        EXPECT_EQ(dir.Read("velmor-sim-chip.bin"), chip);
+        EXPECT_FALSE(std::filesystem::exists(dir.file("back.bin")));
+    }
+}
+
+TEST(CliProcessTest, ChipReadsAnUnknownChipAtTheNamedSize) {
+    TempDirectory dir;
+    Configure(dir, "chip = 25X32\njedec = AB1234\nsfdp = no\n");
+    const std::vector<uint8_t> chip = PatternBytes(4194304, 5);
+    dir.Write("velmor-sim-chip.bin", chip);
+    const Outcome o = RunTool(dir, {"read", "back.bin", "--chip", "25X32"});
+    EXPECT_EQ(o.exit, 0) << o.out << o.err;
+    EXPECT_EQ(dir.Read("back.bin"), chip);
+}
+
+TEST(CliProcessTest, AChipNameNobodyKnowsIsACommandLineError) {
+    TempDirectory dir;
+    Configure(dir, "jedec = C84017\n");
+    const std::vector<uint8_t> chip = PatternBytes(8388608, 6);
+    dir.Write("velmor-sim-chip.bin", chip);
+    const Outcome o = RunTool(dir, {"erase", "--chip", "NOSUCH99"});
+    EXPECT_EQ(o.exit, 2);
+    EXPECT_EQ(o.out, "");
+    EXPECT_EQ(o.err,
+              "命令行有误：未知的芯片型号: NOSUCH99（xjqt-tarlo chips 列出芯片数据库）\n"
+              "运行 xjqt-tarlo --help 查看用法。\n");
+    EXPECT_EQ(dir.Read("velmor-sim-chip.bin"), chip);
 }
