@@ -9,9 +9,9 @@
 namespace {
 
 bool SameIgnoringCase(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
-               return std::toupper(x) == std::toupper(y);
-           });
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(),
+                      [](unsigned char x, unsigned char y) { return std::toupper(x) == std::toupper(y); });
 }
 
 std::optional<int> RowOfCapacity(uint32_t capacity) {
@@ -57,5 +57,6 @@ std::string ChipIdentityReport(const VelmorChipIdentity& identity) {
 }
 
 std::string UnknownChipRefusal(const VelmorChipIdentity& identity) {
-    return "未知芯片 " + JedecText(identity.jedec_id) + "，无法确定容量，未操作芯片（用 --chip 型号 指定芯片）";
+    return "未知芯片 " + JedecText(identity.jedec_id) +
+           "，无法确定容量，未操作芯片（用 --chip 型号 指定芯片）";
 }

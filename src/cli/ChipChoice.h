@@ -21,5 +21,6 @@ std::string UnknownChipRefusal(const VelmorChipIdentity& identity);
 
 // True when the driver answered but could tell neither from its database nor from SFDP.
 inline bool IsUnknownChip(const std::optional<VelmorChipIdentity>& identity) {
-    return identity && identity->source != VELMOR_IDENTITY_DATABASE && identity->source != VELMOR_IDENTITY_SFDP;
+    return identity && identity->source != VELMOR_IDENTITY_DATABASE &&
+           identity->source != VELMOR_IDENTITY_SFDP;
 }
