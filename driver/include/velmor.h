@@ -81,6 +81,14 @@ typedef struct VelmorChipIdentity {
 /* Fills *identity; 1 on success, 0 when the handle is not open or no chip answers. */
 VELMOR_EXPORT int32_t VELMOR_CALL QuovixGetChipIdentity(int32_t handle, VelmorChipIdentity* identity);
 
+/* The caller promises (value != 0) to read the whole chip back itself after its
+ * erase and programs on this connection, or withdraws the promise (0). While it
+ * holds, QuovixInitFlash does not read the chip back for blankness and QuovixProgram
+ * does not read back what it wrote: both still fail when the chip stays busy or
+ * a status write does not take. Every connection starts without it. 1 on an
+ * open handle, 0 otherwise. */
+VELMOR_EXPORT int32_t VELMOR_CALL QuovixSetVerifyLater(int32_t handle, int32_t value);
+
 #ifdef __cplusplus
 }
 #endif

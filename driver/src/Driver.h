@@ -50,6 +50,8 @@ public:
     int32_t getFlashInfo(int32_t handle, int32_t* kind, int32_t* code);
     // The identity found by the last connection check (identifying afresh when there was none).
     int32_t chipIdentity(int32_t handle, ChipInfo* info);
+    // The caller will read the chip back itself: erase and program skip their read-backs.
+    int32_t setVerifyLater(int32_t handle, int32_t value);
 
 private:
     struct Connection {
@@ -66,6 +68,7 @@ private:
         uint32_t programCalls = 0;
         uint32_t readCalls = 0;
         uint32_t eraseCalls = 0;
+        bool verifyLater = false;
         std::vector<uint8_t> scratch;
     };
 

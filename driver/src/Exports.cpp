@@ -1,5 +1,5 @@
-// The C entry points: the eleven, QuovixLastFailure and QuovixGetChipIdentity. Each forwards to the one
-// Driver and never lets an exception cross into the caller.
+// The C entry points: the eleven, QuovixLastFailure, QuovixGetChipIdentity and QuovixSetVerifyLater. Each
+// forwards to the one Driver and never lets an exception cross into the caller.
 #include <velmor.h>
 
 #include <algorithm>
@@ -117,6 +117,10 @@ VELMOR_EXPORT int32_t VELMOR_CALL QuovixGetChipIdentity(int32_t handle, VelmorCh
         }
         return fillIdentity(info, identity);
     });
+}
+
+VELMOR_EXPORT int32_t VELMOR_CALL QuovixSetVerifyLater(int32_t handle, int32_t value) {
+    return guarded(0, [&] { return driver().setVerifyLater(handle, value); });
 }
 
 }  // extern "C"

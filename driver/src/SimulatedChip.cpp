@@ -215,10 +215,11 @@ SimulatedChip::Event SimulatedChip::transact(std::span<const uint8_t> out, std::
     }
 }
 
-void SimulatedChip::read(std::span<const uint8_t> out, std::span<uint8_t> in, size_t addressBytes) const {
+void SimulatedChip::read(std::span<const uint8_t> out, std::span<uint8_t> in, size_t addressBytes) {
     if (out.size() < 1 + addressBytes) {
         return;
     }
+    m_bytesRead += in.size();
     // Sequential reads run on past the last byte from address 0.
     uint32_t address = addressOf(out, addressBytes);
     size_t done = 0;

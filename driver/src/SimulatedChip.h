@@ -74,13 +74,15 @@ public:
     std::span<const uint8_t> contents() const { return m_memory; }
     // A chip whose store failed stops driving the bus, like a dead part.
     bool failed() const { return m_failed; }
+    // Data bytes the chip has clocked out to reads (0x03/0x13) since it was made.
+    uint64_t bytesRead() const { return m_bytesRead; }
 
 private:
     bool isProtected(uint32_t address) const;
     Event pageProgram(std::span<const uint8_t> out, size_t addressBytes);
     Event chipErase(std::span<const uint8_t> out);
     Event writeStatus(std::span<const uint8_t> out);
-    void read(std::span<const uint8_t> out, std::span<uint8_t> in, size_t addressBytes) const;
+    void read(std::span<const uint8_t> out, std::span<uint8_t> in, size_t addressBytes);
     uint32_t addressOf(std::span<const uint8_t> out, size_t addressBytes) const;
     void startBusy(uint32_t microseconds, bool stuck);
     void markChanged(uint32_t begin, uint32_t end);
@@ -100,6 +102,7 @@ private:
     // Changed bytes not yet in the store: [m_dirtyBegin, m_dirtyEnd).
     uint32_t m_dirtyBegin = 0;
     uint32_t m_dirtyEnd = 0;
+    uint64_t m_bytesRead = 0;
 };
 
 }  // namespace velmor

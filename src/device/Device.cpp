@@ -83,6 +83,10 @@ bool Device::InitFlash() {
     return m_api.QuovixInitFlash && m_api.QuovixInitFlash(m_handle) != 0;
 }
 
+bool Device::SetVerifyLater(bool value) {
+    return m_api.QuovixSetVerifyLater && m_api.QuovixSetVerifyLater(m_handle, value ? 1 : 0) != 0;
+}
+
 int64_t Device::Program(const uint8_t* data, uint32_t length, uint32_t address) {
     if (!m_api.QuovixProgram) return -1;
     uint32_t done = address;  // the driver expects the address here on entry

@@ -53,6 +53,10 @@ public:
     bool SetFlashInfo(int32_t kind, int32_t size);
     bool SetWriteTime(int32_t time);
     bool InitFlash();
+    // Tells the driver the caller reads the whole chip back after its erase and
+    // programs, so they need not read back themselves. False when the driver
+    // cannot be told (it then keeps its read-backs, which costs only time).
+    bool SetVerifyLater(bool value);
     // Bytes programmed / read as the driver reports them, or -1 when the call failed.
     int64_t Program(const uint8_t* data, uint32_t length, uint32_t address);
     int64_t Read(uint8_t* buffer, uint32_t length, uint32_t address);

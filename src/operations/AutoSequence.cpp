@@ -15,6 +15,8 @@ OperationOutcome ChipOperations::AutoSequence() {
     }
 
     // One connection for all three steps; none of them checks the device again.
+    // The verify reads the chip once, so erase and program skip their own read-backs.
+    m_ctx.device.SetVerifyLater(true);
     OperationOutcome outcome = EraseChip(0);
     if (outcome.succeeded()) outcome = ProgramChip(0);
     if (outcome.succeeded()) outcome = VerifyChip(0);

@@ -19,6 +19,7 @@ struct DriverApi {
     using GetFlashInfoFn = int32_t(VELMOR_CALL*)(int32_t handle, int32_t* kind, int32_t* code);
     using LastFailureFn = int32_t(VELMOR_CALL*)();
     using GetChipIdentityFn = int32_t(VELMOR_CALL*)(int32_t handle, VelmorChipIdentity* identity);
+    using SetVerifyLaterFn = int32_t(VELMOR_CALL*)(int32_t handle, int32_t value);
 
     EnumFn QuovixEnum = nullptr;
     OpenFn QuovixOpen = nullptr;
@@ -35,4 +36,6 @@ struct DriverApi {
     // program of this thread failed (VELMOR_REASON_*).
     LastFailureFn QuovixLastFailure = nullptr;
     GetChipIdentityFn QuovixGetChipIdentity = nullptr;
+    // Absent from older libraries: their erase and program then keep their own read-backs.
+    SetVerifyLaterFn QuovixSetVerifyLater = nullptr;
 };

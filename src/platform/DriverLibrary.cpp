@@ -88,5 +88,6 @@ DriverApi DriverLibrary::BindWith(const std::function<void*(const char* name)>& 
     Assign(api.QuovixGetFlashInfo, lookup(n[10]));
     // Not one of the eleven: a library without it still loads, the identity stays unknown.
     Assign(api.QuovixGetChipIdentity, lookup("QuovixGetChipIdentity"));
+    Assign(api.QuovixSetVerifyLater, lookup("QuovixSetVerifyLater"));
     return api;
 }

@@ -11,9 +11,20 @@ namespace velmortest {
 namespace {
 
 const std::set<std::string> kEntryPoints{
-    "QuovixEnum",         "QuovixOpen",         "QuovixClose",           "QuovixUsbSelfTest", "QuovixSetBP1",
-    "QuovixSetFlashInfo", "QuovixSetWriteTime", "QuovixInitFlash",       "QuovixProgram",     "QuovixRead",
-    "QuovixGetFlashInfo", "QuovixLastFailure",  "QuovixGetChipIdentity",
+    "QuovixEnum",
+    "QuovixOpen",
+    "QuovixClose",
+    "QuovixUsbSelfTest",
+    "QuovixSetBP1",
+    "QuovixSetFlashInfo",
+    "QuovixSetWriteTime",
+    "QuovixInitFlash",
+    "QuovixProgram",
+    "QuovixRead",
+    "QuovixGetFlashInfo",
+    "QuovixLastFailure",
+    "QuovixGetChipIdentity",
+    "QuovixSetVerifyLater",
 };
 
 // Names of the defined, non-local symbols in the dynamic symbol table, i.e.

@@ -13,9 +13,9 @@ TEST_F(AutoSequenceTest, EraseProgramVerifyOnOneConnection) {
     EXPECT_TRUE(Run(WorkerCode::Auto));
     Lines calls = CheckCalls();
     calls.insert(calls.end(),
-                 {"QuovixInitFlash(7)", "QuovixSetFlashInfo(7,5,131072)", "QuovixSetWriteTime(7,500)",
-                  "QuovixProgram(7,8192,0)", "QuovixProgram(7,1808,8192)", "QuovixRead(7,8192,0)",
-                  "QuovixRead(7,8192,8192)", "QuovixClose(7)"});
+                 {"QuovixSetVerifyLater(7,1)", "QuovixInitFlash(7)", "QuovixSetFlashInfo(7,5,131072)",
+                  "QuovixSetWriteTime(7,500)", "QuovixProgram(7,8192,0)", "QuovixProgram(7,1808,8192)",
+                  "QuovixRead(7,8192,0)", "QuovixRead(7,8192,8192)", "QuovixClose(7)"});
     EXPECT_EQ(driver.CallTexts(), calls);
     EXPECT_EQ(Seen(), (Lines{"status:芯片擦除中...", "status:芯片擦除成功...", "wave:sound/del.wav",
                              "show-progress", "progress:0|已烧录0%", "progress:81|已烧录81%",
@@ -68,7 +68,7 @@ TEST_F(AutoSequenceTest, EraseFailureEndsWithItsOwnNews) {
     EXPECT_FALSE(Run(WorkerCode::Auto));
     EXPECT_EQ(Seen(), (Lines{"status:芯片擦除中...", "status:芯片擦除失败...|alert|beep"}));
     Lines calls = CheckCalls();
-    calls.insert(calls.end(), {"QuovixInitFlash(7)", "QuovixClose(7)"});
+    calls.insert(calls.end(), {"QuovixSetVerifyLater(7,1)", "QuovixInitFlash(7)", "QuovixClose(7)"});
     EXPECT_EQ(driver.CallTexts(), calls);
 }
 

@@ -26,15 +26,16 @@ bool StillMapped(const std::string& path) {
     return h != nullptr;
 }
 
-TEST(DriverLibraryTest, BindsTheElevenNamesInOrderThenTheChipIdentity) {
+TEST(DriverLibraryTest, BindsTheElevenNamesInOrderThenTheChipIdentityAndTheVerifyPromise) {
     const std::vector<std::string> expected = {
-        "QuovixEnum",    "QuovixOpen",         "QuovixClose",        "QuovixUsbSelfTest",
-        "QuovixSetBP1",  "QuovixSetFlashInfo", "QuovixSetWriteTime", "QuovixInitFlash",
-        "QuovixProgram", "QuovixRead",         "QuovixGetFlashInfo", "QuovixGetChipIdentity"};
+        "QuovixEnum",          "QuovixOpen",         "QuovixClose",        "QuovixUsbSelfTest",
+        "QuovixSetBP1",        "QuovixSetFlashInfo", "QuovixSetWriteTime", "QuovixInitFlash",
+        "QuovixProgram",       "QuovixRead",         "QuovixGetFlashInfo", "QuovixGetChipIdentity",
+        "QuovixSetVerifyLater"};
     std::vector<std::string> asked;
     // Each name resolves to a distinct address, so a name bound into the wrong
     // member shows up.
-    static char targets[12];
+    static char targets[13];
     const DriverApi api = DriverLibrary::BindWith([&](const char* name) -> void* {
         asked.push_back(name);
         return &targets[asked.size() - 1];
@@ -52,6 +53,7 @@ TEST(DriverLibraryTest, BindsTheElevenNamesInOrderThenTheChipIdentity) {
     EXPECT_EQ(reinterpret_cast<void*>(api.QuovixRead), &targets[9]);
     EXPECT_EQ(reinterpret_cast<void*>(api.QuovixGetFlashInfo), &targets[10]);
     EXPECT_EQ(reinterpret_cast<void*>(api.QuovixGetChipIdentity), &targets[11]);
+    EXPECT_EQ(reinterpret_cast<void*>(api.QuovixSetVerifyLater), &targets[12]);
 }
 
 TEST(DriverLibraryTest, RealLibraryExportsEveryEntryPoint) {
@@ -59,6 +61,7 @@ TEST(DriverLibraryTest, RealLibraryExportsEveryEntryPoint) {
     ASSERT_TRUE(library.LoadFrom(VELMOR_LIBRARY_PATH)) << dlerror();
     EXPECT_EQ(Bound(library.Bind()), std::vector<bool>(11, true));
     EXPECT_NE(library.Bind().QuovixGetChipIdentity, nullptr);
+    EXPECT_NE(library.Bind().QuovixSetVerifyLater, nullptr);
 }
 
 TEST(DriverLibraryTest, MissingNamesLeaveNullPointers) {

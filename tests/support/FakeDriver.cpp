@@ -58,6 +58,10 @@ int32_t VELMOR_CALL FakeGetFlashInfo(int32_t h, int32_t* kind, int32_t* code) {
     return Forward({FakeEntry::GetFlashInfo, {h}, {}}, nullptr, nullptr, nullptr, kind, code);
 }
 
+int32_t VELMOR_CALL FakeSetVerifyLater(int32_t h, int32_t value) {
+    return Forward({FakeEntry::SetVerifyLater, {h, value}, {}});
+}
+
 bool IsTransfer(FakeEntry e) {
     return e == FakeEntry::Program || e == FakeEntry::Read;
 }
@@ -87,6 +91,8 @@ std::string EntryName(FakeEntry entry) {
             return "QuovixRead";
         case FakeEntry::GetFlashInfo:
             return "QuovixGetFlashInfo";
+        case FakeEntry::SetVerifyLater:
+            return "QuovixSetVerifyLater";
     }
     return "?";
 }
@@ -125,6 +131,7 @@ DriverApi FakeDriver::Api() const {
     if (has(FakeEntry::Program)) api.QuovixProgram = FakeProgram;
     if (has(FakeEntry::Read)) api.QuovixRead = FakeRead;
     if (has(FakeEntry::GetFlashInfo)) api.QuovixGetFlashInfo = FakeGetFlashInfo;
+    if (has(FakeEntry::SetVerifyLater)) api.QuovixSetVerifyLater = FakeSetVerifyLater;
     api.QuovixLastFailure = FakeLastFailure;
     return api;
 }

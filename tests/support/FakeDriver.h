@@ -32,6 +32,7 @@ enum class FakeEntry {
     Program,
     Read,
     GetFlashInfo,
+    SetVerifyLater,
 };
 
 struct FakeCall {

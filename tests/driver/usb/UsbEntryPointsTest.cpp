@@ -303,6 +303,52 @@ TEST_P(UsbEntryPoints, ErasedPagesAreNotSent) {
     }
 }
 
+// The program's auto sequence on one connection: erase, program, read it all back.
+// With the promise to verify, the chip is read once (the verify); without it the
+// erase's blank check and every program's read-back read it twice more.
+TEST_P(UsbEntryPoints, AutoSequenceReadsTheChipOnceWhenTheCallerVerifies) {
+    attach(0xEF4014, kMiB);
+    const Bytes image = pattern(kMiB, 41);
+    const struct {
+        int32_t promise;
+        uint64_t passes;
+    } cases[] = {{1, 1}, {0, 3}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.promise);
+        const int32_t h = connect();
+        ASSERT_EQ(m_driver->setFlashInfo(h, 5, static_cast<int32_t>(kMiB)), 1);
+        ASSERT_EQ(m_driver->setWriteTime(h, 500), 1);
+        ASSERT_EQ(m_driver->setVerifyLater(h, c.promise), 1);
+        const uint64_t before = chip().bytesRead();
+        ASSERT_EQ(m_driver->initFlash(h), 1);
+        ASSERT_TRUE(programAll(h, image, 0));
+        EXPECT_EQ(readAll(h, 0, kMiB), image);
+        EXPECT_EQ(chip().bytesRead() - before, c.passes * kMiB);
+        EXPECT_EQ(m_driver->close(h), 1);
+    }
+}
+
+// The promise belongs to its connection: a new one checks its erase again, and
+// a program that cannot take still fails without it.
+TEST_P(UsbEntryPoints, VerifyPromiseEndsWithItsConnection) {
+    attach(0xEF4014, kMiB);
+    int32_t h = connect();
+    ASSERT_EQ(m_driver->setVerifyLater(h, 1), 1);
+    ASSERT_EQ(m_driver->close(h), 1);
+    EXPECT_EQ(m_driver->setVerifyLater(h, 1), 0);  // closed handle
+    h = connect();
+    const uint64_t before = chip().bytesRead();
+    ASSERT_EQ(m_driver->initFlash(h), 1);
+    EXPECT_EQ(chip().bytesRead() - before, kMiB);
+    ASSERT_TRUE(programAll(h, Bytes(256, 0x00), 0));
+    uint32_t done = 0;
+    const Bytes ones(256, 0xA5);  // would need bits set again
+    EXPECT_EQ(m_driver->program(h, ones.data(), 256, 0, &done), 0);
+    ASSERT_EQ(m_driver->setVerifyLater(h, 1), 1);
+    EXPECT_EQ(m_driver->program(h, ones.data(), 256, 0, &done), 1);  // the caller's verify finds it
+    EXPECT_EQ(readAll(h, 0, 1), Bytes{0x00});
+}
+
 INSTANTIATE_TEST_SUITE_P(Programmers, UsbEntryPoints,
                          testing::Values(Model{"CH341A", "ch341a", 0x5512}, Model{"CH347T", "ch347", 0x55DB},
                                          Model{"CH347F", "auto", 0x55DE}),
