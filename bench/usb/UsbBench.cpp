@@ -13,6 +13,8 @@
 
 #include "Ch341aEmulator.h"
 #include "Ch347Emulator.h"
+#include "ChipCatalog.h"
+#include "ChipDatabase.h"
 #include "Driver.h"
 #include "ProgrammerBackend.h"
 
@@ -122,6 +124,32 @@ bool autoSequence(Bench& b, const std::vector<uint8_t>& image) {
 }
 
 bool g_allWithin = true;
+// One connection check as the program makes it: open, self-test, chip set-up (the
+// id read and, for a chip the database lacks, one SFDP read), the chip query and
+// the close, with its USB round trips.
+void connectionCheck(Bench& b, const char* what) {
+    const auto before = b.device->statistics();
+    const double start = b.device->hostUs();
+    const int32_t handle = b.driver->open(0);
+    int32_t kind = 0;
+    int32_t code = 0;
+    ChipInfo info;
+    const bool ok =
+        handle > 0 && b.driver->selfTest(handle) == 1 && b.driver->setFlashInfo(handle, 5, kChipSize) == 1 &&
+        b.driver->getFlashInfo(handle, &kind, &code) == 1 && b.driver->chipIdentity(handle, &info) == 1;
+    b.driver->close(handle);
+    const double us = b.device->hostUs() - start;
+    const char* source = info.source == IdentitySource::Database ? "database"
+                         : info.source == IdentitySource::Sfdp   ? "SFDP"
+                                                                 : "unknown";
+    const uint64_t trips = b.device->statistics().roundTrips - before.roundTrips;
+    if (!ok) {
+        std::fprintf(stderr, "%s: connection check failed\n", b.name.c_str());
+        std::exit(1);
+    }
+    std::printf("  %-26s %10.3f ms  %llu round trips, identity from %s, code %d\n", what, us / 1e3,
+                static_cast<unsigned long long>(trips), source, static_cast<int>(code));
+}
 
 void row(const char* what, const Figures& f, double limitUs, uint32_t bytes) {
     const double ratio = f.us / limitUs;
@@ -165,6 +193,7 @@ void run(Bench& b) {
     const Figures autoHalf = measure(b, [&] { return autoSequence(b, half); });
     row("auto, half-empty image", autoHalf, autoLimitUs(b, pages / 2), kChipSize);
     b.driver->close(b.handle);
+    connectionCheck(b, "connection check");
 }
 
 }  // namespace
@@ -194,6 +223,20 @@ int main() {
         bus->attach(b.device);
         b.driver = std::make_unique<Driver>(createProgrammerBackend(bus));
         run(b);
+    }
+    {
+        // A chip no database row lists (Boya BY25Q128): sized from its SFDP table.
+        const SimulatedChipModel model = simulatedChipModel(0x684018, 16u << 20, true, ChipDatabase{});
+        Bench b{"CH341A, a chip known by SFDP only", 8.0 / 1.5,
+                std::make_shared<emulator::Ch341aEmulator>(
+                    "1-3",
+                    std::make_unique<SimulatedChip>(model, std::vector<uint8_t>(model.size, 0xFF), nullptr)),
+                nullptr};
+        auto bus = std::make_shared<emulator::EmulatedUsbBus>();
+        bus->attach(b.device);
+        b.driver = std::make_unique<Driver>(createProgrammerBackend(bus));
+        std::printf("%s\n", b.name.c_str());
+        connectionCheck(b, "connection check, id+SFDP");
     }
     std::filesystem::current_path("/");
     std::filesystem::remove_all(dir);
