@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake pkg-config
+  build-essential cmake pkg-config python3
   qt6-base-dev qt6-multimedia-dev libqt6svg6 qt6-translations-l10n
   libudev-dev libusb-1.0-0-dev
   libcli11-dev nlohmann-json3-dev
