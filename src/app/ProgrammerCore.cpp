@@ -7,16 +7,7 @@
 
 MessageAnswer ProgrammerCore::ClosingBoxes::Show(const std::string& text, const std::string& title,
                                                  MessageIcon icon, MessageButtons buttons) {
-    if (m_closing) {
-        switch (buttons) {
-            case MessageButtons::Ok:
-                return MessageAnswer::Ok;
-            case MessageButtons::YesNo:
-                return MessageAnswer::No;
-            case MessageButtons::YesNoCancel:
-                return MessageAnswer::Cancel;
-        }
-    }
+    if (m_closing) return ClosedBoxAnswer(buttons);
     return m_boxes.Show(text, title, icon, buttons);
 }
 

@@ -39,15 +39,7 @@ QMessageBox::Icon ToQtIcon(MessageIcon icon) {
 }  // namespace
 
 MessageAnswer MessageBox::closeAnswer(MessageButtons buttons) {
-    switch (buttons) {
-        case MessageButtons::Ok:
-            return MessageAnswer::Ok;
-        case MessageButtons::YesNo:
-            return MessageAnswer::No;
-        case MessageButtons::YesNoCancel:
-            return MessageAnswer::Cancel;
-    }
-    return MessageAnswer::Cancel;
+    return ClosedBoxAnswer(buttons);
 }
 
 MessageAnswer MessageBox::show(QWidget* parent, const QString& text, const QString& title, MessageIcon icon,
