@@ -3,6 +3,7 @@
 // points, as the program calls them, against the physical limit of each.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -29,6 +30,10 @@ constexpr uint32_t kPage = 256;
 constexpr uint32_t kPageProgramUs = 700;
 constexpr uint32_t kChipEraseUs = 20'000'000;
 constexpr uint32_t kStatusWriteUs = 10'000;
+constexpr uint32_t kSectorEraseUs = 45'000;
+constexpr uint32_t kBlock32EraseUs = 120'000;
+constexpr uint32_t kBlock64EraseUs = 150'000;
+constexpr uint32_t kSector = 4096;
 
 struct Figures {
     double us = 0;
@@ -50,6 +55,9 @@ std::unique_ptr<SimulatedChip> w25q64() {
     timing.programBusyUs = kPageProgramUs;
     timing.eraseBusyUs = kChipEraseUs;
     timing.statusBusyUs = kStatusWriteUs;
+    timing.erase4kBusyUs = kSectorEraseUs;
+    timing.erase32kBusyUs = kBlock32EraseUs;
+    timing.erase64kBusyUs = kBlock64EraseUs;
     chip->setTiming(timing);
     return chip;
 }
@@ -98,7 +106,7 @@ bool readChip(Bench& b, const std::vector<uint8_t>* expected) {
 // A standalone program or erase also needs the read-back it checks with; the
 // auto sequence needs only its one verify read.
 double readLimitUs(const Bench& b, uint32_t bytes) {
-    return (bytes + 4.0 * (bytes / kBlock)) * b.spiByteUs;
+    return (bytes + 4.0 * ((bytes + kBlock - 1) / kBlock)) * b.spiByteUs;
 }
 double pageStreamUs(const Bench& b, uint32_t pages) {
     return pages * ((1 + 4 + kPage + 2) * b.spiByteUs + kPageProgramUs);
@@ -115,6 +123,13 @@ double eraseLimitUs(const Bench& b) {
 double autoLimitUs(const Bench& b, uint32_t pages) {
     return chipEraseUs(b) + pageStreamUs(b, pages) + readLimitUs(b, kChipSize);
 }
+// A changed-only write of one 4 KiB sector: one read of the chip, the sector's
+// erase (write enable, opcode and address, one status read, the erase time),
+// its page stream and its verify read.
+double changedLimitUs(const Bench& b) {
+    return readLimitUs(b, kChipSize) + (1 + 4 + 2) * b.spiByteUs + kSectorEraseUs +
+           pageStreamUs(b, kSector / kPage) + readLimitUs(b, kSector);
+}
 
 // The program's auto sequence on the open connection: it verifies, so the erase
 // and the programs skip their read-backs.
@@ -123,20 +138,98 @@ bool autoSequence(Bench& b, const std::vector<uint8_t>& image) {
            programImage(b, image) && readChip(b, &image) && b.driver->setVerifyLater(b.handle, 0) == 1;
 }
 
+// The program's changed-only write of `file` as it makes it: connection check,
+// erase blocks, one read of the chip compared sector by sector, then with the
+// promise to verify: each run of sectors needing an erase erased in one call and
+// programmed, a sector whose new data only clears bits programmed page by page
+// where it differs, and the touched sectors read back.
+bool changedWrite(Bench& b, const std::vector<uint8_t>& file, uint32_t* touched) {
+    const int32_t h = b.driver->open(0);
+    int32_t kind = 0;
+    int32_t code = 0;
+    ChipInfo info;
+    bool ok = h > 0 && b.driver->selfTest(h) == 1 && b.driver->setFlashInfo(h, 5, 0) == 1 &&
+              b.driver->setWriteTime(h, 5) == 1 && b.driver->getFlashInfo(h, &kind, &code) == 1 &&
+              b.driver->setFlashInfo(h, 5, kChipSize) == 1 && b.driver->setWriteTime(h, 500) == 1 &&
+              b.driver->chipIdentity(h, &info) == 1 && !info.erase.empty();
+    const uint32_t sector = ok ? info.erase.front().size : kSector;
+    enum class Need { None, Program, Erase };
+    std::vector<Need> need(kChipSize / sector, Need::None);
+    std::vector<bool> pageDiffers(kChipSize / kPage, false);
+    std::vector<uint8_t> buffer(kBlock);
+    for (uint32_t at = 0; ok && at < kChipSize; at += kBlock) {
+        uint32_t done = 0;
+        ok = b.driver->read(h, buffer.data(), kBlock, at, &done) == 1 && done == kBlock;
+        for (uint32_t s = at; ok && s < at + kBlock; s += sector) {
+            for (uint32_t i = 0; i < sector; ++i) {
+                const uint8_t was = buffer[s - at + i];
+                const uint8_t wanted = file[s + i];
+                if ((was & wanted) != wanted) {
+                    need[s / sector] = Need::Erase;
+                    break;
+                }
+                if (was != wanted) {
+                    need[s / sector] = Need::Program;
+                    pageDiffers[(s + i) / kPage] = true;
+                }
+            }
+        }
+    }
+    ok = ok && b.driver->setVerifyLater(h, 1) == 1;
+    *touched = 0;
+    for (uint32_t i = 0; ok && i < need.size();) {
+        if (need[i] == Need::None) {
+            ++i;
+            continue;
+        }
+        uint32_t end = i + 1;
+        while (end < need.size() && need[end] == need[i]) {
+            ++end;
+        }
+        uint32_t done = 0;
+        if (need[i] == Need::Erase) {
+            ok = b.driver->eraseRange(h, i * sector, (end - i) * sector, &done) == 1;
+        }
+        for (uint32_t at = i * sector; ok && at < end * sector;) {
+            const uint32_t n = need[i] == Need::Erase ? std::min(kBlock, end * sector - at) : kPage;
+            const bool differs = need[i] == Need::Erase || pageDiffers[at / kPage];
+            ok = !differs || (b.driver->program(h, file.data() + at, n, at, &done) == 1 && done == n);
+            at += n;
+        }
+        *touched += end - i;
+        i = end;
+    }
+    for (uint32_t i = 0; ok && i < need.size(); ++i) {
+        uint32_t done = 0;
+        ok = need[i] == Need::None ||
+             (b.driver->read(h, buffer.data(), sector, i * sector, &done) == 1 && done == sector &&
+              std::equal(buffer.begin(), buffer.begin() + sector, file.begin() + i * sector));
+    }
+    ok = ok && b.driver->setVerifyLater(h, 0) == 1;
+    b.driver->close(h);
+    return ok;
+}
+
 bool g_allWithin = true;
 // One connection check as the program makes it: open, self-test, chip set-up (the
 // id read and, for a chip the database lacks, one SFDP read), the chip query and
 // the close, with its USB round trips.
-void connectionCheck(Bench& b, const char* what) {
+void connectionCheck(Bench& b, const char* what, const char* identification) {
     const auto before = b.device->statistics();
     const double start = b.device->hostUs();
     const int32_t handle = b.driver->open(0);
     int32_t kind = 0;
     int32_t code = 0;
     ChipInfo info;
-    const bool ok =
-        handle > 0 && b.driver->selfTest(handle) == 1 && b.driver->setFlashInfo(handle, 5, kChipSize) == 1 &&
-        b.driver->getFlashInfo(handle, &kind, &code) == 1 && b.driver->chipIdentity(handle, &info) == 1;
+    bool ok = handle > 0 && b.driver->selfTest(handle) == 1;
+    // The identification alone: the id read and the database look-up, or the SFDP read.
+    const auto idBefore = b.device->statistics();
+    const double idStart = b.device->hostUs();
+    ok = ok && b.driver->setFlashInfo(handle, 5, kChipSize) == 1;
+    const double idUs = b.device->hostUs() - idStart;
+    const uint64_t idTrips = b.device->statistics().roundTrips - idBefore.roundTrips;
+    ok =
+        ok && b.driver->getFlashInfo(handle, &kind, &code) == 1 && b.driver->chipIdentity(handle, &info) == 1;
     b.driver->close(handle);
     const double us = b.device->hostUs() - start;
     const char* source = info.source == IdentitySource::Database ? "database"
@@ -147,14 +240,16 @@ void connectionCheck(Bench& b, const char* what) {
         std::fprintf(stderr, "%s: connection check failed\n", b.name.c_str());
         std::exit(1);
     }
-    std::printf("  %-26s %10.3f ms  %llu round trips, identity from %s, code %d\n", what, us / 1e3,
+    std::printf("  %-36s %10.3f ms  %llu round trips, identity from %s, code %d\n", what, us / 1e3,
                 static_cast<unsigned long long>(trips), source, static_cast<int>(code));
+    std::printf("  %-36s %10.3f ms  %llu round trips\n", identification, idUs / 1e3,
+                static_cast<unsigned long long>(idTrips));
 }
 
 void row(const char* what, const Figures& f, double limitUs, uint32_t bytes) {
     const double ratio = f.us / limitUs;
     g_allWithin = g_allWithin && ratio <= 1.25;
-    std::printf("  %-26s %10.3f s %10.3f s %6.3f %s %9llu %12llu %9.1f kB/s\n", what, f.us / 1e6,
+    std::printf("  %-36s %10.3f s %10.3f s %6.3f %s %9llu %12llu %9.1f kB/s\n", what, f.us / 1e6,
                 limitUs / 1e6, ratio, ratio <= 1.25 ? "ok  " : "OVER",
                 static_cast<unsigned long long>(f.roundTrips), static_cast<unsigned long long>(f.wireBytes),
                 bytes ? bytes / f.us * 1e3 : 0.0);
@@ -177,7 +272,7 @@ void run(Bench& b) {
     std::vector<uint8_t> half = image;
     std::fill(half.begin() + kChipSize / 2, half.end(), uint8_t{0xFF});
 
-    std::printf("%s\n  %-26s %12s %12s %6s %4s %9s %12s %14s\n", b.name.c_str(), "operation", "modelled",
+    std::printf("%s\n  %-36s %12s %12s %6s %4s %9s %12s %14s\n", b.name.c_str(), "operation", "modelled",
                 "limit", "ratio", "", "round trips", "bytes on wire", "rate");
     const uint32_t pages = kChipSize / kPage;
     const Figures erase = measure(b, [&] { return b.driver->initFlash(b.handle) == 1; });
@@ -193,7 +288,17 @@ void run(Bench& b) {
     const Figures autoHalf = measure(b, [&] { return autoSequence(b, half); });
     row("auto, half-empty image", autoHalf, autoLimitUs(b, pages / 2), kChipSize);
     b.driver->close(b.handle);
-    connectionCheck(b, "connection check");
+    // The chip holds the half-empty image; the file differs from it in one sector
+    // of the written half, with bits to set: that sector needs an erase.
+    std::vector<uint8_t> changed = half;
+    const uint32_t sector = 0x345000;
+    for (uint32_t i = 0; i < kSector; ++i) {
+        changed[sector + i] = static_cast<uint8_t>(~half[sector + i]);
+    }
+    uint32_t touched = 0;
+    const Figures oneSector = measure(b, [&] { return changedWrite(b, changed, &touched) && touched == 1; });
+    row("write --changed, one sector differs", oneSector, changedLimitUs(b), kChipSize);
+    connectionCheck(b, "connection check", "identification (9F + database)");
 }
 
 }  // namespace
@@ -236,7 +341,7 @@ int main() {
         bus->attach(b.device);
         b.driver = std::make_unique<Driver>(createProgrammerBackend(bus));
         std::printf("%s\n", b.name.c_str());
-        connectionCheck(b, "connection check, id+SFDP");
+        connectionCheck(b, "connection check, id+SFDP", "identification (9F + SFDP)");
     }
     std::filesystem::current_path("/");
     std::filesystem::remove_all(dir);

@@ -47,8 +47,8 @@ VELMOR_EXPORT int32_t VELMOR_CALL QuovixRead(int32_t handle, uint8_t* buffer, ui
 /* Describes the chip: *kind 5 = 25-series, *code 16 + log2(size / 128 KiB). */
 VELMOR_EXPORT int32_t VELMOR_CALL QuovixGetFlashInfo(int32_t handle, int32_t* kind, int32_t* code);
 
-/* Beside the eleven: why the calling thread's last QuovixOpen, QuovixInitFlash or
- * QuovixProgram failed, so that a caller can tell the user more than "failed".
+/* Beside the eleven: why the calling thread's last QuovixOpen, QuovixInitFlash,
+ * QuovixProgram or QuovixEraseRange failed, so that a caller can tell the user more than "failed".
  * Each of those calls sets it (VELMOR_REASON_NONE on success or a failure of no
  * known cause); the other entry points leave it as it was. */
 #define VELMOR_REASON_NONE 0
@@ -88,6 +88,29 @@ VELMOR_EXPORT int32_t VELMOR_CALL QuovixGetChipIdentity(int32_t handle, VelmorCh
  * a status write does not take. Every connection starts without it. 1 on an
  * open handle, 0 otherwise. */
 VELMOR_EXPORT int32_t VELMOR_CALL QuovixSetVerifyLater(int32_t handle, int32_t value);
+
+/* The chip's erase blocks as the last connection check found them (chip database
+ * row or SFDP), smallest first, 3-byte-address opcodes. count 0 = unknown. */
+typedef struct VelmorEraseBlocks {
+    uint32_t count;         /* 0..4 */
+    uint32_t size[4];       /* bytes, powers of two */
+    uint32_t opcode[4];     /* 3-byte-address opcodes (20, 52, D8 ...) */
+    uint32_t chip_erase_ms; /* typical whole-chip erase time (database erase_s); 0 when unknown */
+} VelmorEraseBlocks;
+/* Fills *blocks; 1 on an open handle whose chip answered, 0 otherwise. */
+VELMOR_EXPORT int32_t VELMOR_CALL QuovixGetEraseBlocks(int32_t handle, VelmorEraseBlocks* blocks);
+
+/* Erases [address, address + length). Both must be multiples of the smallest erase
+ * block and the range must lie within the size set by QuovixSetFlashInfo (which must
+ * have been called, as for QuovixInitFlash). At each step it uses the largest block
+ * that is aligned and fits in what remains; chips above 16 MiB get the 4-byte
+ * opcodes (4K 21, 32K 5C, 64K DC) or 4-byte address mode as the chip supports.
+ * Unless QuovixSetVerifyLater holds, each erased block is checked (read back for
+ * blankness). *done = bytes erased before the first block that failed (= length on
+ * success; 0 when the arguments are refused), so a failure is at address + *done.
+ * 1 on success, 0 on failure (QuovixLastFailure as for QuovixInitFlash). */
+VELMOR_EXPORT int32_t VELMOR_CALL QuovixEraseRange(int32_t handle, uint32_t address, uint32_t length,
+                                                   uint32_t* done);
 
 #ifdef __cplusplus
 }

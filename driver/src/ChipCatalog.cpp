@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cmath>
 
 #include "SpiOpcodes.h"
 
@@ -58,6 +59,10 @@ ChipInfo identifyChip(uint32_t id, const ChipDatabase& database, const std::opti
             info.eraseSize = row->erase.front().size;
             info.eraseOpcode = row->erase.front().opcode;
         }
+        info.erase = row->erase;
+        if (row->eraseSeconds) {
+            info.chipEraseMs = static_cast<uint32_t>(std::lround(*row->eraseSeconds * 1000.0));
+        }
         info.lowVoltage = row->lowVoltage;
         info.address = row->address;
     } else if (sfdp) {
@@ -68,6 +73,7 @@ ChipInfo identifyChip(uint32_t id, const ChipDatabase& database, const std::opti
             info.eraseSize = sfdp->erase.front().size;
             info.eraseOpcode = sfdp->erase.front().opcode;
         }
+        info.erase = sfdp->erase;
         info.address = sfdp->address;
     }
     return info;

@@ -5,6 +5,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "ChipDatabase.h"
 #include "Sfdp.h"
@@ -35,6 +36,8 @@ struct ChipInfo {
     uint32_t page = 256;
     uint32_t eraseSize = 0;  // smallest erase block; 0: unknown
     uint8_t eraseOpcode = 0;
+    std::vector<EraseBlock> erase;  // every erase block, smallest first; empty: unknown
+    uint32_t chipEraseMs = 0;       // typical whole-chip erase; 0: unknown
     bool lowVoltage = false;
     AddressMode address = AddressMode::Three;
 };

@@ -174,6 +174,7 @@ int32_t Driver::setFlashInfo(int32_t handle, int32_t kind, int32_t size) {
             limit = static_cast<uint32_t>(size);
         }
         c.flash->setFourByteAddressing(needsFourByteAddress(identity->address, limit));
+        c.flash->setFourByteOnly(identity->address == AddressMode::Four);
         c.chipSize = limit;
         return 1;
     });
@@ -230,9 +231,9 @@ bool Driver::ensureWritable(Connection& c) {
     return true;
 }
 
-bool Driver::isBlank(Connection& c, uint32_t size) {
-    for (uint32_t at = 0; at < size; at += kVerifyChunk) {
-        const uint32_t n = std::min(kVerifyChunk, size - at);
+bool Driver::isBlank(Connection& c, uint32_t address, uint32_t size) {
+    for (uint32_t at = address; at - address < size; at += kVerifyChunk) {
+        const uint32_t n = std::min(kVerifyChunk, size - (at - address));
         const std::span<uint8_t> chunk(c.scratch.data(), n);
         if (!c.flash->read(at, chunk)) {
             return false;
@@ -263,7 +264,50 @@ int32_t Driver::initFlash(int32_t handle) {
         if (c.verifyLater) {
             return 1;
         }
-        return isBlank(c, *c.chipSize) ? 1 : 0;
+        return isBlank(c, 0, *c.chipSize) ? 1 : 0;
+    });
+}
+
+int32_t Driver::eraseRange(int32_t handle, uint32_t address, uint32_t length, uint32_t* done) {
+    setLastFailure(VELMOR_REASON_NONE);
+    return with(handle, [&](Connection& c) -> int32_t {
+        if (!done) {
+            return 0;
+        }
+        *done = 0;
+        if (!c.chipSize || !c.identity || c.identity->erase.empty() || length == 0) {
+            return 0;
+        }
+        const std::vector<EraseBlock>& blocks = c.identity->erase;
+        const uint32_t smallest = blocks.front().size;
+        if (address % smallest != 0 || length % smallest != 0 || uint64_t{address} + length > *c.chipSize) {
+            return 0;
+        }
+        if (!ensureWritable(c)) {
+            return 0;
+        }
+        const uint32_t end = address + length;
+        for (uint32_t at = address; at < end;) {
+            // The largest block that starts here and does not reach past the end.
+            const EraseBlock* chosen = &blocks.front();
+            for (const EraseBlock& block : blocks) {
+                if (at % block.size == 0 && block.size <= end - at && block.size > chosen->size) {
+                    chosen = &block;
+                }
+            }
+            ++c.erasedBlocks;
+            const bool erased = c.erasedBlocks != c.programmer.faults.failEraseBlock &&
+                                c.flash->eraseBlock(chosen->opcode, at);
+            // Without the caller's promise each block is read back: these chips report no failed erase.
+            if (!erased || !c.programmer.transport->flush() ||
+                (!c.verifyLater && !isBlank(c, at, chosen->size))) {
+                c.programmer.transport->flush();
+                return 0;
+            }
+            at += chosen->size;
+            *done = at - address;
+        }
+        return 1;
     });
 }
 

@@ -52,6 +52,9 @@ public:
     int32_t chipIdentity(int32_t handle, ChipInfo* info);
     // The caller will read the chip back itself: erase and program skip their read-backs.
     int32_t setVerifyLater(int32_t handle, int32_t value);
+    // Erases [address, address + length) by the chip's erase blocks, largest that
+    // fits first; *done = bytes erased before the block that failed.
+    int32_t eraseRange(int32_t handle, uint32_t address, uint32_t length, uint32_t* done);
 
 private:
     struct Connection {
@@ -68,6 +71,7 @@ private:
         uint32_t programCalls = 0;
         uint32_t readCalls = 0;
         uint32_t eraseCalls = 0;
+        uint32_t erasedBlocks = 0;
         bool verifyLater = false;
         std::vector<uint8_t> scratch;
     };
@@ -85,7 +89,7 @@ private:
     // Reads the id and, when the database has no row for it, the SFDP table;
     // reuses the stored identity while the id stays the same. nullopt: no chip.
     static std::optional<ChipInfo> identifyOn(Connection& connection);
-    static bool isBlank(Connection& connection, uint32_t size);
+    static bool isBlank(Connection& connection, uint32_t address, uint32_t size);
     // Clears the chip's block protection before it is changed (one status read
     // when there is none); false when it stays set.
     static bool ensureWritable(Connection& connection);

@@ -1,4 +1,5 @@
-// The C entry points: the eleven, QuovixLastFailure, QuovixGetChipIdentity and QuovixSetVerifyLater. Each
+// The C entry points: the eleven, QuovixLastFailure, QuovixGetChipIdentity, QuovixSetVerifyLater,
+// QuovixGetEraseBlocks and QuovixEraseRange. Each
 // forwards to the one Driver and never lets an exception cross into the caller.
 #include <velmor.h>
 
@@ -52,6 +53,18 @@ int32_t fillIdentity(const velmor::ChipInfo& info, VelmorChipIdentity* out) {
     out->address_bytes = info.address == velmor::AddressMode::Three         ? 3
                          : info.address == velmor::AddressMode::ThreeOrFour ? 34
                                                                             : 4;
+    return 1;
+}
+
+int32_t fillEraseBlocks(const velmor::ChipInfo& info, VelmorEraseBlocks* out) {
+    *out = VelmorEraseBlocks{};
+    const size_t count = std::min<size_t>(info.erase.size(), std::size(out->size));
+    out->count = static_cast<uint32_t>(count);
+    for (size_t i = 0; i < count; ++i) {
+        out->size[i] = info.erase[i].size;
+        out->opcode[i] = info.erase[i].opcode;
+    }
+    out->chip_erase_ms = info.chipEraseMs;
     return 1;
 }
 
@@ -121,6 +134,21 @@ VELMOR_EXPORT int32_t VELMOR_CALL QuovixGetChipIdentity(int32_t handle, VelmorCh
 
 VELMOR_EXPORT int32_t VELMOR_CALL QuovixSetVerifyLater(int32_t handle, int32_t value) {
     return guarded(0, [&] { return driver().setVerifyLater(handle, value); });
+}
+
+VELMOR_EXPORT int32_t VELMOR_CALL QuovixGetEraseBlocks(int32_t handle, VelmorEraseBlocks* blocks) {
+    return guarded(0, [&] {
+        velmor::ChipInfo info;
+        if (!blocks || driver().chipIdentity(handle, &info) == 0) {
+            return 0;
+        }
+        return fillEraseBlocks(info, blocks);
+    });
+}
+
+VELMOR_EXPORT int32_t VELMOR_CALL QuovixEraseRange(int32_t handle, uint32_t address, uint32_t length,
+                                                   uint32_t* done) {
+    return guarded(0, [&] { return driver().eraseRange(handle, address, length, done); });
 }
 
 }  // extern "C"

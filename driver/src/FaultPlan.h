@@ -12,6 +12,8 @@ struct FaultPlan {
     uint32_t failProgramCall = 0;
     uint32_t failReadCall = 0;
     uint32_t failEraseCall = 0;
+    // The Nth block a QuovixEraseRange sends fails (counted over the connection).
+    uint32_t failEraseBlock = 0;
     bool failFlashInfo = false;
     // At most this many bytes per QuovixProgram / QuovixRead call.
     uint32_t shortProgram = 0;

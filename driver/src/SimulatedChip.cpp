@@ -210,6 +210,18 @@ SimulatedChip::Event SimulatedChip::transact(std::span<const uint8_t> out, std::
         case spi::kChipErase:
         case spi::kChipEraseAlt:
             return chipErase(out);
+        case spi::kErase4K:
+            return blockErase(out, addressBytes, 4 * 1024, m_timing.erase4kBusyUs);
+        case spi::kErase32K:
+            return blockErase(out, addressBytes, 32 * 1024, m_timing.erase32kBusyUs);
+        case spi::kErase64K:
+            return blockErase(out, addressBytes, 64 * 1024, m_timing.erase64kBusyUs);
+        case spi::kErase4K4Byte:
+            return fourByteCapable ? blockErase(out, 4, 4 * 1024, m_timing.erase4kBusyUs) : Event::None;
+        case spi::kErase32K4Byte:
+            return fourByteCapable ? blockErase(out, 4, 32 * 1024, m_timing.erase32kBusyUs) : Event::None;
+        case spi::kErase64K4Byte:
+            return fourByteCapable ? blockErase(out, 4, 64 * 1024, m_timing.erase64kBusyUs) : Event::None;
         default:
             return Event::None;
     }
@@ -279,6 +291,26 @@ SimulatedChip::Event SimulatedChip::chipErase(std::span<const uint8_t> out) {
     markChanged(0, size());
     startBusy(m_timing.eraseBusyUs, m_stuck == StuckBusy::Erase);
     return Event::Erased;
+}
+
+SimulatedChip::Event SimulatedChip::blockErase(std::span<const uint8_t> out, size_t addressBytes,
+                                               uint32_t blockSize, uint32_t busyUs) {
+    // The command ends exactly after its address; anything else is not an erase.
+    if (out.size() != 1 + addressBytes || !m_writeEnabled) {
+        return Event::None;
+    }
+    m_writeEnabled = false;
+    const uint32_t size = std::min(blockSize, this->size());
+    const uint32_t begin = addressOf(out, addressBytes) / size * size;
+    // A block erase is refused when any of its bytes is protected.
+    if (isProtected(begin) || isProtected(begin + size - 1)) {
+        return Event::None;
+    }
+    std::fill_n(m_memory.begin() + begin, size, uint8_t{0xFF});
+    markChanged(begin, begin + size);
+    m_lastBlockErased = size;
+    startBusy(busyUs, m_stuck == StuckBusy::Erase);
+    return Event::BlockErased;
 }
 
 SimulatedChip::Event SimulatedChip::writeStatus(std::span<const uint8_t> out) {

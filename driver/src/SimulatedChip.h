@@ -37,12 +37,16 @@ SimulatedChipModel simulatedChipModel(uint32_t jedecId, uint32_t fallbackSize, b
 class SimulatedChip {
 public:
     // What a cycle started, so the programmer can charge its duration.
-    enum class Event { None, Programmed, Erased, StatusWritten };
+    enum class Event { None, Programmed, Erased, BlockErased, StatusWritten };
 
     struct Timing {
         uint32_t programBusyUs = 100;
         uint32_t eraseBusyUs = 5'000;
         uint32_t statusBusyUs = 200;
+        // Block erases (20/21, 52/5C, D8/DC); a W25Q64's typical 45, 120 and 150 ms.
+        uint32_t erase4kBusyUs = 45'000;
+        uint32_t erase32kBusyUs = 120'000;
+        uint32_t erase64kBusyUs = 150'000;
     };
 
     // `contents.size()` is the chip size. `store`, when given, receives every
@@ -76,11 +80,14 @@ public:
     bool failed() const { return m_failed; }
     // Data bytes the chip has clocked out to reads (0x03/0x13) since it was made.
     uint64_t bytesRead() const { return m_bytesRead; }
+    // Bytes the last block erase covered.
+    uint32_t lastBlockErased() const { return m_lastBlockErased; }
 
 private:
     bool isProtected(uint32_t address) const;
     Event pageProgram(std::span<const uint8_t> out, size_t addressBytes);
     Event chipErase(std::span<const uint8_t> out);
+    Event blockErase(std::span<const uint8_t> out, size_t addressBytes, uint32_t blockSize, uint32_t busyUs);
     Event writeStatus(std::span<const uint8_t> out);
     void read(std::span<const uint8_t> out, std::span<uint8_t> in, size_t addressBytes);
     uint32_t addressOf(std::span<const uint8_t> out, size_t addressBytes) const;
@@ -103,6 +110,7 @@ private:
     uint32_t m_dirtyBegin = 0;
     uint32_t m_dirtyEnd = 0;
     uint64_t m_bytesRead = 0;
+    uint32_t m_lastBlockErased = 0;
 };
 
 }  // namespace velmor

@@ -50,6 +50,9 @@ bool SimulatedProgrammer::command(std::span<const uint8_t> out, std::span<uint8_
         charge(blockUs * (out.size() - header) / kBlockBytes);
     } else if (event == SimulatedChip::Event::Erased) {
         charge(uint64_t{m_settings.eraseMs} * 1000);
+    } else if (event == SimulatedChip::Event::BlockErased) {
+        // A block takes its share of the chip erase time.
+        charge(uint64_t{m_settings.eraseMs} * 1000 * m_chip->lastBlockErased() / m_chip->size());
     } else if ((opcode == spi::kRead || opcode == spi::kRead4Byte) && !in.empty()) {
         charge(blockUs / 2 * in.size() / kBlockBytes);
     }

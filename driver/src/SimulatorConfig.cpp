@@ -198,6 +198,8 @@ std::optional<std::string> apply(SimulatorConfig& config, const std::string& key
         return unsignedInto(config.faults.failReadCall, UINT32_MAX);
     } else if (key == "fail_erase_call") {
         return unsignedInto(config.faults.failEraseCall, UINT32_MAX);
+    } else if (key == "fail_erase_block") {
+        return unsignedInto(config.faults.failEraseBlock, UINT32_MAX);
     } else if (key == "fail_flash_info") {
         return boolInto(config.faults.failFlashInfo);
     } else if (key == "short_program") {

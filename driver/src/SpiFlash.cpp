@@ -163,6 +163,43 @@ bool SpiFlash::chipErase() {
     return waitReady(m_timing.eraseBudgetUs, m_timing.erasePollUs);
 }
 
+std::optional<uint8_t> fourByteEraseOpcode(uint8_t opcode) {
+    switch (opcode) {
+        case spi::kErase4K:
+            return spi::kErase4K4Byte;
+        case spi::kErase32K:
+            return spi::kErase32K4Byte;
+        case spi::kErase64K:
+            return spi::kErase64K4Byte;
+        default:
+            return std::nullopt;
+    }
+}
+
+bool SpiFlash::eraseBlock(uint8_t opcode, uint32_t address) {
+    std::array<uint8_t, kMaxHeader> header{};
+    const std::optional<uint8_t> opcode4 = fourByteEraseOpcode(opcode);
+    const bool modeChange = m_fourByte && !opcode4 && !m_fourByteOnly;
+    size_t length = 0;
+    if (m_fourByte && !opcode4) {
+        header = {opcode, static_cast<uint8_t>(address >> 24), static_cast<uint8_t>(address >> 16),
+                  static_cast<uint8_t>(address >> 8), static_cast<uint8_t>(address)};
+        length = 5;
+    } else {
+        length = putAddress(header.data(), opcode, opcode4.value_or(opcode), address);
+    }
+    if (modeChange && !simple(spi::kEnter4ByteMode)) {
+        return false;
+    }
+    const bool sent = simple(spi::kWriteEnable) && m_transport.command({header.data(), length}, {});
+    const bool ready = sent && waitReady(m_timing.blockEraseBudgetUs, m_timing.blockErasePollUs);
+    // Reads and programs go on with their own four-byte opcodes from 3-byte mode.
+    if (modeChange && !simple(spi::kExit4ByteMode)) {
+        return false;
+    }
+    return ready;
+}
+
 bool SpiFlash::writeStatus(uint8_t value) {
     const std::array<uint8_t, 2> frame{spi::kWriteStatus, value};
     if (!simple(spi::kWriteEnable) || !m_transport.command(frame, {})) {

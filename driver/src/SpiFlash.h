@@ -22,6 +22,9 @@ public:
         uint32_t pageProgramPollUs = 50;
         uint32_t eraseBudgetUs = 200'000'000;
         uint32_t erasePollUs = 1'000;
+        // A 64 KiB block takes 2 s at most on a W25Q64; larger or slower blocks get room.
+        uint32_t blockEraseBudgetUs = 10'000'000;
+        uint32_t blockErasePollUs = 1'000;
         uint32_t statusWriteBudgetUs = 100'000;
         uint32_t statusWritePollUs = 100;
     };
@@ -38,6 +41,9 @@ public:
     // Chips above 16 MiB take four address bytes (commands 0x13 and 0x12).
     void setFourByteAddressing(bool on) { m_fourByte = on; }
     bool fourByteAddressing() const { return m_fourByte; }
+    // A part that takes four address bytes with every opcode needs no mode
+    // change for an erase opcode that has no four-byte form.
+    void setFourByteOnly(bool on) { m_fourByteOnly = on; }
 
     Timing& timing() { return m_timing; }
 
@@ -51,6 +57,12 @@ public:
     // while the chip was still busy on, the rest is sent again after waiting.
     bool program(uint32_t address, std::span<const uint8_t> data);
     bool chipErase();
+    // Erases the block at `address` with its 3-byte-address `opcode` and waits
+    // for the chip. With four-byte addressing the opcode's four-byte form
+    // (20 -> 21, 52 -> 5C, D8 -> DC) goes out; an opcode without one is sent
+    // with four address bytes, inside B7 .. E9 unless the part takes four
+    // bytes anyway.
+    bool eraseBlock(uint8_t opcode, uint32_t address);
     bool writeStatus(uint8_t value);
 
 private:
@@ -68,7 +80,11 @@ private:
     SpiTransport& m_transport;
     Timing m_timing;
     bool m_fourByte = false;
+    bool m_fourByteOnly = false;
 };
+
+// The four-byte-address form of a block erase opcode; nullopt when it has none.
+std::optional<uint8_t> fourByteEraseOpcode(uint8_t opcode);
 
 // True when a JEDEC answer is what a missing chip puts on the bus.
 bool isNoChipAnswer(uint32_t jedecId);

@@ -19,6 +19,13 @@ inline constexpr uint8_t kJedecId = 0x9F;
 inline constexpr uint8_t kReadSfdp = 0x5A;  // 3 address bytes and one dummy byte
 inline constexpr uint8_t kEnter4ByteMode = 0xB7;
 inline constexpr uint8_t kExit4ByteMode = 0xE9;
+// Block erases: 4 KiB, 32 KiB and 64 KiB, and their four-address-byte forms.
+inline constexpr uint8_t kErase4K = 0x20;
+inline constexpr uint8_t kErase32K = 0x52;
+inline constexpr uint8_t kErase64K = 0xD8;
+inline constexpr uint8_t kErase4K4Byte = 0x21;
+inline constexpr uint8_t kErase32K4Byte = 0x5C;
+inline constexpr uint8_t kErase64K4Byte = 0xDC;
 
 // Status register bits.
 inline constexpr uint8_t kStatusBusy = 0x01;          // WIP

@@ -1,4 +1,6 @@
 #include <algorithm>
+#include <cctype>
+#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -187,6 +189,116 @@ TEST_F(SimulatedChipTest, ChipEraseNeedsTheLatchAndAOneByteCommand) {
     }
     chip.flush();
     EXPECT_EQ(store.writes, (Writes{{0, kSize}}));
+}
+
+// Block erase commands as the chip decodes them: opcode and address bytes, the
+// block they clear (rounded down to the block's start) and how long it stays busy.
+struct BlockEraseCase {
+    const char* what;
+    uint32_t size;  // chip size: 32 MiB parts take the four-byte forms
+    uint32_t jedec;
+    bool writeEnable;
+    std::vector<uint8_t> command;
+    uint32_t begin;  // erased [begin, end); begin == end: nothing erased
+    uint32_t end;
+    uint32_t busyUs;
+};
+
+class SimulatedChipBlockErase : public testing::TestWithParam<BlockEraseCase> {};
+
+TEST_P(SimulatedChipBlockErase, ClearsExactlyItsBlock) {
+    const BlockEraseCase& c = GetParam();
+    SimulatedChip chip(c.jedec, std::vector<uint8_t>(c.size, 0x00), nullptr);
+    SimulatedChip::Timing timing;
+    timing.erase4kBusyUs = 45'000;
+    timing.erase32kBusyUs = 120'000;
+    timing.erase64kBusyUs = 150'000;
+    chip.setTiming(timing);
+    if (c.writeEnable) {
+        chip.transact(std::vector<uint8_t>{spi::kWriteEnable}, {});
+    }
+    const SimulatedChip::Event event = chip.transact(c.command, {});
+    EXPECT_EQ(event, c.begin == c.end ? SimulatedChip::Event::None : SimulatedChip::Event::BlockErased);
+    const auto contents = chip.contents();
+    const auto firstBlank = std::find(contents.begin(), contents.end(), uint8_t{0xFF}) - contents.begin();
+    const auto blank = std::count(contents.begin(), contents.end(), uint8_t{0xFF});
+    EXPECT_EQ(blank, c.end - c.begin);
+    if (c.begin != c.end) {
+        EXPECT_EQ(firstBlank, c.begin);
+    }
+    // Busy for its block's time, then free; only an erase that ran spends the latch.
+    const bool latchKept = c.writeEnable && c.begin == c.end;
+    EXPECT_EQ(chip.status() & spi::kStatusWriteEnabled, latchKept ? spi::kStatusWriteEnabled : 0);
+    if (c.busyUs != 0) {
+        chip.elapse(c.busyUs - 1);
+        EXPECT_EQ(chip.status() & spi::kStatusBusy, spi::kStatusBusy);
+        chip.elapse(1);
+    }
+    EXPECT_EQ(chip.status() & spi::kStatusBusy, 0);
+}
+
+constexpr uint32_t k1M = 1u << 20;
+constexpr uint32_t k32M = 32u << 20;
+
+INSTANTIATE_TEST_SUITE_P(
+    Commands, SimulatedChipBlockErase,
+    testing::Values(
+        BlockEraseCase{"4K", k1M, 0xEF3014, true, {0x20, 0x01, 0x23, 0x45}, 0x12000, 0x13000, 45'000},
+        BlockEraseCase{"32K", k1M, 0xEF3014, true, {0x52, 0x0F, 0x80, 0x00}, 0xF8000, 0x100000, 120'000},
+        BlockEraseCase{"64K", k1M, 0xEF3014, true, {0xD8, 0x02, 0xFF, 0xFF}, 0x20000, 0x30000, 150'000},
+        BlockEraseCase{"no latch", k1M, 0xEF3014, false, {0x20, 0x00, 0x10, 0x00}, 0, 0, 0},
+        BlockEraseCase{"extra byte", k1M, 0xEF3014, true, {0x20, 0x00, 0x10, 0x00, 0x00}, 0, 0, 0},
+        BlockEraseCase{"short", k1M, 0xEF3014, true, {0xD8, 0x00, 0x10}, 0, 0, 0},
+        BlockEraseCase{"4-byte 4K on a 3-byte part", k1M, 0xEF3014, true, {0x21, 0, 0, 0x10, 0}, 0, 0, 0},
+        BlockEraseCase{
+            "4-byte 4K", k32M, 0xEF4019, true, {0x21, 0x01, 0x23, 0x40, 0x00}, 0x1234000, 0x1235000, 45'000},
+        BlockEraseCase{"4-byte 32K",
+                       k32M,
+                       0xEF4019,
+                       true,
+                       {0x5C, 0x01, 0xFF, 0x80, 0x00},
+                       0x1FF8000,
+                       0x2000000,
+                       120'000},
+        BlockEraseCase{"4-byte 64K",
+                       k32M,
+                       0xEF4019,
+                       true,
+                       {0xDC, 0x01, 0x00, 0x00, 0x00},
+                       0x1000000,
+                       0x1010000,
+                       150'000},
+        BlockEraseCase{"3-byte 64K on a 32 MiB part",
+                       k32M,
+                       0xEF4019,
+                       true,
+                       {0xD8, 0x10, 0x00, 0x00},
+                       0x100000,
+                       0x110000,
+                       150'000}),
+    [](const testing::TestParamInfo<BlockEraseCase>& info) {
+        std::string name;
+        for (const char* p = info.param.what; *p; ++p) {
+            name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
+        }
+        return name;
+    });
+
+TEST_F(SimulatedChipTest, BlockEraseIsRefusedWhereAnyOfItIsProtected) {
+    // BP = 1 guards the upper 1/16 (the last 4 KiB of this 64 KiB chip).
+    for (uint32_t address : {0x0000u, 0xF000u}) {
+        wren();
+        program(address, {0x00});
+        settle();
+    }
+    chip.setProtection(1, false);
+    wren();
+    EXPECT_EQ(send({spi::kErase64K, 0x00, 0x00, 0x00}), SimulatedChip::Event::None);
+    EXPECT_EQ(bytes(0xF000, 1), std::vector<uint8_t>{0x00});
+    EXPECT_EQ(bytes(0x0000, 1), std::vector<uint8_t>{0x00});
+    wren();
+    EXPECT_EQ(send({spi::kErase4K, 0x00, 0x00, 0x00}), SimulatedChip::Event::BlockErased);
+    EXPECT_EQ(bytes(0x0000, 1), std::vector<uint8_t>{0xFF});
 }
 
 TEST_F(SimulatedChipTest, SequentialReadWrapsAtTheEndAndIgnoresHighAddressBits) {

@@ -1,6 +1,9 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <fstream>
+#include <regex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -35,6 +38,7 @@ TEST(SimulatorConfigTest, DefaultsAreAWorkingProgrammerWithA25X80AndWatchableDel
     EXPECT_EQ(config.faults.failProgramCall, 0u);
     EXPECT_EQ(config.faults.failReadCall, 0u);
     EXPECT_EQ(config.faults.failEraseCall, 0u);
+    EXPECT_EQ(config.faults.failEraseBlock, 0u);
     EXPECT_FALSE(config.faults.failFlashInfo);
     EXPECT_EQ(config.faults.shortProgram, 0u);
     EXPECT_EQ(config.faults.shortRead, 0u);
@@ -55,6 +59,7 @@ TEST(SimulatorConfigTest, EveryKeySetsItsField) {
         "fail_program_call = 4\n"
         "fail_read_call = 5\n"
         "fail_erase_call = 6\n"
+        "fail_erase_block = 11\n"
         "fail_flash_info = on\n"
         "short_program = 4096\n"
         "short_read = 8192\n"
@@ -73,6 +78,7 @@ TEST(SimulatorConfigTest, EveryKeySetsItsField) {
     EXPECT_EQ(c.faults.failProgramCall, 4u);
     EXPECT_EQ(c.faults.failReadCall, 5u);
     EXPECT_EQ(c.faults.failEraseCall, 6u);
+    EXPECT_EQ(c.faults.failEraseBlock, 11u);
     EXPECT_TRUE(c.faults.failFlashInfo);
     EXPECT_EQ(c.faults.shortProgram, 4096u);
     EXPECT_EQ(c.faults.shortRead, 8192u);
@@ -83,6 +89,31 @@ TEST(SimulatorConfigTest, EveryKeySetsItsField) {
     EXPECT_EQ(c.blockDelayMs, 7u);
     EXPECT_EQ(c.eraseMs, 8u);
     EXPECT_EQ(c.stuckBusy, StuckBusy::Erase);
+}
+
+// The example shipped beside the library: every key line it offers, uncommented,
+// is one the parser takes.
+TEST(SimulatorConfigTest, ExampleFileOffersOnlyKeysTheParserTakes) {
+    std::ifstream in(std::string(FLASH_SOURCE_DIR) + "/driver/velmor-sim.conf.example");
+    ASSERT_TRUE(in) << "example missing";
+    std::string text;
+    std::set<std::string> keys;
+    for (std::string line; std::getline(in, line);) {
+        const std::regex offered(R"(^# ([a-z_0-9]+) = .*)");
+        std::smatch match;
+        if (std::regex_match(line, match, offered)) {
+            keys.insert(match[1]);
+            line = line.substr(2);
+        }
+        text += line + "\n";
+    }
+    std::vector<std::string> complaints;
+    parse(text, &complaints);
+    EXPECT_EQ(complaints, std::vector<std::string>{});
+    for (const char* key : {"devices", "sfdp", "jedec", "fail_erase_block", "stuck_busy", "report_zero",
+                            "report_extra", "hardware_protect", "access_denied", "spi_clock_khz"}) {
+        EXPECT_EQ(keys.count(key), 1u) << key;
+    }
 }
 
 TEST(SimulatorConfigTest, LayoutCommentsCaseAndRepeats) {

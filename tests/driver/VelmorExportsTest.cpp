@@ -25,6 +25,8 @@ const std::set<std::string> kEntryPoints{
     "QuovixLastFailure",
     "QuovixGetChipIdentity",
     "QuovixSetVerifyLater",
+    "QuovixGetEraseBlocks",
+    "QuovixEraseRange",
 };
 
 // Names of the defined, non-local symbols in the dynamic symbol table, i.e.

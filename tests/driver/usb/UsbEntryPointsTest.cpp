@@ -349,6 +349,55 @@ TEST_P(UsbEntryPoints, VerifyPromiseEndsWithItsConnection) {
     EXPECT_EQ(readAll(h, 0, 1), Bytes{0x00});
 }
 
+// The emulators decode the block erases from their byte streams: the cycles
+// carry the opcodes and addresses the library chose, and the chip loses exactly
+// the range.
+TEST_P(UsbEntryPoints, BlockErasesCrossTheProgrammerIntact) {
+    const struct {
+        uint32_t jedec;
+        uint32_t size;
+        uint32_t address;
+        std::vector<Bytes> erases;
+    } cases[] = {
+        {0xEF4017,
+         8 * kMiB,
+         0x7F7000,
+         {{0x20, 0x7F, 0x70, 0x00}, {0x52, 0x7F, 0x80, 0x00}, {0xD8, 0x7E, 0x00, 0x00}}},
+        {0xEF4019,
+         32 * kMiB,
+         0x1FF7000,
+         {{0x21, 0x01, 0xFF, 0x70, 0x00}, {0x5C, 0x01, 0xFF, 0x80, 0x00}, {0xDC, 0x01, 0xFE, 0x00, 0x00}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.jedec);
+        attach(c.jedec, c.size);
+        const int32_t h = connect();
+        // 4K + 32K up to the chip's end, then the 64K block below them: two calls.
+        const uint32_t from = c.address - 0x17000;
+        const Bytes data = pattern(c.size - from, 7);
+        ASSERT_TRUE(programAll(h, data, from));
+        uint32_t done = 0;
+        ASSERT_EQ(m_driver->eraseRange(h, c.address, c.size - c.address, &done), 1);
+        EXPECT_EQ(done, 0x9000u);
+        ASSERT_EQ(m_driver->eraseRange(h, from, 0x10000, &done), 1);
+        EXPECT_EQ(done, 0x10000u);
+        const auto contents = chip().contents();
+        Bytes expected = data;
+        std::fill(expected.begin(), expected.begin() + 0x10000, uint8_t{0xFF});
+        std::fill(expected.begin() + 0x17000, expected.end(), uint8_t{0xFF});
+        EXPECT_TRUE(std::equal(expected.begin(), expected.end(), contents.begin() + from));
+        std::vector<Bytes> erases;
+        for (const Bytes& cycle : cycles()) {
+            if (!cycle.empty() && (cycle[0] == 0x20 || cycle[0] == 0x52 || cycle[0] == 0xD8 ||
+                                   cycle[0] == 0x21 || cycle[0] == 0x5C || cycle[0] == 0xDC)) {
+                erases.push_back(cycle);
+            }
+        }
+        EXPECT_EQ(erases, c.erases);
+        EXPECT_EQ(m_driver->close(h), 1);
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Programmers, UsbEntryPoints,
                          testing::Values(Model{"CH341A", "ch341a", 0x5512}, Model{"CH347T", "ch347", 0x55DB},
                                          Model{"CH347F", "auto", 0x55DE}),
