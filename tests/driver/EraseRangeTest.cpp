@@ -201,11 +201,10 @@ INSTANTIATE_TEST_SUITE_P(
 // 0x10000, 4K at 0x20000; the chip starts all 0x00.
 struct FailureCase {
     const char* what;
-    uint32_t failBlock;  // the Nth block of the connection fails
-    uint8_t dropped;     // the chip never sees this opcode
-    bool stuck;          // the chip stays busy after its first erase
-    bool locked;         // the WP pin holds block protection
-    int32_t promise;     // QuovixSetVerifyLater
+    uint8_t dropped;  // the chip never sees this opcode
+    bool stuck;       // the chip stays busy after its first erase
+    bool locked;      // the WP pin holds block protection
+    int32_t promise;  // QuovixSetVerifyLater
     int32_t result;
     uint32_t done;
     size_t erased;  // bytes now 0xFF, all from 0x7000 on
@@ -217,7 +216,6 @@ class EraseRangeFailure : public EraseRangeTest, public testing::WithParamInterf
 TEST_P(EraseRangeFailure, ReportsWhatWasErasedBeforeTheFailingBlock) {
     const FailureCase& c = GetParam();
     attach(0xEF4017, 8 * kMiB);
-    backend->faults.failEraseBlock = c.failBlock;
     backend->dropped = c.dropped;
     if (c.stuck) {
         chip().setStuckBusy(StuckBusy::Erase);
@@ -240,15 +238,14 @@ TEST_P(EraseRangeFailure, ReportsWhatWasErasedBeforeTheFailingBlock) {
 
 INSTANTIATE_TEST_SUITE_P(
     Faults, EraseRangeFailure,
-    testing::Values(
-        FailureCase{"ThirdBlockFails", 3, 0, false, false, 0, 0, 0x9000, 0x9000, VELMOR_REASON_NONE},
-        FailureCase{"ReadBackFindsAnIgnoredErase", 0, spi::kErase64K, false, false, 0, 0, 0x9000, 0x9000,
-                    VELMOR_REASON_NONE},
-        FailureCase{"WithThePromiseTheCallerFindsIt", 0, spi::kErase64K, false, false, 1, 1, 0x1A000, 0xA000,
-                    VELMOR_REASON_NONE},
-        FailureCase{"ChipStaysBusy", 0, 0, true, false, 1, 0, 0, 0x1000, VELMOR_REASON_NONE},
-        FailureCase{"ProtectionHeldByWpPin", 0, 0, false, true, 0, 0, 0, 0, VELMOR_REASON_WRITE_PROTECTED},
-        FailureCase{"NoFault", 0, 0, false, false, 0, 1, 0x1A000, 0x1A000, VELMOR_REASON_NONE}),
+    testing::Values(FailureCase{"ReadBackFindsAnIgnoredErase", spi::kErase64K, false, false, 0, 0, 0x9000,
+                                0x9000, VELMOR_REASON_NONE},
+                    FailureCase{"WithThePromiseTheCallerFindsIt", spi::kErase64K, false, false, 1, 1, 0x1A000,
+                                0xA000, VELMOR_REASON_NONE},
+                    FailureCase{"ChipStaysBusy", 0, true, false, 1, 0, 0, 0x1000, VELMOR_REASON_NONE},
+                    FailureCase{"ProtectionHeldByWpPin", 0, false, true, 0, 0, 0, 0,
+                                VELMOR_REASON_WRITE_PROTECTED},
+                    FailureCase{"NoFault", 0, false, false, 0, 1, 0x1A000, 0x1A000, VELMOR_REASON_NONE}),
     [](const testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.what); });
 
 // Each block is read back once when the caller does not verify, never when it does.

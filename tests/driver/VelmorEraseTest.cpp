@@ -102,14 +102,5 @@ TEST_F(EraseEntry, FailureInTheMiddleReportsWhatWasErased) {
     EXPECT_EQ(readRange(h, 0x10000, 0x10000), std::vector<uint8_t>(0x10000, 0xFF));
 }
 
-TEST_F(EraseEntry, ProtectionTheWpPinHoldsIsNamed) {
-    configure("chip = 25X80\nblock_protect = 2\nhardware_protect = yes\n");
-    const int32_t h = connect();
-    uint32_t done = 77;
-    EXPECT_EQ(m_erase(h, 0, 0x1000, &done), 0);
-    EXPECT_EQ(done, 0u);
-    EXPECT_EQ(api().QuovixLastFailure(), VELMOR_REASON_WRITE_PROTECTED);
-}
-
 }  // namespace
 }  // namespace velmortest
