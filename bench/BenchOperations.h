@@ -22,12 +22,11 @@
 class BenchOperations {
 public:
     BenchOperations(const DriverApi& api, const std::string& dir)
-        : m_session(api, m_image,
-                    SessionPorts{m_status, m_boxes, m_sounds, m_window, m_view, m_commands, m_list, m_texts},
+        : m_session(api, m_image, SessionPorts{m_status, m_boxes, m_sounds, m_window, m_view},
                     dir + "/h_alor0.dll"),
           m_worker(m_session.state(),
                    [this](uint8_t code) { m_last = m_session.Execute(code).succeeded(); }) {
-        m_session.model().SelectAndApply(kDefaultChipModelRow);
+        m_session.model().ApplyChipModel(kDefaultChipModelRow);
         std::filesystem::copy_file(dir + "/image.bin", dir + "/h_alor1.dll",
                                    std::filesystem::copy_options::overwrite_existing);
         m_image.workCopy().Open(dir + "/h_alor1.dll", File::Mode::ReadWrite);
@@ -52,9 +51,6 @@ public:
 private:
     LastStatusLine m_status;
     YesBoxes m_boxes;
-    NoCommandStates m_commands;
-    NoControlTexts m_texts;
-    NoChipModelList m_list;
     SilentSounds m_sounds;
     InlineWindowThread m_window;
     NoReadView m_view;

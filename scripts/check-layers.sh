@@ -15,7 +15,7 @@ cli:        device image operations platform ports
 tools:      device hexview image operations platform ports widgets
 hexview:    image operations platform ports widgets
 operations: device image platform ports widgets
-device:     image platform ports
+device:     platform ports
 image:      platform ports
 widgets:    platform ports
 platform:   ports

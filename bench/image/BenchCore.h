@@ -21,7 +21,7 @@
 struct Core {
     explicit Core(const std::string& dir)
         : view(image, grid, scrollBar, commands, state),
-          loader(image, view, status, boxes, commands, texts, dir + "/h_alor1.dll", dir + "/h_alor0.dll") {
+          loader(image, view, status, boxes, dir + "/h_alor1.dll", dir + "/h_alor0.dll") {
         view.SetUpHexGrid();
         view.ResetScrollBar();
     }

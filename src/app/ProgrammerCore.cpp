@@ -30,14 +30,14 @@ ProgrammerCore::ProgrammerCore(ProgrammerPorts ports, ProgrammerResources resour
       m_boxes(ports.boxes),
       m_sounds(ports.sound, ports.commands, m_workDirectory),
       m_session(m_resources.driver, m_image,
-                SessionPorts{ports.status, m_boxes, m_sounds, ports.windowThread, *this, ports.commands,
-                             ports.modelList, ports.texts},
+                SessionPorts{ports.status, m_boxes, m_sounds, ports.windowThread, *this, &m_chipPanel},
                 m_chipWorkFilePath),
       m_state(m_session.state()),
+      m_chipPanel(m_session.model(), m_image, ports.commands, ports.modelList, ports.texts),
       m_hexView(m_image, m_grid, ports.scrollBar, ports.commands, m_state),
       m_cellEditor(m_image, m_hexView, m_grid, ports.status, m_boxes, ports.commands, ports.texts, m_state),
-      m_loader(m_image, m_hexView, ports.status, m_boxes, ports.commands, ports.texts, m_workCopyPath,
-               m_chipWorkFilePath),
+      m_loader(m_image, m_hexView, ports.status, m_boxes, m_workCopyPath, m_chipWorkFilePath),
+      m_loadedControls(ports.commands, ports.texts),
       m_changeLog(m_workDirectory + ChangeLogFileName),
       m_saver(m_image, m_loader, m_hexView, m_changeLog,
               SavePorts{ports.status, m_boxes, ports.commands, ports.texts, ports.fileDialog, ports.shell}),
@@ -59,6 +59,7 @@ ProgrammerCore::ProgrammerCore(ProgrammerPorts ports, ProgrammerResources resour
                                   m_cellEditor.OpenCellEditor(row, column, m_grid.CellText(row, column),
                                                               kBothDigits);
                               });
+    m_loader.SetControls(&m_loadedControls);
     m_loader.SetEditModeQuery([this] { return m_cellEditor.editMode(); });
     m_loader.SetCloseCellEditor([this] { m_cellEditor.CloseCellEditor(); });
     m_saver.SetCommitCellEdit([this] { CommitCellEdit(); });
@@ -83,8 +84,7 @@ void ProgrammerCore::Initialise() {
     m_logPath = m_changeLog.path();
     m_changeLog.CreateIfMissing();
     m_hexView.ResetScrollBar();
-    m_ports.modelList.SelectRow(kDefaultChipModelRow);
-    m_session.model().ApplyChipModel(kDefaultChipModelRow);
+    m_chipPanel.SelectDefaultRow();
     m_sounds.Restore();
     // The driver table was bound by the application when it loaded the library.
     m_state.WorkerCommand = WorkerCode::DetectQuiet;
@@ -170,7 +170,7 @@ void ProgrammerCore::HandleCommand(int id) {
 
 void ProgrammerCore::OnChipModelChanged(int row) {
     if (m_shutDown) return;
-    m_session.model().ApplyChipModel(row);
+    m_chipPanel.ApplyUserRow(row);
 }
 
 void ProgrammerCore::OnFilesDropped(const std::vector<std::string>& paths) {

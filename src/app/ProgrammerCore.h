@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/ChipPanel.h"
 #include "app/PromptSounds.h"
 #include "device/ChipModel.h"
 #include "hexview/CellEditor.h"
@@ -185,12 +186,14 @@ private:
     ClosingBoxes m_boxes;
     FileImage m_image;
     PromptSounds m_sounds;
-    ProgrammerSession m_session;
-    WorkerState& m_state;  // the session's
+    ProgrammerSession m_session;  // hears its checks through m_chipPanel, first used by the worker
+    WorkerState& m_state;         // the session's
+    ChipPanel m_chipPanel;
     GridModel m_grid;
     HexView m_hexView;
     CellEditor m_cellEditor;
     ImageLoader m_loader;
+    LoadedImageControls m_loadedControls;
     ChangeLog m_changeLog;
     ImageSaver m_saver;
     AddressJump m_addressJump;

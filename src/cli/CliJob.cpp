@@ -56,12 +56,10 @@ public:
           m_console(console),
           m_status(console, setup.index, setup.clock),
           m_boxes(console, setup.index, setup.options.allowOverflow, setup.options.maxDifferences),
-          m_session(setup.api, m_image,
-                    SessionPorts{m_status, m_boxes, m_sounds, m_window, m_readView, m_commands, m_modelList,
-                                 m_texts},
+          m_session(setup.api, m_image, SessionPorts{m_status, m_boxes, m_sounds, m_window, m_readView},
                     setup.workDirectory + kChipWorkName),
-          m_loader(m_image, m_view, m_status, m_boxes, m_commands, m_texts,
-                   setup.workDirectory + kWorkCopyName, setup.workDirectory + kChipWorkName) {
+          m_loader(m_image, m_view, m_status, m_boxes, setup.workDirectory + kWorkCopyName,
+                   setup.workDirectory + kChipWorkName) {
         m_session.model().ApplyChipModel(kDefaultChipModelRow);
         m_session.device().SetIndex(setup.index);
         m_session.device().ForceModelRow(setup.forcedRow);
@@ -155,9 +153,6 @@ private:
     ConsoleOutput& m_console;
     JobStatusLine m_status;
     OptionAnswers m_boxes;
-    NoCommandStates m_commands;
-    NoControlTexts m_texts;
-    NoChipModelList m_modelList;
     SilentSounds m_sounds;
     InlineWindowThread m_window;
     NoReadView m_readView;

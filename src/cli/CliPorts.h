@@ -68,24 +68,6 @@ private:
 std::string OneLineBoxText(const std::string& text);
 
 // The window's remaining ports do nothing on the command line.
-class NoCommandStates : public CommandStates {
-public:
-    void SetEnabled(int, bool) override {}
-    bool IsEnabled(int) const override { return true; }
-    void SetChecked(int, bool) override {}
-    bool IsChecked(int) const override { return false; }
-};
-
-class NoControlTexts : public ControlTexts {
-public:
-    void SetText(int, const std::string&) override {}
-};
-
-class NoChipModelList : public ChipModelList {
-public:
-    void SelectRow(int) override {}
-};
-
 class SilentSounds : public PromptSoundPort {
 public:
     void PlayPromptSound(const std::string&) override {}

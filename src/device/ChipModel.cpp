@@ -2,9 +2,6 @@
 
 #include <cstdio>
 
-#include "ports/CommandIds.h"
-#include "ports/WindowPorts.h"
-
 namespace {
 constexpr uint32_t kOneMiB = 1048576;
 
@@ -34,17 +31,6 @@ uint32_t ChipModelSelection::CapacityOfRow(int row) {
 }
 
 void ChipModelSelection::ApplyChipModel(int row) {
-    const uint32_t capacity = CapacityOfRow(row);
     m_row = row;
-    m_capacity = capacity;
-    m_texts.SetText(CommandId::CapacityLabel, CapacityLabelText(capacity));
-}
-
-void ChipModelSelection::SelectAndApply(int row) {
-    m_list.SelectRow(row);
-    ApplyChipModel(row);
-}
-
-void ChipModelSelection::ShowIdentity(const std::string& line) {
-    m_texts.SetText(CommandId::ChipIdentityLabel, line);
+    m_capacity = CapacityOfRow(row);
 }

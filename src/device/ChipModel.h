@@ -5,9 +5,6 @@
 #include <cstdint>
 #include <string>
 
-class ChipModelList;
-class ControlTexts;
-
 // One row of the chip model list; capacity 2^(row + 17) bytes.
 struct ChipModelRow {
     const char* text;
@@ -39,17 +36,12 @@ std::string CapacityText(uint32_t capacity);
 std::string BitsText(uint32_t capacity);
 
 // The selected chip model and ChipCapacity. Changed by the user on the window
-// thread and by a detection on the worker; read by the operations.
+// thread and by a check on the worker; read by the operations. Showing it is the
+// front end's business.
 class ChipModelSelection {
 public:
-    ChipModelSelection(ChipModelList& list, ControlTexts& texts) : m_list(list), m_texts(texts) {}
-
-    // The user picked a row (or a detection selected one): recompute capacity and label.
+    // The user picked a row, or a check selected one: recompute the capacity.
     void ApplyChipModel(int row);
-    // A detection selects a row in the list and applies it.
-    void SelectAndApply(int row);
-    // The identity line under the capacity label (read-only), set by every detection.
-    void ShowIdentity(const std::string& line);
 
     int row() const { return m_row; }
     uint32_t ChipCapacity() const { return m_capacity; }
@@ -58,8 +50,6 @@ public:
     static uint32_t CapacityOfRow(int row);
 
 private:
-    ChipModelList& m_list;
-    ControlTexts& m_texts;
     std::atomic<int> m_row{-1};
     std::atomic<uint32_t> m_capacity{1048576};
 };

@@ -3,15 +3,12 @@
 #include <cstdio>
 #include <string>
 
-#include "device/ChipIdentityText.h"
 #include "device/ChipModel.h"
 #include "device/Device.h"
+#include "device/DeviceState.h"
 #include "device/DeviceTexts.h"
-#include "image/FileImage.h"
-#include "ports/CommandIds.h"
 #include "ports/MessageBoxes.h"
 #include "ports/StatusLine.h"
-#include "ports/WindowPorts.h"
 
 namespace {
 std::string WithCapacity(const char* format, const std::string& capacity) {
@@ -21,22 +18,11 @@ std::string WithCapacity(const char* format, const std::string& capacity) {
 }
 }  // namespace
 
-Detection::Detection(Device& device, ChipModelSelection& model, StatusLine& status, MessageBoxes& boxes,
-                     CommandStates& commands, const FileImage& image)
-    : m_device(device),
-      m_model(model),
-      m_status(status),
-      m_boxes(boxes),
-      m_commands(commands),
-      m_image(image) {}
+Detection::Detection(Device& device, const ChipModelSelection& model, StatusLine& status, MessageBoxes& boxes)
+    : m_device(device), m_model(model), m_status(status), m_boxes(boxes) {}
 
 int Detection::Probe() {
-    if (!m_image.loaded()) m_commands.SetEnabled(CommandId::DataView, false);
-    if (m_device.handle() != 0) m_device.CloseDevice();
-    const int state = m_device.OpenAndPrepare();
-    m_device.CloseDevice();
-    m_model.ShowIdentity(ChipIdentityLine(m_device.identity()));
-    if (state == ChipReady) m_commands.SetEnabled(CommandId::DataView, true);
+    const int state = m_device.Probe();
     if (state == NoProgrammer) TellAccessDeniedOnce();
     return state;
 }

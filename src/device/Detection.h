@@ -1,9 +1,7 @@
 #pragma once
 
 class ChipModelSelection;
-class CommandStates;
 class Device;
-class FileImage;
 class MessageBoxes;
 class StatusLine;
 
@@ -11,23 +9,20 @@ class StatusLine;
 // with a box (F5). Both close the connection again and return the state 0, 1 or 2.
 class Detection {
 public:
-    Detection(Device& device, ChipModelSelection& model, StatusLine& status, MessageBoxes& boxes,
-              CommandStates& commands, const FileImage& image);
+    Detection(Device& device, const ChipModelSelection& model, StatusLine& status, MessageBoxes& boxes);
 
     int DetectQuiet();
     int DetectWithMessage();
 
 private:
-    // Probe, close, and enable the data view when a chip was found.
+    // The device's probe, then the box about a programmer the user may not open.
     int Probe();
     // The box about a programmer the user may not open, at the first detection that meets it.
     void TellAccessDeniedOnce();
 
     Device& m_device;
-    ChipModelSelection& m_model;
+    const ChipModelSelection& m_model;
     StatusLine& m_status;
     MessageBoxes& m_boxes;
-    CommandStates& m_commands;
-    const FileImage& m_image;
     bool m_accessDeniedTold = false;
 };

@@ -1,9 +1,7 @@
 #include "device/Device.h"
 
+#include "device/CheckObserver.h"
 #include "device/ChipModel.h"
-#include "image/FileImage.h"
-#include "ports/CommandIds.h"
-#include "ports/WindowPorts.h"
 
 namespace {
 // The chip kind the program works with, passed to and expected from the driver.
@@ -11,15 +9,25 @@ constexpr int32_t kSpiFlashKind = 5;
 constexpr int32_t kProbeWriteTime = 5;
 }  // namespace
 
-Device::Device(const DriverApi& api, ChipModelSelection& model, CommandStates& commands,
-               const FileImage& image)
-    : m_api(api), m_model(model), m_commands(commands), m_image(image) {}
+Device::Device(const DriverApi& api, ChipModelSelection& model) : m_api(api), m_model(model) {}
 
 int Device::CheckDevice() {
-    if (!m_image.loaded()) m_commands.SetEnabled(CommandId::DataView, false);
+    if (m_observer) m_observer->CheckStarting();
     if (m_handle != 0) CloseDevice();
     const int state = OpenAndPrepare();
-    if (state == ChipReady) m_commands.SetEnabled(CommandId::DataView, true);
+    if (m_observer) m_observer->CheckEnded(state);
+    return state;
+}
+
+int Device::Probe() {
+    if (m_observer) m_observer->CheckStarting();
+    if (m_handle != 0) CloseDevice();
+    const int state = OpenAndPrepare();
+    CloseDevice();
+    if (m_observer) {
+        m_observer->IdentityFound(m_identity);
+        m_observer->CheckEnded(state);
+    }
     return state;
 }
 
@@ -46,7 +54,7 @@ int Device::OpenAndPrepare() {
 
 void Device::QueryChip() {
     if (m_forcedRow >= 0) {
-        m_model.SelectAndApply(m_forcedRow);
+        SelectRow(m_forcedRow);
         return;
     }
     if (!m_api.QuovixGetFlashInfo) return;
@@ -57,7 +65,12 @@ void Device::QueryChip() {
     const int c = code & 255;
     // Codes up to the largest row (25X01G); anything larger stays unknown to the window.
     if (c < kSmallestChipCode || c > kLargestChipCode) return;
-    m_model.SelectAndApply(c - kSmallestChipCode);
+    SelectRow(c - kSmallestChipCode);
+}
+
+void Device::SelectRow(int row) {
+    m_model.ApplyChipModel(row);
+    if (m_observer) m_observer->ModelRowSelected(row);
 }
 
 void Device::QueryIdentity() {

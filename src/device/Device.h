@@ -7,9 +7,8 @@
 #include "device/DeviceState.h"
 #include "platform/DriverApi.h"
 
+class CheckObserver;
 class ChipModelSelection;
-class CommandStates;
-class FileImage;
 
 // The programmer connection: one handle for the whole program (per job on the
 // command line), opened by
@@ -17,7 +16,10 @@ class FileImage;
 // call, never as a call through a null pointer. One thread at a time uses it.
 class Device {
 public:
-    Device(const DriverApi& api, ChipModelSelection& model, CommandStates& commands, const FileImage& image);
+    Device(const DriverApi& api, ChipModelSelection& model);
+
+    // Who hears the checks (the window); none on the command line. Set before the worker runs.
+    void SetObserver(CheckObserver* observer) { m_observer = observer; }
 
     // Replaces the entry point table (binding at start-up, before the worker runs).
     void SetApi(const DriverApi& api) { m_api = api; }
@@ -26,8 +28,12 @@ public:
     int32_t index() const { return m_index; }
 
     // 0 no programmer, 1 programmer without a usable chip, 2 chip ready. Leaves
-    // the connection open whenever the open was reached.
+    // the connection open whenever the open was reached. The model holds the row
+    // the chip selected; the observer hears the check.
     int CheckDevice();
+    // A detection's check: as CheckDevice, then closes the connection before the
+    // observer hears the identity and the end; the identity stays readable.
+    int Probe();
     void CloseDevice();
     // Asks the programmer for the chip and selects the matching model row; a
     // forced row (the command line's --chip) wins over what the chip answers.
@@ -40,14 +46,8 @@ public:
     // driver cannot tell.
     const std::optional<VelmorChipIdentity>& identity() const { return m_identity; }
 
-    // The connection part of a check, shared with the detections: enumerate, open,
-    // self-test, prepare the chip and query it. Returns the state reached; the
-    // connection stays open whenever the open was reached.
-    int OpenAndPrepare();
-
     int32_t handle() const { return m_handle; }
     const DriverApi& api() const { return m_api; }
-    ChipModelSelection& model() { return m_model; }
 
     // Guarded driver calls: false (or -1 for transfers) when the entry point is missing.
     bool SetFlashInfo(int32_t kind, int32_t size);
@@ -62,10 +62,16 @@ public:
     int64_t Read(uint8_t* buffer, uint32_t length, uint32_t address);
 
 private:
+    // The connection part of both checks: enumerate, open, self-test, prepare the
+    // chip and query it. Returns the state reached; the connection stays open
+    // whenever the open was reached.
+    int OpenAndPrepare();
+    // A row the chip selected: into the model, then to the observer.
+    void SelectRow(int row);
+
     DriverApi m_api;
     ChipModelSelection& m_model;
-    CommandStates& m_commands;
-    const FileImage& m_image;
+    CheckObserver* m_observer = nullptr;
     std::atomic<int32_t> m_handle{0};
     int32_t m_index = 0;
     int m_forcedRow = -1;

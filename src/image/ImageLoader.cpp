@@ -24,15 +24,44 @@ std::vector<OpenDialogFilter> OpenDialogFilters() {
     };
 }
 
+void LoadedImageControls::ShowLoaded(const FileImage& image, bool chipData, bool editMode) {
+    if (!chipData) {
+        m_texts.SetText(CommandId::SizeLabel, image.sizeText());
+        m_texts.SetText(CommandId::ChecksumLabel, image.checksumText());
+        m_texts.SetText(CommandId::NameLabel, image.nameText());
+        m_texts.SetText(CommandId::PathBox, image.displayPath());
+        m_commands.SetEnabled(CommandId::SaveAs, true);
+        m_commands.SetEnabled(CommandId::Find, true);
+        if (editMode) m_commands.SetEnabled(CommandId::Fill, true);
+        m_commands.SetEnabled(CommandId::GotoAddress, true);
+        m_commands.SetEnabled(CommandId::EditModeMenu, true);
+        m_commands.SetEnabled(CommandId::DataView, true);
+        m_commands.SetEnabled(CommandId::Save, false);
+    } else {
+        m_texts.SetText(CommandId::SizeLabel, image.sizeText());
+        m_texts.SetText(CommandId::ChecksumLabel, image.checksumText());
+        m_texts.SetText(CommandId::NameLabel, "芯片内数据");
+        m_commands.SetEnabled(CommandId::SaveAs, true);
+        m_commands.SetEnabled(CommandId::Find, true);
+        m_commands.SetEnabled(CommandId::DataView, true);
+        m_commands.SetEnabled(CommandId::EditModeMenu, true);
+        m_commands.SetEnabled(CommandId::Save, true);
+        if (editMode) m_commands.SetEnabled(CommandId::Fill, true);
+        m_commands.SetEnabled(CommandId::GotoAddress, true);
+        m_texts.SetText(CommandId::PathBox, "芯片内数据，尚未保存!");
+    }
+}
+
+bool LoadedImageControls::OpenEnabled() const {
+    return m_commands.IsEnabled(CommandId::Open);
+}
+
 ImageLoader::ImageLoader(FileImage& image, ImageObserver& view, StatusLine& status, MessageBoxes& boxes,
-                         CommandStates& commands, ControlTexts& texts, std::string workCopyPath,
-                         std::string chipWorkFilePath)
+                         std::string workCopyPath, std::string chipWorkFilePath)
     : m_image(image),
       m_view(view),
       m_status(status),
       m_boxes(boxes),
-      m_commands(commands),
-      m_texts(texts),
       m_workCopyPath(std::move(workCopyPath)),
       m_chipWorkFilePath(std::move(chipWorkFilePath)) {}
 
@@ -150,40 +179,19 @@ void ImageLoader::LoadImageFile(const std::string& path, bool userOpened) {
         m_status.SetStatus("文件打开成功", false, false);
         m_view.ImageFocusCleared();
         if (m_closeCellEditor) m_closeCellEditor();
-        m_texts.SetText(CommandId::SizeLabel, m_image.sizeText());
-        m_texts.SetText(CommandId::ChecksumLabel, m_image.checksumText());
-        m_texts.SetText(CommandId::NameLabel, m_image.nameText());
-        m_texts.SetText(CommandId::PathBox, m_image.displayPath());
         m_image.SetLoaded(true);
-        m_commands.SetEnabled(CommandId::SaveAs, true);
-        m_commands.SetEnabled(CommandId::Find, true);
-        if (editMode) m_commands.SetEnabled(CommandId::Fill, true);
-        m_commands.SetEnabled(CommandId::GotoAddress, true);
-        m_commands.SetEnabled(CommandId::EditModeMenu, true);
-        m_commands.SetEnabled(CommandId::DataView, true);
-        m_commands.SetEnabled(CommandId::Save, false);
     } else {
         m_status.SetStatus("读取成功！", false, false);
         m_image.SetLoaded(true);
         m_view.ImageFocusCleared();
         if (m_closeCellEditor) m_closeCellEditor();
-        m_texts.SetText(CommandId::SizeLabel, m_image.sizeText());
-        m_texts.SetText(CommandId::ChecksumLabel, m_image.checksumText());
-        m_texts.SetText(CommandId::NameLabel, "芯片内数据");
-        m_commands.SetEnabled(CommandId::SaveAs, true);
-        m_commands.SetEnabled(CommandId::Find, true);
-        m_commands.SetEnabled(CommandId::DataView, true);
-        m_commands.SetEnabled(CommandId::EditModeMenu, true);
-        m_commands.SetEnabled(CommandId::Save, true);
-        if (editMode) m_commands.SetEnabled(CommandId::Fill, true);
-        m_commands.SetEnabled(CommandId::GotoAddress, true);
-        m_texts.SetText(CommandId::PathBox, "芯片内数据，尚未保存!");
     }
+    if (m_controls) m_controls->ShowLoaded(m_image, chipData, editMode);
     m_view.ImageChanged();
 }
 
 bool ImageLoader::HandleDroppedFiles(const std::vector<std::string>& paths, bool workerIdle) {
-    if (!workerIdle || !m_commands.IsEnabled(CommandId::Open)) {
+    if (!workerIdle || (m_controls && !m_controls->OpenEnabled())) {
         m_boxes.Show("当前不能执行此操作！   ", "提示", MessageIcon::Information);
         return false;
     }

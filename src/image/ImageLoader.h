@@ -19,15 +19,33 @@ std::vector<OpenDialogFilter> OpenDialogFilters();
 // Extension the Open dialog adds to a name typed without one.
 inline constexpr const char* kOpenDialogDefaultExtension = "bin";
 
+// The window's labels and commands that follow the loaded image. The
+// command-line tool loads without them.
+class LoadedImageControls {
+public:
+    LoadedImageControls(CommandStates& commands, ControlTexts& texts)
+        : m_commands(commands), m_texts(texts) {}
+
+    // After a load of a user file or of the chip's data: its labels and the commands an image makes usable.
+    void ShowLoaded(const FileImage& image, bool chipData, bool editMode);
+    // Files are taken only while Open is usable.
+    bool OpenEnabled() const;
+
+private:
+    CommandStates& m_commands;
+    ControlTexts& m_texts;
+};
+
 // The one loader: copies a file into the work copy, keeps the file open as the
 // source, computes length, checksum and texts, and shows the first page. Runs on
 // the window thread (the worker reaches it through WindowThread).
 class ImageLoader {
 public:
     ImageLoader(FileImage& image, ImageObserver& view, StatusLine& status, MessageBoxes& boxes,
-                CommandStates& commands, ControlTexts& texts, std::string workCopyPath,
-                std::string chipWorkFilePath);
+                std::string workCopyPath, std::string chipWorkFilePath);
 
+    // The window's labels and commands; without them a load shows only the view and the status.
+    void SetControls(LoadedImageControls* controls) { m_controls = controls; }
     // The cell editor closes on every load so nothing typed for the old image reaches the new one.
     void SetCloseCellEditor(std::function<void()> close) { m_closeCellEditor = std::move(close); }
     // Edit mode decides whether the fill entry is enabled.
@@ -65,8 +83,7 @@ private:
     ImageObserver& m_view;
     StatusLine& m_status;
     MessageBoxes& m_boxes;
-    CommandStates& m_commands;
-    ControlTexts& m_texts;
+    LoadedImageControls* m_controls = nullptr;
     std::string m_workCopyPath;
     std::string m_chipWorkFilePath;
     std::function<void()> m_closeCellEditor;

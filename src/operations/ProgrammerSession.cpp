@@ -3,11 +3,12 @@
 ProgrammerSession::ProgrammerSession(const DriverApi& api, FileImage& image, SessionPorts ports,
                                      std::string chipWorkFilePath)
     : m_chipWorkFilePath(std::move(chipWorkFilePath)),
-      m_model(ports.modelList, ports.texts),
-      m_device(api, m_model, ports.commands, image),
-      m_detection(m_device, m_model, ports.status, ports.boxes, ports.commands, image),
+      m_device(api, m_model),
+      m_detection(m_device, m_model, ports.status, ports.boxes),
       m_operations(OperationContext{m_state, m_device, m_model, image, ports.status, ports.boxes,
-                                    ports.sounds, ports.window, ports.readView, m_chipWorkFilePath}) {}
+                                    ports.sounds, ports.window, ports.readView, m_chipWorkFilePath}) {
+    m_device.SetObserver(ports.checks);
+}
 
 OperationOutcome ProgrammerSession::Execute(uint8_t code) {
     switch (code) {

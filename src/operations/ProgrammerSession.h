@@ -11,9 +11,7 @@
 #include "operations/WorkerState.h"
 #include "platform/DriverApi.h"
 
-class ChipModelList;
-class CommandStates;
-class ControlTexts;
+class CheckObserver;
 class FileImage;
 class MessageBoxes;
 class PromptSoundPort;
@@ -27,9 +25,8 @@ struct SessionPorts {
     PromptSoundPort& sounds;
     WindowThread& window;
     ReadChipView& readView;
-    CommandStates& commands;
-    ChipModelList& modelList;
-    ControlTexts& texts;
+    // Hears the connection checks (the window's model list, labels and commands); none on the command line.
+    CheckObserver* checks = nullptr;
 };
 
 // The programmer as every front end drives it: worker state, chip model, device,

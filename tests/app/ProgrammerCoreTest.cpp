@@ -258,6 +258,8 @@ TEST_F(ProgrammerCoreTest, InitialisationRunsInOrderAndStartsWithAQuietDetection
     EXPECT_LT(row, label);
     EXPECT_LT(label, soundsOff);
     EXPECT_LT(soundsOff, detected);
+    // The window hears the detection: its chip makes the data view usable without a file.
+    EXPECT_TRUE(commands.IsEnabled(CommandId::DataView));
     EXPECT_EQ(core->model().ChipCapacity(), 1048576u);
     // First run: the settings file is created holding 0.
     EXPECT_EQ(dir.Read("halor2.dll"), std::vector<uint8_t>{0});

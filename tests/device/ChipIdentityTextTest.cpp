@@ -5,12 +5,11 @@
 #include <string>
 
 #include "FakeDriver.h"
-#include "RecordingPorts.h"
+#include "RecordingCheckObserver.h"
 #include "device/ChipIdentityText.h"
 #include "device/ChipModel.h"
 #include "device/Detection.h"
 #include "device/Device.h"
-#include "image/FileImage.h"
 
 namespace {
 
@@ -72,14 +71,15 @@ int32_t VELMOR_CALL FakeGetChipIdentity(int32_t, VelmorChipIdentity* out) {
 class DetectionIdentityTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        model.SelectAndApply(kDefaultChipModelRow);
+        model.ApplyChipModel(kDefaultChipModelRow);
         g_identityResult = 1;
     }
     int Detect() {
         DriverApi api = driver.Api();
         api.QuovixGetChipIdentity = FakeGetChipIdentity;
-        Device device(api, model, commands, image);
-        Detection detection(device, model, status, boxes, commands, image);
+        Device device(api, model);
+        device.SetObserver(&checks);
+        Detection detection(device, model, status, boxes);
         log.Clear();
         const int state = detection.DetectQuiet();
         identity = device.identity();
@@ -90,20 +90,17 @@ protected:
     EventLog log;
     RecordingStatusLine status{log};
     ScriptedMessageBoxes boxes{log};
-    RecordingCommandStates commands{log};
-    RecordingChipModelList list{log};
-    RecordingControlTexts texts{log};
-    ChipModelSelection model{list, texts};
-    FileImage image;
+    RecordingCheckObserver checks{log};
+    ChipModelSelection model;
     std::optional<VelmorChipIdentity> identity;
 };
 
-TEST_F(DetectionIdentityTest, EveryDetectionSetsTheLineAfterTheModel) {
+TEST_F(DetectionIdentityTest, EveryDetectionReportsTheIdentityAfterTheModel) {
     g_identity = Identity(0xEF4020, VELMOR_IDENTITY_DATABASE, "Winbond", "W25Q512JV", 64 << 20, 3300);
     driver.SetChipInfo(5, 25);
     EXPECT_EQ(Detect(), 2);
-    EXPECT_EQ(log.With("text:"),
-              (std::vector<std::string>{"text:1082|64Mbytes", "text:1083|EF4020 Winbond W25Q512JV"}));
+    EXPECT_EQ(log.With("check-"), (std::vector<std::string>{"check-start", "check-row:9",
+                                                            "check-identity:EF4020", "check-end:2"}));
     EXPECT_EQ(model.ChipCapacity(), 64u << 20);
     ASSERT_TRUE(identity);
     EXPECT_EQ(identity->size, 64u << 20);
@@ -111,7 +108,7 @@ TEST_F(DetectionIdentityTest, EveryDetectionSetsTheLineAfterTheModel) {
     // The next detection without a chip clears it.
     driver.SetResult(FakeEntry::SetFlashInfo, 0);
     EXPECT_EQ(Detect(), 1);
-    EXPECT_EQ(log.With("text:"), (std::vector<std::string>{"text:1083|"}));
+    EXPECT_EQ(log.With("check-identity:"), (std::vector<std::string>{"check-identity:none"}));
     EXPECT_FALSE(identity);
 }
 
@@ -119,14 +116,15 @@ TEST_F(DetectionIdentityTest, UnknownChipKeepsTheSelectedModel) {
     g_identity = Identity(0xAB1234, VELMOR_IDENTITY_UNKNOWN, "", "", 0, 0);
     driver.SetChipInfo(1, 0);
     EXPECT_EQ(Detect(), 2);
-    EXPECT_EQ(log.With("text:"), (std::vector<std::string>{"text:1083|未知芯片 AB1234"}));
+    EXPECT_EQ(log.With("check-"),
+              (std::vector<std::string>{"check-start", "check-identity:AB1234", "check-end:2"}));
     EXPECT_EQ(model.row(), kDefaultChipModelRow);
 }
 
-TEST_F(DetectionIdentityTest, FailedIdentityCallLeavesTheLineEmpty) {
+TEST_F(DetectionIdentityTest, FailedIdentityCallReportsNone) {
     g_identityResult = 0;
     EXPECT_EQ(Detect(), 2);
-    EXPECT_EQ(log.With("text:"), (std::vector<std::string>{"text:1083|"}));
+    EXPECT_EQ(log.With("check-identity:"), (std::vector<std::string>{"check-identity:none"}));
     EXPECT_FALSE(identity);
 }
 

@@ -3,9 +3,7 @@
 #include <set>
 #include <string>
 
-#include "RecordingPorts.h"
 #include "device/ChipModel.h"
-#include "ports/CommandIds.h"
 
 namespace {
 
@@ -44,18 +42,13 @@ TEST_P(ChipModelRowTest, RowGivesCapacityLabelAndDetectionTexts) {
     EXPECT_STREQ(kChipModels[static_cast<size_t>(c.row)].text, c.text);
     EXPECT_EQ(kChipModels[static_cast<size_t>(c.row)].capacity, c.capacity);
 
-    EventLog log;
-    RecordingChipModelList list(log);
-    RecordingControlTexts texts(log);
-    ChipModelSelection selection(list, texts);
+    ChipModelSelection selection;
     selection.ApplyChipModel(c.row);
     EXPECT_EQ(selection.ChipCapacity(), c.capacity);
     EXPECT_EQ(selection.row(), c.row);
-    EXPECT_EQ(texts.Text(CommandId::CapacityLabel), c.label);
+    EXPECT_EQ(CapacityLabelText(selection.ChipCapacity()), c.label);
     EXPECT_EQ(CapacityText(selection.ChipCapacity()), c.capacityText);
     EXPECT_EQ(BitsText(selection.ChipCapacity()), c.bitsText);
-    // The user's own pick changes no list selection.
-    EXPECT_TRUE(log.With("select-row:").empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryRow, ChipModelRowTest, ::testing::ValuesIn(kRows),
@@ -72,35 +65,17 @@ TEST(ChipModelTable, SelfCheck) {
 }
 
 TEST(ChipModelSelection, CapacityBeforeAnyRowIsApplied) {
-    EventLog log;
-    RecordingChipModelList list(log);
-    RecordingControlTexts texts(log);
-    ChipModelSelection selection(list, texts);
+    ChipModelSelection selection;
     EXPECT_EQ(selection.ChipCapacity(), 1048576u);
-    EXPECT_TRUE(log.Events().empty());
 }
 
 TEST(ChipModelSelection, NoSelectionWrapsTo64KiB) {
-    EventLog log;
-    RecordingChipModelList list(log);
-    RecordingControlTexts texts(log);
-    ChipModelSelection selection(list, texts);
+    ChipModelSelection selection;
     selection.ApplyChipModel(-1);
     EXPECT_EQ(selection.ChipCapacity(), 65536u);
-    EXPECT_EQ(log.Events(), std::vector<std::string>{"text:1082|64Kbytes"});
+    EXPECT_EQ(CapacityLabelText(65536), "64Kbytes");
     EXPECT_EQ(CapacityText(65536), "64KB");
     EXPECT_EQ(BitsText(65536), "(512Kbits)");
-}
-
-TEST(ChipModelSelection, SelectAndApplySelectsTheRowThenSetsTheLabel) {
-    EventLog log;
-    RecordingChipModelList list(log);
-    RecordingControlTexts texts(log);
-    ChipModelSelection selection(list, texts);
-    selection.SelectAndApply(6);
-    EXPECT_EQ(log.Events(), (std::vector<std::string>{"select-row:6", "text:1082|8Mbytes"}));
-    EXPECT_EQ(list.row(), 6);
-    EXPECT_EQ(selection.ChipCapacity(), 8388608u);
 }
 
 struct TextBoundary {

@@ -6,11 +6,11 @@
 #include <vector>
 
 #include "FakeDriver.h"
+#include "RecordingCheckObserver.h"
 #include "RecordingPorts.h"
 #include "device/ChipModel.h"
 #include "device/Detection.h"
 #include "device/Device.h"
-#include "image/FileImage.h"
 
 namespace {
 
@@ -21,7 +21,7 @@ struct DetectCase {
     std::function<void(FakeDriver&)> setup;
     int state;
     Lines calls;
-    Lines modelEvents;  // list selection and capacity label, in order
+    Lines modelEvents;  // the row the check selected
     Lines quiet;        // status line of the quiet detection
     Lines loud;         // status line and box of the detection with a box
 };
@@ -79,7 +79,7 @@ const DetectCase kCases[] = {
      [](FakeDriver& f) { f.SetChipInfo(5, 18); },
      2,
      kReadyCalls,
-     {"select-row:2", "text:1082|512Kbytes"},
+     {"check-row:2"},
      {"status:设备已连接，检测到512KB芯片"},
      {"status:设备已连接，检测到512KB芯片   ",
       "box:芯片信息|information|设备已连接，并检测到芯片     \r\n芯片容量:512KB (4Mbits)"}},
@@ -95,7 +95,7 @@ const DetectCase kCases[] = {
      [](FakeDriver& f) { f.SetChipInfo(5, 23); },
      2,
      kReadyCalls,
-     {"select-row:7", "text:1082|16Mbytes"},
+     {"check-row:7"},
      {"status:设备已连接，检测到16MB芯片"},
      {"status:设备已连接，检测到16MB芯片   ",
       "box:芯片信息|information|设备已连接，并检测到芯片     \r\n芯片容量:16MB (128Mbits)"}},
@@ -103,7 +103,7 @@ const DetectCase kCases[] = {
      [](FakeDriver& f) { f.SetChipInfo(5, 24); },
      2,
      kReadyCalls,
-     {"select-row:8", "text:1082|32Mbytes"},
+     {"check-row:8"},
      {"status:设备已连接，检测到32MB芯片"},
      {"status:设备已连接，检测到32MB芯片   ",
       "box:芯片信息|information|设备已连接，并检测到芯片     \r\n芯片容量:32MB (256Mbits)"}},
@@ -111,7 +111,7 @@ const DetectCase kCases[] = {
      [](FakeDriver& f) { f.SetChipInfo(5, 16); },
      2,
      kReadyCalls,
-     {"select-row:0", "text:1082|128Kbytes"},
+     {"check-row:0"},
      {"status:设备已连接，检测到128KB芯片"},
      {"status:设备已连接，检测到128KB芯片   ",
       "box:芯片信息|information|设备已连接，并检测到芯片     \r\n芯片容量:128KB (1Mbits)"}},
@@ -130,20 +130,18 @@ const DetectCase kCases[] = {
 
 class DetectionTest : public ::testing::TestWithParam<DetectCase> {
 protected:
-    void SetUp() override {
-        model.SelectAndApply(kDefaultChipModelRow);
-        log.Clear();
-    }
+    void SetUp() override { model.ApplyChipModel(kDefaultChipModelRow); }
     void TearDown() override {
         EXPECT_EQ(driver.CallCount(FakeEntry::SetBP1), 0);
         EXPECT_TRUE(driver.Violations().empty()) << ::testing::PrintToString(driver.Violations());
     }
     Detection& Make() {
-        device = std::make_unique<Device>(driver.Api(), model, commands, image);
-        detection = std::make_unique<Detection>(*device, model, status, boxes, commands, image);
+        device = std::make_unique<Device>(driver.Api(), model);
+        device->SetObserver(&checks);
+        detection = std::make_unique<Detection>(*device, model, status, boxes);
         return *detection;
     }
-    // What the user sees: status line and boxes, and the model list and label.
+    // What the user sees (status line and boxes) and what the check reported.
     Lines Seen(const std::vector<std::string>& prefixes) const {
         Lines out;
         for (const auto& e : log.Events())
@@ -156,11 +154,8 @@ protected:
     EventLog log;
     RecordingStatusLine status{log};
     ScriptedMessageBoxes boxes{log};
-    RecordingCommandStates commands{log};
-    RecordingChipModelList list{log};
-    RecordingControlTexts texts{log};
-    ChipModelSelection model{list, texts};
-    FileImage image;
+    RecordingCheckObserver checks{log};
+    ChipModelSelection model;
     std::unique_ptr<Device> device;
     std::unique_ptr<Detection> detection;
 };
@@ -170,8 +165,13 @@ TEST_P(DetectionTest, Quiet) {
     c.setup(driver);
     EXPECT_EQ(Make().DetectQuiet(), c.state);
     EXPECT_EQ(driver.CallTexts(), c.calls);
-    EXPECT_EQ(Seen({"select-row:", "text:1082"}), c.modelEvents);
-    EXPECT_EQ(Seen({"status:", "box:"}), c.quiet);
+    // The whole check is reported before the status line.
+    Lines expected = {"check-start"};
+    expected.insert(expected.end(), c.modelEvents.begin(), c.modelEvents.end());
+    expected.push_back("check-identity:none");  // the fake programmer cannot tell
+    expected.push_back("check-end:" + std::to_string(c.state));
+    expected.insert(expected.end(), c.quiet.begin(), c.quiet.end());
+    EXPECT_EQ(Seen({"check-", "status:", "box:"}), expected);
     EXPECT_EQ(device->handle(), 0);
 }
 
@@ -180,17 +180,9 @@ TEST_P(DetectionTest, WithMessage) {
     c.setup(driver);
     EXPECT_EQ(Make().DetectWithMessage(), c.state);
     EXPECT_EQ(driver.CallTexts(), c.calls);
-    EXPECT_EQ(Seen({"select-row:", "text:1082"}), c.modelEvents);
+    EXPECT_EQ(Seen({"check-row:"}), c.modelEvents);
     EXPECT_EQ(Seen({"status:", "box:"}), c.loud);
     EXPECT_EQ(device->handle(), 0);
-}
-
-TEST_P(DetectionTest, DataViewFollowsTheResultWithoutFile) {
-    const DetectCase& c = GetParam();
-    c.setup(driver);
-    Make().DetectQuiet();
-    const Lines expected = c.state == 2 ? Lines{"enable:32803|0", "enable:32803|1"} : Lines{"enable:32803|0"};
-    EXPECT_EQ(Seen({"enable:"}), expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(States, DetectionTest, ::testing::ValuesIn(kCases),
@@ -198,7 +190,7 @@ INSTANTIATE_TEST_SUITE_P(States, DetectionTest, ::testing::ValuesIn(kCases),
 
 class DetectionOrderTest : public DetectionTest {};
 
-TEST_F(DetectionOrderTest, ModelIsAppliedBeforeTheReportAndTheConnectionClosedBeforeIt) {
+TEST_F(DetectionOrderTest, TheConnectionIsClosedBeforeTheReport) {
     driver.SetChipInfo(5, 18);
     bool closedBeforeReport = false;
     Make();
@@ -207,9 +199,6 @@ TEST_F(DetectionOrderTest, ModelIsAppliedBeforeTheReportAndTheConnectionClosedBe
     });
     detection->DetectWithMessage();
     EXPECT_TRUE(closedBeforeReport);
-    EXPECT_EQ(Seen({"select-row:", "text:1082", "status:", "box:"}),
-              (Lines{"select-row:2", "text:1082|512Kbytes", "status:设备已连接，检测到512KB芯片   ",
-                     "box:芯片信息|information|设备已连接，并检测到芯片     \r\n芯片容量:512KB (4Mbits)"}));
 }
 
 TEST_F(DetectionOrderTest, AnOpenConnectionIsClosedBeforeDetecting) {
@@ -247,13 +236,6 @@ TEST_F(DetectionOrderTest, AProgrammerThatFailsForAnotherCauseGetsNoAccessBox) {
     driver.SetResult(FakeEntry::Open, -1);
     EXPECT_EQ(Make().DetectQuiet(), 0);
     EXPECT_EQ(Seen({"status:", "box:"}), Lines{"status:设备未连接...|alert|beep"});
-}
-
-TEST_F(DetectionOrderTest, WithAFileLoadedTheDataViewIsNotGrayed) {
-    image.SetLoaded(true);
-    driver.SetResult(FakeEntry::Enum, 0);
-    Make().DetectWithMessage();
-    EXPECT_TRUE(Seen({"enable:"}).empty());
 }
 
 }  // namespace

@@ -5,10 +5,9 @@
 #include <vector>
 
 #include "FakeDriver.h"
-#include "RecordingPorts.h"
+#include "RecordingCheckObserver.h"
 #include "device/ChipModel.h"
 #include "device/Device.h"
-#include "image/FileImage.h"
 
 namespace {
 
@@ -25,8 +24,7 @@ class DeviceTest : public ::testing::Test {
 protected:
     void SetUp() override {
         driver.SetChipSize(1048576);
-        model.SelectAndApply(kDefaultChipModelRow);
-        log.Clear();
+        model.ApplyChipModel(kDefaultChipModelRow);
     }
     void TearDown() override {
         EXPECT_EQ(driver.CallCount(FakeEntry::SetBP1), 0);
@@ -34,17 +32,15 @@ protected:
     }
     // Builds the device after the test shaped the driver table.
     Device& MakeDevice() {
-        device = std::make_unique<Device>(driver.Api(), model, commands, image);
+        device = std::make_unique<Device>(driver.Api(), model);
+        device->SetObserver(&checks);
         return *device;
     }
 
     FakeDriver driver;
     EventLog log;
-    RecordingChipModelList list{log};
-    RecordingControlTexts texts{log};
-    RecordingCommandStates commands{log};
-    ChipModelSelection model{list, texts};
-    FileImage image;
+    RecordingCheckObserver checks{log};
+    ChipModelSelection model;
     std::unique_ptr<Device> device;
 };
 
@@ -106,6 +102,7 @@ TEST_P(CheckDeviceStepTest, StopsAtTheFirstFailedStep) {
     EXPECT_EQ(d.CheckDevice(), c.state);
     EXPECT_EQ(driver.CallTexts(), c.calls);
     EXPECT_EQ(d.handle(), c.handleAfter);
+    EXPECT_EQ(log.Events(), (Calls{"check-start", "check-end:" + std::to_string(c.state)}));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -244,7 +241,6 @@ struct QueryCase {
     bool callSucceeds;
     int row;  // -2: the selection stays as it was
     uint32_t capacity;
-    const char* label;
 };
 
 void PrintTo(const QueryCase& c, std::ostream* os) {
@@ -253,7 +249,7 @@ void PrintTo(const QueryCase& c, std::ostream* os) {
 
 class QueryChipTest : public DeviceTest, public ::testing::WithParamInterface<QueryCase> {};
 
-TEST_P(QueryChipTest, SelectsTheRowOfAUsableAnswer) {
+TEST_P(QueryChipTest, SelectsTheRowOfAUsableAnswerAndReportsTheCheck) {
     const QueryCase& c = GetParam();
     driver.SetChipInfo(c.kind, c.code);
     if (!c.callSucceeds) driver.SetResult(FakeEntry::GetFlashInfo, 0);
@@ -261,57 +257,30 @@ TEST_P(QueryChipTest, SelectsTheRowOfAUsableAnswer) {
     ASSERT_EQ(d.CheckDevice(), 2);
     EXPECT_EQ(model.ChipCapacity(), c.capacity);
     if (c.row == -2) {
-        EXPECT_TRUE(log.With("select-row:").empty());
-        EXPECT_TRUE(log.With("text:").empty());
+        EXPECT_EQ(log.Events(), (Calls{"check-start", "check-end:2"}));
         EXPECT_EQ(model.row(), kDefaultChipModelRow);
     } else {
-        EXPECT_EQ(log.With("select-row:"), Calls{"select-row:" + std::to_string(c.row)});
-        EXPECT_EQ(log.With("text:"), Calls{std::string("text:1082|") + c.label});
+        EXPECT_EQ(log.Events(), (Calls{"check-start", "check-row:" + std::to_string(c.row), "check-end:2"}));
         EXPECT_EQ(model.row(), c.row);
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Answers, QueryChipTest,
-    ::testing::Values(QueryCase{"Code16", 5, 16, true, 0, 131072, "128Kbytes"},
-                      QueryCase{"Code18", 5, 18, true, 2, 524288, "512Kbytes"},
-                      QueryCase{"Code22", 5, 22, true, 6, 8388608, "8Mbytes"},
-                      QueryCase{"Code23", 5, 23, true, 7, 16777216, "16Mbytes"},
-                      QueryCase{"Code24", 5, 24, true, 8, 33554432, "32Mbytes"},
-                      QueryCase{"OnlyLowByteCounts", 5, 0x7712, true, 2, 524288, "512Kbytes"},
-                      QueryCase{"NegativeCodeLowByte", 5, -238, true, 2, 524288, "512Kbytes"},
-                      QueryCase{"Code15", 5, 15, true, -2, 1048576, ""},
-                      QueryCase{"Code25", 5, 25, true, 9, 67108864, "64Mbytes"},
-                      QueryCase{"Code26", 5, 26, true, 10, 134217728, "128Mbytes"},
-                      QueryCase{"Code27AboveTheLargestRow", 5, 27, true, -2, 1048576, ""},
-                      QueryCase{"Kind4", 4, 18, true, -2, 1048576, ""},
-                      QueryCase{"Kind0", 0, 18, true, -2, 1048576, ""},
-                      QueryCase{"CallFails", 5, 18, false, -2, 1048576, ""}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(DeviceTest, DataViewIsGrayedWithoutFileAndEnabledWhenReady) {
-    Device& d = MakeDevice();
-    ASSERT_EQ(d.CheckDevice(), 2);
-    EXPECT_EQ(log.With("enable:"), (Calls{"enable:32803|0", "enable:32803|1"}));
-}
-
-TEST_F(DeviceTest, DataViewIsLeftAloneWithAFileAndNoChip) {
-    image.SetLoaded(true);
-    commands.SetEnabled(32803, false);
-    log.Clear();
-    driver.SetResult(FakeEntry::SetFlashInfo, 0);
-    Device& d = MakeDevice();
-    ASSERT_EQ(d.CheckDevice(), 1);
-    EXPECT_TRUE(log.With("enable:").empty());
-    EXPECT_FALSE(commands.IsEnabled(32803));
-}
-
-TEST_F(DeviceTest, DataViewGrayedWithoutFileStaysGrayedWithoutProgrammer) {
-    driver.SetResult(FakeEntry::Enum, 0);
-    Device& d = MakeDevice();
-    ASSERT_EQ(d.CheckDevice(), 0);
-    EXPECT_EQ(log.With("enable:"), Calls{"enable:32803|0"});
-}
+INSTANTIATE_TEST_SUITE_P(Answers, QueryChipTest,
+                         ::testing::Values(QueryCase{"Code16", 5, 16, true, 0, 131072},
+                                           QueryCase{"Code18", 5, 18, true, 2, 524288},
+                                           QueryCase{"Code22", 5, 22, true, 6, 8388608},
+                                           QueryCase{"Code23", 5, 23, true, 7, 16777216},
+                                           QueryCase{"Code24", 5, 24, true, 8, 33554432},
+                                           QueryCase{"OnlyLowByteCounts", 5, 0x7712, true, 2, 524288},
+                                           QueryCase{"NegativeCodeLowByte", 5, -238, true, 2, 524288},
+                                           QueryCase{"Code15", 5, 15, true, -2, 1048576},
+                                           QueryCase{"Code25", 5, 25, true, 9, 67108864},
+                                           QueryCase{"Code26", 5, 26, true, 10, 134217728},
+                                           QueryCase{"Code27AboveTheLargestRow", 5, 27, true, -2, 1048576},
+                                           QueryCase{"Kind4", 4, 18, true, -2, 1048576},
+                                           QueryCase{"Kind0", 0, 18, true, -2, 1048576},
+                                           QueryCase{"CallFails", 5, 18, false, -2, 1048576}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(DeviceTest, TransfersPassTheAddressInDoneAndReturnWhatTheDriverReports) {
     driver.SetChipSize(1048576, 0xA5);

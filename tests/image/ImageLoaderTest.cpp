@@ -42,8 +42,9 @@ protected:
           texts(log),
           scrollBar(log),
           view(image, grid, scrollBar, commands, state),
-          loader(image, view, status, boxes, commands, texts, dir.file("h_alor1.dll"),
-                 dir.file("h_alor0.dll")) {
+          controls(commands, texts),
+          loader(image, view, status, boxes, dir.file("h_alor1.dll"), dir.file("h_alor0.dll")) {
+        loader.SetControls(&controls);
         view.SetUpHexGrid();
         view.ResetScrollBar();
         grid.SetRepaintListener([this] { log.Add("repaint"); });
@@ -69,6 +70,7 @@ protected:
     RecordingControlTexts texts;
     RecordingScrollBar scrollBar;
     HexView view;
+    LoadedImageControls controls;
     ImageLoader loader;
     bool editMode = false;
 };

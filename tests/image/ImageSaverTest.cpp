@@ -85,11 +85,12 @@ class ImageSaverTest : public ::testing::Test {
 protected:
     ImageSaverTest()
         : view(image, grid, scrollBar, commands, state),
-          loader(image, view, status, boxes, commands, texts, dir.file("h_alor1.dll"),
-                 dir.file("h_alor0.dll")),
+          controls(commands, texts),
+          loader(image, view, status, boxes, dir.file("h_alor1.dll"), dir.file("h_alor0.dll")),
           changeLog(dir.file("修改记录.txt")),
           saver(image, loader, view, changeLog,
                 SavePorts{status, boxes, commands, texts, fileDialog, shell}) {
+        loader.SetControls(&controls);
         view.SetUpHexGrid();
         view.ResetScrollBar();
         grid.SetRepaintListener([this] { log.Add("repaint"); });
@@ -160,6 +161,7 @@ protected:
     ScriptedFileDialog fileDialog{log};
     RecordingShell shell{log};
     HexView view;
+    LoadedImageControls controls;
     ImageLoader loader;
     ChangeLog changeLog;
     ImageSaver saver;

@@ -56,7 +56,7 @@ OperationFixture::OperationFixture() : chipPath(dir.file("h_alor0.dll")) {
         }
         if (onCall) onCall(call);
     });
-    model.SelectAndApply(kDefaultChipModelRow);
+    model.ApplyChipModel(kDefaultChipModelRow);
     worker = std::make_unique<OperationWorker>(state, [this](uint8_t code) {
         const OperationOutcome outcome = session.Execute(code);
         std::lock_guard lock(m_outcomeMutex);

@@ -100,15 +100,12 @@ protected:
     RecordingStatusLine status{log};
     ScriptedMessageBoxes boxes{log};
     RecordingCommandStates commands{log};
-    RecordingControlTexts texts{log};
-    RecordingChipModelList list{log};
     RecordingSoundOutput soundOutput{log};
     MarkingWindowThread window{log};
     FileImage image;
     PromptSounds sounds{soundOutput, commands, dir.dir()};
     RecordingReadView view{log, window, image, chipPath};
-    ProgrammerSession session{driver.Api(), image,
-                              SessionPorts{status, boxes, sounds, window, view, commands, list, texts},
+    ProgrammerSession session{driver.Api(), image, SessionPorts{status, boxes, sounds, window, view},
                               chipPath};
     WorkerState& state = session.state();
     ChipModelSelection& model = session.model();

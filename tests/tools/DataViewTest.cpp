@@ -11,10 +11,7 @@ namespace {
 class DataViewTest : public ToolsFixture {
 protected:
     DataViewTest()
-        : modelList(log),
-          texts(log),
-          model(modelList, texts),
-          device(driver.Api(), model, commands, image),
+        : device(driver.Api(), model),
           lookup(image, device, jump, status, boxes, [this] { return workerIdle; }) {
         model.ApplyChipModel(kDefaultChipModelRow);
         std::vector<uint8_t> chip(131072, 0xFF);
@@ -38,8 +35,6 @@ protected:
     }
 
     FakeDriver driver;
-    RecordingChipModelList modelList;
-    RecordingControlTexts texts;
     ChipModelSelection model;
     Device device;
     DataViewLookup lookup;

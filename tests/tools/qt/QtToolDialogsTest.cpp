@@ -180,9 +180,8 @@ private Q_SLOTS:
     void enterOnCancelLooksUpAndKeepsTheDataView() {
         Tools tools;
         FakeDriver driver;
-        RecordingChipModelList modelList(tools.log);
-        ChipModelSelection model(modelList, tools.texts);
-        Device device(driver.Api(), model, tools.commands, tools.image);
+        ChipModelSelection model;
+        Device device(driver.Api(), model);
         DataViewLookup lookup(tools.image, device, tools.jump, tools.status, tools.boxes,
                               [] { return true; });
         DataViewDialog dialog(lookup, tools.boxes);
