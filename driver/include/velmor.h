@@ -89,6 +89,12 @@ VELMOR_EXPORT int32_t VELMOR_CALL QuovixGetChipIdentity(int32_t handle, VelmorCh
  * open handle, 0 otherwise. */
 VELMOR_EXPORT int32_t VELMOR_CALL QuovixSetVerifyLater(int32_t handle, int32_t value);
 
+/* Versions, for a front end's --version: writes "<library version>\t<libusb version>"
+ * (libusb's as major.minor.micro.nano, e.g. "1.5\t1.0.26.11724"), NUL-terminated,
+ * into buffer. 1 on success; 0, writing nothing, when buffer is null or holds fewer
+ * than the text's length plus one bytes (64 always suffice). Needs no open handle. */
+VELMOR_EXPORT int32_t VELMOR_CALL QuovixGetVersion(char* buffer, int32_t size);
+
 #ifdef __cplusplus
 }
 #endif

@@ -2,7 +2,10 @@
 // forwards to the one Driver and never lets an exception cross into the caller.
 #include <velmor.h>
 
+#include <libusb.h>
+
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -121,6 +124,16 @@ VELMOR_EXPORT int32_t VELMOR_CALL QuovixGetChipIdentity(int32_t handle, VelmorCh
 
 VELMOR_EXPORT int32_t VELMOR_CALL QuovixSetVerifyLater(int32_t handle, int32_t value) {
     return guarded(0, [&] { return driver().setVerifyLater(handle, value); });
+}
+
+VELMOR_EXPORT int32_t VELMOR_CALL QuovixGetVersion(char* buffer, int32_t size) {
+    const libusb_version* usb = libusb_get_version();
+    char text[96];
+    const int length = std::snprintf(text, sizeof text, "%s\t%u.%u.%u.%u", VELMOR_VERSION, usb->major,
+                                     usb->minor, usb->micro, usb->nano);
+    if (buffer == nullptr || length < 0 || length >= size) return 0;
+    std::memcpy(buffer, text, static_cast<size_t>(length) + 1);
+    return 1;
 }
 
 }  // extern "C"
