@@ -4,7 +4,7 @@ _xjqt_tarlo() {
     _init_completion || return
 
     local commands="detect read write verify erase blank program"
-    local options="--all --json --allow-overflow --max-differences --driver --help --version"
+    local options="--all --json --quiet --log --allow-overflow --max-differences --driver --help --version"
 
     case $prev in
         --max-differences)
@@ -12,6 +12,10 @@ _xjqt_tarlo() {
             ;;
         --driver)
             _filedir so
+            return
+            ;;
+        --log)
+            _filedir
             return
             ;;
         --help | -h | --version)
@@ -23,7 +27,7 @@ _xjqt_tarlo() {
     local i command="" operands=0
     for ((i = 1; i < cword; i++)); do
         case ${words[i]} in
-            --max-differences | --driver) ((i++)) ;;
+            --max-differences | --driver | --log) ((i++)) ;;
             -*) ;;
             *)
                 if [[ -z $command ]]; then
@@ -45,7 +49,11 @@ _xjqt_tarlo() {
     fi
     case $command in
         read | write | verify | program)
-            ((operands == 0)) && _filedir
+            # "-" is standard input (write, verify, program) or standard output (read).
+            if ((operands == 0)); then
+                _filedir
+                [[ -z $cur ]] && COMPREPLY+=(-)
+            fi
             ;;
     esac
 } &&

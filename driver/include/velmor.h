@@ -111,6 +111,11 @@ VELMOR_EXPORT int32_t VELMOR_CALL QuovixGetEraseBlocks(int32_t handle, VelmorEra
  * 1 on success, 0 on failure (QuovixLastFailure as for QuovixInitFlash). */
 VELMOR_EXPORT int32_t VELMOR_CALL QuovixEraseRange(int32_t handle, uint32_t address, uint32_t length,
                                                    uint32_t* done);
+/* Versions, for a front end's --version: writes "<library version>\t<libusb version>"
+ * (libusb's as major.minor.micro.nano, e.g. "1.5\t1.0.26.11724"), NUL-terminated,
+ * into buffer. 1 on success; 0, writing nothing, when buffer is null or holds fewer
+ * than the text's length plus one bytes (64 always suffice). Needs no open handle. */
+VELMOR_EXPORT int32_t VELMOR_CALL QuovixGetVersion(char* buffer, int32_t size);
 
 #ifdef __cplusplus
 }

@@ -3,7 +3,10 @@
 // forwards to the one Driver and never lets an exception cross into the caller.
 #include <velmor.h>
 
+#include <libusb.h>
+
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -149,6 +152,14 @@ VELMOR_EXPORT int32_t VELMOR_CALL QuovixGetEraseBlocks(int32_t handle, VelmorEra
 VELMOR_EXPORT int32_t VELMOR_CALL QuovixEraseRange(int32_t handle, uint32_t address, uint32_t length,
                                                    uint32_t* done) {
     return guarded(0, [&] { return driver().eraseRange(handle, address, length, done); });
+VELMOR_EXPORT int32_t VELMOR_CALL QuovixGetVersion(char* buffer, int32_t size) {
+    const libusb_version* usb = libusb_get_version();
+    char text[96];
+    const int length = std::snprintf(text, sizeof text, "%s\t%u.%u.%u.%u", VELMOR_VERSION, usb->major,
+                                     usb->minor, usb->micro, usb->nano);
+    if (buffer == nullptr || length < 0 || length >= size) return 0;
+    std::memcpy(buffer, text, static_cast<size_t>(length) + 1);
+    return 1;
 }
 
 }  // extern "C"

@@ -3,6 +3,8 @@
 #include "app/SerialNumberCommand.h"
 #include "device/ProductDataFile.h"
 #include "platform/CurrentDirectory.h"
+#include "platform/InstanceLock.h"
+#include "platform/InstanceNames.h"
 #include "ports/CommandIds.h"
 
 MessageAnswer ProgrammerCore::ClosingBoxes::Show(const std::string& text, const std::string& title,
@@ -12,6 +14,23 @@ MessageAnswer ProgrammerCore::ClosingBoxes::Show(const std::string& text, const 
 }
 
 namespace {
+
+// The codes that open the programmer.
+bool UsesProgrammer(uint8_t code) {
+    switch (code) {
+        case WorkerCode::Auto:
+        case WorkerCode::Erase:
+        case WorkerCode::Program:
+        case WorkerCode::Verify:
+        case WorkerCode::ReadChip:
+        case WorkerCode::BlankCheck:
+        case WorkerCode::DetectQuiet:
+        case WorkerCode::DetectWithMessage:
+            return true;
+        default:
+            return false;
+    }
+}
 
 std::string WorkDirectoryOf(const std::string& given) {
     if (given.empty()) return CurrentDirectory();
@@ -42,8 +61,9 @@ ProgrammerCore::ProgrammerCore(ProgrammerPorts ports, ProgrammerResources resour
       m_saver(m_image, m_loader, m_hexView, m_changeLog,
               SavePorts{ports.status, m_boxes, ports.commands, ports.texts, ports.fileDialog, ports.shell}),
       m_addressJump(m_image, m_hexView, m_grid, ports.status, m_boxes, m_state),
-      m_dataView(m_image, m_session.device(), m_addressJump, ports.status, m_boxes,
-                 [this] { return m_worker.IsIdle(); }),
+      m_dataView(
+          m_image, m_session.device(), m_addressJump, ports.status, m_boxes,
+          [this] { return m_worker.IsIdle(); }, [this] { return ClaimProgrammer(); }),
       m_gotoForm(m_addressJump, m_boxes, [this] { return m_cellEditor.editMode(); }),
       m_fileFill(m_image, m_hexView, ports.status, m_boxes, ports.texts, m_state,
                  [this] { return m_cellEditor.editMode(); }),
@@ -231,11 +251,29 @@ void ProgrammerCore::Shutdown() {
 }
 
 void ProgrammerCore::RunCommand(uint8_t code) {
-    // The window has told the user already; the outcome is for front ends without one.
-    if (code == WorkerCode::Find)
+    if (code == WorkerCode::Find) {
         m_fileFinder.FindInFile();
-    else
-        m_session.Execute(code);
+        return;
+    }
+    // Held for this command alone: between the window's uses a job may take the programmer.
+    const std::shared_ptr<void> claim = UsesProgrammer(code) ? ClaimProgrammer() : std::make_shared<int>(0);
+    if (!claim) {
+        m_ports.status.SetStatus(ProgrammerBusyText, true, true);
+        // The quiet detection after a device notice says it in the status line alone.
+        if (code != WorkerCode::DetectQuiet)
+            m_boxes.Show(ProgrammerBusyText, "提示", MessageIcon::Exclamation, MessageButtons::Ok);
+        return;
+    }
+    // The window has told the user already; the outcome is for front ends without one.
+    m_session.Execute(code);
+}
+
+std::shared_ptr<void> ProgrammerCore::ClaimProgrammer() {
+    if (!m_resources.programmerLockDirectory) return std::make_shared<int>(0);
+    auto lock = std::make_shared<InstanceLock>(ProgrammerLockName(m_session.device().index()),
+                                               *m_resources.programmerLockDirectory);
+    if (lock->TryAcquire() == InstanceLock::Result::HeldElsewhere) return nullptr;
+    return lock;
 }
 
 void ProgrammerCore::ForceViewMode() {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -62,6 +63,9 @@ struct ProgrammerResources {
     const ProductDataFile* productData = nullptr;
     std::function<void()> release;  // unloads the driver library, closes the data file
     std::string workDirectory;      // ends with "/"; empty: the current directory
+    // Where the programmers' locks live ("": the runtime directory, as the jobs'
+    // locks). Unset: nothing else drives the programmers, no lock is taken.
+    std::optional<std::string> programmerLockDirectory;
 };
 
 // The main window's state and decisions without Qt: owns the image, the hex view,
@@ -78,6 +82,7 @@ public:
     static constexpr const char* ChangeLogFileName = "修改记录.txt";
     static constexpr const char* ManualMissingText = "文件被破坏，未发现文件！";
     static constexpr const char* ViewModeText = CellEditor::ViewModeText;
+    static constexpr const char* ProgrammerBusyText = "编程器正被其他程序使用！";
 
     ProgrammerCore(ProgrammerPorts ports, ProgrammerResources resources);
     ~ProgrammerCore() override;
@@ -164,6 +169,11 @@ private:
     void ForceViewMode() override;
     void LoadChipImage() override;
     void ResolveTruncatedChipImage() override;
+
+    // The programmer's lock for one use (a detection, an operation, a look-up):
+    // empty when a job or another program holds it. Without a lock directory, or
+    // where no lock file can be made, the use goes ahead.
+    std::shared_ptr<void> ClaimProgrammer();
 
     // The worker is parked, has ended, or was never started: nothing of it runs.
     bool WorkerAtRest() const;

@@ -16,9 +16,11 @@
 #include "cli/ConsoleOutput.h"
 #include "cli/DriverChoice.h"
 #include "cli/FailureReason.h"
+#include "cli/StreamImage.h"
 #include "cli/WorkSpace.h"
 #include "device/ProductDataFile.h"
 #include "platform/DriverLibrary.h"
+#include "platform/DriverTrace.h"
 #include "platform/InstanceLock.h"
 #include "platform/InstanceNames.h"
 #include "platform/InterruptCleanup.h"
@@ -59,6 +61,12 @@ public:
 
     bool ok() const { return !m_path.empty(); }
     const std::string& parent() const { return m_parent; }
+    // A file of the run's own, removed with the directory, also on an interrupt.
+    std::string File(const std::string& name) {
+        const std::string path = m_path + "/" + name;
+        m_cleanup.emplace_back(path, InterruptCleanup::Guard::Kind::File);
+        return path;
+    }
     // A subdirectory per job, ending with "/"; empty when it cannot be made.
     std::string ForJob(int index, const std::vector<std::string>& workFiles) {
         const std::string dir = m_path + "/" + std::to_string(index);
@@ -91,6 +99,7 @@ std::function<double()> SteadyClock() {
 ExitStatus Refuse(ConsoleOutput& console, const CliOptions& options, ExitStatus exit,
                   const std::string& text) {
     console.Status(0, text);
+    console.Failure(0, text);
     console.Finish();
     if (options.json) {
         JobResult result;
@@ -118,12 +127,26 @@ std::string PerProgrammerFile(const std::string& path, int index) {
 
 namespace {
 
+// --version's driver lines: the library the run would load (or the one given as the table).
+std::string VersionOfDriver(const CliEnvironment& environment) {
+    if (environment.driver != nullptr) return DriverVersionLines(*environment.driver, {});
+    DriverLibrary library;
+    DriverApi api;
+    const std::string refusal = LoadDriverLibrary(library, {}, api);
+    return DriverVersionLines(api, refusal.empty() ? library.Path() : refusal);
+}
+
 ExitStatus RunCommands(const std::vector<std::string>& arguments, const CliEnvironment& environment) {
     // The chip list needs no programmer, lock or product data file.
     if (!arguments.empty() && arguments.front() == "chips")
         return RunChipsCommand(arguments, DriverLibrary::ExecutableDirectory(), environment.out,
                                environment.err);
     const ParsedCommandLine parsed = ParseCommandLine(arguments);
+    if (parsed.version) {
+        std::fputs(parsed.output.c_str(), environment.out);
+        std::fputs(VersionOfDriver(environment).c_str(), environment.out);
+        return ExitStatus::Success;
+    }
     if (!parsed.run) {
         std::fputs(parsed.output.c_str(), environment.out);
         std::fputs(parsed.error.c_str(), environment.err);
@@ -133,6 +156,19 @@ ExitStatus RunCommands(const std::vector<std::string>& arguments, const CliEnvir
     CliOptions options = parsed.options;
     options.file = ResolveAgainst(environment.startDirectory, options.file);
     options.driverPath = ResolveAgainst(environment.startDirectory, options.driverPath);
+    options.logPath = ResolveAgainst(environment.startDirectory, options.logPath);
+    const bool imageFromInput =
+        CommandNeedsImage(options.command) && parsed.options.file == StandardStreamFile;
+    const bool readToOutput =
+        options.command == CliCommand::Read && parsed.options.file == StandardStreamFile;
+    if (imageFromInput || readToOutput) options.file = StandardStreamFile;
+    // Image bytes on a terminal are a mistake, never what the user meant.
+    if ((imageFromInput && environment.inIsTerminal) || (readToOutput && environment.outIsTerminal)) {
+        std::fprintf(environment.err, "%s%s\n运行 %s --help 查看用法。\n", CliText::UsageError,
+                     imageFromInput ? CliText::InputIsTerminal : CliText::OutputIsTerminal,
+                     CliText::ProgramName);
+        return ExitStatus::Usage;
+    }
     const std::function<double()> clock = environment.clock ? environment.clock : SteadyClock();
 
     // A --chip that names nothing is a typing error, told before any programmer is asked.
@@ -162,19 +198,19 @@ ExitStatus RunCommands(const std::vector<std::string>& arguments, const CliEnvir
     setup.outIsTerminal = environment.outIsTerminal;
     setup.errIsTerminal = environment.errIsTerminal;
     setup.json = options.json;
+    setup.quiet = options.quiet;
+    // Standard output carries the chip's bytes alone: texts and --json objects go to standard error.
+    if (readToOutput) setup.out = environment.err;
 
-    // The window holds its name alone; the jobs share it, each holding its programmer alone.
+    // The window and the jobs share programmers, not a name: each holds a programmer
+    // only while it uses it (CliJob, ProgrammerCore). The sibling program knows no
+    // such locks and drives the same programmers.
     InstanceLock sibling(InstanceName::Sibling, environment.lockDirectory);
-    InstanceLock own(InstanceName::Own, environment.lockDirectory);
     if (sibling.TryAcquire() == InstanceLock::Result::HeldElsewhere) {
         ConsoleOutput console(setup);
         return Refuse(console, options, ExitStatus::NoProgrammer, CliText::SiblingRunning);
     }
     sibling.Release();
-    if (own.TryAcquireShared() == InstanceLock::Result::HeldElsewhere) {
-        ConsoleOutput console(setup);
-        return Refuse(console, options, ExitStatus::NoProgrammer, CliText::WindowRunning);
-    }
 
     // The window's start-up rule: no work without an intact product data file.
     ProductDataFile dataFile;
@@ -188,6 +224,17 @@ ExitStatus RunCommands(const std::vector<std::string>& arguments, const CliEnvir
     }
     dataFile.Close();
 
+    // A trace that cannot be kept is refused before any programmer is asked.
+    DriverTrace trace;
+    if (!options.logPath.empty()) {
+        ConsoleOutput console(setup);
+        if (SystemFiles::IsSystemFile(options.logPath, environment.productDataDirectory))
+            return Refuse(console, options, ExitStatus::FileError,
+                          CliText::SystemFileRefused + options.logPath);
+        if (!trace.Open(options.logPath, clock))
+            return Refuse(console, options, ExitStatus::FileError, CliText::LogFailed + options.logPath);
+    }
+
     DriverLibrary library;
     DriverApi api;
     if (environment.driver != nullptr) {
@@ -199,11 +246,25 @@ ExitStatus RunCommands(const std::vector<std::string>& arguments, const CliEnvir
             return Refuse(console, options, ExitStatus::FileError, refusal);
         }
     }
+    if (trace.IsOpen()) api = trace.Wrap(api);
 
     WorkDirectory work(environment.tempDirectory);
     if (!work.ok()) {
         ConsoleOutput console(setup);
         return Refuse(console, options, ExitStatus::FileError, CliText::WorkDirectoryFailed + work.parent());
+    }
+    // The image from standard input goes to a work file first: the jobs read it at offsets.
+    std::string inputCopy;
+    if (imageFromInput) {
+        inputCopy = work.File("stdin.bin");
+        const StreamImage::Result spooled = StreamImage::Spool(environment.in, inputCopy);
+        if (spooled != StreamImage::Result::Ok) {
+            ConsoleOutput console(setup);
+            return Refuse(console, options, ExitStatus::FileError,
+                          spooled == StreamImage::Result::StreamFailed
+                              ? std::string(CliText::InputFailed)
+                              : CliText::InputSpoolFailed + work.parent());
+        }
     }
     const WorkSpace space(work.parent());
 
@@ -222,6 +283,8 @@ ExitStatus RunCommands(const std::vector<std::string>& arguments, const CliEnvir
         s.options = options;
         s.file = options.all && options.command == CliCommand::Read ? PerProgrammerFile(options.file, i)
                                                                     : options.file;
+        s.imagePath = inputCopy;
+        s.imageOut = environment.out;
         s.workDirectory = work.ForJob(i, JobWorkFileNames());
         s.lockDirectory = environment.lockDirectory;
         s.clock = clock;
@@ -261,6 +324,10 @@ ExitStatus RunCommands(const std::vector<std::string>& arguments, const CliEnvir
     for (const int slot : space.ExplainFailures(setups, results))
         console.Status(slot, results[static_cast<size_t>(slot)].status);
     console.Finish();
+    for (int i = 0; i < jobs; ++i) {
+        const JobResult& r = results[static_cast<size_t>(i)];
+        if (r.exit != ExitStatus::Success) console.Failure(i, r.status);
+    }
 
     ExitStatus exit = ExitStatus::Success;
     for (const JobResult& r : results) {
@@ -280,9 +347,13 @@ ExitStatus RunCommandLine(const std::vector<std::string>& arguments, const CliEn
     const bool errLost =
         environment.errClosed || std::fflush(environment.err) != 0 || std::ferror(environment.err) != 0;
     if (outLost && !errLost) std::fprintf(environment.err, "%s\n", CliText::OutputLost);
-    // Standard output of --json holds the result objects alone.
+    // Standard output of --json holds the result objects alone, that of a read to "-" the chip's bytes.
+    const ParsedCommandLine parsed = ParseCommandLine(arguments);
     const bool json = std::find(arguments.begin(), arguments.end(), "--json") != arguments.end();
-    if (errLost && !outLost && !json) std::fprintf(environment.out, "%s\n", CliText::ErrorOutputLost);
+    const bool image =
+        parsed.run && parsed.options.command == CliCommand::Read && parsed.options.file == StandardStreamFile;
+    if (errLost && !outLost && !json && !image)
+        std::fprintf(environment.out, "%s\n", CliText::ErrorOutputLost);
     if (outLost || errLost) {
         std::fflush(nullptr);
         exit = ExitStatus::FileError;

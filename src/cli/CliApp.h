@@ -11,6 +11,8 @@
 // What the command line runs in: its streams, where locks and work files go, and
 // optionally a driver table that stands in for loading the library.
 struct CliEnvironment {
+    FILE* in = stdin;  // an image given as "-"
+    bool inIsTerminal = false;
     FILE* out = stdout;
     FILE* err = stderr;
     bool outIsTerminal = false;

@@ -12,6 +12,7 @@
 #include "cli/ConsoleOutput.h"
 #include "cli/ImageGate.h"
 #include "cli/OutputFile.h"
+#include "cli/StreamImage.h"
 #include "device/ChipIdentityText.h"
 #include "device/ChipModel.h"
 #include "device/Device.h"
@@ -21,6 +22,7 @@
 #include "operations/ProgrammerSession.h"
 #include "operations/WorkerState.h"
 #include "platform/InstanceLock.h"
+#include "platform/InstanceNames.h"
 #include "ports/ImageObserver.h"
 
 namespace {
@@ -90,11 +92,12 @@ private:
         if (programmerLock.TryAcquire() == InstanceLock::Result::HeldElsewhere) {
             char text[128];
             std::snprintf(text, sizeof text, CliText::ProgrammerBusy, m_setup.index);
+            result.busy = true;
             return Fail(ExitStatusOf(OperationOutcome::Of(OutcomeKind::ProgrammerBusy)), text);
         }
 
         if (CommandNeedsImage(command)) {
-            m_loader.LoadImageFile(m_setup.file, true);
+            m_loader.LoadImageFile(m_setup.imagePath.empty() ? m_setup.file : m_setup.imagePath, true);
             if (!m_image.loaded()) return ExitStatus::FileError;  // the loader said why
             // Open, the work copy needs no name: a job that is killed leaves no copy behind.
             std::remove(m_loader.workCopyPath().c_str());
@@ -102,7 +105,8 @@ private:
             if (!refusal.empty()) return Fail(ExitStatus::FileError, refusal);
         }
         OutputFile output;
-        if (command == CliCommand::Read && !output.Prepare(m_setup.file))
+        const bool toStream = m_setup.file == StandardStreamFile;
+        if (command == CliCommand::Read && !toStream && !output.Prepare(m_setup.file))
             return Fail(ExitStatus::FileError, CliText::OutputFailed + m_setup.file);
 
         // An unknown chip's size would be a guess: refused before its contents are touched.
@@ -128,7 +132,11 @@ private:
             if (exit == ExitStatus::Success && m_setup.forcedRow < 0 && IsUnknownChip(result.identity))
                 return Fail(ExitStatus::NoChip, UnknownChipRefusal(*result.identity));
         }
-        if (exit == ExitStatus::Success && command == CliCommand::Read &&
+        if (exit == ExitStatus::Success && command == CliCommand::Read && toStream &&
+            StreamImage::Send(m_setup.workDirectory + kChipWorkName, m_setup.imageOut) !=
+                StreamImage::Result::Ok)
+            return Fail(ExitStatus::FileError, CliText::OutputLost);
+        if (exit == ExitStatus::Success && command == CliCommand::Read && !toStream &&
             !output.Publish(m_setup.workDirectory + kChipWorkName))
             return Fail(ExitStatus::FileError, CliText::OutputFailed + m_setup.file);
         return exit;
@@ -168,12 +176,6 @@ std::vector<std::string> JobWorkFileNames() {
     return {kWorkCopyName, kChipWorkName};
 }
 
-std::string ProgrammerLockName(int index) {
-    std::string name = "XJQT_Tarlo 编程器";
-    name += std::to_string(index);
-    return name;
-}
-
 JobResult RunJob(const JobSetup& setup, ConsoleOutput& console) {
     Job job(setup, console);
     return job.Run();
@@ -194,7 +196,7 @@ std::string JobResultJson(const JobResult& r) {
     object["file"] = textOrNull(r.file);
     object["bytes"] = r.bytes;
     object["seconds"] = std::round(r.seconds * 1000) / 1000;
-    object["outcome"] = OutcomeName(r.exit);
+    object["outcome"] = r.busy ? "busy" : OutcomeName(r.exit);
     object["exit"] = ExitCode(r.exit);
     object["differences"] = r.differences;
     object["status"] = r.status;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <optional>
 #include <string>
@@ -18,7 +19,9 @@ struct JobSetup {
     DriverApi api;
     int index = 0;  // the programmer, as the driver counts them; also the console slot
     CliOptions options;
-    std::string file;               // the image, or where a read goes
+    std::string file;               // the image, or where a read goes, as the user named it ("-": a stream)
+    std::string imagePath;          // where the image is read from when not `file` (standard input's copy)
+    FILE* imageOut = nullptr;       // where a read to "-" goes
     std::string workDirectory;      // this job's own, existing, ending with "/"
     std::string lockDirectory;      // programmer locks; empty: the runtime directory
     std::function<double()> clock;  // seconds from any fixed start
@@ -38,13 +41,11 @@ struct JobResult {
     int differences = 0;
     std::optional<VelmorChipIdentity> identity;  // who the chip is; empty when none answered
     std::string reason;  // the driver's cause of the failure ("write-protected", ...); empty: none known
+    bool busy = false;   // the programmer was held by the window or another job
 };
 
 // The files a job makes in its work directory (the image's copy, the chip read back).
 std::vector<std::string> JobWorkFileNames();
-
-// Lock name of programmer `index`: never two jobs on one programmer.
-std::string ProgrammerLockName(int index);
 
 JobResult RunJob(const JobSetup& setup, ConsoleOutput& console);
 

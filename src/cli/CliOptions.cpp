@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <array>
 #include <limits>
 #include <sstream>
@@ -81,11 +82,30 @@ std::string CommandList() {
 std::string FirstWord(const std::vector<std::string>& arguments) {
     for (size_t i = 0; i < arguments.size(); ++i) {
         const std::string& a = arguments[i];
-        if (a == "--driver" || a == "--max-differences" || a == "--chip") {
+        if (a == "--driver" || a == "--max-differences" || a == "--chip" || a == "--log") {
             ++i;
             continue;
         }
         if (!a.empty() && a[0] != '-') return a;
+    }
+    return {};
+}
+
+// The first argument that looks like an option and is none of ours; empty when none.
+std::string UnknownOption(const std::vector<std::string>& arguments) {
+    static const std::array<const char*, 12> known = {
+        "-h",    "--help",   "--version",         "--all",  "--json", "--quiet", "--allow-overflow",
+        "--log", "--driver", "--max-differences", "--chip", "-"};
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& a = arguments[i];
+        if (a == "--driver" || a == "--max-differences" || a == "--chip" || a == "--log") {
+            ++i;
+            continue;
+        }
+        if (a.size() < 2 || a[0] != '-') continue;
+        if (a == "--") return {};
+        const std::string name = a.substr(0, a.find('='));
+        if (std::find(known.begin(), known.end(), name) == known.end()) return a;
     }
     return {};
 }
@@ -104,6 +124,8 @@ std::string UsageText(const CLI::ParseError& e, const std::vector<std::string>& 
     const CommandRow* row = FindCommand(word);
     if (!word.empty() && row == nullptr) return "未知命令: " + word + "（可用命令: " + CommandList() + "）";
     if (dynamic_cast<const CLI::RequiredError*>(&e) != nullptr) {
+        const std::string unknown = UnknownOption(arguments);
+        if (!unknown.empty()) return "无法识别的参数: " + unknown;
         if (row == nullptr) return "缺少命令（" + CommandList() + "）";
         return std::string("命令 ") + row->name + " 需要文件名 FILE";
     }
@@ -182,7 +204,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     app.option_defaults()->group("选项");
     app.set_help_flag("-h,--help", "显示本帮助并退出")->group("选项");
     app.set_version_flag("--version", std::string(CliText::ProgramName) + " " + FLASH_VERSION,
-                         "显示版本并退出")
+                         "显示版本（以及驱动库的文件、版本和 libusb 的版本）并退出")
         ->group("选项");
     app.require_subcommand(1, 1);
     app.fallthrough();
@@ -202,11 +224,20 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         ->type_name("NAME");
     app.add_option("--driver", o.driverPath, "使用此驱动库，而不是程序旁边的 libvelmor.so")
         ->type_name("PATH");
+    app.add_flag("--quiet", o.quiet, "不显示进度和提示，只在标准错误报告失败（退出状态不变）");
+    app.add_option("--log", o.logPath,
+                   "把每次驱动调用（入口、参数、结果、耗时）逐行记入文件 FILE，用于报告硬件问题")
+        ->type_name("FILE");
 
     for (const CommandRow& row : kCommands) {
         CLI::App* sub = app.add_subcommand(row.name, row.description);
         sub->group("命令");
-        if (row.takesFile) sub->add_option("FILE", o.file, "文件")->required()->type_name("FILE");
+        sub->option_defaults()->group("选项");
+        sub->set_help_flag("-h,--help", "显示本帮助并退出")->group("选项");
+        if (row.takesFile)
+            sub->add_option("FILE", o.file, row.needsImage ? "文件（- 为标准输入）" : "文件（- 为标准输出）")
+                ->required()
+                ->type_name("");
         sub->callback([&o, command = row.command] { o.command = command; });
     }
 
@@ -219,6 +250,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         return parsed;
     } catch (const CLI::CallForVersion& e) {
         parsed.output = std::string(e.what()) + "\n";
+        parsed.version = true;
         return parsed;
     } catch (const CLI::ParseError& e) {
         return UsageError(UsageText(e, arguments));
@@ -226,6 +258,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     if (maxOption->count() > 0 && !ParseCount(maxDifferences, o.maxDifferences))
         return UsageError("--max-differences 需要 0 到 " + std::to_string(std::numeric_limits<int>::max()) +
                           " 之间的整数: " + maxDifferences);
+    if (o.all && o.command == CliCommand::Read && o.file == StandardStreamFile)
+        return UsageError("--all 的读取不能写到标准输出（-），请给出文件名");
     parsed.run = true;
     return parsed;
 }

@@ -6,7 +6,6 @@ namespace CliText {
 inline constexpr const char* ProgramName = "xjqt-tarlo";
 inline constexpr const char* DeviceLabel = "[编程器%d] ";
 inline constexpr const char* ProgrammerBusy = "编程器%d正由另一个任务使用...";
-inline constexpr const char* WindowRunning = "XJQT_Tarlo Flash编程器已经在运行！";
 inline constexpr const char* SiblingRunning = "请关闭XJQT_Quenby Flash编程器！";
 inline constexpr const char* DriverMissing = "文件丢失！ ";
 inline constexpr const char* DriverUnusable = "不是可用的驱动库（无法加载）: ";
@@ -27,4 +26,11 @@ inline constexpr const char* OverflowRefused = "文件长度大于芯片存储�
 inline constexpr const char* DifferencesOmitted = "其余错误不再列出（--max-differences）";
 inline constexpr const char* UsageError = "命令行有误：";
 inline constexpr const char* Remaining = "剩余";
+inline constexpr const char* Unknown = "未知";
+inline constexpr const char* InputIsTerminal = "标准输入是终端：用管道或重定向（< 文件）提供映像数据";
+inline constexpr const char* OutputIsTerminal = "标准输出是终端：用管道或重定向（> 文件）接收芯片数据";
+inline constexpr const char* InputFailed = "标准输入读取失败，未操作芯片";
+inline constexpr const char* InputSpoolFailed =
+    "无法在临时工作目录保存标准输入的数据（请清理或设置 TMPDIR）: ";
+inline constexpr const char* LogFailed = "日志文件打开失败: ";
 }  // namespace CliText

@@ -60,19 +60,29 @@ void ConsoleOutput::WriteText(int slot, const std::string& text) {
     }
 }
 
+void ConsoleOutput::Failure(int slot, const std::string& text) {
+    std::lock_guard lock(m_mutex);
+    if (!m_setup.quiet) return;
+    std::fprintf(m_setup.err, "%s%s\n", Label(slot).c_str(), text.c_str());
+    std::fflush(m_setup.err);
+}
+
 void ConsoleOutput::Status(int slot, const std::string& text) {
     std::lock_guard lock(m_mutex);
+    if (m_setup.quiet) return;
     if (UsesBlock() && !m_finished) DrawSlot(slot, text);
     WriteText(slot, text);
 }
 
 void ConsoleOutput::Note(int slot, const std::string& text) {
     std::lock_guard lock(m_mutex);
+    if (m_setup.quiet) return;
     WriteText(slot, text);
 }
 
 void ConsoleOutput::Progress(int slot, const ProgressSample& sample) {
     std::lock_guard lock(m_mutex);
+    if (m_setup.quiet) return;
     const size_t i = static_cast<size_t>(slot);
     if (i >= m_lastPlainPercent.size()) return;
     if (m_setup.errIsTerminal) {

@@ -25,6 +25,7 @@ public:
         bool json = false;
         int jobs = 1;
         bool labelled = false;  // "[编程器N] " before each job's texts (--all)
+        bool quiet = false;     // --quiet: neither texts nor progress; failures alone, on standard error
     };
 
     explicit ConsoleOutput(Setup setup);
@@ -36,6 +37,9 @@ public:
     void Progress(int slot, const ProgressSample& sample);
     // The job's bar is gone (the window hides it); the next bar counts afresh.
     void EndProgress(int slot);
+    // Why job `slot` failed, once it has ended: on standard error when quiet (the
+    // status line said it already otherwise).
+    void Failure(int slot, const std::string& text);
     // One line on standard output (a --json object).
     void Line(const std::string& text);
     // Leaves the block of progress lines and prints what waited for it.

@@ -39,3 +39,20 @@ std::string LoadDriverLibrary(DriverLibrary& library, const std::string& path, D
     if (!missing.empty()) return CliText::DriverIncomplete + missing + "）: " + name;
     return {};
 }
+
+std::string DriverVersionLines(const DriverApi& api, const std::string& libraryText) {
+    std::string library = CliText::Unknown;
+    std::string usb = CliText::Unknown;
+    char text[128] = {};
+    if (api.QuovixGetVersion != nullptr && api.QuovixGetVersion(text, sizeof text) == 1) {
+        text[sizeof text - 1] = '\0';
+        const std::string versions = text;
+        const size_t tab = versions.find('\t');
+        library = versions.substr(0, tab);
+        if (tab != std::string::npos) usb = versions.substr(tab + 1);
+        if (library.empty()) library = CliText::Unknown;
+        if (usb.empty()) usb = CliText::Unknown;
+    }
+    return std::string("驱动库: ") + (libraryText.empty() ? CliText::Unknown : libraryText) +
+           "\n驱动库版本: " + library + "\nlibusb 版本: " + usb + "\n";
+}

@@ -14,3 +14,7 @@ std::string LoadDriverLibrary(DriverLibrary& library, const std::string& path, D
 
 // The first entry point `api` lacks and how many it lacks; empty when complete.
 std::string MissingEntryPoints(const DriverApi& api);
+
+// The lines --version adds about the driver: the library's file (or why none
+// loaded), its version and libusb's, each "未知" when the library cannot tell.
+std::string DriverVersionLines(const DriverApi& api, const std::string& libraryText);

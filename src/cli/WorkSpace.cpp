@@ -15,7 +15,8 @@ uint64_t WorkSpace::NeededBy(const JobSetup& setup, const JobResult& result) {
     if (command == CliCommand::Read) return result.capacity;
     if (!CommandNeedsImage(command)) return 0;
     std::error_code error;
-    const uintmax_t length = std::filesystem::file_size(setup.file, error);
+    const uintmax_t length =
+        std::filesystem::file_size(setup.imagePath.empty() ? setup.file : setup.imagePath, error);
     return error ? 0 : length;
 }
 

@@ -38,4 +38,8 @@ struct DriverApi {
     GetChipIdentityFn QuovixGetChipIdentity = nullptr;
     // Absent from older libraries: their erase and program then keep their own read-backs.
     SetVerifyLaterFn QuovixSetVerifyLater = nullptr;
+
+    // Absent from older libraries: the library's and libusb's versions, for --version.
+    using GetVersionFn = int32_t(VELMOR_CALL*)(char* buffer, int32_t size);
+    GetVersionFn QuovixGetVersion = nullptr;
 };

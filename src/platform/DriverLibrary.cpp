@@ -1,6 +1,7 @@
 #include "platform/DriverLibrary.h"
 
 #include <dlfcn.h>
+#include <link.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -64,6 +65,14 @@ void DriverLibrary::Unload() {
     m_handle = nullptr;
 }
 
+std::string DriverLibrary::Path() const {
+    if (m_handle == nullptr) return {};
+    // The loader's own record: the file a bare name was found as on the library path.
+    link_map* map = nullptr;
+    if (dlinfo(m_handle, RTLD_DI_LINKMAP, &map) != 0 || map == nullptr || map->l_name == nullptr) return {};
+    return map->l_name;
+}
+
 DriverApi DriverLibrary::Bind() const {
     if (m_handle == nullptr) return DriverApi{};
     void* handle = m_handle;
@@ -89,5 +98,6 @@ DriverApi DriverLibrary::BindWith(const std::function<void*(const char* name)>& 
     // Not one of the eleven: a library without it still loads, the identity stays unknown.
     Assign(api.QuovixGetChipIdentity, lookup("QuovixGetChipIdentity"));
     Assign(api.QuovixSetVerifyLater, lookup("QuovixSetVerifyLater"));
+    Assign(api.QuovixGetVersion, lookup("QuovixGetVersion"));
     return api;
 }

@@ -28,6 +28,8 @@ public:
     // Exactly this file.
     bool LoadFrom(const std::string& path);
     void Unload();
+    // The file the loaded library came from; empty when none is loaded.
+    std::string Path() const;
     bool IsLoaded() const {
         return m_handle != nullptr;
     }

@@ -20,9 +20,7 @@ public:
     InstanceLock& operator=(const InstanceLock&) = delete;
 
     Result TryAcquire();
-    // Held together with other shared holders, never with an exclusive one: the
-    // command-line jobs share the program's name among themselves, and the
-    // window, which takes it exclusively, runs only when no job does.
+    // Held together with other shared holders, never with an exclusive one.
     Result TryAcquireShared();
     void Release();
     bool IsHeld() const { return m_fd >= 0; }

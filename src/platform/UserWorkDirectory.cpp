@@ -77,7 +77,7 @@ WorkDirectoryChoice ChooseWorkDirectory(const WorkDirectorySetting& setting) {
     choice.directory = current;
     const std::string perUser = PerUserDirectory(setting);
     if (perUser.empty()) {
-        choice.problem = "neither XDG_DATA_HOME nor HOME names an absolute directory";
+        choice.problem = "XDG_DATA_HOME 和 HOME 都不是绝对路径";
         return choice;
     }
     // Nothing is created unless the installed data can be read: a later start with
@@ -85,8 +85,8 @@ WorkDirectoryChoice ChooseWorkDirectory(const WorkDirectorySetting& setting) {
     if (setting.installedData.empty() ||
         !fs::exists(fs::path(setting.installedData) / kProductDataFile, ec) ||
         access(setting.installedData.c_str(), R_OK | X_OK) != 0) {
-        choice.problem = "no readable installed data in " +
-                         (setting.installedData.empty() ? std::string("(none)") : setting.installedData);
+        choice.problem = "找不到可读的安装数据: " +
+                         (setting.installedData.empty() ? std::string("（无）") : setting.installedData);
         return choice;
     }
     fs::create_directories(perUser, ec);

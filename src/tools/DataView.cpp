@@ -9,13 +9,15 @@
 #include "tools/HexInput.h"
 
 DataViewLookup::DataViewLookup(FileImage& image, Device& device, AddressJump& jump, StatusLine& status,
-                               MessageBoxes& boxes, std::function<bool()> workerIdle)
+                               MessageBoxes& boxes, std::function<bool()> workerIdle,
+                               std::function<std::shared_ptr<void>()> claim)
     : m_image(image),
       m_device(device),
       m_jump(jump),
       m_status(status),
       m_boxes(boxes),
-      m_workerIdle(std::move(workerIdle)) {}
+      m_workerIdle(std::move(workerIdle)),
+      m_claim(std::move(claim)) {}
 
 std::optional<DataViewResult> DataViewLookup::Press(const std::string& addressText) {
     if (addressText.empty()) {
@@ -28,7 +30,13 @@ std::optional<DataViewResult> DataViewLookup::Press(const std::string& addressTe
 DataViewResult DataViewLookup::LookUp(uint32_t address) {
     DataViewResult result;
     // A running command holds the one connection: the chip is left to it.
-    const bool busy = m_workerIdle && !m_workerIdle();
+    // So does a job or another program holding the programmer; the window's hold ends with the look-up.
+    std::shared_ptr<void> claim;
+    bool busy = m_workerIdle && !m_workerIdle();
+    if (!busy && m_claim) {
+        claim = m_claim();
+        busy = claim == nullptr;
+    }
     const int state = busy ? NoProgrammer : m_device.CheckDevice();
 
     if (!m_image.loaded()) {

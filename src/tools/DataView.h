@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -30,8 +31,11 @@ public:
     static constexpr const char* EmptyAddressMessage = "请输入要查看的地址！   ";
     static constexpr const char* FinishedStatus = "查看结束...";
 
+    // `claim` takes the programmer for one look-up and returns what holds it, or
+    // null when another program has it; empty: the programmer is always free.
     DataViewLookup(FileImage& image, Device& device, AddressJump& jump, StatusLine& status,
-                   MessageBoxes& boxes, std::function<bool()> workerIdle);
+                   MessageBoxes& boxes, std::function<bool()> workerIdle,
+                   std::function<std::shared_ptr<void>()> claim = {});
 
     // The "确定" button with the address text as typed (upper case, hex digits):
     // an empty text gets its box and no result.
@@ -46,4 +50,5 @@ private:
     StatusLine& m_status;
     MessageBoxes& m_boxes;
     std::function<bool()> m_workerIdle;
+    std::function<std::shared_ptr<void>()> m_claim;
 };

@@ -9,7 +9,10 @@
 #include <deque>
 #include <mutex>
 #include <optional>
+#include <sstream>
 #include <thread>
+
+#include <nlohmann/json.hpp>
 
 #include "FakeCellEditorControl.h"
 #include "FakeDriver.h"
@@ -17,9 +20,12 @@
 #include "RecordingScrollBar.h"
 #include "ScriptedServices.h"
 #include "TempDirectory.h"
+#include "cli/CliApp.h"
 #include "device/ProductDataFile.h"
 #include "device/ProductDataScramble.h"
 #include "image/ImageTexts.h"
+#include "platform/InstanceLock.h"
+#include "platform/InstanceNames.h"
 #include "ports/CommandIds.h"
 #include "support/TempDirectory.h"
 
@@ -144,6 +150,7 @@ protected:
             resources.productData = dataFile.IsOpen() ? &dataFile : nullptr;
             resources.release = [this] { log.Add("release"); };
             resources.workDirectory = dir.dir();
+            resources.programmerLockDirectory = lockDirectory;
             core = std::make_unique<ProgrammerCore>(
                 ProgrammerPorts{status, boxes, commands, texts, modelList, sound, window, scrollBar,
                                 fileDialog, shell, aboutBox, lifetime},
@@ -232,6 +239,7 @@ protected:
     std::vector<std::unique_ptr<Gate>> ownedGates;
     std::vector<Gate*> gates;
     std::unique_ptr<ProgrammerCore> core;
+    std::optional<std::string> lockDirectory;  // set before Core(): the programmers' locks
 };
 
 TEST_F(ProgrammerCoreTest, InitialisationRunsInOrderAndStartsWithAQuietDetection) {
@@ -1062,3 +1070,127 @@ TEST_F(ProgrammerCoreTest, DestroyingTheCoreEndsTheWorker) {
 }
 
 }  // namespace
+
+namespace {
+
+// A job, as another process runs it, on the same fake driver; its --json objects.
+std::vector<nlohmann::json> RunJob(const TempDirectory& dir, const FakeDriver& driver,
+                                   std::vector<std::string> args) {
+    char* data = nullptr;
+    size_t size = 0;
+    FILE* out = open_memstream(&data, &size);
+    FILE* err = std::fopen("/dev/null", "w");
+    CliEnvironment env;
+    env.out = out;
+    env.err = err;
+    env.lockDirectory = dir.path().string();
+    env.tempDirectory = dir.path().string();
+    env.productDataDirectory = dir.dir();
+    const DriverApi api = driver.Api();
+    env.driver = &api;
+    args.push_back("--json");
+    RunCommandLine(args, env);
+    std::fclose(out);
+    std::fclose(err);
+    std::vector<nlohmann::json> results;
+    std::istringstream lines(std::string(data, size));
+    std::free(data);
+    for (std::string line; std::getline(lines, line);) results.push_back(nlohmann::json::parse(line));
+    return results;
+}
+
+std::vector<std::string> Outcomes(const std::vector<nlohmann::json>& results) {
+    std::vector<std::string> outcomes;
+    for (const nlohmann::json& r : results) outcomes.push_back(r["outcome"]);
+    return outcomes;
+}
+
+}  // namespace
+
+// A job holding a programmer keeps the window off that programmer alone, and the
+// window says why instead of calling the programmer missing.
+TEST_F(ProgrammerCoreTest, AProgrammerHeldByAJobIsBusyForTheWindow) {
+    struct Row {
+        const char* name;
+        int heldProgrammer;
+        std::function<std::string(ProgrammerCore&)> use;  // the look-up's text; empty for commands
+        int opens;
+        Events statuses;
+        Events shownBoxes;
+        std::string lookUp;
+    };
+    const std::string busy = "status:编程器正被其他程序使用！|alert|beep";
+    const std::string busyBox = "box:提示|exclamation|编程器正被其他程序使用！";
+    const auto command = [this](int id) {
+        return [this, id](ProgrammerCore&) {
+            RunAndWait(id);
+            return std::string();
+        };
+    };
+    const auto quiet = [](ProgrammerCore& c) {
+        c.DeviceChanged();
+        EXPECT_TRUE(c.worker().WaitUntilIdle(kWait));
+        return std::string();
+    };
+    const auto lookUp = [](ProgrammerCore& c) { return c.dataView().LookUp(0).status; };
+    const Row rows[] = {
+        {"detection, same programmer", 0, command(CommandId::Detect), 0, {busy}, {busyBox}, ""},
+        {"quiet detection, same programmer", 0, quiet, 0, {busy}, {}, ""},
+        {"erase, same programmer", 0, command(CommandId::Erase), 0, {busy}, {busyBox}, ""},
+        {"look-up, same programmer", 0, lookUp, 0, {"status:查看结束..."}, {}, "文件未打开,设备忙..."},
+        {"detection, another programmer",
+         1,
+         command(CommandId::Detect),
+         1,
+         {"status:设备已连接，检测到1MB芯片   "},
+         {"box:芯片信息|information|设备已连接，并检测到芯片     \r\n芯片容量:1MB (8Mbits)"},
+         ""},
+        {"look-up, another programmer", 1, lookUp, 1, {"status:查看结束..."}, {}, "文件未打开,查芯片成功..."},
+    };
+    lockDirectory = dir.path().string();
+    Start();
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        InstanceLock job(ProgrammerLockName(row.heldProgrammer), dir.path().string());
+        ASSERT_EQ(job.TryAcquire(), InstanceLock::Result::Acquired);
+        log.Clear();
+        driver.ClearCalls();
+        EXPECT_EQ(row.use(*core), row.lookUp);
+        EXPECT_EQ(driver.CallCount(FakeEntry::Open), row.opens);
+        const Events statuses = log.With("status:");
+        ASSERT_FALSE(statuses.empty());
+        if (row.opens == 0)
+            EXPECT_EQ(statuses, row.statuses);
+        else
+            EXPECT_EQ(statuses.back(), row.statuses.back());
+        EXPECT_EQ(log.With("box:"), row.shownBoxes);
+        // Whatever happened, the window holds no programmer afterwards.
+        job.Release();
+        InstanceLock after(ProgrammerLockName(0), dir.path().string());
+        EXPECT_EQ(after.TryAcquire(), InstanceLock::Result::Acquired);
+    }
+}
+
+// While the window uses programmer 0 a job there is busy and one on programmer 1
+// runs; once the window's command has ended, a job on programmer 0 runs too.
+TEST_F(ProgrammerCoreTest, JobsShareTheProgrammersWithTheWindowBetweenItsUses) {
+    dir.Write("XJQT.uc", ProductDataScramble::Build(ProductDataScramble::ContentForSerial("TARLO-TEST")));
+    lockDirectory = dir.path().string();
+    Start();
+    driver.SetResult(FakeEntry::Enum, 2);
+    std::vector<nlohmann::json> during;
+    auto ran = std::make_shared<std::atomic<bool>>(false);
+    // At the window's first close of the connection its command still runs.
+    driver.SetHook([&, ran](const FakeCall& call) {
+        if (call.entry == FakeEntry::Close && !ran->exchange(true))
+            during = RunJob(dir, driver, {"blank", "--all"});
+    });
+    RunAndWait(CommandId::Detect);
+    driver.SetHook({});
+    ASSERT_TRUE(ran->load());
+    EXPECT_EQ(Outcomes(during), (std::vector<std::string>{"busy", "success"}));
+    ASSERT_EQ(during.size(), 2u);
+    EXPECT_EQ(during[0]["exit"], 3);
+    EXPECT_EQ(during[0]["device"], 0);
+    EXPECT_EQ(Outcomes(RunJob(dir, driver, {"blank"})), std::vector<std::string>{"success"});
+}

@@ -9,6 +9,7 @@
 #include <sys/mount.h>
 
 #include <cstdio>
+#include <regex>
 #include <sstream>
 
 #include "FakeDriver.h"
@@ -85,6 +86,10 @@ Lines LinesOf(const std::string& text) {
     std::istringstream in(text);
     for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
+}
+
+std::string TextOf(const std::vector<uint8_t>& bytes) {
+    return std::string(bytes.begin(), bytes.end());
 }
 
 void WriteProductData(const TempDirectory& dir) {
@@ -194,23 +199,36 @@ TEST(CliAppStatusTest, EveryOutcomeHasItsExitStatusAndText) {
          ExitStatus::Usage,
          {}},
     };
-    for (const StatusRow& row : rows) {
-        SCOPED_TRACE(row.name);
-        FakeDriver driver;
-        driver.SetChipSize(kChip);
-        row.arrange(driver);
-        dir.Write("small.bin", PatternBytes(5000));
-        const CliRun run = RunCli(driver, dir, row.args);
-        EXPECT_EQ(run.exit, row.exit);
-        Lines expected = row.out;
-        // The output file's name is part of its failure text.
-        for (std::string& line : expected)
-            if (line == "文件保存失败: ") line += dir.file("nowhere/out.bin");
-        EXPECT_EQ(run.outLines(), expected);
-        if (row.exit == ExitStatus::Usage) {
-            EXPECT_NE(run.err.find("命令行有误："), std::string::npos) << run.err;
+    // Each row runs as given, then with --quiet: nothing on standard output, and only
+    // a failure's last text, on standard error.
+    for (const bool quiet : {false, true}) {
+        for (const StatusRow& row : rows) {
+            SCOPED_TRACE(std::string(row.name) + (quiet ? " --quiet" : ""));
+            if (quiet && row.exit == ExitStatus::Usage) continue;
+            FakeDriver driver;
+            driver.SetChipSize(kChip);
+            row.arrange(driver);
+            dir.Write("small.bin", PatternBytes(5000));
+            Lines args = row.args;
+            if (quiet) args.push_back("--quiet");
+            const CliRun run = RunCli(driver, dir, args);
+            EXPECT_EQ(run.exit, row.exit);
+            Lines expected = row.out;
+            // The output file's name is part of its failure text.
+            for (std::string& line : expected)
+                if (line == "文件保存失败: ") line += dir.file("nowhere/out.bin");
+            if (quiet) {
+                EXPECT_EQ(run.out, "");
+                EXPECT_EQ(LinesOf(run.err),
+                          row.exit == ExitStatus::Success ? Lines{} : Lines{expected.back()});
+            } else {
+                EXPECT_EQ(run.outLines(), expected);
+            }
+            if (row.exit == ExitStatus::Usage) {
+                EXPECT_NE(run.err.find("命令行有误："), std::string::npos) << run.err;
+            }
+            EXPECT_TRUE(driver.Violations().empty());
         }
-        EXPECT_TRUE(driver.Violations().empty());
     }
 }
 
@@ -367,34 +385,32 @@ TEST_F(CliAppTest, ReadRefusesTheProgramsOwnFiles) {
     }
 }
 
-TEST_F(CliAppTest, TheWindowOrAnotherJobOnTheProgrammerKeepsTheJobOff) {
+TEST_F(CliAppTest, OnlyAHolderOfTheProgrammerKeepsTheJobOff) {
     struct Row {
         const char* name;
         std::string lock;
-        bool exclusive;
         ExitStatus exit;
         Lines out;
+        const char* outcome;
     };
     const Row rows[] = {
-        {"window", InstanceName::Own, true, ExitStatus::NoProgrammer, {"XJQT_Tarlo Flash编程器已经在运行！"}},
+        {"window open, programmer free", InstanceName::Own, ExitStatus::Success, {"芯片为空..."}, "success"},
         {"sibling",
          InstanceName::Sibling,
-         true,
          ExitStatus::NoProgrammer,
-         {"请关闭XJQT_Quenby Flash编程器！"}},
-        {"job on the programmer",
+         {"请关闭XJQT_Quenby Flash编程器！"},
+         "no-programmer"},
+        {"window or job on the programmer",
          ProgrammerLockName(0),
-         true,
          ExitStatus::NoProgrammer,
-         {"编程器0正由另一个任务使用..."}},
-        {"job on another programmer", ProgrammerLockName(1), true, ExitStatus::Success, {"芯片为空..."}},
-        {"another job, shared name", InstanceName::Own, false, ExitStatus::Success, {"芯片为空..."}},
+         {"编程器0正由另一个任务使用..."},
+         "busy"},
+        {"job on another programmer", ProgrammerLockName(1), ExitStatus::Success, {"芯片为空..."}, "success"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         InstanceLock held(row.lock, dir.path().string());
-        ASSERT_EQ(row.exclusive ? held.TryAcquire() : held.TryAcquireShared(),
-                  InstanceLock::Result::Acquired);
+        ASSERT_EQ(held.TryAcquire(), InstanceLock::Result::Acquired);
         const CliRun run = Cli({"blank"});
         EXPECT_EQ(run.exit, row.exit);
         EXPECT_EQ(run.outLines(), row.out);
@@ -404,6 +420,7 @@ TEST_F(CliAppTest, TheWindowOrAnotherJobOnTheProgrammerKeepsTheJobOff) {
         // A script reading --json gets its object either way.
         const nlohmann::json result = nlohmann::json::parse(Cli({"blank", "--json"}).out);
         EXPECT_EQ(result["exit"], ExitCode(row.exit));
+        EXPECT_EQ(result["outcome"], row.outcome);
         EXPECT_EQ(result["operation"], "blank");
         fake.ClearCalls();
     }
@@ -519,6 +536,10 @@ TEST(CliAppStatusTest, ABadCommandLineIsExplainedInChinese) {
         {{"detect", "--frob"}, "无法识别的参数: --frob"},
         {{"detect", "extra"}, "无法识别的参数: extra"},
         {{"detect", "--driver"}, "选项缺少值或值的个数不对: --driver"},
+        {{"detect", "--log"}, "选项缺少值或值的个数不对: --log"},
+        {{"read", "-", "--all"}, "--all 的读取不能写到标准输出（-），请给出文件名"},
+        {{"-x"}, "无法识别的参数: -x"},
+        {{"--frob=1", "--json"}, "无法识别的参数: --frob=1"},
     };
     for (const auto& [args, text] : rows) {
         SCOPED_TRACE(args.empty() ? std::string("(none)") : args.front());
@@ -744,3 +765,97 @@ TEST(PerProgrammerFileTest, NumberGoesBeforeTheExtension) {
 }
 
 }  // namespace
+
+namespace {
+
+// A trace line without its time stamp and its duration.
+std::string CallOf(const std::string& line) {
+    static const std::regex shape(R"(^[0-9]+\.[0-9]{6} (.*) \([0-9]+\.[0-9]{3} ms\)$)");
+    std::smatch match;
+    return std::regex_match(line, match, shape) ? match[1].str() : "malformed: " + line;
+}
+
+}  // namespace
+
+TEST_F(CliAppTest, LogTracesEveryDriverCallInTheOrderMade) {
+    const CliRun run = Cli({"detect", "--log", "@trace.txt"});
+    ASSERT_EQ(run.exit, ExitStatus::Success);
+    Lines calls;
+    for (const std::string& line : LinesOf(TextOf(dir.Read("trace.txt")))) calls.push_back(CallOf(line));
+    ASSERT_GE(calls.size(), 4u);
+    EXPECT_EQ(Lines(calls.begin(), calls.begin() + 4),
+              (Lines{"QuovixEnum() = 1", "QuovixOpen(0) = 7", "QuovixUsbSelfTest(7) = 1",
+                     "QuovixSetFlashInfo(7, 5, 0) = 1"}));
+    // Every call the driver saw, and nothing else, in its order (the fake keeps no
+    // record of the failure reason's look-up, which the job makes last).
+    ASSERT_EQ(calls.back(), "QuovixLastFailure() = 0");
+    calls.pop_back();
+    Lines names, seen;
+    for (const std::string& call : calls) names.push_back(call.substr(0, call.find('(')));
+    for (const FakeCall& call : fake.Calls()) seen.push_back(EntryName(call.entry));
+    EXPECT_EQ(names, seen);
+}
+
+TEST_F(CliAppTest, LogNamesTheLengthOfDataNeverItsBytes) {
+    ASSERT_EQ(Cli({"read", "@chip.bin", "--log", "@trace.txt"}).exit, ExitStatus::Success);
+    const std::regex read(
+        R"(^QuovixRead\(7, buffer\[([0-9]+)\], \1, 0x[0-9A-F]+, 0x[0-9A-F]+\) = 1 done=0x[0-9A-F]+$)");
+    int reads = 0;
+    for (const std::string& line : LinesOf(TextOf(dir.Read("trace.txt")))) {
+        const std::string call = CallOf(line);
+        if (call.rfind("QuovixRead(", 0) != 0) continue;
+        ++reads;
+        EXPECT_TRUE(std::regex_match(call, read)) << call;
+    }
+    EXPECT_EQ(reads, fake.CallCount(FakeEntry::Read));
+    EXPECT_LT(dir.Read("trace.txt").size(), kChip / 16);
+}
+
+TEST_F(CliAppTest, ALogThatCannotBeKeptStopsTheRunUntouched) {
+    const std::vector<uint8_t> productData = dir.Read("XJQT.uc");
+    const std::pair<std::string, std::string> rows[] = {
+        {"nowhere/trace.txt", "日志文件打开失败: "},
+        {"XJQT.uc", "禁止修改系统文件！ "},
+    };
+    for (const auto& [name, text] : rows) {
+        SCOPED_TRACE(name);
+        const CliRun run = Cli({"erase", "--log", "@" + name});
+        EXPECT_EQ(run.exit, ExitStatus::FileError);
+        EXPECT_EQ(run.outLines(), Lines{text + dir.file(name)});
+        EXPECT_TRUE(fake.Calls().empty());
+        EXPECT_EQ(dir.Read("XJQT.uc"), productData);
+        EXPECT_FALSE(std::filesystem::exists(dir.path() / "nowhere"));
+    }
+}
+
+TEST(DriverVersionLinesTest, SaysUnknownForWhatTheLibraryCannotTell) {
+    struct Row {
+        const char* name;
+        DriverApi::GetVersionFn get;
+        std::string library;
+        Lines lines;
+    };
+    const Row rows[] = {
+        {"both versions",
+         [](char* b, int32_t n) {
+             return std::snprintf(b, static_cast<size_t>(n), "2.1\t1.0.27.11882") > 0 ? 1 : 0;
+         },
+         "/opt/x/libvelmor.so",
+         {"驱动库: /opt/x/libvelmor.so", "驱动库版本: 2.1", "libusb 版本: 1.0.27.11882"}},
+        {"library only",
+         [](char* b, int32_t n) { return std::snprintf(b, static_cast<size_t>(n), "2.1") > 0 ? 1 : 0; },
+         "/opt/x/libvelmor.so",
+         {"驱动库: /opt/x/libvelmor.so", "驱动库版本: 2.1", "libusb 版本: 未知"}},
+        {"refuses",
+         [](char*, int32_t) { return 0; },
+         "lib.so",
+         {"驱动库: lib.so", "驱动库版本: 未知", "libusb 版本: 未知"}},
+        {"older library", nullptr, "", {"驱动库: 未知", "驱动库版本: 未知", "libusb 版本: 未知"}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        DriverApi api;
+        api.QuovixGetVersion = row.get;
+        EXPECT_EQ(LinesOf(DriverVersionLines(api, row.library)), row.lines);
+    }
+}

@@ -537,3 +537,152 @@ TEST(CliProcessTest, AChipNameNobodyKnowsIsACommandLineError) {
               "运行 xjqt-tarlo --help 查看用法。\n");
     EXPECT_EQ(dir.Read("velmor-sim-chip.bin"), chip);
 }
+
+namespace {
+
+// Runs the tool in `dir` through the shell, `redirect` giving its streams.
+int RunRedirected(const TempDirectory& dir, const std::string& args, const std::string& redirect) {
+    const std::string command = "cd '" + dir.path().string() + "' && TMPDIR=. XDG_RUNTIME_DIR=. '" +
+                                XJQT_TARLO_PATH + "' --driver '" + VELMOR_LIBRARY_PATH + "' " + args + " " +
+                                redirect;
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string TextOf(const std::vector<uint8_t>& bytes) {
+    return std::string(bytes.begin(), bytes.end());
+}
+
+// Names in `dir` that a run may leave behind: its work directories.
+std::vector<std::string> WorkLeftovers(const TempDirectory& dir) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+        if (entry.path().filename().string().rfind("xjqt-tarlo-", 0) == 0)
+            names.push_back(entry.path().filename().string());
+    return names;
+}
+
+}  // namespace
+
+TEST(CliProcessTest, DashReadsTheImageFromStandardInputAndWritesTheChipToStandardOutput) {
+    const std::vector<uint8_t> image = PatternBytes(100000, 4);
+    std::vector<uint8_t> chip(1048576, 0xFF);
+    std::copy(image.begin(), image.end(), chip.begin());
+    std::vector<uint8_t> other = image;
+    other[4321] ^= 0x01;
+    struct Row {
+        const char* name;
+        std::string args;
+        std::string redirect;
+        int exit;
+        std::string lastText;  // of out.txt, or of err.txt where the chip went to standard output
+        bool chipOnOutput;     // chip.out must hold the chip's bytes
+    };
+    const Row rows[] = {
+        {"write", "write -", "< fw.bin > out.txt 2> err.txt", 0, "自动擦除、烧录、校验成功...", false},
+        {"verify", "verify -", "< other.bin > out.txt 2> err.txt", 6, "校验结束，共1个错误...", false},
+        {"empty input", "program -", "< /dev/null > out.txt 2> err.txt", 5,
+         "文件为空（0字节），未操作芯片: -", false},
+        {"read", "read -", "> chip.out 2> err.txt", 0, "芯片读取成功...", true},
+        {"read, --json", "read - --json", "> chip.out 2> err.txt", 0,
+         R"({"device":0,"chip":"25X80","capacity":1048576)", true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        TempDirectory dir;
+        Configure(dir, "");
+        dir.Write("fw.bin", image);
+        dir.Write("other.bin", other);
+        // The write starts from another content, so that only the image makes the chip right.
+        dir.Write("velmor-sim-chip.bin",
+                  row.exit == 0 && !row.chipOnOutput ? std::vector<uint8_t>(1048576, 0) : chip);
+        EXPECT_EQ(RunRedirected(dir, row.args, row.redirect), row.exit) << TextOf(dir.Read("err.txt"));
+        EXPECT_EQ(dir.Read("velmor-sim-chip.bin"), chip);
+        const std::vector<std::string> lines =
+            LinesOf(TextOf(dir.Read(row.chipOnOutput ? "err.txt" : "out.txt")));
+        ASSERT_FALSE(lines.empty());
+        EXPECT_EQ(lines.back().substr(0, row.lastText.size()), row.lastText);
+        if (row.chipOnOutput) {
+            EXPECT_EQ(dir.Read("chip.out"), chip);
+        }
+        // The copy of standard input went with the run.
+        EXPECT_EQ(WorkLeftovers(dir), std::vector<std::string>{});
+    }
+}
+
+TEST(CliProcessTest, ATerminalIsNoImageStream) {
+    struct Row {
+        const char* name;
+        std::vector<std::string> args;
+        int terminalFd;
+        std::string text;
+    };
+    const Row rows[] = {
+        {"write from a terminal",
+         {"write", "-"},
+         0,
+         "命令行有误：标准输入是终端：用管道或重定向（< 文件）提供映像数据"},
+        {"read to a terminal",
+         {"read", "-"},
+         1,
+         "命令行有误：标准输出是终端：用管道或重定向（> 文件）接收芯片数据"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        TempDirectory dir;
+        Configure(dir, "");
+        const std::vector<uint8_t> chip = PatternBytes(1048576, 9);
+        dir.Write("velmor-sim-chip.bin", chip);
+        int master = -1, slave = -1;
+        ASSERT_EQ(openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+        std::vector<std::string> args = {XJQT_TARLO_PATH, "--driver", VELMOR_LIBRARY_PATH};
+        args.insert(args.end(), row.args.begin(), row.args.end());
+        const std::string errPath = dir.file("err.txt");
+        const pid_t pid = fork();
+        if (pid == 0) {
+            if (chdir(dir.path().c_str()) != 0) _exit(120);
+            setenv("TMPDIR", dir.path().c_str(), 1);
+            setenv("XDG_RUNTIME_DIR", dir.path().c_str(), 1);
+            const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            const int devNull = open("/dev/null", O_RDWR);
+            dup2(devNull, 0);
+            dup2(devNull, 1);
+            dup2(slave, row.terminalFd);
+            dup2(err, 2);
+            close(master);
+            std::vector<char*> argv;
+            for (std::string& a : args) argv.push_back(a.data());
+            argv.push_back(nullptr);
+            execv(argv[0], argv.data());
+            _exit(121);
+        }
+        close(slave);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        close(master);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 2);
+        EXPECT_EQ(LinesOf(TextOf(dir.Read("err.txt"))),
+                  (std::vector<std::string>{row.text, "运行 xjqt-tarlo --help 查看用法。"}));
+        EXPECT_EQ(dir.Read("velmor-sim-chip.bin"), chip);
+    }
+}
+
+TEST(CliProcessTest, VersionNamesTheDriverLibraryAndLibusb) {
+    TempDirectory dir;
+    Configure(dir, "");
+    // --version takes the library beside the program, as a plain run does.
+    const std::string command =
+        "cd '" + dir.path().string() + "' && '" + XJQT_TARLO_PATH + "' --version > out.txt";
+    const int status = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    const std::vector<std::string> lines = LinesOf(TextOf(dir.Read("out.txt")));
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[0].rfind("xjqt-tarlo ", 0), 0u);
+    const std::string library =
+        std::filesystem::path(XJQT_TARLO_PATH).parent_path().string() + "/libvelmor.so";
+    EXPECT_EQ(lines[1], "驱动库: " + library);
+    EXPECT_EQ(lines[2], "驱动库版本: " + lines[0].substr(std::strlen("xjqt-tarlo ")));
+    EXPECT_EQ(lines[3].rfind("libusb 版本: 1.", 0), 0u) << lines[3];
+}

@@ -2,6 +2,7 @@
 #include <elf.h>
 #include <algorithm>
 #include <cstring>
+#include <regex>
 #include <set>
 #include <string>
 
@@ -27,6 +28,7 @@ const std::set<std::string> kEntryPoints{
     "QuovixSetVerifyLater",
     "QuovixGetEraseBlocks",
     "QuovixEraseRange",
+    "QuovixGetVersion",
 };
 
 // Names of the defined, non-local symbols in the dynamic symbol table, i.e.
@@ -80,6 +82,34 @@ TEST(VelmorExports, EveryEntryPointResolvesByNameAndNothingElseDoes) {
                                "_ZN6velmor23createProgrammerBackendEv"}) {
         EXPECT_EQ(::dlsym(library, hidden), nullptr) << hidden;
     }
+    ::dlclose(library);
+}
+
+TEST(VelmorExports, VersionsFitTheBufferOrNothingIsWritten) {
+    void* library = ::dlopen(VELMOR_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(library, nullptr) << ::dlerror();
+    using GetVersion = int32_t (*)(char*, int32_t);
+    const auto get = reinterpret_cast<GetVersion>(::dlsym(library, "QuovixGetVersion"));
+    ASSERT_NE(get, nullptr);
+    char text[64];
+    ASSERT_EQ(get(text, sizeof text), 1);
+    const std::string versions = text;
+    EXPECT_TRUE(std::regex_match(versions,
+                                 std::regex(R"([0-9]+\.[0-9]+(\.[0-9]+)*\t[0-9]+\.[0-9]+\.[0-9]+\.[0-9]+)")))
+        << versions;
+    const int32_t needed = static_cast<int32_t>(versions.size()) + 1;
+    struct Row {
+        int32_t size;
+        int32_t result;
+    };
+    for (const Row row : {Row{needed, 1}, Row{needed - 1, 0}, Row{0, 0}}) {
+        SCOPED_TRACE(row.size);
+        std::string buffer(64, '#');
+        EXPECT_EQ(get(buffer.data(), row.size), row.result);
+        EXPECT_EQ(buffer.substr(0, versions.size() + 1),
+                  row.result == 1 ? versions + '\0' : std::string(versions.size() + 1, '#'));
+    }
+    EXPECT_EQ(get(nullptr, 64), 0);
     ::dlclose(library);
 }
 

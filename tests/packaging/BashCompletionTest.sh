@@ -31,11 +31,15 @@ check() {  # expected, words...
 check "detect read write verify erase blank program" xjqt-tarlo ""
 check "write" xjqt-tarlo w
 check "read" xjqt-tarlo --json re
-check "--all --json --allow-overflow --max-differences --driver --help --version" xjqt-tarlo --
+check "--all --json --quiet --log --allow-overflow --max-differences --driver --help --version" xjqt-tarlo --
 check "--allow-overflow" xjqt-tarlo write a.bin --allo
-check "FILES" xjqt-tarlo read ""
-check "FILES" xjqt-tarlo --all write ""
-check "FILES" xjqt-tarlo --max-differences 4 verify ""
+check "FILES -" xjqt-tarlo read ""
+check "FILES -" xjqt-tarlo --all write ""
+check "FILES -" xjqt-tarlo --max-differences 4 verify ""
+check "FILES" xjqt-tarlo program fw
+check "--quiet" xjqt-tarlo blank --qu
+check "FILES" xjqt-tarlo --log ""
+check "read" xjqt-tarlo --log trace.txt re
 check "" xjqt-tarlo read a.bin ""
 check "" xjqt-tarlo detect ""
 check "" xjqt-tarlo erase ""

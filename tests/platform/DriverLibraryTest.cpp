@@ -26,16 +26,16 @@ bool StillMapped(const std::string& path) {
     return h != nullptr;
 }
 
-TEST(DriverLibraryTest, BindsTheElevenNamesInOrderThenTheChipIdentityAndTheVerifyPromise) {
+TEST(DriverLibraryTest, BindsTheElevenNamesInOrderThenTheChipIdentityTheVerifyPromiseAndTheVersions) {
     const std::vector<std::string> expected = {
-        "QuovixEnum",          "QuovixOpen",         "QuovixClose",        "QuovixUsbSelfTest",
-        "QuovixSetBP1",        "QuovixSetFlashInfo", "QuovixSetWriteTime", "QuovixInitFlash",
-        "QuovixProgram",       "QuovixRead",         "QuovixGetFlashInfo", "QuovixGetChipIdentity",
-        "QuovixSetVerifyLater"};
+        "QuovixEnum",           "QuovixOpen",         "QuovixClose",        "QuovixUsbSelfTest",
+        "QuovixSetBP1",         "QuovixSetFlashInfo", "QuovixSetWriteTime", "QuovixInitFlash",
+        "QuovixProgram",        "QuovixRead",         "QuovixGetFlashInfo", "QuovixGetChipIdentity",
+        "QuovixSetVerifyLater", "QuovixGetVersion"};
     std::vector<std::string> asked;
     // Each name resolves to a distinct address, so a name bound into the wrong
     // member shows up.
-    static char targets[13];
+    static char targets[14];
     const DriverApi api = DriverLibrary::BindWith([&](const char* name) -> void* {
         asked.push_back(name);
         return &targets[asked.size() - 1];
@@ -54,6 +54,7 @@ TEST(DriverLibraryTest, BindsTheElevenNamesInOrderThenTheChipIdentityAndTheVerif
     EXPECT_EQ(reinterpret_cast<void*>(api.QuovixGetFlashInfo), &targets[10]);
     EXPECT_EQ(reinterpret_cast<void*>(api.QuovixGetChipIdentity), &targets[11]);
     EXPECT_EQ(reinterpret_cast<void*>(api.QuovixSetVerifyLater), &targets[12]);
+    EXPECT_EQ(reinterpret_cast<void*>(api.QuovixGetVersion), &targets[13]);
 }
 
 TEST(DriverLibraryTest, RealLibraryExportsEveryEntryPoint) {
@@ -62,6 +63,8 @@ TEST(DriverLibraryTest, RealLibraryExportsEveryEntryPoint) {
     EXPECT_EQ(Bound(library.Bind()), std::vector<bool>(11, true));
     EXPECT_NE(library.Bind().QuovixGetChipIdentity, nullptr);
     EXPECT_NE(library.Bind().QuovixSetVerifyLater, nullptr);
+    EXPECT_NE(library.Bind().QuovixGetVersion, nullptr);
+    EXPECT_EQ(library.Path(), VELMOR_LIBRARY_PATH);
 }
 
 TEST(DriverLibraryTest, MissingNamesLeaveNullPointers) {

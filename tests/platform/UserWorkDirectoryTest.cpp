@@ -133,7 +133,7 @@ TEST(UserWorkDirectoryTest, UnusableInstalledDataCreatesNothing) {
         chmod(s.setting.installedData.c_str(), 0755);
         EXPECT_EQ(c.kind, Kind::Unavailable) << k.name;
         EXPECT_EQ(c.directory, s.root.file("start") + "/") << k.name;
-        EXPECT_NE(c.problem.find("installed data"), std::string::npos) << k.name << ": " << c.problem;
+        EXPECT_NE(c.problem.find("找不到可读的安装数据"), std::string::npos) << k.name << ": " << c.problem;
         EXPECT_FALSE(fs::exists(s.root.path() / "home/.local")) << k.name;
     }
 }

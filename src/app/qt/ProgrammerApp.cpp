@@ -55,6 +55,8 @@ int ProgrammerApp::run() {
     resources.driver = m_driver.Bind();
     resources.productData = &m_dataFile;
     resources.workDirectory = workDirectory;
+    // The command-line jobs lock the programmers in the runtime directory too.
+    resources.programmerLockDirectory = std::string();
     resources.release = [this] {
         m_driver.Unload();
         m_dataFile.Close();
