@@ -89,6 +89,29 @@ VELMOR_EXPORT int32_t VELMOR_CALL QuovixGetChipIdentity(int32_t handle, VelmorCh
  * open handle, 0 otherwise. */
 VELMOR_EXPORT int32_t VELMOR_CALL QuovixSetVerifyLater(int32_t handle, int32_t value);
 
+/* The chip's erase blocks as the last connection check found them (chip database
+ * row or SFDP), smallest first, 3-byte-address opcodes. count 0 = unknown. */
+typedef struct VelmorEraseBlocks {
+    uint32_t count;         /* 0..4 */
+    uint32_t size[4];       /* bytes, powers of two */
+    uint32_t opcode[4];     /* 3-byte-address opcodes (20, 52, D8 ...) */
+    uint32_t chip_erase_ms; /* typical whole-chip erase time (database erase_s); 0 when unknown */
+} VelmorEraseBlocks;
+/* Fills *blocks; 1 on an open handle whose chip answered, 0 otherwise. */
+VELMOR_EXPORT int32_t VELMOR_CALL QuovixGetEraseBlocks(int32_t handle, VelmorEraseBlocks* blocks);
+
+/* Erases [address, address + length). Both must be multiples of the smallest erase
+ * block and the range must lie within the size set by QuovixSetFlashInfo (which must
+ * have been called, as for QuovixInitFlash). At each step it uses the largest block
+ * that is aligned and fits in what remains; chips above 16 MiB get the 4-byte
+ * opcodes (4K 21, 32K 5C, 64K DC) or 4-byte address mode as the chip supports.
+ * Unless QuovixSetVerifyLater holds, each erased block is checked (read back for
+ * blankness; say in driver/README.md). *done = bytes erased before the first block
+ * that failed (= length on success), so a failure is at address + *done.
+ * 1 on success, 0 on failure (QuovixLastFailure as for QuovixInitFlash). */
+VELMOR_EXPORT int32_t VELMOR_CALL QuovixEraseRange(int32_t handle, uint32_t address, uint32_t length,
+                                                   uint32_t* done);
+
 #ifdef __cplusplus
 }
 #endif

@@ -20,6 +20,9 @@ struct DriverApi {
     using LastFailureFn = int32_t(VELMOR_CALL*)();
     using GetChipIdentityFn = int32_t(VELMOR_CALL*)(int32_t handle, VelmorChipIdentity* identity);
     using SetVerifyLaterFn = int32_t(VELMOR_CALL*)(int32_t handle, int32_t value);
+    using GetEraseBlocksFn = int32_t(VELMOR_CALL*)(int32_t handle, VelmorEraseBlocks* blocks);
+    using EraseRangeFn = int32_t(VELMOR_CALL*)(int32_t handle, uint32_t address, uint32_t length,
+                                               uint32_t* done);
 
     EnumFn QuovixEnum = nullptr;
     OpenFn QuovixOpen = nullptr;
@@ -38,4 +41,7 @@ struct DriverApi {
     GetChipIdentityFn QuovixGetChipIdentity = nullptr;
     // Absent from older libraries: their erase and program then keep their own read-backs.
     SetVerifyLaterFn QuovixSetVerifyLater = nullptr;
+    // Absent from older libraries: a changed-only write then runs the whole auto sequence.
+    GetEraseBlocksFn QuovixGetEraseBlocks = nullptr;
+    EraseRangeFn QuovixEraseRange = nullptr;
 };

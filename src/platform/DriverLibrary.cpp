@@ -89,5 +89,7 @@ DriverApi DriverLibrary::BindWith(const std::function<void*(const char* name)>& 
     // Not one of the eleven: a library without it still loads, the identity stays unknown.
     Assign(api.QuovixGetChipIdentity, lookup("QuovixGetChipIdentity"));
     Assign(api.QuovixSetVerifyLater, lookup("QuovixSetVerifyLater"));
+    Assign(api.QuovixGetEraseBlocks, lookup("QuovixGetEraseBlocks"));
+    Assign(api.QuovixEraseRange, lookup("QuovixEraseRange"));
     return api;
 }

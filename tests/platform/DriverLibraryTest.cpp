@@ -26,16 +26,16 @@ bool StillMapped(const std::string& path) {
     return h != nullptr;
 }
 
-TEST(DriverLibraryTest, BindsTheElevenNamesInOrderThenTheChipIdentityAndTheVerifyPromise) {
+TEST(DriverLibraryTest, BindsTheElevenNamesInOrderThenTheChipIdentityTheVerifyPromiseAndTheBlockErase) {
     const std::vector<std::string> expected = {
-        "QuovixEnum",          "QuovixOpen",         "QuovixClose",        "QuovixUsbSelfTest",
-        "QuovixSetBP1",        "QuovixSetFlashInfo", "QuovixSetWriteTime", "QuovixInitFlash",
-        "QuovixProgram",       "QuovixRead",         "QuovixGetFlashInfo", "QuovixGetChipIdentity",
-        "QuovixSetVerifyLater"};
+        "QuovixEnum",           "QuovixOpen",           "QuovixClose",        "QuovixUsbSelfTest",
+        "QuovixSetBP1",         "QuovixSetFlashInfo",   "QuovixSetWriteTime", "QuovixInitFlash",
+        "QuovixProgram",        "QuovixRead",           "QuovixGetFlashInfo", "QuovixGetChipIdentity",
+        "QuovixSetVerifyLater", "QuovixGetEraseBlocks", "QuovixEraseRange"};
     std::vector<std::string> asked;
     // Each name resolves to a distinct address, so a name bound into the wrong
     // member shows up.
-    static char targets[13];
+    static char targets[15];
     const DriverApi api = DriverLibrary::BindWith([&](const char* name) -> void* {
         asked.push_back(name);
         return &targets[asked.size() - 1];
@@ -54,6 +54,8 @@ TEST(DriverLibraryTest, BindsTheElevenNamesInOrderThenTheChipIdentityAndTheVerif
     EXPECT_EQ(reinterpret_cast<void*>(api.QuovixGetFlashInfo), &targets[10]);
     EXPECT_EQ(reinterpret_cast<void*>(api.QuovixGetChipIdentity), &targets[11]);
     EXPECT_EQ(reinterpret_cast<void*>(api.QuovixSetVerifyLater), &targets[12]);
+    EXPECT_EQ(reinterpret_cast<void*>(api.QuovixGetEraseBlocks), &targets[13]);
+    EXPECT_EQ(reinterpret_cast<void*>(api.QuovixEraseRange), &targets[14]);
 }
 
 TEST(DriverLibraryTest, RealLibraryExportsEveryEntryPoint) {
