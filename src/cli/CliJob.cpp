@@ -117,6 +117,9 @@ private:
         if (outcome.kind == OutcomeKind::Refused) m_status.SetStatus(CliText::OverflowRefused, true, false);
         // Past --max-differences the verify counts on without listing: the outcome has the total.
         result.differences = outcome.differences;
+        result.changed = m_setup.options.changed && command == CliCommand::Write;
+        result.sectors = outcome.sectors;
+        result.touched = outcome.touched;
         const ExitStatus exit = ExitStatusOf(outcome);
         if (outcome.kind != OutcomeKind::NoProgrammer && outcome.kind != OutcomeKind::NoChip) {
             const int row = m_session.model().row();
@@ -148,7 +151,8 @@ private:
     OperationOutcome RunOperation(CliCommand command) {
         m_status.SetTotals([this] { return uint64_t{m_image.length()}; },
                            [this] { return uint64_t{m_session.model().ChipCapacity()}; });
-        return m_session.ExecuteInline(WorkerCodeOf(command));
+        const bool changed = m_setup.options.changed && command == CliCommand::Write;
+        return m_session.ExecuteInline(changed ? WorkerCode::ChangedWrite : WorkerCodeOf(command));
     }
 
     const JobSetup& m_setup;
@@ -204,6 +208,11 @@ std::string JobResultJson(const JobResult& r) {
     object["differences"] = r.differences;
     object["status"] = r.status;
     object["reason"] = textOrNull(r.reason);
+    if (r.changed) {
+        // Null when the chip's erase blocks were unknown and the whole chip was written.
+        object["sectors"] = r.sectors > 0 ? json(r.sectors) : json();
+        object["touched"] = r.sectors > 0 ? json(r.touched) : json();
+    }
     // A file name need not be UTF-8; what is not becomes U+FFFD, so every line parses.
     return object.dump(-1, ' ', false, json::error_handler_t::replace);
 }

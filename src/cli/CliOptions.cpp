@@ -207,6 +207,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         CLI::App* sub = app.add_subcommand(row.name, row.description);
         sub->group("命令");
         if (row.takesFile) sub->add_option("FILE", o.file, "文件")->required()->type_name("FILE");
+        if (row.command == CliCommand::Write)
+            sub->add_flag("--changed", o.changed, "差异烧录：只擦除、烧录与文件不同的扇区，再校验这些扇区");
         sub->callback([&o, command = row.command] { o.command = command; });
     }
 

@@ -20,6 +20,7 @@ struct CliOptions {
     bool all = false;
     bool json = false;
     bool allowOverflow = false;
+    bool changed = false;  // write --changed: only the sectors that differ from the file
     int maxDifferences = 16;
     std::string chip;        // --chip: model text or database part name; empty: as identified
     std::string driverPath;  // empty: beside the program, then the system's library path

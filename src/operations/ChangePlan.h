@@ -32,9 +32,9 @@ struct SectorChange {
 
 struct ChangePlan {
     uint32_t sectorSize = 0;
-    uint32_t sectors = 0;          // sectors compared: those holding the file's bytes within the chip
-    uint32_t readBytes = 0;        // chip bytes read for the comparison
-    bool overflow = false;         // the file runs past the chip's end; that part is left out
+    uint32_t sectors = 0;               // sectors compared: those holding the file's bytes within the chip
+    uint32_t readBytes = 0;             // chip bytes read for the comparison
+    bool overflow = false;              // the file runs past the chip's end; that part is left out
     std::vector<SectorChange> changes;  // the touched sectors, in address order
 
     // Runs of consecutive sectors to erase, one block erase each.

@@ -38,7 +38,8 @@ uint32_t ChipOperations::SectorSize() {
     return size;
 }
 
-void ChipOperations::ShowShare(const char* caption, uint32_t from, uint32_t to, uint64_t done, uint64_t total) {
+void ChipOperations::ShowShare(const char* caption, uint32_t from, uint32_t to, uint64_t done,
+                               uint64_t total) {
     const uint64_t part = total == 0 ? 1 : std::min<uint64_t>(done, total);
     ShowPercent(caption, from + static_cast<uint32_t>((to - from) * part / (total == 0 ? 1 : total)));
 }
@@ -54,7 +55,8 @@ bool ChipOperations::ReadChipRange(uint32_t address, uint8_t* buffer, uint32_t l
     return true;
 }
 
-ChipOperations::LoopResult ChipOperations::ProgramRange(uint32_t address, const uint8_t* data, uint32_t length) {
+ChipOperations::LoopResult ChipOperations::ProgramRange(uint32_t address, const uint8_t* data,
+                                                        uint32_t length) {
     uint32_t done = 0;
     while (done < length) {
         const uint32_t want = std::min(kBlockSize, length - done);
@@ -104,7 +106,8 @@ OperationOutcome ChipOperations::ChangedWrite() {
     ShowPercent(OperationText::ReadCaption, 0);
     // The read fills the first half of the bar, the writes and the verify of the
     // touched sectors (known only after it) the second.
-    const uint64_t readTotal = (std::min(length, capacity) + uint64_t{sectorSize} - 1) / sectorSize * sectorSize;
+    const uint64_t readTotal =
+        (std::min(length, capacity) + uint64_t{sectorSize} - 1) / sectorSize * sectorSize;
     uint64_t done = 0;
     ChangePlan plan;
     const PlanEnd planned = PlanChanges(
@@ -135,8 +138,8 @@ OperationOutcome ChipOperations::ChangedWrite() {
         if (nextRun != runs.end() && nextRun->address == change.address) {
             const DriverApi& api = m_ctx.device.api();
             uint32_t erased = 0;
-            const bool ok = api.QuovixEraseRange(m_ctx.device.handle(), nextRun->address, nextRun->length,
-                                                 &erased) != 0;
+            const bool ok =
+                api.QuovixEraseRange(m_ctx.device.handle(), nextRun->address, nextRun->length, &erased) != 0;
             if (!ok) {
                 // The failing block starts where the erased part ends.
                 const uint32_t at = nextRun->address + (erased < nextRun->length ? erased : 0);
@@ -156,7 +159,8 @@ OperationOutcome ChipOperations::ChangedWrite() {
         for (const ByteRange& range : change.fromFile)
             if (result == LoopResult::Done) result = program(range.address, nullptr, range.length);
         if (result == LoopResult::Done && !change.kept.empty())
-            result = program(change.keptAddress, change.kept.data(), static_cast<uint32_t>(change.kept.size()));
+            result =
+                program(change.keptAddress, change.kept.data(), static_cast<uint32_t>(change.kept.size()));
         if (result != LoopResult::Done)
             return fail(result == LoopResult::FileFailed ? OutcomeKind::FileError : OutcomeKind::DriverFailed,
                         SectorText(OperationText::ChangedProgramFailed, change.address), change.address);
@@ -194,9 +198,10 @@ OperationOutcome ChipOperations::ChangedWrite() {
         outcome.differences = differences;
         return outcome;
     }
-    m_ctx.status.SetStatus(SectorText(plan.overflow ? OperationText::ChangedDoneOverflow : OperationText::ChangedDone,
-                                      outcome.sectors, outcome.touched),
-                           plan.overflow, false);
+    m_ctx.status.SetStatus(
+        SectorText(plan.overflow ? OperationText::ChangedDoneOverflow : OperationText::ChangedDone,
+                   outcome.sectors, outcome.touched),
+        plan.overflow, false);
     PlayFinishSound();
     return outcome;
 }

@@ -58,8 +58,7 @@ std::string RangeText(const ByteRange& r) {
 std::string ChangeText(const SectorChange& c) {
     std::string text = (c.work == SectorWork::Program ? "P " : "E ") + std::to_string(c.address) + ":";
     for (const ByteRange& r : c.fromFile) text += " " + RangeText(r);
-    if (!c.kept.empty())
-        text += " kept " + RangeText({c.keptAddress, static_cast<uint32_t>(c.kept.size())});
+    if (!c.kept.empty()) text += " kept " + RangeText({c.keptAddress, static_cast<uint32_t>(c.kept.size())});
     return text;
 }
 

@@ -41,8 +41,8 @@ protected:
     // The calls a changed-only write makes up to its first read.
     static Lines Opening() {
         Lines calls = CheckCalls();
-        calls.insert(calls.end(),
-                     {"QuovixSetFlashInfo(7,5,131072)", "QuovixSetWriteTime(7,500)", "QuovixGetEraseBlocks(7)"});
+        calls.insert(calls.end(), {"QuovixSetFlashInfo(7,5,131072)", "QuovixSetWriteTime(7,500)",
+                                   "QuovixGetEraseBlocks(7)"});
         return calls;
     }
     static Lines ReadPass() {
@@ -60,13 +60,15 @@ TEST_F(ChangedWriteTest, ErasesAndProgramsOnlyTheDifferingSectorsThenVerifiesThe
     Lines calls = Opening();
     const Lines reads = ReadPass();
     calls.insert(calls.end(), reads.begin(), reads.end());
-    calls.insert(calls.end(), {"QuovixSetVerifyLater(7,1)", Call("QuovixEraseRange", {2 * k4K, k4K}),
-                               Call("QuovixProgram", {k4K, 2 * k4K}), Call("QuovixProgram", {256, 5 * k4K + 512}),
-                               Call("QuovixRead", {k4K, 2 * k4K}), Call("QuovixRead", {k4K, 5 * k4K}),
-                               "QuovixSetVerifyLater(7,0)", "QuovixClose(7)"});
+    calls.insert(calls.end(),
+                 {"QuovixSetVerifyLater(7,1)", Call("QuovixEraseRange", {2 * k4K, k4K}),
+                  Call("QuovixProgram", {k4K, 2 * k4K}), Call("QuovixProgram", {256, 5 * k4K + 512}),
+                  Call("QuovixRead", {k4K, 2 * k4K}), Call("QuovixRead", {k4K, 5 * k4K}),
+                  "QuovixSetVerifyLater(7,0)", "QuovixClose(7)"});
     EXPECT_EQ(driver.CallTexts(), calls);
     EXPECT_EQ(driver.Chip(), file);
-    EXPECT_EQ(log.With("status:"), (Lines{"status:正在差异烧录...", "status:差异烧录成功，共32个扇区，改写2个..."}));
+    EXPECT_EQ(log.With("status:"),
+              (Lines{"status:正在差异烧录...", "status:差异烧录成功，共32个扇区，改写2个..."}));
     const Lines progress = log.With("progress:");
     ASSERT_FALSE(progress.empty());
     EXPECT_EQ(progress.front(), "progress:0|已读取0%");
@@ -103,7 +105,7 @@ TEST_F(ChangedWriteTest, OverflowAnsweredNoReadsNothing) {
 struct FailureRow {
     const char* name;
     FakeEntry entry;
-    int call;            // the failing call of `entry`
+    int call;              // the failing call of `entry`
     uint32_t erasedFirst;  // bytes the failing block erase reports done
     uint32_t address;
     const char* status;
@@ -133,18 +135,17 @@ TEST_P(ChangedWriteFailureTest, NamesTheSectorAndClaimsNoSuccess) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ChangedWriteFailureTest,
-    ::testing::Values(
-        FailureRow{"SecondEraseRun", FakeEntry::EraseRange, 2, 0, 6 * k4K,
-                   "status:扇区6000H擦除失败，请检查设备连接和芯片容量...|alert|beep"},
-        // The run of sectors 6 and 7 fails in its second block.
-        FailureRow{"SecondBlockOfARun", FakeEntry::EraseRange, 2, k4K, 7 * k4K,
-                   "status:扇区7000H擦除失败，请检查设备连接和芯片容量...|alert|beep"},
-        FailureRow{"ProgramOfTheSecondTouchedSector", FakeEntry::Program, 2, 0, 5 * k4K,
-                   "status:扇区5000H烧录失败，请检查设备连接和芯片容量...|alert|beep"},
-        FailureRow{"VerifyRead", FakeEntry::Read, 17, 0, 2 * k4K,
-                   "status:校验失败，请检查设备连接和芯片容量...|alert|beep"},
-        FailureRow{"ComparingRead", FakeEntry::Read, 3, 0, 16384,
-                   "status:读取失败，请检查设备连接和芯片容量...|alert|beep"}),
+    ::testing::Values(FailureRow{"SecondEraseRun", FakeEntry::EraseRange, 2, 0, 6 * k4K,
+                                 "status:扇区6000H擦除失败，请检查设备连接和芯片容量...|alert|beep"},
+                      // The run of sectors 6 and 7 fails in its second block.
+                      FailureRow{"SecondBlockOfARun", FakeEntry::EraseRange, 2, k4K, 7 * k4K,
+                                 "status:扇区7000H擦除失败，请检查设备连接和芯片容量...|alert|beep"},
+                      FailureRow{"ProgramOfTheSecondTouchedSector", FakeEntry::Program, 2, 0, 5 * k4K,
+                                 "status:扇区5000H烧录失败，请检查设备连接和芯片容量...|alert|beep"},
+                      FailureRow{"VerifyRead", FakeEntry::Read, 17, 0, 2 * k4K,
+                                 "status:校验失败，请检查设备连接和芯片容量...|alert|beep"},
+                      FailureRow{"ComparingRead", FakeEntry::Read, 3, 0, 16384,
+                                 "status:读取失败，请检查设备连接和芯片容量...|alert|beep"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct FallbackRow {
@@ -153,7 +154,8 @@ struct FallbackRow {
     std::optional<FakeEntry> removed;  // an older library's missing entry point
 };
 
-class ChangedWriteFallbackTest : public ChangedWriteTest, public ::testing::WithParamInterface<FallbackRow> {};
+class ChangedWriteFallbackTest : public ChangedWriteTest,
+                                 public ::testing::WithParamInterface<FallbackRow> {};
 
 TEST_P(ChangedWriteFallbackTest, RunsTheWholeAutoSequenceSayingSo) {
     const FallbackRow& row = GetParam();
@@ -162,9 +164,9 @@ TEST_P(ChangedWriteFallbackTest, RunsTheWholeAutoSequenceSayingSo) {
     device->SetApi(driver.Api());
     LoadImage(file);
     EXPECT_TRUE(Run(WorkerCode::ChangedWrite));
-    EXPECT_EQ(log.With("status:"),
-              (Lines{"status:芯片擦除块未知，改为自动烧录...", "status:芯片擦除中...", "status:芯片擦除成功...",
-                     "status:烧录成功...", "status:校验成功...", "status:自动擦除、烧录、校验成功..."}));
+    EXPECT_EQ(log.With("status:"), (Lines{"status:芯片擦除块未知，改为自动烧录...", "status:芯片擦除中...",
+                                          "status:芯片擦除成功...", "status:烧录成功...",
+                                          "status:校验成功...", "status:自动擦除、烧录、校验成功..."}));
     EXPECT_EQ(driver.CallCount(FakeEntry::InitFlash), 1);
     EXPECT_EQ(driver.CallCount(FakeEntry::EraseRange), 0);
     EXPECT_EQ(driver.Chip(), file);
