@@ -34,6 +34,10 @@ check "read" xjqt-tarlo --json re
 check "--all --json --allow-overflow --max-differences --driver --help --version" xjqt-tarlo --
 check "--allow-overflow" xjqt-tarlo write a.bin --allo
 check "FILES" xjqt-tarlo read ""
+check "--changed" xjqt-tarlo write --ch
+check "--changed" xjqt-tarlo --json write a.bin --c
+check "" xjqt-tarlo verify --ch
+check "" xjqt-tarlo --ch
 check "FILES" xjqt-tarlo --all write ""
 check "FILES" xjqt-tarlo --max-differences 4 verify ""
 check "" xjqt-tarlo read a.bin ""
