@@ -28,6 +28,14 @@ namespace {
 constexpr const char* kWorkCopyName = "h_alor1.dll";
 constexpr const char* kChipWorkName = "h_alor0.dll";
 
+// The chip's typical whole-chip erase time as the driver knows it; 0 when it does not.
+uint32_t ChipEraseMs(const Device& device) {
+    const DriverApi& api = device.api();
+    VelmorEraseBlocks blocks{};
+    if (!api.QuovixGetEraseBlocks || api.QuovixGetEraseBlocks(device.handle(), &blocks) == 0) return 0;
+    return blocks.chip_erase_ms;
+}
+
 uint8_t WorkerCodeOf(CliCommand command) {
     switch (command) {
         case CliCommand::Write:
@@ -151,6 +159,7 @@ private:
     OperationOutcome RunOperation(CliCommand command) {
         m_status.SetTotals([this] { return uint64_t{m_image.length()}; },
                            [this] { return uint64_t{m_session.model().ChipCapacity()}; });
+        m_status.SetEraseEstimate([this] { return ChipEraseMs(m_session.device()); });
         const bool changed = m_setup.options.changed && command == CliCommand::Write;
         return m_session.ExecuteInline(changed ? WorkerCode::ChangedWrite : WorkerCodeOf(command));
     }

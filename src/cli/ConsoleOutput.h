@@ -34,6 +34,9 @@ public:
     // Further information of job `slot` (one line).
     void Note(int slot, const std::string& text);
     void Progress(int slot, const ProgressSample& sample);
+    // A progress line without a percentage (the time a chip erase has taken): drawn
+    // in place on a terminal only; a log keeps to the status texts.
+    void Elapsed(int slot, const std::string& text);
     // The job's bar is gone (the window hides it); the next bar counts afresh.
     void EndProgress(int slot);
     // One line on standard output (a --json object).
