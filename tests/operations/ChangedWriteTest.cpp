@@ -82,16 +82,6 @@ TEST_F(ChangedWriteTest, ErasesAndProgramsOnlyTheDifferingSectorsThenVerifiesThe
     EXPECT_EQ(outcome.touched, 2u);
 }
 
-TEST_F(ChangedWriteTest, AnEqualChipIsOnlyRead) {
-    driver.SetChip(file);
-    LoadImage(file);
-    EXPECT_TRUE(Run(WorkerCode::ChangedWrite));
-    EXPECT_EQ(driver.CallCount(FakeEntry::Read), 16);
-    EXPECT_EQ(driver.CallCount(FakeEntry::Program), 0);
-    EXPECT_EQ(driver.CallCount(FakeEntry::EraseRange), 0);
-    EXPECT_EQ(log.With("status:").back(), "status:差异烧录成功，共32个扇区，改写0个...");
-}
-
 TEST_F(ChangedWriteTest, OverflowAnsweredNoReadsNothing) {
     LoadImage(Pattern(kChip + 1));
     boxes.QueueAnswer(MessageAnswer::No);
