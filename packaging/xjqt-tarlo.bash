@@ -40,6 +40,8 @@ _xjqt_tarlo() {
     done
 
     if [[ $cur == -* ]]; then
+        # Only write writes just what changed.
+        [[ $command == write ]] && options="$options --changed"
         COMPREPLY=($(compgen -W "$options" -- "$cur"))
         return
     fi

@@ -152,6 +152,8 @@ VELMOR_EXPORT int32_t VELMOR_CALL QuovixGetEraseBlocks(int32_t handle, VelmorEra
 VELMOR_EXPORT int32_t VELMOR_CALL QuovixEraseRange(int32_t handle, uint32_t address, uint32_t length,
                                                    uint32_t* done) {
     return guarded(0, [&] { return driver().eraseRange(handle, address, length, done); });
+}
+
 VELMOR_EXPORT int32_t VELMOR_CALL QuovixGetVersion(char* buffer, int32_t size) {
     const libusb_version* usb = libusb_get_version();
     char text[96];

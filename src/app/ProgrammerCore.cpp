@@ -121,6 +121,9 @@ void ProgrammerCore::HandleCommand(int id) {
         case CommandId::Auto:
             RequestWorker(WorkerCode::Auto);
             break;
+        case CommandId::ChangedWrite:
+            RequestWorker(WorkerCode::ChangedWrite);
+            break;
         case CommandId::Erase:
             RequestWorker(WorkerCode::Erase);
             break;

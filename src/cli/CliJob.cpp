@@ -30,6 +30,14 @@ namespace {
 constexpr const char* kWorkCopyName = "h_alor1.dll";
 constexpr const char* kChipWorkName = "h_alor0.dll";
 
+// The chip's typical whole-chip erase time as the driver knows it; 0 when it does not.
+uint32_t ChipEraseMs(const Device& device) {
+    const DriverApi& api = device.api();
+    VelmorEraseBlocks blocks{};
+    if (!api.QuovixGetEraseBlocks || api.QuovixGetEraseBlocks(device.handle(), &blocks) == 0) return 0;
+    return blocks.chip_erase_ms;
+}
+
 uint8_t WorkerCodeOf(CliCommand command) {
     switch (command) {
         case CliCommand::Write:
@@ -119,6 +127,9 @@ private:
         if (outcome.kind == OutcomeKind::Refused) m_status.SetStatus(CliText::OverflowRefused, true, false);
         // Past --max-differences the verify counts on without listing: the outcome has the total.
         result.differences = outcome.differences;
+        result.changed = m_setup.options.changed && command == CliCommand::Write;
+        result.sectors = outcome.sectors;
+        result.touched = outcome.touched;
         const ExitStatus exit = ExitStatusOf(outcome);
         if (outcome.kind != OutcomeKind::NoProgrammer && outcome.kind != OutcomeKind::NoChip) {
             const int row = m_session.model().row();
@@ -154,7 +165,9 @@ private:
     OperationOutcome RunOperation(CliCommand command) {
         m_status.SetTotals([this] { return uint64_t{m_image.length()}; },
                            [this] { return uint64_t{m_session.model().ChipCapacity()}; });
-        return m_session.ExecuteInline(WorkerCodeOf(command));
+        m_status.SetEraseEstimate([this] { return ChipEraseMs(m_session.device()); });
+        const bool changed = m_setup.options.changed && command == CliCommand::Write;
+        return m_session.ExecuteInline(changed ? WorkerCode::ChangedWrite : WorkerCodeOf(command));
     }
 
     const JobSetup& m_setup;
@@ -201,6 +214,11 @@ std::string JobResultJson(const JobResult& r) {
     object["differences"] = r.differences;
     object["status"] = r.status;
     object["reason"] = textOrNull(r.reason);
+    if (r.changed) {
+        // Null when the chip's erase blocks were unknown and the whole chip was written.
+        object["sectors"] = r.sectors > 0 ? json(r.sectors) : json();
+        object["touched"] = r.sectors > 0 ? json(r.touched) : json();
+    }
     // A file name need not be UTF-8; what is not becomes U+FFFD, so every line parses.
     return object.dump(-1, ' ', false, json::error_handler_t::replace);
 }

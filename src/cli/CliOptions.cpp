@@ -238,6 +238,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
             sub->add_option("FILE", o.file, row.needsImage ? "文件（- 为标准输入）" : "文件（- 为标准输出）")
                 ->required()
                 ->type_name("");
+        if (row.command == CliCommand::Write)
+            sub->add_flag("--changed", o.changed, "差异烧录：只擦除、烧录与文件不同的扇区，再校验这些扇区");
         sub->callback([&o, command = row.command] { o.command = command; });
     }
 

@@ -28,7 +28,7 @@ std::string Replace(std::string_view text, std::string_view from, std::string_vi
 }  // namespace
 
 JobStatusLine::JobStatusLine(ConsoleOutput& console, int slot, std::function<double()> clock)
-    : m_console(console), m_slot(slot), m_clock(std::move(clock)) {}
+    : m_console(console), m_slot(slot), m_clock(std::move(clock)), m_eraseTicker(console, slot) {}
 
 void JobStatusLine::SetTotals(std::function<uint64_t()> imageLength, std::function<uint64_t()> capacity) {
     m_imageLength = std::move(imageLength);
@@ -46,8 +46,11 @@ uint64_t JobStatusLine::TotalFor(const std::string& caption) const {
 }
 
 void JobStatusLine::SetStatus(const std::string& text, bool, bool) {
+    // The erase's next news, whatever it is, ends the elapsed-time line.
+    m_eraseTicker.Stop();
     m_lastText = text;
     m_console.Status(m_slot, text);
+    if (text == OperationText::Erasing) m_eraseTicker.Start(m_eraseEstimate ? m_eraseEstimate() : 0);
 }
 
 void JobStatusLine::ShowProgress() {

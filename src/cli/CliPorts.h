@@ -3,6 +3,7 @@
 #include <functional>
 #include <string>
 
+#include "cli/EraseTicker.h"
 #include "operations/ChipOperations.h"
 #include "ports/MessageBoxes.h"
 #include "ports/PromptSoundPort.h"
@@ -22,6 +23,8 @@ public:
     // verify, the chip's capacity for read and blank check (asked when a bar moves, since
     // the capacity is known only once the chip answered).
     void SetTotals(std::function<uint64_t()> imageLength, std::function<uint64_t()> capacity);
+    // The chip's typical whole-chip erase time in ms (0: unknown), asked as an erase starts.
+    void SetEraseEstimate(std::function<uint32_t()> estimateMs) { m_eraseEstimate = std::move(estimateMs); }
 
     void SetStatus(const std::string& text, bool alert, bool beep) override;
     void ShowProgress() override;
@@ -41,6 +44,8 @@ private:
     double m_start = 0;
     std::function<uint64_t()> m_imageLength;
     std::function<uint64_t()> m_capacity;
+    std::function<uint32_t()> m_eraseEstimate;
+    EraseTicker m_eraseTicker;
     uint64_t m_lastBytes = 0;
     std::string m_lastText;
 };

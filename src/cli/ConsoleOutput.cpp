@@ -102,6 +102,18 @@ void ConsoleOutput::Progress(int slot, const ProgressSample& sample) {
     std::fflush(m_setup.err);
 }
 
+void ConsoleOutput::Elapsed(int slot, const std::string& text) {
+    std::lock_guard lock(m_mutex);
+    if (!m_setup.errIsTerminal || static_cast<size_t>(slot) >= m_lastPlainPercent.size()) return;
+    if (UsesBlock()) {
+        if (!m_finished) DrawSlot(slot, text);
+        return;
+    }
+    m_singleBar = kClearLine + Label(slot) + text;
+    std::fputs(m_singleBar.c_str(), m_setup.err);
+    std::fflush(m_setup.err);
+}
+
 void ConsoleOutput::EndProgress(int slot) {
     std::lock_guard lock(m_mutex);
     const size_t i = static_cast<size_t>(slot);

@@ -35,6 +35,9 @@ public:
     // Further information of job `slot` (one line).
     void Note(int slot, const std::string& text);
     void Progress(int slot, const ProgressSample& sample);
+    // A progress line without a percentage (the time a chip erase has taken): drawn
+    // in place on a terminal only; a log keeps to the status texts.
+    void Elapsed(int slot, const std::string& text);
     // The job's bar is gone (the window hides it); the next bar counts afresh.
     void EndProgress(int slot);
     // Why job `slot` failed, once it has ended: on standard error when quiet (the

@@ -13,7 +13,10 @@ OperationOutcome ChipOperations::AutoSequence() {
         m_ctx.device.CloseDevice();
         return OperationOutcome::Of(OutcomeKind::Refused);
     }
+    return AutoSteps();
+}
 
+OperationOutcome ChipOperations::AutoSteps() {
     // One connection for all three steps; none of them checks the device again.
     // The verify reads the chip once, so erase and program skip their own read-backs.
     m_ctx.device.SetVerifyLater(true);

@@ -65,6 +65,9 @@ public:
     OperationOutcome ProgramChip(int checkDevice);
     OperationOutcome VerifyChip(int checkDevice);
     OperationOutcome AutoSequence();
+    // Writes only the sectors that differ from the file; the auto sequence when the
+    // chip's erase blocks are unknown or the driver cannot erase by block.
+    OperationOutcome ChangedWrite();
     OperationOutcome ReadChip();
 
     // Text of the box shown for one difference found by VerifyChip.
@@ -92,7 +95,17 @@ private:
     void ShowPercent(const char* captionFormat, uint32_t percent);
     void PlayFinishSound();
 
+    // Erase, program and verify on the open, checked connection; closes it.
+    OperationOutcome AutoSteps();
     LoopResult ProgramBlocks(uint32_t count, uint32_t length, uint32_t& done);
+    // The smallest erase block when the driver can erase by block; 0 otherwise.
+    uint32_t SectorSize();
+    // Progress of a changed-only write: `done` of `total` units spread over percents from..to.
+    void ShowShare(const char* caption, uint32_t from, uint32_t to, uint64_t done, uint64_t total);
+    // Reads exactly `length` chip bytes in calls of at most kBlockSize.
+    bool ReadChipRange(uint32_t address, uint8_t* buffer, uint32_t length);
+    // Programs `length` bytes at `address`, from `data` or (null) from the work copy.
+    LoopResult ProgramRange(uint32_t address, const uint8_t* data, uint32_t length);
     LoopEnd VerifyBlocks(uint32_t count, int32_t& errors);
     LoopEnd ReadBlocks(uint32_t capacity, File& chipFile);
     // The chip work file, this program's alone and empty; false when it is not ours to empty.

@@ -25,6 +25,8 @@ struct OperationOutcome {
     uint32_t address = 0;     // where a driver or file failure, or the first programmed block, was
     uint64_t bytes = 0;       // chip bytes covered, as far as the operation came
     int32_t differences = 0;  // bytes verify found differing (also when cancelled)
+    uint32_t sectors = 0;     // a changed-only write: sectors compared (0: it ran the auto sequence)
+    uint32_t touched = 0;     // and of those, the ones it erased or programmed
 
     bool succeeded() const { return kind == OutcomeKind::Success; }
 

@@ -44,4 +44,11 @@ inline constexpr const char* DifferenceLine2 = "文件数据:%2XH*片内数据:%
 inline constexpr const char* DifferenceHint = "\r\n不再提示点击“否”,停止校验点击“取消”    ";
 
 inline constexpr const char* AutoDone = "自动擦除、烧录、校验成功...";
+
+inline constexpr const char* ChangedWriting = "正在差异烧录...";
+inline constexpr const char* ChangedFallback = "芯片擦除块未知，改为自动烧录...";
+inline constexpr const char* ChangedDone = "差异烧录成功，共%u个扇区，改写%u个...";
+inline constexpr const char* ChangedDoneOverflow = "差异烧录成功，共%u个扇区，改写%u个，溢出部分未烧录...";
+inline constexpr const char* ChangedEraseFailed = "扇区%XH擦除失败，请检查设备连接和芯片容量...";
+inline constexpr const char* ChangedProgramFailed = "扇区%XH烧录失败，请检查设备连接和芯片容量...";
 }  // namespace OperationText

@@ -94,7 +94,7 @@ void OperationWorker::Loop() {
         if (m_state.QuitRequested == 1) break;
 
         const uint8_t code = m_state.WorkerCommand;
-        if (code >= WorkerCode::Auto && code <= WorkerCode::Find) {
+        if (code >= WorkerCode::Auto && code <= WorkerCode::ChangedWrite) {
             lock.unlock();
             m_run(code);
             lock.lock();

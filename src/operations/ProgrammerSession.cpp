@@ -14,6 +14,8 @@ OperationOutcome ProgrammerSession::Execute(uint8_t code) {
     switch (code) {
         case WorkerCode::Auto:
             return m_operations.AutoSequence();
+        case WorkerCode::ChangedWrite:
+            return m_operations.ChangedWrite();
         case WorkerCode::Erase:
             return m_operations.EraseChip(1);
         case WorkerCode::Program:

@@ -15,6 +15,7 @@ inline constexpr uint8_t BlankCheck = 6;
 inline constexpr uint8_t DetectQuiet = 7;
 inline constexpr uint8_t DetectWithMessage = 8;
 inline constexpr uint8_t Find = 9;
+inline constexpr uint8_t ChangedWrite = 10;
 inline constexpr uint8_t Idle = 255;
 }  // namespace WorkerCode
 

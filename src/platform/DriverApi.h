@@ -20,6 +20,9 @@ struct DriverApi {
     using LastFailureFn = int32_t(VELMOR_CALL*)();
     using GetChipIdentityFn = int32_t(VELMOR_CALL*)(int32_t handle, VelmorChipIdentity* identity);
     using SetVerifyLaterFn = int32_t(VELMOR_CALL*)(int32_t handle, int32_t value);
+    using GetEraseBlocksFn = int32_t(VELMOR_CALL*)(int32_t handle, VelmorEraseBlocks* blocks);
+    using EraseRangeFn = int32_t(VELMOR_CALL*)(int32_t handle, uint32_t address, uint32_t length,
+                                               uint32_t* done);
 
     EnumFn QuovixEnum = nullptr;
     OpenFn QuovixOpen = nullptr;
@@ -42,4 +45,7 @@ struct DriverApi {
     // Absent from older libraries: the library's and libusb's versions, for --version.
     using GetVersionFn = int32_t(VELMOR_CALL*)(char* buffer, int32_t size);
     GetVersionFn QuovixGetVersion = nullptr;
+    // Absent from older libraries: a changed-only write then runs the whole auto sequence.
+    GetEraseBlocksFn QuovixGetEraseBlocks = nullptr;
+    EraseRangeFn QuovixEraseRange = nullptr;
 };

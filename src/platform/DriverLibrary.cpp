@@ -99,5 +99,7 @@ DriverApi DriverLibrary::BindWith(const std::function<void*(const char* name)>& 
     Assign(api.QuovixGetChipIdentity, lookup("QuovixGetChipIdentity"));
     Assign(api.QuovixSetVerifyLater, lookup("QuovixSetVerifyLater"));
     Assign(api.QuovixGetVersion, lookup("QuovixGetVersion"));
+    Assign(api.QuovixGetEraseBlocks, lookup("QuovixGetEraseBlocks"));
+    Assign(api.QuovixEraseRange, lookup("QuovixEraseRange"));
     return api;
 }

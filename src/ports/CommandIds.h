@@ -39,4 +39,5 @@ inline constexpr int GotoAddress = 32807;
 inline constexpr int SerialNumber = 32809;
 inline constexpr int PromptSound = 32810;
 inline constexpr int Find = 32811;
+inline constexpr int ChangedWrite = 32812;
 }  // namespace CommandId

@@ -296,6 +296,8 @@ TEST_F(ProgrammerCoreTest, WorkerCommandsReachTheirOperations) {
     const Row rows[] = {
         {CommandId::Auto, FakeEntry::Enum, 0, "status:文件尚未打开...|alert|beep",
          "box:提示|exclamation|文件尚未打开！    "},
+        {CommandId::ChangedWrite, FakeEntry::Enum, 0, "status:文件尚未打开...|alert|beep",
+         "box:提示|exclamation|文件尚未打开！    "},
         {CommandId::Erase, FakeEntry::InitFlash, 1, "status:芯片擦除成功...", ""},
         {CommandId::Program, FakeEntry::Enum, 0, "status:文件尚未打开...|alert",
          "box:提示|exclamation|文件尚未打开！     "},
@@ -329,8 +331,8 @@ TEST_F(ProgrammerCoreTest, CommandsAreDroppedWhileTheWorkerRuns) {
     Gate& erase = BlockNext(FakeEntry::InitFlash);
     core->HandleCommand(CommandId::Erase);
     ASSERT_TRUE(erase.WaitArrived());
-    for (int id : {CommandId::Auto, CommandId::Erase, CommandId::Program, CommandId::Verify,
-                   CommandId::ReadChip, CommandId::BlankCheck, CommandId::Detect}) {
+    for (int id : {CommandId::Auto, CommandId::ChangedWrite, CommandId::Erase, CommandId::Program,
+                   CommandId::Verify, CommandId::ReadChip, CommandId::BlankCheck, CommandId::Detect}) {
         core->HandleCommand(id);
         // The running operation keeps the code it was started with.
         EXPECT_EQ(core->state().WorkerCommand, WorkerCode::Erase) << id;

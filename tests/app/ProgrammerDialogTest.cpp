@@ -302,6 +302,7 @@ private Q_SLOTS:
               {1, "退出程序(&X)", true, false, false}}},
             {"编程操作",
              {{1019, "自动烧录(&A)", true, false, false},
+              {32812, "差异烧录(&D)", true, false, false},
               {1020, "擦除芯片(&E)", true, false, false},
               {1021, "手动烧录(&W)", true, false, false},
               {1023, "数据校验(&V)", true, false, false},

@@ -859,3 +859,70 @@ TEST(DriverVersionLinesTest, SaysUnknownForWhatTheLibraryCannotTell) {
         EXPECT_EQ(LinesOf(DriverVersionLines(api, row.library)), row.lines);
     }
 }
+
+namespace {
+
+struct ChangedRow {
+    const char* name;
+    uint32_t blockCount;  // erase blocks the chip reports (0: unknown)
+    Lines args;
+    ExitStatus exit;
+    Lines texts;          // standard output, or standard error with --json
+    const char* sectors;  // the JSON's sectors and touched, "-" without --json
+    const char* touched;
+};
+
+class CliChangedWriteTest : public CliAppTest, public ::testing::WithParamInterface<ChangedRow> {};
+
+// The chip holds the file already but for one sector with a set bit.
+TEST_P(CliChangedWriteTest, WritesTheDifferingSectorOnlyOrFallsBack) {
+    const ChangedRow& row = GetParam();
+    const std::vector<uint8_t> image = PatternBytes(70000, 4);
+    dir.Write("fw.bin", image);
+    std::vector<uint8_t> chip(kChip, 0xFF);
+    std::copy(image.begin(), image.end(), chip.begin());
+    chip[2 * 4096 + 7] = static_cast<uint8_t>(~image[2 * 4096 + 7]);
+    fake.SetChip(chip);
+    VelmorEraseBlocks blocks{};
+    blocks.count = row.blockCount;
+    blocks.size[0] = 4096;
+    blocks.opcode[0] = 0x20;
+    fake.SetEraseBlocks(blocks);
+
+    const CliRun run = Cli(row.args);
+    EXPECT_EQ(run.exit, row.exit);
+    const bool json = std::find(row.args.begin(), row.args.end(), "--json") != row.args.end();
+    // Standard error also carries the plain progress lines, each with its time left.
+    Lines texts;
+    for (const std::string& line : json ? LinesOf(run.err) : run.outLines())
+        if (line.find("剩余 ") == std::string::npos) texts.push_back(line);
+    EXPECT_EQ(texts, row.texts);
+    if (json) {
+        const nlohmann::json result = nlohmann::json::parse(run.out);
+        EXPECT_EQ(result["sectors"].dump(), row.sectors);
+        EXPECT_EQ(result["touched"].dump(), row.touched);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CliChangedWriteTest,
+    ::testing::Values(
+        ChangedRow{"OneSectorJson",
+                   1,
+                   {"--json", "write", "@fw.bin", "--changed"},
+                   ExitStatus::Success,
+                   {"文件打开成功", "正在差异烧录...", "差异烧录成功，共18个扇区，改写1个..."},
+                   "18",
+                   "1"},
+        ChangedRow{"BlocksUnknownJson",
+                   0,
+                   {"write", "--changed", "@fw.bin", "--json"},
+                   ExitStatus::Success,
+                   {"文件打开成功", "芯片擦除块未知，改为自动烧录...", "芯片擦除中...", "芯片擦除成功...",
+                    "烧录成功...", "校验成功...", "自动擦除、烧录、校验成功..."},
+                   "null",
+                   "null"},
+        ChangedRow{"OnlyForWrite", 1, {"verify", "--changed", "@fw.bin"}, ExitStatus::Usage, {}, "-", "-"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace

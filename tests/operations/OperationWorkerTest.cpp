@@ -106,7 +106,7 @@ TEST_F(WorkerTest, FirstRunExecutesTheCodeInTheSlotThenParksWith255) {
 }
 
 TEST_F(WorkerTest, CodesWithoutAnOperationRunNothing) {
-    for (int code : {0, 10, 128, 254, 255}) {
+    for (int code : {0, 11, 128, 254, 255}) {
         WorkerState state;
         std::vector<uint8_t> runs;
         state.WorkerCommand = static_cast<uint8_t>(code);
@@ -124,11 +124,11 @@ TEST_F(WorkerTest, CodesWithoutAnOperationRunNothing) {
 
 TEST_F(WorkerTest, EachRequestWhileIdleRunsExactlyOnce) {
     StartIdle();
-    for (int code = 1; code <= 9; ++code) {
+    for (int code = 1; code <= 10; ++code) {
         ASSERT_TRUE(m_worker.Request(static_cast<uint8_t>(code)));
         ASSERT_TRUE(m_worker.WaitUntilIdle(kGuard));
     }
-    EXPECT_EQ(m_log.Runs(), Codes({1, 2, 3, 4, 5, 6, 7, 8, 9}));
+    EXPECT_EQ(m_log.Runs(), Codes({1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
     EXPECT_EQ(m_state.WorkerCommand.load(), WorkerCode::Idle);
 }
 

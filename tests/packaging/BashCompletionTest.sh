@@ -40,6 +40,10 @@ check "FILES" xjqt-tarlo program fw
 check "--quiet" xjqt-tarlo blank --qu
 check "FILES" xjqt-tarlo --log ""
 check "read" xjqt-tarlo --log trace.txt re
+check "--changed" xjqt-tarlo write --ch
+check "--changed" xjqt-tarlo --json write a.bin --c
+check "" xjqt-tarlo verify --ch
+check "" xjqt-tarlo --ch
 check "" xjqt-tarlo read a.bin ""
 check "" xjqt-tarlo detect ""
 check "" xjqt-tarlo erase ""

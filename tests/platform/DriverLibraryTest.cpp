@@ -26,16 +26,16 @@ bool StillMapped(const std::string& path) {
     return h != nullptr;
 }
 
-TEST(DriverLibraryTest, BindsTheElevenNamesInOrderThenTheChipIdentityTheVerifyPromiseAndTheVersions) {
+TEST(DriverLibraryTest, BindsTheElevenNamesInOrderThenTheChipIdentityTheVerifyPromiseTheVersionsAndTheBlockErase) {
     const std::vector<std::string> expected = {
-        "QuovixEnum",           "QuovixOpen",         "QuovixClose",        "QuovixUsbSelfTest",
-        "QuovixSetBP1",         "QuovixSetFlashInfo", "QuovixSetWriteTime", "QuovixInitFlash",
-        "QuovixProgram",        "QuovixRead",         "QuovixGetFlashInfo", "QuovixGetChipIdentity",
-        "QuovixSetVerifyLater", "QuovixGetVersion"};
+        "QuovixEnum",           "QuovixOpen",           "QuovixClose",        "QuovixUsbSelfTest",
+        "QuovixSetBP1",         "QuovixSetFlashInfo",   "QuovixSetWriteTime", "QuovixInitFlash",
+        "QuovixProgram",        "QuovixRead",           "QuovixGetFlashInfo", "QuovixGetChipIdentity",
+        "QuovixSetVerifyLater", "QuovixGetVersion",     "QuovixGetEraseBlocks", "QuovixEraseRange"};
     std::vector<std::string> asked;
     // Each name resolves to a distinct address, so a name bound into the wrong
     // member shows up.
-    static char targets[14];
+    static char targets[16];
     const DriverApi api = DriverLibrary::BindWith([&](const char* name) -> void* {
         asked.push_back(name);
         return &targets[asked.size() - 1];
@@ -55,6 +55,8 @@ TEST(DriverLibraryTest, BindsTheElevenNamesInOrderThenTheChipIdentityTheVerifyPr
     EXPECT_EQ(reinterpret_cast<void*>(api.QuovixGetChipIdentity), &targets[11]);
     EXPECT_EQ(reinterpret_cast<void*>(api.QuovixSetVerifyLater), &targets[12]);
     EXPECT_EQ(reinterpret_cast<void*>(api.QuovixGetVersion), &targets[13]);
+    EXPECT_EQ(reinterpret_cast<void*>(api.QuovixGetEraseBlocks), &targets[14]);
+    EXPECT_EQ(reinterpret_cast<void*>(api.QuovixEraseRange), &targets[15]);
 }
 
 TEST(DriverLibraryTest, RealLibraryExportsEveryEntryPoint) {

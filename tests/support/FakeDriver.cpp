@@ -9,11 +9,12 @@ std::atomic<FakeDriver*> g_instance{nullptr};
 constexpr uint32_t kMaxTransfer = 8192;
 
 int32_t Forward(FakeCall call, uint8_t* readBuffer = nullptr, const uint8_t* programData = nullptr,
-                uint32_t* done = nullptr, int32_t* kind = nullptr, int32_t* code = nullptr) {
+                uint32_t* done = nullptr, int32_t* kind = nullptr, int32_t* code = nullptr,
+                VelmorEraseBlocks* blocks = nullptr) {
     FakeDriver* fake = g_instance.load();
     // A table used after its fake is gone fails like an unplugged programmer.
     if (!fake) return 0;
-    return fake->Enter(std::move(call), readBuffer, programData, done, kind, code);
+    return fake->Enter(std::move(call), readBuffer, programData, done, kind, code, blocks);
 }
 
 int32_t VELMOR_CALL FakeLastFailure() {
@@ -62,6 +63,14 @@ int32_t VELMOR_CALL FakeSetVerifyLater(int32_t h, int32_t value) {
     return Forward({FakeEntry::SetVerifyLater, {h, value}, {}});
 }
 
+int32_t VELMOR_CALL FakeGetEraseBlocks(int32_t h, VelmorEraseBlocks* blocks) {
+    return Forward({FakeEntry::GetEraseBlocks, {h}, {}}, nullptr, nullptr, nullptr, nullptr, nullptr, blocks);
+}
+
+int32_t VELMOR_CALL FakeEraseRange(int32_t h, uint32_t address, uint32_t length, uint32_t* done) {
+    return Forward({FakeEntry::EraseRange, {h, address, length}, {}}, nullptr, nullptr, done);
+}
+
 bool IsTransfer(FakeEntry e) {
     return e == FakeEntry::Program || e == FakeEntry::Read;
 }
@@ -93,6 +102,10 @@ std::string EntryName(FakeEntry entry) {
             return "QuovixGetFlashInfo";
         case FakeEntry::SetVerifyLater:
             return "QuovixSetVerifyLater";
+        case FakeEntry::GetEraseBlocks:
+            return "QuovixGetEraseBlocks";
+        case FakeEntry::EraseRange:
+            return "QuovixEraseRange";
     }
     return "?";
 }
@@ -132,6 +145,8 @@ DriverApi FakeDriver::Api() const {
     if (has(FakeEntry::Read)) api.QuovixRead = FakeRead;
     if (has(FakeEntry::GetFlashInfo)) api.QuovixGetFlashInfo = FakeGetFlashInfo;
     if (has(FakeEntry::SetVerifyLater)) api.QuovixSetVerifyLater = FakeSetVerifyLater;
+    if (has(FakeEntry::GetEraseBlocks)) api.QuovixGetEraseBlocks = FakeGetEraseBlocks;
+    if (has(FakeEntry::EraseRange)) api.QuovixEraseRange = FakeEraseRange;
     api.QuovixLastFailure = FakeLastFailure;
     return api;
 }
@@ -176,6 +191,11 @@ void FakeDriver::SetChipInfo(int32_t kind, int32_t code) {
 void FakeDriver::SetOpenHandle(int32_t handle) {
     std::lock_guard lock(m_mutex);
     m_handle = handle;
+}
+
+void FakeDriver::SetEraseBlocks(const VelmorEraseBlocks& blocks) {
+    std::lock_guard lock(m_mutex);
+    m_eraseBlocks = blocks;
 }
 
 void FakeDriver::SetResult(FakeEntry entry, int32_t result) {
@@ -264,20 +284,29 @@ void FakeDriver::CheckContract(const FakeCall& call, const uint32_t* done) {
         else if (*done != static_cast<uint32_t>(call.args[2]))
             m_violations.push_back("done does not hold the address on entry: " + text);
     }
+    if (call.entry == FakeEntry::EraseRange) {
+        const int64_t unit = m_eraseBlocks.count > 0 ? m_eraseBlocks.size[0] : 0;
+        if (unit == 0 || call.args[1] % unit != 0 || call.args[2] % unit != 0)
+            m_violations.push_back("block erase not aligned to the smallest block: " + text);
+        else if (call.args[1] + call.args[2] > m_setUpSize)
+            m_violations.push_back("block erase past the size set: " + text);
+        if (!done) m_violations.push_back("no done pointer: " + text);
+    }
 }
 
 int32_t FakeDriver::Enter(FakeCall call, uint8_t* readBuffer, const uint8_t* programData, uint32_t* done,
-                          int32_t* kind, int32_t* code) {
+                          int32_t* kind, int32_t* code, VelmorEraseBlocks* blocks) {
     int32_t result;
     std::function<void(const FakeCall&)> hook;
     {
         std::lock_guard lock(m_mutex);
         CheckContract(call, done);
         const int index = ++m_counts[call.entry];
-        result = Execute(call, index, readBuffer, programData, done, kind, code);
-        // As the library: these three set the reason, to none when they succeed.
+        result = Execute(call, index, readBuffer, programData, done, kind, code, blocks);
+        // As the library: these set the reason, to none when they succeed.
         if (call.entry == FakeEntry::Open) m_lastFailure = result < 0 ? m_failureReason : 0;
-        if (call.entry == FakeEntry::InitFlash || call.entry == FakeEntry::Program)
+        if (call.entry == FakeEntry::InitFlash || call.entry == FakeEntry::Program ||
+            call.entry == FakeEntry::EraseRange)
             m_lastFailure = result == 0 ? m_failureReason : 0;
         m_calls.push_back(call);
         hook = m_hook;
@@ -286,8 +315,25 @@ int32_t FakeDriver::Enter(FakeCall call, uint8_t* readBuffer, const uint8_t* pro
     return result;
 }
 
+int32_t FakeDriver::EraseRange(const FakeCall& call, const Override& over, int32_t result, uint32_t* done) {
+    if (!done) return 0;
+    *done = 0;
+    const uint64_t address = static_cast<uint64_t>(call.args[1]);
+    const uint64_t length = static_cast<uint64_t>(call.args[2]);
+    const uint64_t unit = m_eraseBlocks.count > 0 ? m_eraseBlocks.size[0] : 0;
+    // As the library: only whole smallest blocks, within the size SetFlashInfo gave.
+    if (unit == 0 || address % unit != 0 || length % unit != 0) return 0;
+    if (address + length > static_cast<uint64_t>(m_setUpSize) || address + length > m_chip.size()) return 0;
+    const uint64_t erased =
+        result == 0 ? std::min<uint64_t>(over.hasReport ? over.report : 0, length) : length;
+    std::fill(m_chip.begin() + static_cast<std::ptrdiff_t>(address),
+              m_chip.begin() + static_cast<std::ptrdiff_t>(address + erased), 0xFF);
+    *done = static_cast<uint32_t>(erased);
+    return result;
+}
+
 int32_t FakeDriver::Execute(const FakeCall& call, int index, uint8_t* readBuffer, const uint8_t* programData,
-                            uint32_t* done, int32_t* kind, int32_t* code) {
+                            uint32_t* done, int32_t* kind, int32_t* code, VelmorEraseBlocks* blocks) {
     const FakeEntry entry = call.entry;
     Override over;
     if (auto it = m_overrides.find({entry, index}); it != m_overrides.end()) over = it->second;
@@ -308,7 +354,11 @@ int32_t FakeDriver::Execute(const FakeCall& call, int index, uint8_t* readBuffer
     const bool takesHandle =
         entry != FakeEntry::Enum && entry != FakeEntry::Open && entry != FakeEntry::Close;
     if (takesHandle && !onOpenHandle) return 0;
-    if ((IsTransfer(entry) || entry == FakeEntry::InitFlash) && !m_chipSetUp) return 0;
+    const bool erases = entry == FakeEntry::InitFlash || entry == FakeEntry::EraseRange;
+    if ((IsTransfer(entry) || erases) && !m_chipSetUp) {
+        if (done && entry == FakeEntry::EraseRange) *done = 0;
+        return 0;
+    }
 
     switch (entry) {
         case FakeEntry::Open:
@@ -330,6 +380,7 @@ int32_t FakeDriver::Execute(const FakeCall& call, int index, uint8_t* readBuffer
             m_chipSetUp = false;
             if (call.args[1] != 5 || call.args[2] < 0) return 0;
             m_chipSetUp = result != 0;
+            m_setUpSize = call.args[2];
             return result;
         case FakeEntry::GetFlashInfo:
             if (!kind || !code) return 0;
@@ -350,6 +401,12 @@ int32_t FakeDriver::Execute(const FakeCall& call, int index, uint8_t* readBuffer
         case FakeEntry::InitFlash:
             if (result != 0) std::fill(m_chip.begin(), m_chip.end(), 0xFF);
             return result;
+        case FakeEntry::GetEraseBlocks:
+            if (!blocks) return 0;
+            if (result != 0) *blocks = m_eraseBlocks;
+            return result;
+        case FakeEntry::EraseRange:
+            return EraseRange(call, over, result, done);
         case FakeEntry::Program:
         case FakeEntry::Read: {
             const uint32_t length = static_cast<uint32_t>(call.args[1]);

@@ -5,7 +5,8 @@
 // simulates a chip's memory (erase fills 0xFF, programming can only clear bits
 // and fails when the bytes do not read back), refuses what the library refuses
 // (a second Open, Close of an unknown handle, SetFlashInfo of a kind other than 5,
-// transfers and the erase before SetFlashInfo, GetFlashInfo without its pointers),
+// transfers and the erases before SetFlashInfo, GetFlashInfo without its pointers,
+// a block erase that is unaligned or runs past the size SetFlashInfo gave),
 // records every call with its arguments in order, and injects faults: failure
 // on the Nth call, short transfers, zero and over-reports, missing entry points.
 // Thread-safe: the worker calls it while the test thread inspects it.
@@ -33,6 +34,8 @@ enum class FakeEntry {
     Read,
     GetFlashInfo,
     SetVerifyLater,
+    GetEraseBlocks,
+    EraseRange,
 };
 
 struct FakeCall {
@@ -66,6 +69,9 @@ public:
     std::vector<uint8_t> Chip() const;
     void SetChipInfo(int32_t kind, int32_t code);
     void SetOpenHandle(int32_t handle);
+    // What QuovixGetEraseBlocks reports (default: count 0, unknown). QuovixEraseRange
+    // needs the smallest block known and address and length aligned to it.
+    void SetEraseBlocks(const VelmorEraseBlocks& blocks);
 
     // Result of every call of `entry` not otherwise scripted (default: success,
     // Enum 1, Open the handle).
@@ -76,6 +82,7 @@ public:
     void FailCall(FakeEntry entry, int n);
     // The n-th Program or Read call succeeds but reports `done` bytes (0, short,
     // or more than asked); only min(done, length) bytes are really transferred.
+    // On EraseRange it sets the bytes erased before a failure (with FailCall).
     void ReportOnCall(FakeEntry entry, int n, uint32_t done);
     // Every Program or Read transfers and reports at most `maxBytes`.
     void LimitTransfers(FakeEntry entry, uint32_t maxBytes);
@@ -101,7 +108,7 @@ public:
 
     // The table's entry points forward here.
     int32_t Enter(FakeCall call, uint8_t* readBuffer, const uint8_t* programData, uint32_t* done,
-                  int32_t* kind, int32_t* code);
+                  int32_t* kind, int32_t* code, VelmorEraseBlocks* blocks = nullptr);
 
 private:
     struct Override {
@@ -111,7 +118,8 @@ private:
     };
 
     int32_t Execute(const FakeCall& call, int index, uint8_t* readBuffer, const uint8_t* programData,
-                    uint32_t* done, int32_t* kind, int32_t* code);
+                    uint32_t* done, int32_t* kind, int32_t* code, VelmorEraseBlocks* blocks);
+    int32_t EraseRange(const FakeCall& call, const Override& over, int32_t result, uint32_t* done);
     void CheckContract(const FakeCall& call, const uint32_t* done);
 
     mutable std::mutex m_mutex;
@@ -124,6 +132,8 @@ private:
     int32_t m_openHandle = 0;
     bool m_isOpen = false;
     bool m_chipSetUp = false;
+    int64_t m_setUpSize = 0;
+    VelmorEraseBlocks m_eraseBlocks{};
     std::map<FakeEntry, int32_t> m_results;
     std::map<FakeEntry, std::vector<int32_t>> m_queued;
     std::map<std::pair<FakeEntry, int>, Override> m_overrides;

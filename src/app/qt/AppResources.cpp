@@ -24,6 +24,7 @@ QIcon CommandIcon(int id) {
             name = "exit";
             break;
         case CommandId::Auto:
+        case CommandId::ChangedWrite:
             name = "auto";
             break;
         case CommandId::Erase:

@@ -22,10 +22,10 @@ inline constexpr MenuItemEntry kFileMenu[] = {
     {0, nullptr, false, false},           {1, "退出程序(&X)", false, false},
 };
 inline constexpr MenuItemEntry kProgrammingMenu[] = {
-    {1019, "自动烧录(&A)", false, false}, {1020, "擦除芯片(&E)", false, false},
-    {1021, "手动烧录(&W)", false, false}, {1023, "数据校验(&V)", false, false},
-    {0, nullptr, false, false},           {1035, "芯片查空(&C)", false, false},
-    {1022, "读出芯片(&R)", false, false},
+    {1019, "自动烧录(&A)", false, false}, {32812, "差异烧录(&D)", false, false},
+    {1020, "擦除芯片(&E)", false, false}, {1021, "手动烧录(&W)", false, false},
+    {1023, "数据校验(&V)", false, false}, {0, nullptr, false, false},
+    {1035, "芯片查空(&C)", false, false}, {1022, "读出芯片(&R)", false, false},
 };
 inline constexpr MenuItemEntry kAddressMenu[] = {
     {32807, "地址定位(&P)", true, false},
