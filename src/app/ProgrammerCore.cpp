@@ -19,6 +19,7 @@ namespace {
 bool UsesProgrammer(uint8_t code) {
     switch (code) {
         case WorkerCode::Auto:
+        case WorkerCode::ChangedWrite:
         case WorkerCode::Erase:
         case WorkerCode::Program:
         case WorkerCode::Verify:

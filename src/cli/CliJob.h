@@ -40,8 +40,8 @@ struct JobResult {
     std::string status;  // the last status text
     int differences = 0;
     std::optional<VelmorChipIdentity> identity;  // who the chip is; empty when none answered
-    std::string reason;  // the driver's cause of the failure ("write-protected", ...); empty: none known
-    bool busy = false;   // the programmer was held by the window or another job
+    std::string reason;    // the driver's cause of the failure ("write-protected", ...); empty: none known
+    bool busy = false;     // the programmer was held by the window or another job
     bool changed = false;  // write --changed
     uint32_t sectors = 0;  // sectors it compared; 0 when it ran the auto sequence instead
     uint32_t touched = 0;  // sectors it erased or programmed

@@ -23,8 +23,8 @@ struct CliOptions {
     bool all = false;
     bool json = false;
     bool allowOverflow = false;
-    bool quiet = false;   // --quiet: no progress, no informational lines; failures still said
-    std::string logPath;  // --log: trace of every driver call goes here; empty: none
+    bool quiet = false;    // --quiet: no progress, no informational lines; failures still said
+    std::string logPath;   // --log: trace of every driver call goes here; empty: none
     bool changed = false;  // write --changed: only the sectors that differ from the file
     int maxDifferences = 16;
     std::string chip;        // --chip: model text or database part name; empty: as identified

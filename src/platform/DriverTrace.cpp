@@ -181,6 +181,30 @@ int32_t VELMOR_CALL TraceGetVersion(char* buffer, int32_t size) {
     return result;
 }
 
+int32_t VELMOR_CALL TraceGetEraseBlocks(int32_t handle, VelmorEraseBlocks* blocks) {
+    Call call;
+    const int32_t result = Active().real.QuovixGetEraseBlocks(handle, blocks);
+    call.Add("QuovixGetEraseBlocks(%" PRId32 ") = %" PRId32, handle, result);
+    if (result != 0 && blocks != nullptr) {
+        call.Add(" count=%" PRIu32, blocks->count);
+        for (uint32_t i = 0; i < blocks->count && i < 4; ++i)
+            call.Add(" %" PRIu32 ":%02" PRIX32, blocks->size[i], blocks->opcode[i]);
+        call.Add(" chip_erase_ms=%" PRIu32, blocks->chip_erase_ms);
+    }
+    call.Write();
+    return result;
+}
+
+int32_t VELMOR_CALL TraceEraseRange(int32_t handle, uint32_t address, uint32_t length, uint32_t* done) {
+    Call call;
+    const int32_t result = Active().real.QuovixEraseRange(handle, address, length, done);
+    call.Add("QuovixEraseRange(%" PRId32 ", 0x%" PRIX32 ", 0x%" PRIX32 ") = %" PRId32, handle, address,
+             length, result);
+    if (done != nullptr) call.Add(" done=0x%" PRIX32, *done);
+    call.Write();
+    return result;
+}
+
 // The traced entry, or null where the real table has none.
 template <typename Fn>
 Fn Traced(Fn real, Fn trace) {
@@ -228,6 +252,8 @@ DriverApi DriverTrace::Wrap(const DriverApi& real) {
     api.QuovixGetChipIdentity = Traced(real.QuovixGetChipIdentity, &TraceGetChipIdentity);
     api.QuovixSetVerifyLater = Traced(real.QuovixSetVerifyLater, &TraceSetVerifyLater);
     api.QuovixGetVersion = Traced(real.QuovixGetVersion, &TraceGetVersion);
+    api.QuovixGetEraseBlocks = Traced(real.QuovixGetEraseBlocks, &TraceGetEraseBlocks);
+    api.QuovixEraseRange = Traced(real.QuovixEraseRange, &TraceEraseRange);
     return api;
 }
 

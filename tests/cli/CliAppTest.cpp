@@ -778,22 +778,40 @@ std::string CallOf(const std::string& line) {
 }  // namespace
 
 TEST_F(CliAppTest, LogTracesEveryDriverCallInTheOrderMade) {
-    const CliRun run = Cli({"detect", "--log", "@trace.txt"});
-    ASSERT_EQ(run.exit, ExitStatus::Success);
-    Lines calls;
-    for (const std::string& line : LinesOf(TextOf(dir.Read("trace.txt")))) calls.push_back(CallOf(line));
-    ASSERT_GE(calls.size(), 4u);
-    EXPECT_EQ(Lines(calls.begin(), calls.begin() + 4),
-              (Lines{"QuovixEnum() = 1", "QuovixOpen(0) = 7", "QuovixUsbSelfTest(7) = 1",
-                     "QuovixSetFlashInfo(7, 5, 0) = 1"}));
-    // Every call the driver saw, and nothing else, in its order (the fake keeps no
-    // record of the failure reason's look-up, which the job makes last).
-    ASSERT_EQ(calls.back(), "QuovixLastFailure() = 0");
-    calls.pop_back();
-    Lines names, seen;
-    for (const std::string& call : calls) names.push_back(call.substr(0, call.find('(')));
-    for (const FakeCall& call : fake.Calls()) seen.push_back(EntryName(call.entry));
-    EXPECT_EQ(names, seen);
+    // The changed-only write reaches the block-erase entry points too.
+    const std::vector<uint8_t> image = PatternBytes(8192, 3);
+    dir.Write("fw.bin", image);
+    VelmorEraseBlocks blocks{};
+    blocks.count = 1;
+    blocks.size[0] = 4096;
+    blocks.opcode[0] = 0x20;
+    fake.SetChip(std::vector<uint8_t>(kChip, 0x00));  // every sector needs an erase
+    const std::vector<std::vector<std::string>> rows = {
+        {"detect", "--log", "@trace.txt"}, {"write", "--changed", "@fw.bin", "--log", "@trace.txt"}};
+    for (const std::vector<std::string>& args : rows) {
+        SCOPED_TRACE(args[0]);
+        fake.ClearCalls();
+        fake.SetEraseBlocks(blocks);
+        const CliRun run = Cli(args);
+        ASSERT_EQ(run.exit, ExitStatus::Success);
+        Lines calls;
+        for (const std::string& line : LinesOf(TextOf(dir.Read("trace.txt")))) calls.push_back(CallOf(line));
+        ASSERT_GE(calls.size(), 4u);
+        EXPECT_EQ(Lines(calls.begin(), calls.begin() + 4),
+                  (Lines{"QuovixEnum() = 1", "QuovixOpen(0) = 7", "QuovixUsbSelfTest(7) = 1",
+                         "QuovixSetFlashInfo(7, 5, 0) = 1"}));
+        // Every call the driver saw, and nothing else, in its order (the fake keeps no
+        // record of the failure reason's look-up, which the job makes last).
+        ASSERT_EQ(calls.back(), "QuovixLastFailure() = 0");
+        calls.pop_back();
+        Lines names, seen;
+        for (const std::string& call : calls) names.push_back(call.substr(0, call.find('(')));
+        for (const FakeCall& call : fake.Calls()) seen.push_back(EntryName(call.entry));
+        EXPECT_EQ(names, seen);
+        if (args[0] == "write") {
+            EXPECT_NE(std::find(names.begin(), names.end(), "QuovixEraseRange"), names.end());
+        }
+    }
 }
 
 TEST_F(CliAppTest, LogNamesTheLengthOfDataNeverItsBytes) {

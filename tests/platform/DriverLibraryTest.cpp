@@ -26,12 +26,13 @@ bool StillMapped(const std::string& path) {
     return h != nullptr;
 }
 
-TEST(DriverLibraryTest, BindsTheElevenNamesInOrderThenTheChipIdentityTheVerifyPromiseTheVersionsAndTheBlockErase) {
+TEST(DriverLibraryTest,
+     BindsTheElevenNamesInOrderThenTheChipIdentityTheVerifyPromiseTheVersionsAndTheBlockErase) {
     const std::vector<std::string> expected = {
-        "QuovixEnum",           "QuovixOpen",           "QuovixClose",        "QuovixUsbSelfTest",
-        "QuovixSetBP1",         "QuovixSetFlashInfo",   "QuovixSetWriteTime", "QuovixInitFlash",
-        "QuovixProgram",        "QuovixRead",           "QuovixGetFlashInfo", "QuovixGetChipIdentity",
-        "QuovixSetVerifyLater", "QuovixGetVersion",     "QuovixGetEraseBlocks", "QuovixEraseRange"};
+        "QuovixEnum",           "QuovixOpen",         "QuovixClose",          "QuovixUsbSelfTest",
+        "QuovixSetBP1",         "QuovixSetFlashInfo", "QuovixSetWriteTime",   "QuovixInitFlash",
+        "QuovixProgram",        "QuovixRead",         "QuovixGetFlashInfo",   "QuovixGetChipIdentity",
+        "QuovixSetVerifyLater", "QuovixGetVersion",   "QuovixGetEraseBlocks", "QuovixEraseRange"};
     std::vector<std::string> asked;
     // Each name resolves to a distinct address, so a name bound into the wrong
     // member shows up.
