@@ -334,6 +334,12 @@ ExitStatus RunCommands(const std::vector<std::string>& arguments, const CliEnvir
         if (options.json) console.Line(JobResultJson(r));
         if (exit == ExitStatus::Success) exit = r.exit;
     }
+    // A trace asked for and not kept whole is a file error, said even when quiet.
+    if (trace.IsOpen() && !trace.Close()) {
+        std::fprintf(environment.err, "%s%s\n", CliText::LogWriteFailed, options.logPath.c_str());
+        std::fflush(environment.err);
+        if (exit == ExitStatus::Success) exit = ExitStatus::FileError;
+    }
     return exit;
 }
 

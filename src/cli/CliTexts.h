@@ -33,4 +33,5 @@ inline constexpr const char* InputFailed = "标准输入读取失败，未操作
 inline constexpr const char* InputSpoolFailed =
     "无法在临时工作目录保存标准输入的数据（请清理或设置 TMPDIR）: ";
 inline constexpr const char* LogFailed = "日志文件打开失败: ";
+inline constexpr const char* LogWriteFailed = "日志文件写入失败，记录不完整: ";
 }  // namespace CliText

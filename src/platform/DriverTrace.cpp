@@ -17,6 +17,7 @@ struct ActiveTrace {
     DriverApi real;
     std::function<double()> clock;
     double start = 0;
+    bool failed = false;  // a line could not be written (disk full, I/O error)
 };
 
 ActiveTrace& Active() {
@@ -46,10 +47,10 @@ public:
         const double end = active.clock();
         std::lock_guard<std::mutex> lock(active.mutex);
         if (active.file == nullptr) return;
-        std::fprintf(active.file, "%.6f %s (%.3f ms)\n", m_begin - active.start, m_line,
-                     (end - m_begin) * 1000);
+        const bool written = std::fprintf(active.file, "%.6f %s (%.3f ms)\n", m_begin - active.start, m_line,
+                                          (end - m_begin) * 1000) >= 0;
         // Kept line by line: a crash in the driver must not take the trace with it.
-        std::fflush(active.file);
+        if (!written || std::fflush(active.file) != 0) active.failed = true;
     }
 
 private:
@@ -229,6 +230,7 @@ bool DriverTrace::Open(const std::string& path, std::function<double()> clock) {
         return false;
     }
     active.file = m_file;
+    active.failed = false;
     active.clock = std::move(clock);
     active.start = active.clock();
     return true;
@@ -257,11 +259,12 @@ DriverApi DriverTrace::Wrap(const DriverApi& real) {
     return api;
 }
 
-void DriverTrace::Close() {
+bool DriverTrace::Close() {
     ActiveTrace& active = Active();
     std::lock_guard<std::mutex> lock(active.mutex);
-    if (m_file == nullptr) return;
-    std::fclose(m_file);
+    if (m_file == nullptr) return true;
+    const bool closed = std::fclose(m_file) == 0;
     if (active.file == m_file) active.file = nullptr;
     m_file = nullptr;
+    return closed && !active.failed;
 }

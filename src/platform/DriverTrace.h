@@ -25,8 +25,9 @@ public:
     // The table that records each call and forwards it to `real`. Entries `real`
     // lacks stay null, so callers see the same gaps. Valid while this trace is open.
     DriverApi Wrap(const DriverApi& real);
-    // Ends the trace; the wrapped table must no longer be called.
-    void Close();
+    // Ends the trace; the wrapped table must no longer be called. False when a line
+    // of it could not be written or the file not closed: the trace is incomplete.
+    bool Close();
     bool IsOpen() const { return m_file != nullptr; }
 
 private:

@@ -846,6 +846,13 @@ TEST_F(CliAppTest, ALogThatCannotBeKeptStopsTheRunUntouched) {
     }
 }
 
+TEST_F(CliAppTest, ATraceThatCouldNotBeWrittenTurnsSuccessIntoAFileError) {
+    const CliRun run = Cli({"detect", "--log", "/dev/full"});
+    EXPECT_EQ(run.exit, ExitStatus::FileError);
+    EXPECT_EQ(LinesOf(run.err).back(), "日志文件写入失败，记录不完整: /dev/full");
+    EXPECT_EQ(fake.CallCount(FakeEntry::Open), 1);  // the job itself ran
+}
+
 TEST(DriverVersionLinesTest, SaysUnknownForWhatTheLibraryCannotTell) {
     struct Row {
         const char* name;
